@@ -18,7 +18,7 @@ template <typename... Parts>
 std::string cat(const Parts&... parts)
 {
   std::ostringstream os;
-  (os << ... << parts);
+  ((os << parts), ...);
   return os.str();
 }
 

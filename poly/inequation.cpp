@@ -190,12 +190,15 @@ bool Inequation::implies(const Inequation* o) const
   for (size_t i = 0; i + 1 < a.size(); i++)
     if (a[i] != b[i])
       return false;
+  // An equality pins its form to one value: it implies only the same equality.
+  if (pred == PRED_EQ)
+    return a.back() == b.back();
   return a.back() <= b.back();
 }
 
 bool Inequation::equals(const Inequation* o) const
 {
-  if (has_div())
+  if (has_div() || o->has_div())
     return false;
   if ((pred == PRED_EQ) != (o->pred == PRED_EQ))
     return false;
