@@ -22,6 +22,10 @@
 #include <utility>
 #include <vector>
 
+class SgExpression;
+struct PipVector;
+struct ORO__evalue;
+struct ORO__enode;
 
 enum operator_t {
   OP_PLUS = 0,
@@ -74,6 +78,17 @@ class Expression {
   void shallow_copy(Expression* e);
 
   static Expression* from_counter_rank(int rank);
+  // An expression of the syntax tree (defined with the program extraction).
+  static Expression* from_Sage(SgExpression* e);
+  // One solution vector of the solver: its parameter columns name the
+  // parameters of actual_parameter, the next ones the new parameters of
+  // newparms in key order (their expressions are cloned).
+  static Expression* from_PipVector(const PipVector* vector,
+                                    const std::map<int, Expression*>& newparms);
+  // The quasi-polynomial of an Ehrhart count (an EnumerationExpression, or a
+  // constant or fraction).
+  static Expression* from_evalue(const ORO__evalue* e);
+  static Expression* from_enode(const ORO__enode* e);
 
   // Virtual slots, in this order.
   virtual std::string get_class() const;

@@ -13,6 +13,7 @@
 #include <vector>
 
 class Expression;
+class SgExpression;
 
 enum predicate_t { PRED_LT = 0, PRED_LE = 1, PRED_GT = 2, PRED_GE = 3, PRED_EQ = 4 };
 
@@ -61,6 +62,9 @@ class Inequation {
   std::vector<Inequation*> separate(int k) const;
 
   void print_code(std::ostream& os) const;
+
+  // A comparison of the syntax tree (defined with the program extraction).
+  static Inequation* from_Sage(SgExpression* e);
 
   // Sharing check: throws when the two sides share a node.
   std::set<const Expression*> check() const;

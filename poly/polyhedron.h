@@ -23,7 +23,10 @@
 #include <vector>
 
 class Expression;
+class IndexFunction;
 class Inequation;
+class Quast;
+class SgExpression;
 
 class Polyhedron {
  public:
@@ -42,6 +45,8 @@ class Polyhedron {
   Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& active_counters,
              const std::set<int>& active_parameters);
   Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& active_counters);
+  // A condition of the syntax tree (defined with the program extraction).
+  static Polyhedron* from_Sage(SgExpression* e);
   Polyhedron(const Polyhedron&) = delete;
   Polyhedron& operator=(const Polyhedron&) = delete;
   virtual ~Polyhedron();
@@ -106,6 +111,77 @@ class Polyhedron {
   // Sharing check: throws when two constraints share an expression node.
   std::set<const Expression*> check() const;
 
+  // Simplification.
+  // Without duplicates (the last occurrence stays) and trivially true constraints.
+  Polyhedron* simplify() const;
+  // Every constraint rewritten as one or two rows expression >= 0.
+  Polyhedron* simplify_matrix();
+  // PolyLib's minimal form (equalities come back as such); a clone when the
+  // polyhedron holds divisions.
+  Polyhedron* simplify_chernikova();
+  // The gist in the universe; a clone when the polyhedron holds divisions.
+  Polyhedron* simplify_gist();
+  static std::vector<Polyhedron*> gist(const std::vector<Polyhedron*>& u,
+                                       const std::vector<Polyhedron*>& context);
+  static std::vector<Polyhedron*> gist(const std::vector<Polyhedron*>& u, Polyhedron* context);
+  // The single disjunct of the gist, or a clone of p when there is not exactly one.
+  static Polyhedron* gist(Polyhedron* p, Polyhedron* context);
+  static std::vector<Polyhedron*> coalesce(const std::vector<Polyhedron*>& u);
+  // Each division by a constant replaced by a quotient counter q with its
+  // remainder r: (ranks of the q and r counters, polyhedron without division).
+  std::pair<std::set<int>, Polyhedron*> eliminate_divs() const;
+  // The same with equal divisions sharing their counters: (q and r counter
+  // ranks to the expressions they stand for, polyhedron without division).
+  std::pair<std::map<int, Expression*>, Polyhedron*> un_div() const;
+
+  // Projection, convex hull and counting.
+  // Rational projection onto the kept counters and every parameter.
+  Polyhedron* project(const std::set<int>& keep);
+  Polyhedron* project(const std::vector<int>& keep);
+  // Integer projection as a union, exact for non-negative values of the kept
+  // counters and of the parameters.
+  std::vector<Polyhedron*> project_int(const std::set<int>& keep);
+  std::vector<Polyhedron*> project_int(const std::vector<int>& keep);
+  std::vector<Polyhedron*> project_int_core(const std::set<int>& keep);
+  static Polyhedron* convex_hull(const std::list<Polyhedron*>& l);
+  static Polyhedron* convex_hull(const std::vector<Polyhedron*>& v);
+  // Number of integer points in the counters vars, piece by piece over the
+  // parameters (pieces with an empty domain left out).
+  std::map<Polyhedron*, Expression*> volume(const std::set<int>& vars);
+  std::map<Polyhedron*, Expression*> volume();
+  // Divisions eliminated, then the quotient and remainder counters projected away.
+  Polyhedron* eliminate_divs_and_simplify() const;
+  static std::vector<Polyhedron*> eliminate_divs(const std::vector<Polyhedron*>& u);
+
+  // Complement of a union (of this polyhedron) as a union of polyhedra.
+  static std::vector<Polyhedron*> negate(const std::vector<Polyhedron*>& u);
+  std::vector<Polyhedron*> negate() const;
+
+  // Parametric lexicographic optimum and integer emptiness.
+  // Maximum with counters and parameters >= 0; the general form lets both
+  // take any sign.
+  Quast* max_lex();
+  Quast* max_lex_general();
+  // Exact: no integer point with counters and parameters >= 0 (resp. of any sign).
+  bool is_empty();
+  bool is_empty_general();
+  // True for an empty vector and when every member is empty.
+  static bool is_empty(const std::vector<Polyhedron*>& u);
+  // Minimum over counters of any sign, parameters >= 0, under the context rows.
+  Quast* min_lex();
+  Quast* min_lex(const std::vector<int>& tag_vector, int statement);
+  // The instance whose date (one component per row of dates) is
+  // lexicographically smallest; counters and parameters of any sign.
+  Quast* min_lex2(const IndexFunction* dates);
+  // Column compaction before a solver call; fills actual_counter and
+  // actual_parameter with the rank of each kept column.
+  static std::vector<std::vector<int>> remove_null_columns(const std::vector<std::vector<int>>& m);
+  static std::vector<std::vector<int>> remove_null_columns(const std::vector<std::vector<int>>& m,
+                                                           int k);
+  static std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>
+  remove_null_columns(
+      const std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>& context_domain);
+
  private:
   // A new polyhedron adopting already built constraints.
   static Polyhedron* adopt(std::list<Inequation*> l);
@@ -125,6 +201,9 @@ Inequation* equal_zero(const Expression* e);
 Polyhedron* equal_zero(const std::vector<Expression*>& v);
 Inequation* positive(const Expression* e);
 Polyhedron* positive(const std::vector<Expression*>& v);
+
+bool disjoint_set(const std::set<int>& a, const std::set<int>& b);
+bool sub_set(const std::set<int>& a, const std::set<int>& b);
 
 void del(std::list<Polyhedron*>& l);
 void del(std::vector<Polyhedron*>& v);

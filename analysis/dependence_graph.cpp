@@ -1,0 +1,381 @@
+#include "analysis/dependence_graph.h"
+
+#include <cstdio>
+#include <iostream>
+#include <list>
+#include <string>
+
+#include "analysis/schedule.h"
+#include "poly/expression.h"
+#include "poly/failure.h"
+#include "poly/index_function.h"
+#include "poly/inequation.h"
+#include "poly/operation.h"
+#include "poly/options.h"
+#include "poly/polyhedron.h"
+#include "poly/quast.h"
+#include "poly/rank.h"
+#include "program/program.h"
+#include "program/statement.h"
+
+void print_dependence_t(std::ostream& os, dependence_t type)
+{
+  switch (type) {
+    case FLOW: os << "FLOW"; return;
+    case ANTI: os << "ANTI"; return;
+    case OUTPUT: os << "OUTPUT"; return;
+  }
+  std::cerr << "DependenceEdge::printf_dependence_t: Unknown dependence type" << std::endl;
+}
+
+// ---------------------------------------------------------------------------
+// Edges
+
+DependenceEdge::DependenceEdge(int s, int t, int r, const Operation* so, const Operation* to,
+                               const Statement* ss, const Statement* ts, dependence_t ty, int d,
+                               Polyhedron* p, const std::set<int>& sc, const std::set<int>& tc)
+    : source(s),
+      target(t),
+      read(r),
+      source_operation(so->clone()),
+      target_operation(to->clone()),
+      type(ty),
+      depth(d),
+      dependence_polyhedron(p),
+      source_counters(sc),
+      target_counters(tc),
+      all_counters(sc),
+      source_statement(ss->clone()),
+      target_statement(ts->clone())
+{
+  all_counters.insert(tc.begin(), tc.end());
+}
+
+DependenceEdge::~DependenceEdge()
+{
+  delete source_operation;
+  delete target_operation;
+  delete dependence_polyhedron;
+  delete source_statement;
+  delete target_statement;
+}
+
+DependenceEdge* DependenceEdge::clone() const
+{
+  return new DependenceEdge(source, target, read, source_operation, target_operation,
+                            source_statement, target_statement, type, depth,
+                            dependence_polyhedron->clone(), source_counters, target_counters);
+}
+
+static void print_counters(std::ostream& os, const std::set<int>& counters)
+{
+  for (int c : counters)
+    os << "i" << c << " (" << get_counter_string(c) << ")  ";
+}
+
+std::ostream& operator<<(std::ostream& os, const DependenceEdge& e)
+{
+  os << "#" << e.source << " --[";
+  if (e.type != FLOW && e.type != ANTI && e.type != OUTPUT)
+    std::cerr << "DependenceEdge::<<: Unknown dependence type" << std::endl;
+  else
+    print_dependence_t(os, e.type);
+  os << "]--> #" << e.target << "\n";
+  os << "depth: " << e.depth << "\n";
+  os << "source counters = {";
+  print_counters(os, e.source_counters);
+  os << "}\n";
+  os << "target counters = {";
+  print_counters(os, e.target_counters);
+  os << "}\n";
+  os << "dependence polyhedron:\n";
+  os << *e.dependence_polyhedron << "\n";
+  return os;
+}
+
+std::ostream& operator<<(std::ostream& os, const DependenceGraph& g)
+{
+  for (const DependenceEdge* e : g.edges)
+    os << *e << "\n";
+  return os;
+}
+
+// ---------------------------------------------------------------------------
+// Computation
+
+namespace {
+
+struct Access {
+  std::string array;
+  const IndexFunction* subscripts;
+  int position;  // in the right-hand-side list; 0 for the left-hand side
+};
+
+std::vector<Access> rhs_accesses(const Statement* s, const std::vector<int>& positions)
+{
+  std::vector<Access> r;
+  for (int k : positions) {
+    const Reference& ref = s->nth(k);
+    r.push_back({ref.first, ref.second, k});
+  }
+  return r;
+}
+
+std::vector<int> all_positions(const Statement* s)
+{
+  std::vector<int> r;
+  for (int k = 0; k < s->nb_rhs_references(); k++)
+    r.push_back(k);
+  return r;
+}
+
+std::vector<int> listed(const PragmaMap& m, int rank)
+{
+  auto it = m.find(rank);
+  return it == m.end() ? std::vector<int>() : it->second;
+}
+
+std::vector<Access> writes_of(const Statement* s, const std::vector<int>& extra)
+{
+  std::vector<Access> r{{s->lhs_id, s->lhs_index, 0}};
+  std::vector<Access> more = rhs_accesses(s, extra);
+  r.insert(r.end(), more.begin(), more.end());
+  return r;
+}
+
+std::set<int> values_of(const std::map<int, int>& m)
+{
+  std::set<int> r;
+  for (const auto& [k, v] : m)
+    r.insert(v);
+  return r;
+}
+
+std::vector<DependenceEdge*> compute_edges(Program* program, const std::vector<Schedule*>& schedules,
+                                           int i, int j, const std::vector<Access>& reads_s,
+                                           const std::vector<Access>& writes_s,
+                                           const std::vector<Access>& reads_t,
+                                           const std::vector<Access>& writes_t)
+{
+  const Statement* S = program->statement.at(i);
+  const Statement* T = program->statement.at(j);
+  auto [source, source_map] = S->instance(1);
+  auto [target, target_map] = T->instance(2);
+  std::set<int> source_counters = values_of(source_map);
+  std::set<int> target_counters = values_of(target_map);
+  IndexFunction* a = schedules.at(i)->apply(source);
+  IndexFunction* b = schedules.at(j)->apply(target);
+  std::list<Polyhedron*> levels = *a < *b;
+  std::vector<DependenceEdge*> edges;
+  int depth = 0;
+  for (Polyhedron* level : levels) {
+    Polyhedron P(level);
+    P.add_constraints(source->domain);
+    P.add_constraints(target->domain);
+    auto pair_up = [&](const std::vector<Access>& from, const std::vector<Access>& to,
+                       dependence_t type) {
+      for (const Access& x : from)
+        for (const Access& y : to) {
+          if (x.array != y.array)
+            continue;
+          IndexFunction* fx = x.subscripts->substitute_counters(source->substitution);
+          IndexFunction* fy = y.subscripts->substitute_counters(target->substitution);
+          Polyhedron* same_cell = IndexFunction::equal(fx, fy);
+          delete fx;
+          delete fy;
+          same_cell->add_constraints(&P);
+          if (!same_cell->is_empty()) {
+            int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
+            edges.push_back(new DependenceEdge(i, j, read, source, target, S, T, type, depth,
+                                               same_cell->simplify_gist(), source_counters,
+                                               target_counters));
+          }
+          delete same_cell;
+        }
+    };
+    pair_up(writes_s, reads_t, FLOW);
+    pair_up(reads_s, writes_t, ANTI);
+    pair_up(writes_s, writes_t, OUTPUT);
+    depth++;
+  }
+  del(levels);
+  delete a;
+  delete b;
+  delete source;
+  delete target;
+  return edges;
+}
+
+}  // namespace
+
+std::vector<DependenceEdge*> DependenceGraph::get_edges(Program* program,
+                                                        const std::vector<Schedule*>& schedules,
+                                                        int i, int j, const PragmaMap& input,
+                                                        const PragmaMap& output)
+{
+  const Statement* S = program->statement.at(i);
+  const Statement* T = program->statement.at(j);
+  return compute_edges(program, schedules, i, j, rhs_accesses(S, listed(input, i)),
+                       writes_of(S, listed(output, i)), rhs_accesses(T, listed(input, j)),
+                       writes_of(T, listed(output, j)));
+}
+
+std::vector<DependenceEdge*> DependenceGraph::get_edges(Program* program,
+                                                        const std::vector<Schedule*>& schedules,
+                                                        int i, int j)
+{
+  const Statement* S = program->statement.at(i);
+  const Statement* T = program->statement.at(j);
+  return compute_edges(program, schedules, i, j, rhs_accesses(S, all_positions(S)),
+                       writes_of(S, {}), rhs_accesses(T, all_positions(T)), writes_of(T, {}));
+}
+
+DependenceGraph::DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output)
+{
+  std::vector<Schedule*> schedules = Schedule::from_Program(program);
+  *this = DependenceGraph(program, schedules, input, output);
+  del(schedules);
+}
+
+DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>& schedules,
+                                 const PragmaMap& input, const PragmaMap& output)
+{
+  int n = static_cast<int>(program->statement.size());
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < n; j++) {
+      std::vector<DependenceEdge*> e = get_edges(program, schedules, i, j, input, output);
+      edges.insert(edges.end(), e.begin(), e.end());
+    }
+}
+
+DependenceGraph::DependenceGraph(Program* program)
+{
+  std::vector<Schedule*> schedules = Schedule::from_Program(program);
+  *this = DependenceGraph(program, schedules);
+  del(schedules);
+}
+
+DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>& schedules)
+{
+  int n = static_cast<int>(program->statement.size());
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < n; j++) {
+      std::vector<DependenceEdge*> e = get_edges(program, schedules, i, j);
+      edges.insert(edges.end(), e.begin(), e.end());
+    }
+}
+
+void DependenceGraph::invert()
+{
+  for (DependenceEdge* e : edges) {
+    std::swap(e->source, e->target);
+    std::swap(e->source_operation, e->target_operation);
+    std::swap(e->source_counters, e->target_counters);
+    std::swap(e->source_statement, e->target_statement);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Checking schedules
+
+namespace {
+
+// The solution leaves of a selection tree with the tests on their path.
+void leaves(const Quast* q, std::vector<const Inequation*>& path,
+            std::vector<std::pair<std::vector<const Inequation*>, const IndexFunction*>>& out)
+{
+  if (q->is_leaf) {
+    out.push_back({path, q->solution});
+    return;
+  }
+  if (!q->is_if)
+    return;
+  path.push_back(q->condition);
+  leaves(q->then_branch, path, out);
+  path.pop_back();
+  Inequation* negation = q->condition->negate();
+  path.push_back(negation);
+  leaves(q->else_branch, path, out);
+  path.pop_back();
+  // The negation is printed while the leaves are reported; kept until exit.
+}
+
+void print_instance(std::ostream& os, const Operation* op, const IndexFunction* point)
+{
+  for (int c : op->counters) {
+    const Expression* fresh = op->substitution.at(c);
+    if (!fresh->is_leaf || !fresh->is_counter)
+      fail(Stream::Err, "DependenceGraph::check: not a counter!");
+    const Expression* value = point->index_mapping.at(fresh->counter_rank);
+    os << get_counter_string(c) << "=" << *value << " ";
+  }
+}
+
+}  // namespace
+
+bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
+{
+  std::ostream& os = std::cerr;
+  bool respected = true;
+  for (const DependenceEdge* e : edges) {
+    IndexFunction* a = schedules.at(e->source)->apply(e->source_operation);
+    IndexFunction* b = schedules.at(e->target)->apply(e->target_operation);
+    std::list<Polyhedron*> violations = *b < *a;
+    int common = a->dimension() < b->dimension() ? a->dimension() : b->dimension();
+    IndexFunction* ca = a->keep_first(common);
+    IndexFunction* cb = b->keep_first(common);
+    violations.push_back(IndexFunction::equal(ca, cb));
+    delete ca;
+    delete cb;
+    int d = 0;
+    for (Polyhedron* v : violations) {
+      Polyhedron* p = Polyhedron::intersect(v, e->dependence_polyhedron);
+      Quast* minimum = p->min_lex();
+      if (!minimum->empty()) {
+        respected = false;
+        os << "Error: dependence not respected: #" << e->source << " --[";
+        print_dependence_t(os, e->type);
+        os << "]--> #" << e->target << ", read #" << e->read + 1 << ", depth " << d << "\n"
+           << *e->source_statement << " ---> " << *e->target_statement << "\n";
+        std::vector<const Inequation*> path;
+        std::vector<std::pair<std::vector<const Inequation*>, const IndexFunction*>> found;
+        leaves(minimum, path, found);
+        for (const auto& [conditions, point] : found) {
+          os << "When \n";
+          for (const Inequation* c : conditions)
+            os << *c << " ";
+          os << "\n#" << e->source << " ";
+          print_instance(os, e->source_operation, point);
+          os << " --[";
+          print_dependence_t(os, e->type);
+          os << "]--> #" << e->target << " ";
+          print_instance(os, e->target_operation, point);
+          os << "\n\n";
+        }
+      }
+      delete minimum;
+      delete p;
+      d++;
+    }
+    del(violations);
+    delete a;
+    delete b;
+  }
+  if (respected) {
+    os << "PASSED" << std::endl;
+  } else if (!Options::option["tile"]) {
+    os << "Press a key to continue (CTL+C to leave)..." << std::endl;
+    std::getchar();
+  }
+  return respected;
+}
+
+bool DependenceGraph::check(const std::vector<IndexFunction*>& schedules) const
+{
+  std::vector<Schedule*> wrapped;
+  for (const IndexFunction* f : schedules)
+    wrapped.push_back(new Schedule(f));
+  bool r = check(wrapped);
+  del(wrapped);
+  return r;
+}

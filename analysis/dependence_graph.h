@@ -1,0 +1,95 @@
+// Memory dependences between statement instances.
+//
+// An edge says that the instances of its source statement in its polyhedron
+// must run before the paired instances of its target, the pairs being given
+// over fresh counters of both sides (version 1 for the source, 2 for the
+// target), so that a self edge is like any other.
+//
+// Ownership: an edge owns its operations, statements and polyhedron; its
+// constructor clones the operations and statements and takes (consumes) the
+// polyhedron. A graph holds its edges by pointer and does not free them.
+#ifndef VORL_ANALYSIS_DEPENDENCE_GRAPH_H
+#define VORL_ANALYSIS_DEPENDENCE_GRAPH_H
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <vector>
+
+class IndexFunction;
+class Operation;
+class Polyhedron;
+class Program;
+class Schedule;
+class Statement;
+
+enum dependence_t { FLOW = 0, ANTI = 1, OUTPUT = 2 };
+
+void print_dependence_t(std::ostream& os, dependence_t type);
+
+class DependenceEdge {
+ public:
+  int source;
+  int target;
+  int read;
+  Operation* source_operation;
+  Operation* target_operation;
+  dependence_t type;
+  int depth;
+  Polyhedron* dependence_polyhedron;
+  std::set<int> source_counters;
+  std::set<int> target_counters;
+  std::set<int> all_counters;
+  Statement* source_statement;
+  Statement* target_statement;
+
+  DependenceEdge(int source, int target, int read, const Operation* source_operation,
+                 const Operation* target_operation, const Statement* source_statement,
+                 const Statement* target_statement, dependence_t type, int depth,
+                 Polyhedron* dependence_polyhedron, const std::set<int>& source_counters,
+                 const std::set<int>& target_counters);
+  DependenceEdge(const DependenceEdge&) = delete;
+  DependenceEdge& operator=(const DependenceEdge&) = delete;
+  ~DependenceEdge();
+
+  DependenceEdge* clone() const;
+};
+
+std::ostream& operator<<(std::ostream& os, const DependenceEdge& e);
+
+using PragmaMap = std::map<int, std::vector<int>>;
+
+class DependenceGraph {
+ public:
+  std::vector<DependenceEdge*> edges;
+
+  DependenceGraph() = default;
+  // The edges of the program in the order of its text (textual schedules),
+  // with the reads and extra writes the pragma maps give.
+  DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output);
+  DependenceGraph(Program* program, const std::vector<Schedule*>& schedules,
+                  const PragmaMap& input, const PragmaMap& output);
+  // The same without pragma maps: every right-hand-side reference is read,
+  // the left-hand side alone is written.
+  explicit DependenceGraph(Program* program);
+  DependenceGraph(Program* program, const std::vector<Schedule*>& schedules);
+
+  static std::vector<DependenceEdge*> get_edges(Program* program,
+                                                const std::vector<Schedule*>& schedules,
+                                                int source, int target, const PragmaMap& input,
+                                                const PragmaMap& output);
+  static std::vector<DependenceEdge*> get_edges(Program* program,
+                                                const std::vector<Schedule*>& schedules,
+                                                int source, int target);
+
+  // Every edge turned around in place (target before source).
+  void invert();
+  // Whether the schedules run every source strictly before its target; the
+  // diagnostics go to the error stream. True when every dependence holds.
+  bool check(const std::vector<Schedule*>& schedules) const;
+  bool check(const std::vector<IndexFunction*>& schedules) const;
+};
+
+std::ostream& operator<<(std::ostream& os, const DependenceGraph& g);
+
+#endif

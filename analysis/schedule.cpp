@@ -1,0 +1,203 @@
+#include "analysis/schedule.h"
+
+#include <iostream>
+
+#include "poly/expression.h"
+#include "poly/failure.h"
+#include "poly/index_function.h"
+#include "poly/matrix.h"
+#include "poly/rank.h"
+#include "poly/operation.h"
+#include "program/program.h"
+#include "program/statement.h"
+
+Schedule::Schedule(const IndexFunction* f) : index_function(f->clone()) {}
+
+Schedule::Schedule(const std::vector<Expression*>& components)
+    : index_function(new IndexFunction(components))
+{
+}
+
+Schedule::Schedule(const std::vector<int>& ranks) : index_function(new IndexFunction(ranks)) {}
+
+Schedule::Schedule(const IndexFunction* f, const std::vector<int>& counters)
+    : index_function(f->clone())
+{
+  index_function->surrounding_counters = counters;
+}
+
+Schedule::~Schedule() { delete index_function; }
+
+int Schedule::dimension() const { return index_function->dimension(); }
+int Schedule::dim() const { return dimension(); }
+int Schedule::size() const { return dimension(); }
+
+static Schedule* adopt(IndexFunction* f)
+{
+  Schedule* s = new Schedule(std::vector<Expression*>());
+  delete s->index_function;
+  s->index_function = f;
+  return s;
+}
+
+Schedule* Schedule::keep_first(int n) const { return adopt(index_function->keep_first(n)); }
+Schedule* Schedule::keep_last(int n) const { return adopt(index_function->keep_last(n)); }
+
+IndexFunction* Schedule::apply(const Operation* op) const
+{
+  std::map<int, Expression*> m;
+  for (int c : op->counters)
+    m[c] = op->iteration->index_mapping.at(c);
+  return index_function->substitute_counters(m);
+}
+
+IndexFunction* Schedule::apply(const IndexFunction* point) const
+{
+  std::map<int, Expression*> m;
+  for (int r = 0; r < get_nb_counters() && r < point->dimension(); r++)
+    m[r] = point->index_mapping[r];
+  return index_function->substitute_counters(m);
+}
+
+IndexFunction* Schedule::counters_to_parameters(const std::map<int, int>& m) const
+{
+  return index_function->counters_to_parameters(m);
+}
+
+IndexFunction* Schedule::counters_to_counters(const std::map<int, int>& m) const
+{
+  return index_function->counters_to_counters(m);
+}
+
+Schedule* Schedule::clone() const { return new Schedule(index_function); }
+
+void Schedule::add_dimension(const Expression* e) { index_function->add_dimension(e); }
+
+std::vector<std::vector<int>> Schedule::to_matrix() const { return index_function->to_matrix(); }
+
+std::vector<Polyhedron*> Schedule::before(const Schedule* other) const
+{
+  return index_function->before(other->index_function);
+}
+
+void Schedule::print() const { std::cout << "schedule = " << *index_function; }
+
+std::vector<Schedule*> Schedule::from_Program(const Program* p)
+{
+  std::vector<Schedule*> result;
+  if (p->statement.empty())
+    return result;
+  int top = 0;
+  std::vector<int> position(p->nb_counters > get_nb_counters() ? p->nb_counters : get_nb_counters(),
+                            0);
+  std::vector<int> previous = p->statement[0]->surrounding_counters;
+  for (const Statement* s : p->statement) {
+    const std::vector<int>& own = s->surrounding_counters;
+    int c = common_nest(previous, own);
+    if (c == -1)
+      top++;
+    std::vector<Expression*> components{new Expression(top)};
+    for (int k = 0; k < static_cast<int>(own.size()); k++) {
+      int counter = own[k];
+      if (counter < 0 || counter >= static_cast<int>(position.size()))
+        fail(Stream::Err, cat("Schedule::from_Program: counter rank out of range: ", counter));
+      components.push_back(Expression::from_counter_rank(counter));
+      if (k == c)
+        position[counter]++;
+      components.push_back(new Expression(position[counter]));
+    }
+    IndexFunction f(own, components);
+    del(components);
+    result.push_back(new Schedule(&f));
+    previous = own;
+  }
+  return result;
+}
+
+int Schedule::max_dimension(const std::vector<Schedule*>& schedules)
+{
+  if (schedules.empty())
+    fail(Stream::Err, "Schedule::max_dim: 0 statements");
+  int m = 0;
+  for (const Schedule* s : schedules)
+    if (s->dim() > m)
+      m = s->dim();
+  return m;
+}
+
+int Schedule::common_nest(const std::vector<int>& a, const std::vector<int>& b)
+{
+  int last = -1;
+  for (size_t k = 0; k < a.size() && k < b.size(); k++) {
+    if (a[k] != b[k])
+      break;
+    last = static_cast<int>(k);
+  }
+  return last;
+}
+
+std::vector<Schedule*> Schedule::restrict_to_statements(const std::vector<Schedule*>& all,
+                                                        const std::vector<int>& ranks)
+{
+  std::vector<Schedule*> r;
+  for (int k : ranks)
+    r.push_back(all.at(k)->clone());
+  return r;
+}
+
+std::vector<Schedule*> Schedule::clone(const std::vector<Schedule*>& schedules)
+{
+  std::vector<Schedule*> r;
+  for (const Schedule* s : schedules)
+    r.push_back(s->clone());
+  return r;
+}
+
+void Schedule::print_vec(const std::vector<Schedule*>& schedules)
+{
+  for (size_t i = 0; i < schedules.size(); i++) {
+    std::cout << "STATEMENT #" << i << "\n";
+    schedules[i]->print();
+    std::cout << "\n\n";
+  }
+}
+
+void Schedule::print_vec_matrix(const std::vector<Schedule*>& schedules)
+{
+  for (size_t i = 0; i < schedules.size(); i++) {
+    std::cout << "STATEMENT #" << i << "\n";
+    MatrixPrinter::print_vec_vec(schedules[i]->to_matrix());
+    std::cout << "\n\n";
+  }
+}
+
+void Schedule::print_iscc(std::ostream& os, const std::vector<Schedule*>& schedules)
+{
+  os << "[] -> {";
+  for (size_t i = 0; i < schedules.size(); i++) {
+    if (i)
+      os << "; ";
+    os << "S" << i << "[";
+    print_variable_list(os, schedules[i]->index_function->surrounding_counters, ",", 1);
+    os << "] -> [";
+    schedules[i]->index_function->print_code(os);
+    os << "]";
+  }
+  os << " }";
+}
+
+std::ostream& operator<<(std::ostream& os, const Schedule& s) { return os << *s.index_function; }
+
+std::ostream& operator<<(std::ostream& os, const std::vector<Schedule*>& schedules)
+{
+  os << "SCHEDULES\n\n";
+  for (size_t i = 0; i < schedules.size(); i++)
+    os << "Statement #" << i << ": " << *schedules[i] << "\n";
+  return os;
+}
+
+void del(std::vector<Schedule*>& v)
+{
+  for (Schedule* s : v)
+    delete s;
+}

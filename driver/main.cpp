@@ -1,0 +1,31 @@
+// vorl [options] program.c
+#include <exception>
+#include <iostream>
+
+#include "driver/preprocessor.h"
+#include "frontend/sg_project.h"
+#include "poly/options.h"
+#include "program/program.h"
+
+int main(int argc, char** argv)
+{
+  if (argc == 1)
+    Options::help();
+  try {
+    SgProject* project = frontend(argc, argv);
+    Options::set_options(project->get_originalCommandLineArgumentList());
+    if (project->numberOfFiles() == 0)
+      Options::help();
+    project = preprocess_latency(project);
+    Program* program = Program::from_Sage(project);
+    auto [maps, resources] = extract_latency(program);
+    (void)maps;
+    (void)resources;
+    return 0;
+  } catch (const char* text) {
+    std::cerr << text << std::endl;
+  } catch (const std::exception& e) {
+    std::cerr << "vorl: " << e.what() << std::endl;
+  }
+  return 1;
+}

@@ -1,0 +1,461 @@
+#include "poly/enumeration_expression.h"
+
+#include <climits>
+#include <iostream>
+
+#include "poly/failure.h"
+#include "poly/polyhedron.h"
+#include "poly/polylib_wrapper.h"
+#include "poly/rank.h"
+
+namespace {
+
+Expression* parameter_leaf(int rank)
+{
+  Expression* e = new Expression(0);
+  e->is_val = 0;
+  e->is_parameter = 1;
+  e->parameter_rank = rank;
+  return e;
+}
+
+int checked_parameter_rank(int pos)
+{
+  int rank = pos - 1;
+  if (rank < 0 || rank >= get_nb_parameters())
+    fail(Stream::Err, cat("Expression::from_enode: parameter position out of range: ", pos));
+  return rank;
+}
+
+bool is_number(const Expression* e) { return e->is_constant() || e->is_constant_fraction(); }
+
+int residue(long long value, size_t period)
+{
+  long long p = static_cast<long long>(period);
+  long long r = value % p;
+  return static_cast<int>(r < 0 ? r + p : r);
+}
+
+// An inner node adopting its operands.
+Expression* node(operator_t op, Expression* a, Expression* b)
+{
+  Expression* e = new Expression(op, a, b);
+  delete a;
+  delete b;
+  return e;
+}
+
+void print_coefficient(std::ostream& os, const Expression* c)
+{
+  if (is_number(c))
+    os << *c;
+  else
+    os << "(" << *c << ")";
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+EnumerationExpression::EnumerationExpression() { is_val = 0; }
+
+EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& values, int rank)
+    : is_periodic(1), periodic_values(clone_ve(values)), periodic_parameter(rank)
+{
+  is_val = 0;
+}
+
+EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& c,
+                                             const Expression* x)
+    : is_polynomial(1), coefficients(clone_ve(c)), variable(x->clone())
+{
+  is_val = 0;
+}
+
+EnumerationExpression::EnumerationExpression(const std::map<std::set<int>, Expression*>& m)
+    : is_multivariate(1)
+{
+  is_val = 0;
+  for (const auto& [monomial, c] : m)
+    monomials[monomial] = c->clone();
+}
+
+EnumerationExpression::~EnumerationExpression()
+{
+  del(periodic_values);
+  del(coefficients);
+  delete variable;
+  del(monomials);
+}
+
+Expression* Expression::from_evalue(const ORO__evalue* e)
+{
+  if (e->d != 0)
+    return new Expression(e->n, e->d);
+  if (!e->p)
+    fail(Stream::Err, "Expression::from_evalue: missing node");
+  return from_enode(e->p);
+}
+
+Expression* Expression::from_enode(const ORO__enode* e)
+{
+  std::vector<Expression*> parts;
+  switch (e->type) {
+    case 0:
+      if (e->arr.size() == 1) {
+        Expression* only = from_evalue(e->arr[0]);
+        Expression* r = only->evaluate();
+        delete only;
+        return r;
+      }
+      for (const ORO__evalue* v : e->arr)
+        parts.push_back(from_evalue(v));
+      {
+        Expression* x = parameter_leaf(checked_parameter_rank(e->pos));
+        Expression* r = new EnumerationExpression(parts, x);
+        delete x;
+        del(parts);
+        return r;
+      }
+    case 1: {
+      for (const ORO__evalue* v : e->arr)
+        parts.push_back(from_evalue(v));
+      Expression* r = new EnumerationExpression(parts, checked_parameter_rank(e->pos));
+      del(parts);
+      return r;
+    }
+    case 2:
+      fail(Stream::Out, "Expression::from_enode: evector (!) not handled");
+    default:
+      fail(Stream::Err, cat("Expression::from_enode: unknown node type ", e->type));
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Virtual slots
+
+std::string EnumerationExpression::get_class() const
+{
+  if (is_polynomial)
+    return "polynomial";
+  if (is_multivariate)
+    return "multivariate_polynomial";
+  if (is_periodic)
+    return "periodic number";
+  return "undefined enumeration";
+}
+
+bool EnumerationExpression::operator==(const Expression&) const { return true; }
+bool EnumerationExpression::is_an_enumeration() const { return true; }
+bool EnumerationExpression::is_a_polynomial() const { return is_polynomial; }
+bool EnumerationExpression::is_a_multivariate_polynomial() const { return is_multivariate; }
+bool EnumerationExpression::is_a_periodic_number() const { return is_periodic; }
+
+Expression* EnumerationExpression::clone() const
+{
+  if (is_polynomial)
+    return new EnumerationExpression(coefficients, variable);
+  if (is_multivariate)
+    return new EnumerationExpression(monomials);
+  if (is_periodic)
+    return new EnumerationExpression(periodic_values, periodic_parameter);
+  fail(Stream::Err, "EnumerationExpression::clone(): not an enumeration!");
+}
+
+static std::vector<Expression*> renamed(const std::vector<Expression*>& v,
+                                        const std::map<int, int>& m)
+{
+  std::vector<Expression*> r;
+  for (const Expression* e : v)
+    r.push_back(e->parameters_to_parameters(m));
+  return r;
+}
+
+Expression* EnumerationExpression::parameters_to_parameters(const std::map<int, int>& m) const
+{
+  auto image = [&m](int rank) {
+    auto it = m.find(rank);
+    return it == m.end() ? rank : it->second;
+  };
+  Expression* r = nullptr;
+  if (is_periodic) {
+    std::vector<Expression*> values = renamed(periodic_values, m);
+    r = new EnumerationExpression(values, image(periodic_parameter));
+    del(values);
+  } else if (is_polynomial) {
+    std::vector<Expression*> c = renamed(coefficients, m);
+    Expression* x = variable->parameters_to_parameters(m);
+    r = new EnumerationExpression(c, x);
+    del(c);
+    delete x;
+  } else if (is_multivariate) {
+    std::map<std::set<int>, Expression*> renamed_monomials;
+    for (const auto& [monomial, c] : monomials) {
+      std::set<int> image_set;
+      for (int q : monomial)
+        image_set.insert(image(q));
+      renamed_monomials[image_set] = c->parameters_to_parameters(m);
+    }
+    r = new EnumerationExpression(renamed_monomials);
+    del(renamed_monomials);
+  } else {
+    fail(Stream::Err, "EnumerationExpression::parameters_to_parameters: not an enumeration");
+  }
+  return r;
+}
+
+std::vector<Expression*> EnumerationExpression::get_divs()
+{
+  std::vector<Expression*> r;
+  auto add = [&r](Expression* e) {
+    std::vector<Expression*> d = e->get_divs();
+    r.insert(r.end(), d.begin(), d.end());
+  };
+  for (Expression* e : periodic_values)
+    add(e);
+  for (Expression* e : coefficients)
+    add(e);
+  for (auto& [monomial, c] : monomials)
+    add(c);
+  return r;
+}
+
+// Numeric evaluation is exact: the value is folded as a rational number and
+// must be an integer (Ehrhart counts are at integer points).
+int EnumerationExpression::evaluate_int(const std::map<int, int>& counters,
+                                        const std::map<int, int>& parameters) const
+{
+  if (!is_periodic && !is_polynomial)
+    fail(Stream::Err, "EnumerationExpression::evaluate_int(): not an enumeration!");
+  std::map<int, Expression*> cmap, pmap;
+  for (const auto& [r, value] : counters)
+    cmap[r] = new Expression(value);
+  for (const auto& [r, value] : parameters)
+    pmap[r] = new Expression(value);
+  // Absent parameters read as 0, as in the plain evaluator.
+  for (int q : get_parameters())
+    if (!pmap.count(q))
+      pmap[q] = new Expression(0);
+  if (is_periodic && !pmap.count(periodic_parameter))
+    pmap[periodic_parameter] = new Expression(0);
+  if (is_polynomial)
+    for (int q : variable->get_parameters())
+      if (!pmap.count(q))
+        pmap[q] = new Expression(0);
+  Expression* folded = evaluate(cmap, pmap);
+  del(cmap);
+  del(pmap);
+  int result = 0;
+  if (folded->is_constant())
+    result = folded->val;
+  else if (folded->is_constant_fraction() && folded->fd->val != 0)
+    result = folded->fg->val / folded->fd->val;
+  else
+    result = folded->evaluate_int(counters, parameters);
+  delete folded;
+  return result;
+}
+
+double EnumerationExpression::evaluate_double(const std::map<int, double>& counters,
+                                              const std::map<int, double>& parameters) const
+{
+  if (is_periodic) {
+    auto it = parameters.find(periodic_parameter);
+    long long value = it == parameters.end() ? 0 : static_cast<long long>(it->second);
+    return periodic_values[residue(value, periodic_values.size())]->evaluate_double(counters,
+                                                                                   parameters);
+  }
+  if (is_polynomial) {
+    double x = variable->evaluate_double(counters, parameters);
+    double power = 1, sum = 0;
+    for (const Expression* c : coefficients) {
+      sum += c->evaluate_double(counters, parameters) * power;
+      power *= x;
+    }
+    return sum;
+  }
+  fail(Stream::Err, "EnumerationExpression::evaluate_double(): not an enumeration!");
+}
+
+Expression* EnumerationExpression::evaluate(const std::map<int, Expression*>& counters,
+                                            const std::map<int, Expression*>& parameters) const
+{
+  if (is_periodic) {
+    auto it = parameters.find(periodic_parameter);
+    if (it != parameters.end()) {
+      Expression* value = it->second->evaluate();
+      if (!value->is_constant()) {
+        delete value;
+        fail(Stream::Err, cat("EnumerationExpression: evaluate: periodic value not resolved: ",
+                              *this));
+      }
+      int position = residue(value->val, periodic_values.size());
+      delete value;
+      return periodic_values[position]->evaluate(counters, parameters);
+    }
+    std::vector<Expression*> values;
+    for (const Expression* e : periodic_values)
+      values.push_back(e->evaluate(counters, parameters));
+    Expression* r = new EnumerationExpression(values, periodic_parameter);
+    del(values);
+    return r;
+  }
+  if (is_polynomial) {
+    Expression* x = variable->evaluate(counters, parameters);
+    std::vector<Expression*> c;
+    for (const Expression* e : coefficients)
+      c.push_back(e->evaluate(counters, parameters));
+    Expression* r = nullptr;
+    if (is_number(x)) {
+      Expression* sum = nullptr;
+      Expression* power = new Expression(1);
+      for (size_t i = 0; i < c.size(); i++) {
+        Expression* term = new Expression(OP_TIMES, c[i], power);
+        sum = sum ? node(OP_PLUS, sum, term) : term;
+        power = node(OP_TIMES, power, x->clone());
+      }
+      delete power;
+      r = sum ? sum->evaluate() : new Expression(0);
+      delete sum;
+    } else {
+      r = new EnumerationExpression(c, x);
+    }
+    del(c);
+    delete x;
+    return r;
+  }
+  if (is_multivariate) {
+    std::map<std::set<int>, Expression*> gathered;
+    for (const auto& [monomial, coefficient] : monomials) {
+      Expression* product = coefficient->clone();
+      std::set<int> residual;
+      for (int q : monomial) {
+        auto it = parameters.find(q);
+        if (it != parameters.end())
+          product = node(OP_TIMES, product, it->second->clone());
+        else
+          residual.insert(q);
+      }
+      auto g = gathered.find(residual);
+      if (g == gathered.end())
+        gathered[residual] = product;
+      else
+        g->second = node(OP_PLUS, g->second, product);
+    }
+    std::map<std::set<int>, Expression*> kept;
+    for (auto& [monomial, term] : gathered) {
+      Expression* value = term->evaluate(counters, parameters);
+      if (value->is_value(0))
+        delete value;
+      else
+        kept[monomial] = value;
+    }
+    del(gathered);
+    Expression* r = new EnumerationExpression(kept);
+    del(kept);
+    return r;
+  }
+  std::cerr << "EnumerationExpression::evaluate: not an enumeration" << std::endl;
+  return new Expression(0);
+}
+
+void EnumerationExpression::print(std::ostream& os) const
+{
+  if (is_periodic) {
+    os << "[ ";
+    for (const Expression* e : periodic_values)
+      os << *e << " ";
+    os << "]_" << get_parameter_string(periodic_parameter);
+  } else if (is_polynomial) {
+    for (size_t i = 0; i < coefficients.size(); i++) {
+      if (i == 0) {
+        os << *coefficients[0];
+        continue;
+      }
+      os << " + ";
+      print_coefficient(os, coefficients[i]);
+      os << "*" << *variable;
+      if (i == 2)
+        os << "\xC2\xB2";
+      else if (i > 2)
+        os << "^" << i;
+    }
+  } else if (is_multivariate) {
+    bool first = true;
+    for (const auto& [monomial, c] : monomials) {
+      if (!first)
+        os << " + ";
+      first = false;
+      print_coefficient(os, c);
+      if (!monomial.empty()) {
+        os << "*";
+        bool first_name = true;
+        for (int q : monomial) {
+          os << (first_name ? "" : ".") << get_parameter_string(q);
+          first_name = false;
+        }
+      }
+    }
+  }
+}
+
+void EnumerationExpression::compile(std::ostream& os, const std::string& result,
+                                    const std::string& prefix) const
+{
+  if (is_periodic) {
+    std::string offset = new_variable("offset", TYPE_INT);
+    os << prefix << offset << " = " << get_parameter_string(periodic_parameter) << " % "
+       << periodic_values.size() << ";\n";
+    for (size_t i = 0; i < periodic_values.size(); i++) {
+      os << prefix << "if(" << offset << " == " << i << ")\n";
+      os << prefix << "  {\n";
+      periodic_values[i]->compile(os, result, prefix + "    ");
+      os << prefix << "  }\n";
+    }
+    free_variable("offset");
+    return;
+  }
+  if (is_polynomial) {
+    std::string x = new_variable("X", TYPE_DOUBLE);
+    std::string sum = new_variable("double_result", TYPE_DOUBLE);
+    os << prefix << sum << " = 0;\n";
+    os << prefix << x << " = 1;\n";
+    for (size_t i = 0; i < coefficients.size(); i++) {
+      os << "\n" << prefix << "//Degree " << i << " term\n";
+      std::string a = new_variable("a_i", TYPE_DOUBLE);
+      coefficients[i]->compile(os, a, prefix);
+      os << prefix << sum << " += " << a << "*(" << x << ");\n";
+      free_variable("a_i");
+      if (i + 1 < coefficients.size())
+        os << prefix << x << " = " << x << "*(" << *variable << ");\n";
+    }
+    free_variable("X");
+    // The sum is an integer computed in floating point: round it rather than
+    // truncate, so that 8.9999999 counts as 9.
+    os << prefix << result << " = (int)floor(" << sum << " + 0.5);\n";
+    free_variable("double_result");
+    return;
+  }
+  fail(Stream::Err, "EnumerationExpression::compile(): not an enumeration!");
+}
+
+void compile(const std::map<Polyhedron*, Expression*>& pieces, std::ostream& os,
+             const std::string& result, const std::string& prefix)
+{
+  std::string defined = new_variable("is_defined", TYPE_INT);
+  os << prefix << defined << " = false;\n";
+  for (const auto& [domain, count] : pieces) {
+    os << prefix << "if(";
+    domain->print_code(os);
+    os << ")\n";
+    os << prefix << "  {\n";
+    count->compile(os, result, prefix + "    ");
+    os << prefix << "    " << defined << " = true;\n";
+    os << prefix << "  }\n";
+  }
+  os << prefix << "if(!" << defined << ")\n";
+  os << prefix << "  {\n";
+  os << prefix << "    " << result << " = 0;\n";
+  os << prefix << "  }\n";
+}

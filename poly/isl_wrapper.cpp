@@ -1,0 +1,180 @@
+#include "poly/isl_wrapper.h"
+
+#include <climits>
+#include <string>
+
+#include <isl/ctx.h>
+#include <isl/mat.h>
+#include <isl/options.h>
+#include <isl/set.h>
+#include <isl/space.h>
+#include <isl/union_set.h>
+#include <isl/val.h>
+
+#include "poly/failure.h"
+
+namespace {
+
+const char* const kLocalVariables = "ISLWrapper: result with local variables";
+
+// One isl context for the duration of a call; isl errors are turned into a
+// clear message rather than an abort.
+class Context {
+ public:
+  Context() : ctx_(isl_ctx_alloc())
+  {
+    if (!ctx_)
+      fail(Stream::Err, "ISLWrapper: cannot allocate an isl context");
+    isl_options_set_on_error(ctx_, ISL_ON_ERROR_CONTINUE);
+  }
+  ~Context() { isl_ctx_free(ctx_); }
+  Context(const Context&) = delete;
+  Context& operator=(const Context&) = delete;
+  isl_ctx* get() const { return ctx_; }
+
+  template <typename T>
+  T* check(T* result, const char* operation) const
+  {
+    if (!result) {
+      const char* msg = isl_ctx_last_error_msg(ctx_);
+      fail(Stream::Err, cat("ISLWrapper::", operation, ": isl error: ", msg ? msg : "unknown"));
+    }
+    return result;
+  }
+
+ private:
+  isl_ctx* ctx_;
+};
+
+isl_space* make_space(const Context& ctx, int nb_counters, int nb_parameters)
+{
+  isl_space* space = isl_space_set_alloc(ctx.get(), static_cast<unsigned>(nb_parameters),
+                                         static_cast<unsigned>(nb_counters));
+  for (int i = 0; i < nb_parameters; i++)
+    space = isl_space_set_dim_name(space, isl_dim_param, static_cast<unsigned>(i),
+                                   ("p" + std::to_string(i)).c_str());
+  return ctx.check(space, "space");
+}
+
+isl_set* from_vec_vec(const Context& ctx, isl_space* space, const ISLWrapper::Rows& m)
+{
+  int nb_eq = 0, nb_ineq = 0;
+  int width = static_cast<int>(isl_space_dim(space, isl_dim_set) + isl_space_dim(space, isl_dim_param)) + 2;
+  for (const auto& row : m) {
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "ISLWrapper::from_vec_vec: inconsistent row width");
+    (row[0] == 0 ? nb_eq : nb_ineq)++;
+  }
+  isl_mat* eq = isl_mat_alloc(ctx.get(), static_cast<unsigned>(nb_eq), static_cast<unsigned>(width - 1));
+  isl_mat* ineq = isl_mat_alloc(ctx.get(), static_cast<unsigned>(nb_ineq), static_cast<unsigned>(width - 1));
+  int e = 0, i = 0;
+  for (const auto& row : m) {
+    isl_mat*& target = row[0] == 0 ? eq : ineq;
+    int& r = row[0] == 0 ? e : i;
+    for (int j = 1; j < width; j++)
+      target = isl_mat_set_element_si(target, r, j - 1, row[j]);
+    r++;
+  }
+  isl_basic_set* bset = isl_basic_set_from_constraint_matrices(
+      space, eq, ineq, isl_dim_set, isl_dim_param, isl_dim_div, isl_dim_cst);
+  return ctx.check(isl_set_from_basic_set(ctx.check(bset, "from_vec_vec")), "from_vec_vec");
+}
+
+int to_int(isl_val* v)
+{
+  if (!v || !isl_val_is_int(v)) {
+    isl_val_free(v);
+    fail(Stream::Err, "ISLWrapper::to_int: not an integer");
+  }
+  long n = isl_val_get_num_si(v);
+  bool fits = isl_val_is_int(v) && n >= INT_MIN && n <= INT_MAX &&
+              isl_val_cmp_si(v, n) == 0;
+  isl_val_free(v);
+  if (!fits)
+    fail(Stream::Err, "ISLWrapper::to_int: value out of the int range");
+  return static_cast<int>(n);
+}
+
+void append_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
+{
+  int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
+  for (int i = 0; i < nr; i++) {
+    std::vector<int> row{kind};
+    for (int j = 0; j < nc; j++)
+      row.push_back(to_int(isl_mat_get_element_val(m, i, j)));
+    rows.push_back(row);
+  }
+  isl_mat_free(m);
+}
+
+struct Collected {
+  std::vector<ISLWrapper::Rows> matrices;
+  bool has_locals = false;
+};
+
+isl_stat collect_basic_set(isl_basic_set* bset, void* user)
+{
+  Collected* out = static_cast<Collected*>(user);
+  if (isl_basic_set_dim(bset, isl_dim_div) != 0) {
+    out->has_locals = true;
+    isl_basic_set_free(bset);
+    return isl_stat_ok;
+  }
+  ISLWrapper::Rows rows;
+  append_rows(rows, isl_basic_set_inequalities_matrix(bset, isl_dim_set, isl_dim_param,
+                                                      isl_dim_div, isl_dim_cst), 1);
+  append_rows(rows, isl_basic_set_equalities_matrix(bset, isl_dim_set, isl_dim_param,
+                                                    isl_dim_div, isl_dim_cst), 0);
+  out->matrices.push_back(rows);
+  isl_basic_set_free(bset);
+  return isl_stat_ok;
+}
+
+std::vector<ISLWrapper::Rows> to_vec_vec_vec(const Context& ctx, isl_set* set)
+{
+  Collected out;
+  if (isl_set_foreach_basic_set(set, collect_basic_set, &out) < 0)
+    ctx.check(static_cast<isl_set*>(nullptr), "to_vec_vec_vec");
+  isl_set_free(set);
+  if (out.has_locals)
+    throw kLocalVariables;
+  return out.matrices;
+}
+
+isl_union_set* union_of(const Context& ctx, const std::vector<ISLWrapper::Rows>& members,
+                        int nb_counters, int nb_parameters)
+{
+  isl_space* params = isl_space_params(make_space(ctx, nb_counters, nb_parameters));
+  isl_union_set* u = isl_union_set_empty(params);
+  for (const auto& m : members)
+    u = isl_union_set_union(
+        u, isl_union_set_from_set(from_vec_vec(ctx, make_space(ctx, nb_counters, nb_parameters), m)));
+  return ctx.check(u, "union");
+}
+
+}  // namespace
+
+std::vector<ISLWrapper::Rows> ISLWrapper::gist(const std::vector<Rows>& u,
+                                               const std::vector<Rows>& context, int nb_counters,
+                                               int nb_parameters)
+{
+  Context ctx;
+  isl_union_set* U = union_of(ctx, u, nb_counters, nb_parameters);
+  isl_union_set* V = union_of(ctx, context, nb_counters, nb_parameters);
+  isl_union_set* G = ctx.check(isl_union_set_gist(U, V), "gist");
+  isl_space* space = make_space(ctx, nb_counters, nb_parameters);
+  isl_set* set = isl_union_set_extract_set(G, space);
+  isl_union_set_free(G);
+  return to_vec_vec_vec(ctx, ctx.check(set, "gist"));
+}
+
+std::vector<ISLWrapper::Rows> ISLWrapper::coalesce(const std::vector<Rows>& u, int nb_counters,
+                                                   int nb_parameters)
+{
+  Context ctx;
+  isl_set* set = isl_set_empty(make_space(ctx, nb_counters, nb_parameters));
+  for (const auto& m : u)
+    set = isl_set_union(set, from_vec_vec(ctx, make_space(ctx, nb_counters, nb_parameters), m));
+  set = ctx.check(isl_set_coalesce(ctx.check(set, "coalesce")), "coalesce");
+  return to_vec_vec_vec(ctx, set);
+}

@@ -1,0 +1,262 @@
+#include "poly/polylib_wrapper.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <gmp.h>
+#include <setjmp.h>
+
+#include "poly/failure.h"
+#include "poly/rank.h"
+
+// PolyLib's headers have no C++ guards of their own and define macros that
+// clash with the standard library: they come last, and only here.
+extern "C" {
+#include <polylib/polylib64.h>
+}
+#undef value_or
+#undef value_compare
+
+ORO__evalue::~ORO__evalue() { delete p; }
+
+ORO__enode::~ORO__enode()
+{
+  for (ORO__evalue* v : arr)
+    delete v;
+}
+
+int get_int(long value)
+{
+  if (value >= 2147483644L || value < INT_MIN)
+    fail(Stream::Err, "PolylibWrapper::get_int: too big integer");
+  return static_cast<int>(value);
+}
+
+namespace {
+
+[[noreturn]] void polylib_failed(const char* operation)
+{
+  fail(Stream::Err, cat("PolylibWrapper::", operation,
+                        ": PolyLib failed (integer overflow or too many rays)"));
+}
+
+Matrix* to_polylib(const std::vector<std::vector<int>>& m, int width)
+{
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  Matrix* r = Matrix_Alloc(static_cast<unsigned>(m.size()), static_cast<unsigned>(width));
+  if (!r)
+    fail(Stream::Err, "PolylibWrapper: out of memory");
+  for (size_t i = 0; i < m.size(); i++)
+    for (int j = 0; j < width; j++)
+      value_set_si(r->p[i][j], m[i][j]);
+  return r;
+}
+
+std::vector<std::vector<int>> from_polylib(const Matrix* m)
+{
+  std::vector<std::vector<int>> r(m->NbRows, std::vector<int>(m->NbColumns));
+  for (unsigned i = 0; i < m->NbRows; i++)
+    for (unsigned j = 0; j < m->NbColumns; j++)
+      r[i][j] = get_int(VALUE_TO_LONG(m->p[i][j]));
+  return r;
+}
+
+int full_width() { return get_nb_counters() + get_nb_parameters() + 2; }
+
+// The PolyLib calls proper. They run inside PolyLib's own exception handler,
+// so they hold only C objects: a longjmp out of them skips no destructor.
+Matrix* polylib_minimal_form(Matrix* m)
+{
+  Polyhedron* p = Constraints2Polyhedron(m, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Constraints(p);
+  Polyhedron_Free(p);
+  return r;
+}
+
+Matrix* polylib_rays(Matrix* m)
+{
+  Polyhedron* p = Constraints2Polyhedron(m, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Rays(p);
+  Polyhedron_Free(p);
+  return r;
+}
+
+Matrix* polylib_constraints_of_rays(Matrix* rays)
+{
+  Polyhedron* p = Rays2Polyhedron(rays, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Constraints(p);
+  Polyhedron_Free(p);
+  return r;
+}
+
+Matrix* polylib_hull(Matrix** members, size_t count, unsigned dimension)
+{
+  Polyhedron* domain = Empty_Polyhedron(dimension);
+  for (size_t i = 0; i < count; i++) {
+    Polyhedron* p = Constraints2Polyhedron(members[i], kPolylibMaxRays);
+    domain = AddPolyToDomain(p, domain);
+  }
+  Polyhedron* hull = DomainConvex(domain, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Constraints(hull);
+  Domain_Free(domain);
+  Domain_Free(hull);
+  return r;
+}
+
+Enumeration* polylib_enumerate(Matrix* m, unsigned nb_parameters)
+{
+  Polyhedron* p = Constraints2Polyhedron(m, kPolylibMaxRays);
+  Polyhedron* context = Universe_Polyhedron(nb_parameters);
+  Enumeration* e = Polyhedron_Enumerate(p, context, kPolylibMaxRays, nullptr);
+  Domain_Free(p);
+  Domain_Free(context);
+  return e;
+}
+
+// Runs f(args...) under PolyLib's exception handler: an overflow or an
+// internal error becomes a clear message and status 1 instead of abort().
+template <typename Result, typename... Args>
+Result guarded(const char* operation, Result (*f)(Args...), Args... args)
+{
+  Result r{};
+  CATCH(any_exception_error) { polylib_failed(operation); }
+  TRY
+  {
+    r = f(args...);
+    UNCATCH(any_exception_error);
+  }
+  if (!r)
+    polylib_failed(operation);
+  return r;
+}
+
+ORO__enode* oroify_enode(const enode* e);
+
+ORO__evalue* oroify_evalue(const evalue* e)
+{
+  ORO__evalue* r = new ORO__evalue();
+  r->d = get_int(VALUE_TO_LONG(e->d));
+  if (r->d != 0)
+    r->n = get_int(VALUE_TO_LONG(e->x.n));
+  else
+    r->p = oroify_enode(e->x.p);
+  return r;
+}
+
+ORO__enode* oroify_enode(const enode* e)
+{
+  ORO__enode* r = new ORO__enode();
+  r->type = static_cast<int>(e->type);
+  r->size = e->size;
+  r->pos = e->pos;
+  for (int i = 0; i < e->size; i++)
+    r->arr.push_back(oroify_evalue(&e->arr[i]));
+  return r;
+}
+
+}  // namespace
+
+std::vector<std::vector<int>> PolylibWrapper::simplify(const std::vector<std::vector<int>>& m)
+{
+  if (m.empty())
+    return {};
+  Matrix* pm = to_polylib(m, full_width());
+  Matrix* r = guarded("simplify", polylib_minimal_form, pm);
+  std::vector<std::vector<int>> result = from_polylib(r);
+  Matrix_Free(pm);
+  Matrix_Free(r);
+  return result;
+}
+
+std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vector<int>>& m,
+                                                      const std::set<int>& keep)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  Matrix* pm = to_polylib(m, nc + np + 2);
+  Matrix* rays = guarded("project", polylib_rays, pm);
+  Matrix_Free(pm);
+
+  // Generators without the columns of the counters that are not kept.
+  int kept = static_cast<int>(keep.size());
+  Matrix* reduced = Matrix_Alloc(rays->NbRows, static_cast<unsigned>(kept + np + 2));
+  for (unsigned i = 0; i < rays->NbRows; i++) {
+    int j = 0;
+    value_assign(reduced->p[i][j++], rays->p[i][0]);
+    for (int c : keep)
+      value_assign(reduced->p[i][j++], rays->p[i][1 + c]);
+    for (int col = nc + 1; col < nc + np + 2; col++)
+      value_assign(reduced->p[i][j++], rays->p[i][col]);
+  }
+  Matrix_Free(rays);
+  Matrix* constraints = guarded("project", polylib_constraints_of_rays, reduced);
+  Matrix_Free(reduced);
+  std::vector<std::vector<int>> rows = from_polylib(constraints);
+  Matrix_Free(constraints);
+
+  std::vector<std::vector<int>> result;
+  for (const auto& row : rows) {
+    std::vector<int> full(nc + np + 2, 0);
+    size_t j = 0;
+    full[0] = row[j++];
+    for (int c : keep)
+      full[1 + c] = row[j++];
+    for (int col = nc + 1; col < nc + np + 2; col++)
+      full[col] = row[j++];
+    result.push_back(full);
+  }
+  return result;
+}
+
+std::vector<std::vector<int>> PolylibWrapper::convex_hull(
+    const std::list<std::vector<std::vector<int>>>& members)
+{
+  int width = full_width();
+  std::vector<Matrix*> pms;
+  for (const auto& m : members)
+    pms.push_back(to_polylib(m, width));
+  Matrix* r = guarded("convex_hull", polylib_hull, pms.data(), pms.size(),
+                      static_cast<unsigned>(width - 2));
+  for (Matrix* pm : pms)
+    Matrix_Free(pm);
+  std::vector<std::vector<int>> result = from_polylib(r);
+  Matrix_Free(r);
+  return result;
+}
+
+std::unique_ptr<std::vector<VolumePiece>> PolylibWrapper::volume(
+    const std::vector<std::vector<int>>& m, int nb_vars)
+{
+  int np = get_nb_parameters();
+  Matrix* pm = to_polylib(m, nb_vars + np + 2);
+  Enumeration* e = nullptr;
+  CATCH(any_exception_error) { polylib_failed("volume"); }
+  TRY
+  {
+    e = polylib_enumerate(pm, static_cast<unsigned>(np));
+    UNCATCH(any_exception_error);
+  }
+  Matrix_Free(pm);
+  if (!e)
+    return nullptr;
+  auto pieces = std::make_unique<std::vector<VolumePiece>>();
+  for (Enumeration* piece = e; piece; piece = piece->next) {
+    VolumePiece v;
+    Matrix* domain = Polyhedron2Constraints(piece->ValidityDomain);
+    v.rows = from_polylib(domain);
+    Matrix_Free(domain);
+    v.nb_rows = static_cast<int>(v.rows.size());
+    v.nb_columns = v.rows.empty() ? 0 : static_cast<int>(v.rows[0].size());
+    v.polynomial.reset(oroify_evalue(&piece->EP));
+    // PolyLib answers a bare -1 for a polyhedron with infinitely many points.
+    if (v.polynomial->d != 0 && v.polynomial->n == -1 && v.polynomial->d == 1) {
+      Enumeration_Free(e);
+      fail(Stream::Err, "PolylibWrapper::volume: infinite number of integer points");
+    }
+    pieces->push_back(std::move(v));
+  }
+  Enumeration_Free(e);
+  return pieces;
+}

@@ -1,0 +1,72 @@
+#include "program/array.h"
+
+#include <iostream>
+
+#include "poly/failure.h"
+
+std::map<std::string, int> array;
+
+void add_array(const std::string& name, int dim) { array[name] = dim; }
+void set_array_dim(const std::string& name, int dim) { array[name] = dim; }
+bool is_an_array(const std::string& name) { return array.count(name) != 0; }
+
+int get_array_dim(const std::string& name)
+{
+  auto it = array.find(name);
+  if (it == array.end())
+    fail(Stream::Out, cat("Array::get_array_dim: '", name, "' not found"));
+  return it->second;
+}
+
+int get_array_rank(const std::string& name)
+{
+  int rank = 0;
+  for (const auto& entry : array) {
+    if (entry.first == name)
+      return rank;
+    rank++;
+  }
+  fail(Stream::Out, cat("Array::get_array_rank: array not found: ", name));
+}
+
+std::vector<std::string> get_arrays()
+{
+  std::vector<std::string> names;
+  for (const auto& entry : array)
+    names.push_back(entry.first);
+  return names;
+}
+
+bool is_reserved_array(const std::string& name)
+{
+  static const char* const reserved[] = {"schedule", "tile_group", "tile_size",
+                                         "tile_hyperplans", "bound", "output__",
+                                         "latency", "resource", "parallelize"};
+  for (const char* r : reserved)
+    if (name == r)
+      return true;
+  return false;
+}
+
+void remove_reserved_arrays()
+{
+  for (auto it = array.begin(); it != array.end();) {
+    if (is_reserved_array(it->first))
+      it = array.erase(it);
+    else
+      ++it;
+  }
+}
+
+std::string get_temporary_array(const std::string& name) { return name + "_tmp"; }
+
+std::string get_buffered_array(const std::string& name, int k)
+{
+  return name + "_" + std::to_string(k);
+}
+
+void print_arrays()
+{
+  for (const auto& [name, dim] : array)
+    std::cout << name << "(" << dim << ")\n";
+}
