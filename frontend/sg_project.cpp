@@ -1,0 +1,146 @@
+// The project, the command line and the entry point of the front-end.
+#include "frontend/sg_project.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "frontend/clang_reader.h"
+#include "frontend/fatal_error.h"
+
+void frontend_fatal(const std::string& message)
+{
+  std::cout.flush();
+  std::cerr << message << std::endl;
+  std::fflush(nullptr);
+  std::exit(1);
+}
+
+namespace {
+
+bool starts_with(const std::string& text, const std::string& prefix)
+{
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+bool ends_with(const std::string& text, const std::string& suffix)
+{
+  return text.size() >= suffix.size() &&
+         text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// What the front-end takes from a command line.
+struct CommandLine {
+  std::vector<std::string> switches;  // joined form, command-line order
+  std::vector<std::string> sources;
+  bool has_standard = false;
+};
+
+CommandLine read_command_line(const std::vector<std::string>& arguments)
+{
+  CommandLine line;
+  // The program name comes first and is not looked at.
+  for (std::size_t i = 1; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "-D" || argument == "-U" || argument == "-I") {
+      if (i + 1 >= arguments.size() || arguments[i + 1].empty())
+        frontend_fatal("frontend: error: missing value after '" + argument + "'");
+      line.switches.push_back(argument + arguments[++i]);
+    } else if (starts_with(argument, "-D") || starts_with(argument, "-U") ||
+               starts_with(argument, "-I")) {
+      line.switches.push_back(argument);
+    } else if (starts_with(argument, "-std=")) {
+      line.switches.push_back(argument);
+      line.has_standard = true;
+    } else if (starts_with(argument, "-")) {
+      // Another switch: the tool's own affair.
+    } else if (argument.size() > 2 && ends_with(argument, ".c")) {
+      line.sources.push_back(argument);
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+SgProject::SgProject(const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& switches)
+    : arguments_(arguments.begin(), arguments.end()), switches_(switches)
+{
+}
+
+SgProject::~SgProject() = default;
+
+int SgProject::numberOfFiles() const
+{
+  return static_cast<int>(get_traversalSuccessorContainer().size());
+}
+
+SgSourceFile* SgProject::get_file(int index) const
+{
+  std::vector<SgSourceFile*> files = get_fileList();
+  if (index < 0 || index >= static_cast<int>(files.size()))
+    return nullptr;
+  return files[static_cast<std::size_t>(index)];
+}
+
+std::vector<SgSourceFile*> SgProject::get_fileList() const
+{
+  std::vector<SgSourceFile*> files;
+  for (SgNode* child : get_traversalSuccessorContainer())
+    files.push_back(static_cast<SgSourceFile*>(child));
+  return files;
+}
+
+std::string SgProject::unparseToCompleteString() const
+{
+  std::string text;
+  for (SgSourceFile* file : get_fileList())
+    text += file->get_text();
+  return text;
+}
+
+SgType* SgProject::type_named(const std::string& spelling)
+{
+  auto found = types_.find(spelling);
+  if (found != types_.end())
+    return found->second;
+  SgType* type = spelling == "_Bool" ? static_cast<SgType*>(adopt(new SgTypeBool()))
+                                     : static_cast<SgType*>(adopt(new SgTypeDefault(spelling)));
+  types_[spelling] = type;
+  return type;
+}
+
+SgProject* frontend(int argc, char** argv)
+{
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc && argv != nullptr; ++i)
+    arguments.push_back(argv[i] != nullptr ? argv[i] : "");
+  return frontend(arguments);
+}
+
+SgProject* frontend(const std::vector<std::string>& arguments)
+{
+  CommandLine line = read_command_line(arguments);
+  if (line.sources.size() > 1) {
+    std::string names;
+    for (const std::string& source : line.sources)
+      names += (names.empty() ? "'" : ", '") + source + "'";
+    frontend_fatal("frontend: error: more than one source file on the command line: " + names);
+  }
+  SgProject* project = new SgProject(arguments, line.switches);
+  if (line.sources.empty())
+    return project;
+
+  std::vector<std::string> parser_arguments = {"-x", "c"};
+  if (!line.has_standard)
+    parser_arguments.push_back("-std=gnu99");
+  parser_arguments.push_back("-ferror-limit=0");
+  parser_arguments.push_back("-Wno-implicit-function-declaration");
+  for (const std::string& option : line.switches)
+    parser_arguments.push_back(option);
+  read_c_file(project, line.sources.front(), parser_arguments);
+  return project;
+}

@@ -1,0 +1,83 @@
+// The parsed program and the entry point of the front-end.
+//
+// frontend() reads a command line: the argument that names a ".c" file is the
+// source; the preprocessor switches -D, -U, -I (joined, "-DN=1", or with their
+// value as the next argument, "-D N=1") and -std= are passed on to the C
+// parser (a -std= replaces the default gnu99); every other argument is left
+// to the tool. A missing or unreadable file or a parse error ends the process
+// with the diagnostics (file:line:col: message) on the error stream and
+// status 1; warnings are not shown.
+//
+// Ownership: frontend() returns a new project owned by the caller; the
+// project owns every node of its tree, including nodes built for it later,
+// and frees them all when it is deleted.
+#ifndef VORL_FRONTEND_SG_PROJECT_H
+#define VORL_FRONTEND_SG_PROJECT_H
+
+#include <list>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frontend/sg_node.h"
+
+class SgTreeBuilder;
+
+class SgProject : public SgNode {
+public:
+  // An empty project for this command line (program name first) and the
+  // preprocessor switches taken from it; frontend() fills it.
+  SgProject(const std::vector<std::string>& arguments, const std::vector<std::string>& switches);
+  ~SgProject() override;
+  SgProject(const SgProject&) = delete;
+
+  VariantT variantT() const override { return V_SgProject; }
+  // A project is not copied: null.
+  SgNode* copy_without_children() const override { return nullptr; }
+
+  // 0 when the command line named no source file, else 1.
+  int numberOfFiles() const;
+  // The file of that index, null when out of range.
+  SgSourceFile* get_file(int index) const;
+  std::vector<SgSourceFile*> get_fileList() const;
+
+  // The command line as given, program name first.
+  const std::list<std::string>& get_originalCommandLineArgumentList() const { return arguments_; }
+  // The switches passed on to the parser, in command-line order and in joined
+  // form ("-DN=100", "-Iinclude", "-std=c99"); a second parse with the same
+  // switches sees the same macros and headers.
+  const std::vector<std::string>& get_preprocessor_switches() const { return switches_; }
+
+  // The text of the input file, byte for byte; empty without a file.
+  std::string unparseToCompleteString() const override;
+
+private:
+  friend class SgTreeBuilder;
+  friend SgGreaterOrEqualOp* buildGreaterOrEqualOp(SgExpression* lhs, SgExpression* rhs);
+  friend SgExpression* copyExpression(const SgExpression* expression);
+
+  // Takes ownership of a node that no project owns yet.
+  template <class T>
+  T* adopt(T* node)
+  {
+    arena_.emplace_back(node);
+    return node;
+  }
+  // The type of that spelling, made once per project.
+  SgType* type_named(const std::string& spelling);
+
+  std::list<std::string> arguments_;
+  std::vector<std::string> switches_;
+  std::vector<std::unique_ptr<SgNode>> arena_;
+  std::map<std::string, SgType*> types_;
+};
+
+inline SgProject* isSgProject(SgNode* node) { return dynamic_cast<SgProject*>(node); }
+inline const SgProject* isSgProject(const SgNode* node) { return dynamic_cast<const SgProject*>(node); }
+
+// Parses the source file named on the command line (program name first).
+SgProject* frontend(int argc, char** argv);
+SgProject* frontend(const std::vector<std::string>& arguments);
+
+#endif
