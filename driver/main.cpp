@@ -2,6 +2,7 @@
 #include <exception>
 #include <iostream>
 
+#include "codegen/bottom_limit.h"
 #include "driver/preprocessor.h"
 #include "frontend/sg_project.h"
 #include "poly/options.h"
@@ -19,9 +20,7 @@ int main(int argc, char** argv)
     project = preprocess_latency(project);
     Program* program = Program::from_Sage(project);
     auto [maps, resources] = extract_latency(program);
-    (void)maps;
-    (void)resources;
-    return 0;
+    bottom_limit(program, maps[0], maps[1], maps[2], resources);
   } catch (const char* text) {
     std::cerr << text << std::endl;
   } catch (const std::exception& e) {

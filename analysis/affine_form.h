@@ -1,0 +1,95 @@
+// Affine functions with unknown coefficients, in the form the affine Farkas
+// lemma gives to every affine function non-negative on a polyhedron:
+// f(x) = c + sum_k m_k (A_k . x + b_k) with multipliers c, m_k >= 0 that are
+// fresh counters. A form is basic (known coefficients u, an expression v as
+// constant), Farkas, or a sum of forms; linear conditions on forms become
+// linear constraints on the multipliers through roots().
+//
+// Variables are known by position: column j of A (entry j of u) is the j-th
+// variable, in increasing rank, of the variable list the form was built or
+// moved onto.
+//
+// Ownership: a form owns everything it points to; constructors clone the
+// forms and expressions they are given; operations return new objects,
+// except scale(), which changes the form in place.
+#ifndef VORL_ANALYSIS_AFFINE_FORM_H
+#define VORL_ANALYSIS_AFFINE_FORM_H
+
+#include <ostream>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Expression;
+class IndexFunction;
+class Polyhedron;
+
+class AffineForm {
+ public:
+  int is_basic = 0;
+  std::vector<int> u;
+  Expression* v = nullptr;
+  int is_farkas = 0;
+  std::vector<Expression*> lambda;
+  Expression* constant_term = nullptr;
+  Expression* constant_multiplier = nullptr;
+  std::vector<std::vector<int>> A;
+  std::vector<int> b;
+  int is_sum2 = 0;
+  AffineForm* term1 = nullptr;
+  AffineForm* term2 = nullptr;
+  int is_sum3 = 0;
+  AffineForm* term3 = nullptr;
+  int is_sum4 = 0;
+  AffineForm* term4 = nullptr;
+  int is_sum = 0;
+  std::vector<AffineForm*> terms;
+
+  // Farkas form of p over the listed counters, multipliers name_0, name_1, ...
+  AffineForm(Polyhedron* p, const std::set<int>& variables, const std::string& name);
+  AffineForm(Polyhedron* p, const std::set<int>& variables, const std::string& name, int i);
+  // The same with multipliers lambda_k, whose numbering goes on from earlier forms.
+  AffineForm(Polyhedron* p, const std::set<int>& variables);
+  AffineForm(const std::vector<int>& u, const Expression* v);
+  AffineForm(const std::vector<Expression*>& lambda, const Expression* c,
+             const std::vector<std::vector<int>>& A, const std::vector<int>& b);
+  AffineForm(const AffineForm* a, const AffineForm* b);
+  AffineForm(const AffineForm* a, const AffineForm* b, const AffineForm* c);
+  AffineForm(const AffineForm* a, const AffineForm* b, const AffineForm* c, const AffineForm* d);
+  explicit AffineForm(const std::vector<AffineForm*>& terms);
+  AffineForm(const AffineForm& other);
+  AffineForm& operator=(const AffineForm& other);
+  ~AffineForm();
+
+  AffineForm* clone() const;
+  void scale(int c);
+  AffineForm* compose(const std::vector<std::vector<int>>& C, const std::vector<int>& d) const;
+  AffineForm* compose(const IndexFunction* h, const std::set<int>& variables) const;
+  AffineForm* adapt_to(const std::set<int>& all, const std::set<int>& own) const;
+  Polyhedron* get_positivity_constraints() const;
+  Polyhedron* get_definition_constraints(const std::vector<Expression*>& defs) const;
+  Polyhedron* get_definition_constraints(const std::vector<int>& ranks) const;
+  std::pair<Polyhedron*, std::vector<int>> get_definition_constraints(const std::string& name) const;
+  std::pair<Polyhedron*, std::vector<int>> get_definition_constraints(const std::string& name,
+                                                                      int i) const;
+  std::pair<Polyhedron*, std::vector<int>> get_definition_constraints_fresh(
+      const std::string& name) const;
+  // Multiplier values for which the form is identically zero; null for a
+  // basic form.
+  Polyhedron* roots() const;
+
+ private:
+  AffineForm() = default;
+  void build_farkas(Polyhedron* p, const std::set<int>& variables, const std::string& name);
+  void copy_from(const AffineForm& other);
+  void release();
+  std::pair<Polyhedron*, std::vector<int>> definitions_over(const std::string& name,
+                                                            const char* who) const;
+};
+
+std::ostream& operator<<(std::ostream& os, const AffineForm& f);
+
+void del(std::vector<AffineForm*>& v);
+
+#endif

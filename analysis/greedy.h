@@ -1,0 +1,33 @@
+// The greedy latency-aware affine scheduler.
+//
+// Dimension by dimension, one integer program chooses an affine schedule
+// component per statement (non-negative on its domain by the Farkas lemma)
+// such that every remaining dependence is weakly satisfied, as many as
+// possible are satisfied with a margin of their source's latency, and the
+// affine bound of all dates over the parameters is lexicographically
+// smallest. Edges satisfied with the margin are dropped; the next dimension
+// deals with the rest.
+//
+// Ownership: the program and the graph are kept; the schedules and the
+// latency function returned are new and given to the caller.
+#ifndef VORL_ANALYSIS_GREEDY_H
+#define VORL_ANALYSIS_GREEDY_H
+
+#include <map>
+#include <utility>
+#include <vector>
+
+class DependenceGraph;
+class IndexFunction;
+class Program;
+class Schedule;
+
+using GreedyResult = std::pair<std::vector<Schedule*>, IndexFunction*>;
+
+GreedyResult greedy(Program* program, DependenceGraph* graph, const std::map<int, int>& latency);
+// Latency 1 for every statement, and no per-statement lines on standard output.
+GreedyResult greedy(Program* program, DependenceGraph* graph);
+GreedyResult greedy_asap(Program* program);
+GreedyResult greedy_alap(Program* program);
+
+#endif

@@ -1,0 +1,228 @@
+#include "codegen/bottom_limit.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include "analysis/dependence_graph.h"
+#include "analysis/greedy.h"
+#include "analysis/schedule.h"
+#include "codegen/code_generation.h"
+#include "poly/expression.h"
+#include "poly/failure.h"
+#include "poly/index_function.h"
+#include "poly/inequation.h"
+#include "poly/polyhedron.h"
+#include "poly/rank.h"
+#include "program/program.h"
+#include "program/statement.h"
+
+namespace {
+
+using PragmaMaps = std::map<int, std::vector<int>>;
+
+void progress(const std::string& line) { std::cerr << line << std::endl; }
+
+void print_schedules(const std::vector<Schedule*>& schedules, const IndexFunction* latency)
+{
+  for (size_t i = 0; i < schedules.size(); i++)
+    std::cerr << "  Statement #" << i << ": " << *schedules[i] << "\n";
+  std::cerr << "  Latency: " << *latency << std::endl;
+}
+
+GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const PragmaMaps& outputs,
+                           const std::map<int, int>& latency)
+{
+  DependenceGraph graph(program, inputs, outputs);
+  graph.invert();
+  GreedyResult r = greedy(program, &graph, latency);
+  for (DependenceEdge* e : graph.edges)
+    delete e;
+  return r;
+}
+
+// The instances whose red date lies strictly beyond a red limit t_red >= 0,
+// one piece per level at which they pass it, with their own maps.
+Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>& red, int d,
+                                 const PragmaMaps& inputs, const PragmaMaps& outputs,
+                                 const std::map<int, int>& cpu, const std::map<int, int>& gpu,
+                                 int nb_cpu, int nb_gpu, PragmaMaps& f_inputs,
+                                 PragmaMaps& f_outputs, std::map<int, int>& f_latency)
+{
+  Program* filtered = new Program(program->nb_counters, program->nb_parameters + d, {});
+  int n = 0;
+  for (size_t i = 0; i < program->statement.size(); i++) {
+    const Statement* st = program->statement[i];
+    const Schedule* s = red[i];
+    Polyhedron C;
+    std::vector<Expression*> limit;
+    Expression zero(0);
+    for (int k = 0; k < s->dim(); k++) {
+      auto [rank, leaf] = create_parameter("t_red", k);
+      limit.push_back(leaf);
+      Inequation positive_limit(PRED_GE, leaf, &zero);
+      C.add_constraint(&positive_limit);
+    }
+    Schedule T(limit);
+    del(limit);
+    std::vector<Polyhedron*> levels = T.before(s);
+    for (Polyhedron* B : levels) {
+      Polyhedron* D = st->iteration_domain->clone();
+      D->add_constraints(B);
+      D->add_constraints(&C);
+      if (!D->is_empty()) {
+        Statement* piece = st->clone();
+        piece->stmt_rank = n;
+        delete piece->iteration_domain;
+        piece->iteration_domain = D->clone();
+        filtered->statement.push_back(piece);
+        auto in = inputs.find(static_cast<int>(i));
+        auto out = outputs.find(static_cast<int>(i));
+        f_inputs[n] = in == inputs.end() ? std::vector<int>() : in->second;
+        f_outputs[n] = out == outputs.end() ? std::vector<int>() : out->second;
+        long long weighted = static_cast<long long>(nb_gpu) * gpu.at(static_cast<int>(i)) +
+                             static_cast<long long>(nb_cpu) * cpu.at(static_cast<int>(i));
+        f_latency[n] = static_cast<int>(weighted / (nb_cpu + nb_gpu));
+        n++;
+      }
+      delete D;
+    }
+    del(levels);
+  }
+  filtered->variable_declaration = program->variable_declaration;
+  return filtered;
+}
+
+// Front volumes, level domain pieces and date sets of one program's schedules.
+void level_parallelism(Program* program, const std::vector<Schedule*>& schedules,
+                       std::vector<std::map<Polyhedron*, Expression*>>& volumes,
+                       std::vector<int>& level_parameters, std::vector<int>& level_counters,
+                       std::vector<Polyhedron*>& level_domains, std::vector<Polyhedron*>& date_sets)
+{
+  for (size_t i = 0; i < program->statement.size(); i++) {
+    std::cerr << "  Statement #" << i << std::endl;
+    const Statement* st = program->statement[i];
+    const Schedule* s = schedules[i];
+    std::vector<int> parameters, counters;
+    std::vector<Expression*> leaves;
+    std::map<int, int> to_counter;
+    for (int k = 0; k < s->size(); k++) {
+      auto [p, leaf] = create_parameter("t", k);
+      auto [c, counter_leaf] = create_counter("t_counter", k);
+      delete counter_leaf;
+      parameters.push_back(p);
+      counters.push_back(c);
+      leaves.push_back(leaf);
+      to_counter[p] = c;
+    }
+    if (counters.size() > level_counters.size()) {
+      level_counters = counters;
+      level_parameters = parameters;
+    }
+    IndexFunction F(leaves);
+    del(leaves);
+    Polyhedron* equal = IndexFunction::equal(&F, s->index_function);
+    Polyhedron Q(equal);
+    delete equal;
+    Q.add_constraints(st->iteration_domain);
+    volumes.push_back(Q.volume());
+    Polyhedron* dated = Q.parameters_to_counters(to_counter);
+    level_domains.push_back(dated->project(counters));
+    std::vector<Polyhedron*> dates = dated->project_int(counters);
+    date_sets.insert(date_sets.end(), dates.begin(), dates.end());
+    delete dated;
+  }
+}
+
+[[noreturn]] void invalid(const std::string& message) { fail(Stream::Err, message); }
+
+}  // namespace
+
+std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
+                                 const PragmaMaps& inputs, const PragmaMaps& outputs,
+                                 const std::vector<int>& resources)
+{
+  // Step 0: the machine and the latencies.
+  if (resources.size() != 2)
+    invalid("Schedule::bottom_limit: resources: expect (#cpu,#gpu)");
+  int nb_cpu = resources[0], nb_gpu = resources[1];
+  if (nb_cpu < 0 || nb_gpu < 0)
+    invalid("Schedule::bottom_limit: resources: expect non-negative numbers of cpus and gpus");
+  if (nb_cpu + nb_gpu == 0)
+    invalid("Schedule::bottom_limit: resources: #cpu + #gpu must be at least 1");
+  std::map<int, int> cpu, gpu;
+  for (const auto& [rank, values] : latencies) {
+    if (values.size() != 2)
+      invalid(cat("Schedule::bottom_limit: stmt #", rank, ": latency: expect (#cpu,#gpu)"));
+    if (values[0] < 0 || values[1] < 0)
+      invalid(cat("Schedule::bottom_limit: stmt #", rank, ": latency: expect non-negative latencies"));
+    cpu[rank] = values[0];
+    gpu[rank] = values[1];
+  }
+
+  LimitAnalysis a;
+  a.program = program;
+  a.nb_cpu = nb_cpu;
+  a.nb_gpu = nb_gpu;
+
+  progress("Step 1. Compute inverse dependences (target --> source)");
+  progress("Step 2. Compute bottom-level by statement (red limit)");
+  GreedyResult red = bottom_levels(program, inputs, outputs, gpu);
+  a.red_schedules = red.first;
+  print_schedules(red.first, red.second);
+  int d = Schedule::max_dimension(red.first);
+  if (d >= 2)
+    progress("WARNING: Some bottom-level dimensions are > 1");
+
+  progress("Step 3. Compute bottom-level by statement (green limit)");
+  progress("  Filter program iterations beyond red limit");
+  PragmaMaps f_inputs, f_outputs;
+  std::map<int, int> f_latency;
+  a.filtered = filter_beyond_red_limit(program, red.first, d, inputs, outputs, cpu, gpu, nb_cpu,
+                                       nb_gpu, f_inputs, f_outputs, f_latency);
+  progress("  Compute bottom-level by statement");
+  GreedyResult green = bottom_levels(a.filtered, f_inputs, f_outputs, f_latency);
+  a.green_schedules = green.first;
+  print_schedules(green.first, green.second);
+
+  progress("Step 4. Compute the level-wise parallelism by statement (red limit)");
+  std::vector<Polyhedron*> red_domains, green_domains;
+  level_parallelism(program, a.red_schedules, a.red_front_volumes, a.red_level_parameters,
+                    a.red_level_counters, red_domains, a.red_date_sets);
+  progress("Step 5. Compute the level-wise parallelism by statement (green limit)");
+  level_parallelism(a.filtered, a.green_schedules, a.green_front_volumes,
+                    a.green_level_parameters, a.green_level_counters, green_domains,
+                    a.green_date_sets);
+
+  progress("Step 5. Compute the level domain");
+  a.red_level_domain = Polyhedron::convex_hull(red_domains);
+  a.green_level_domain = Polyhedron::convex_hull(green_domains);
+  del(red_domains);
+  del(green_domains);
+
+  progress("Step 5. Generate the code --> out.c");
+  return generate_program(a);
+}
+
+void bottom_limit(Program* program, std::map<int, std::vector<int>> latencies,
+                  std::map<int, std::vector<int>> inputs, std::map<int, std::vector<int>> outputs,
+                  std::vector<int> resources)
+{
+  // The whole text is made first: a failure leaves no partial out.c behind.
+  std::string text = bottom_limit_program(program, latencies, inputs, outputs, resources);
+  const char* path = "out.c";
+  const char* temporary = "out.c.partial";
+  std::FILE* f = std::fopen(temporary, "w");
+  if (!f)
+    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", temporary, ": ",
+                          std::strerror(errno)));
+  bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
+  written = std::fclose(f) == 0 && written;
+  if (!written || std::rename(temporary, path) != 0) {
+    std::remove(temporary);
+    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", path));
+  }
+  std::exit(0);
+}

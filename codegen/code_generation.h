@@ -1,0 +1,71 @@
+// C code generation: loop nests that scan the integer points of a polyhedron
+// in lexicographic order, constant intervals of counters, and the generated
+// program out.c.
+//
+// Ownership: arguments are kept; bounds and scans hold new expressions that
+// the caller owns (free them with del_scan).
+#ifndef VORL_CODEGEN_CODE_GENERATION_H
+#define VORL_CODEGEN_CODE_GENERATION_H
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Expression;
+class Polyhedron;
+class Program;
+class Schedule;
+
+// Lower bounds, then upper bounds: the counter lies between the maximum of
+// the first and the minimum of the second.
+using Bounds = std::pair<std::vector<Expression*>, std::vector<Expression*>>;
+using Intervals = std::map<std::string, std::pair<int, int>>;
+
+// When non-zero, an unbounded counter interval ends the process.
+extern int fail_on_unbounded;
+
+Bounds get_bounds(Polyhedron* p, int counter);
+std::vector<Bounds> scan(Polyhedron* p, const std::vector<int>& outer,
+                         const std::vector<int>& counters);
+void del_scan(std::vector<Bounds>& s);
+// One for loop per counter, without braces, each indented two more blanks.
+void print_scan(std::ostream& os, Polyhedron* p, const std::vector<int>& outer,
+                const std::vector<int>& counters, const std::string& prefix);
+// The same, checking that counters are exactly the counters of p.
+void print_scan(std::ostream& os, Polyhedron* p, const std::vector<int>& counters,
+                const std::string& prefix);
+
+Intervals get_counter_intervals(Polyhedron* p, const std::vector<int>& counters);
+Intervals get_counter_intervals(Polyhedron* p);
+Intervals get_counter_intervals(const std::vector<Polyhedron*>& u, const std::vector<int>& counters);
+Intervals get_counter_intervals(const std::vector<Polyhedron*>& u, const std::set<int>& counters);
+Intervals get_counter_intervals(const std::vector<Polyhedron*>& u);
+Intervals max_intervals(const Intervals& a, const Intervals& b);
+
+// Everything the generated program is written from.
+struct LimitAnalysis {
+  Program* program = nullptr;
+  Program* filtered = nullptr;
+  std::vector<Schedule*> red_schedules;
+  std::vector<Schedule*> green_schedules;
+  std::vector<std::map<Polyhedron*, Expression*>> red_front_volumes;
+  std::vector<std::map<Polyhedron*, Expression*>> green_front_volumes;
+  std::vector<int> red_level_parameters;
+  std::vector<int> red_level_counters;
+  std::vector<int> green_level_parameters;
+  std::vector<int> green_level_counters;
+  std::vector<Polyhedron*> red_date_sets;
+  std::vector<Polyhedron*> green_date_sets;
+  Polyhedron* red_level_domain = nullptr;
+  Polyhedron* green_level_domain = nullptr;
+  int nb_cpu = 0;
+  int nb_gpu = 0;
+};
+
+// The whole text of out.c.
+std::string generate_program(const LimitAnalysis& a);
+
+#endif
