@@ -197,8 +197,11 @@ std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
                     a.green_date_sets);
 
   progress("Step 5. Compute the level domain");
-  a.red_level_domain = Polyhedron::convex_hull(red_domains);
-  a.green_level_domain = Polyhedron::convex_hull(green_domains);
+  // Without any statement (an empty filtered program: no instance lies beyond
+  // the red limit) there is no date at all: the empty domain, whose search
+  // reports "not found".
+  a.red_level_domain = red_domains.empty() ? empty() : Polyhedron::convex_hull(red_domains);
+  a.green_level_domain = green_domains.empty() ? empty() : Polyhedron::convex_hull(green_domains);
   del(red_domains);
   del(green_domains);
 

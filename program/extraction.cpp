@@ -18,6 +18,7 @@
 
 std::vector<Statement*> statement_vec;
 std::vector<std::string> var_declaration;
+int source_line_offset = 0;
 
 namespace {
 
@@ -100,7 +101,9 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
          << *q;
       reject(os.str());
     }
-    return new Expression(OP_FLOOR, q->fg, q->fd);
+    Expression* floor = new Expression(OP_FLOOR, q->fg, q->fd);
+    delete q;
+    return floor;
   }
 
   static Expression* read_call(SgNode* node, SynthesizedAttributesList& c)
@@ -109,6 +112,8 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
     if (name != "floor" && name != "ceil")
       reject("Expression::from_Sage: floor/ceil expected:" + text_of(node));
     Expression* r = c.back();
+    for (size_t k = 0; k + 1 < c.size(); k++)
+      delete c[k];  // the callee's placeholder
     if (name == "ceil")
       r->op = OP_CEIL;
     return r;
@@ -146,12 +151,79 @@ SgExpression* get_rhs(const SgExpression* e)
 // argument: min(min(x, y), z) gives z, y, x.
 void gather(const SgExpression* m, const char* name, std::vector<SgExpression*>& out)
 {
-  out.push_back(get_rhs(m));
   SgExpression* first = get_lhs(m);
+  out.push_back(get_rhs(m));
   if (call_named(first, name))
     gather(first, name, out);
   else
     out.push_back(first);
+}
+
+// Whether e is floor(a / b) or ceil(a / b) with a positive constant b.
+bool is_rounded_quotient(const Expression* e)
+{
+  return (e->is_floor() || e->is_ceil()) && e->fd->is_constant() && e->fd->val > 0;
+}
+
+predicate_t mirrored(predicate_t p)
+{
+  switch (p) {
+    case PRED_LT: return PRED_GT;
+    case PRED_LE: return PRED_GE;
+    case PRED_GT: return PRED_LT;
+    case PRED_GE: return PRED_LE;
+    default: return p;
+  }
+}
+
+// Adds lhs pred rhs to p. A side that is exactly floor(a / b) or ceil(a / b)
+// is compared without rounding, which is exact for integer values:
+// x <= floor(a/b) is b*x <= a, floor(a/b) <= x is a <= b*x + b - 1, and
+// x >= ceil(a/b) is b*x >= a, ceil(a/b) >= x is a >= b*x - b + 1; strict and
+// equal comparisons are made of these. Constraints then stay affine.
+void add_comparison(Polyhedron* p, predicate_t pred, const Expression* lhs, const Expression* rhs)
+{
+  if (!is_rounded_quotient(rhs) && is_rounded_quotient(lhs)) {
+    add_comparison(p, mirrored(pred), rhs, lhs);
+    return;
+  }
+  if (!is_rounded_quotient(rhs)) {
+    Inequation c(pred, lhs, rhs);
+    p->add_constraint(&c);
+    return;
+  }
+  if (pred == PRED_EQ) {
+    add_comparison(p, PRED_LE, lhs, rhs);
+    add_comparison(p, PRED_GE, lhs, rhs);
+    return;
+  }
+  // Strict comparisons of integers: x < q is x + 1 <= q, x > q is x - 1 >= q.
+  Expression one(1);
+  Expression x_plus(OP_PLUS, lhs, &one), x_minus(OP_MINUS, lhs, &one);
+  const Expression* x = pred == PRED_LT ? &x_plus : pred == PRED_GT ? &x_minus : lhs;
+  bool upper = pred == PRED_LT || pred == PRED_LE;  // x <= q
+  const Expression* a = rhs->fg;
+  Expression b(rhs->fd->val), slack(rhs->fd->val - 1);
+  Expression bx(OP_TIMES, &b, x);
+  if (rhs->is_floor()) {
+    if (upper) {
+      Inequation c(PRED_LE, &bx, a);  // b*x <= a
+      p->add_constraint(&c);
+    } else {
+      Expression bound(OP_PLUS, &bx, &slack);  // a <= b*x + b - 1
+      Inequation c(PRED_LE, a, &bound);
+      p->add_constraint(&c);
+    }
+  } else {
+    if (upper) {
+      Expression bound(OP_MINUS, &bx, &slack);  // a >= b*x - b + 1
+      Inequation c(PRED_GE, a, &bound);
+      p->add_constraint(&c);
+    } else {
+      Inequation c(PRED_GE, &bx, a);  // b*x >= a
+      p->add_constraint(&c);
+    }
+  }
 }
 
 // a op x for every argument x of the min or max m, a read once.
@@ -164,13 +236,17 @@ Polyhedron* bounds(SgExpression* a, SgExpression* m, const char* name, predicate
   for (SgExpression* x : args) {
     Expression* right = Expression::from_Sage(x);
     Expression* shifted = right;
+    if (shift != 0 && is_rounded_quotient(right)) {
+      add_comparison(p, PRED_LT, left, right);  // strictness handled with the rounding
+      delete right;
+      continue;
+    }
     if (shift != 0) {
       Expression k(shift);
       shifted = new Expression(OP_MINUS, right, &k);
       delete right;
     }
-    Inequation c(pred, left, shifted);
-    p->add_constraint(&c);
+    add_comparison(p, pred, left, shifted);
     delete shifted;
   }
   delete left;
@@ -199,9 +275,21 @@ bool is_unit_step(SgExpression* step, const std::string& c)
   return false;
 }
 
-std::string loop_name(const SgForStatement* loop)
+// The line of a node in the user's file.
+std::string line_of(const SgNode* node) { return std::to_string(node->get_line() - source_line_offset); }
+
+std::string loop_name(const SgForStatement* loop) { return "for loop at line " + line_of(loop); }
+
+// Whether e reads the variable c (as in the initialisation c = c + 1).
+bool mentions(const SgNode* e, const std::string& c)
 {
-  return "for loop at line " + std::to_string(loop->get_line());
+  const SgVarRefExp* v = isSgVarRefExp(e);
+  if (v && v->get_symbol()->get_name().getString() == c)
+    return true;
+  for (const SgNode* child : e->get_traversalSuccessorContainer())
+    if (mentions(child, c))
+      return true;
+  return false;
 }
 
 // The counter of a loop and its lower bound, from "c = lb" or "int c = lb".
@@ -213,12 +301,15 @@ std::pair<std::string, SgExpression*> read_loop_init(SgForStatement* loop, bool&
     if (const SgExprStatement* s = isSgExprStatement(init[0])) {
       const SgAssignOp* a = isSgAssignOp(s->get_expression());
       const SgVarRefExp* c = a ? isSgVarRefExp(a->get_lhs_operand()) : nullptr;
-      if (c)
+      // The counter's own value in its lower bound (c += k, c = c + k) is no
+      // initialisation.
+      if (c && !mentions(a->get_rhs_operand(), c->get_symbol()->get_name().getString()))
         return {c->get_symbol()->get_name().getString(), a->get_rhs_operand()};
     }
     if (const SgVariableDeclaration* d = isSgVariableDeclaration(init[0])) {
       SgInitializedNamePtrList v = d->get_variables();
-      if (v.size() == 1 && v[0]->get_initializer()) {
+      if (v.size() == 1 && v[0]->get_initializer() &&
+          !mentions(v[0]->get_initializer(), v[0]->get_name().getString())) {
         declared = true;
         return {v[0]->get_name().getString(), v[0]->get_initializer()};
       }
@@ -330,7 +421,8 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
       reject("Polyhedron::from_Sage: " + e->class_name() + " unhandled");
   }
   Inequation* c = Inequation::from_Sage(e);
-  Polyhedron* p = new Polyhedron(c);
+  Polyhedron* p = new Polyhedron();
+  add_comparison(p, c->pred, c->lhs, c->rhs);
   delete c;
   return p;
 }
@@ -341,7 +433,8 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
 std::pair<Rhs*, std::vector<SgExpression*>> collect_references(SgExpression* e)
 {
   if (isSgVarRefExp(e) || isSgPntrArrRefExp(e)) {
-    std::string name = IndexFunction::from_Sage(e, {}).first;
+    auto [name, f] = IndexFunction::from_Sage(e, {});
+    delete f;
     return {new Rhs(name, 0), {e}};
   }
   if (isSgValueExp(e))
@@ -451,6 +544,8 @@ ASTInfo MainTraversal::evaluateInheritedAttribute(SgNode* node, ASTInfo info)
       // No reference node names the counter: the bounds c >= lb (one per
       // argument of a max) are made directly.
       std::vector<SgExpression*> lower;
+      if (call_named(lb, "min"))
+        reject("Polyhedron::from_Sage: > min unhandled");
       if (call_named(lb, "max"))
         gather(lb, "max", lower);
       else
@@ -458,8 +553,7 @@ ASTInfo MainTraversal::evaluateInheritedAttribute(SgNode* node, ASTInfo info)
       Expression counter(c);
       for (SgExpression* x : lower) {
         Expression* bound = Expression::from_Sage(x);
-        Inequation low(PRED_GE, &counter, bound);
-        info.domain->add_constraint(&low);
+        add_comparison(info.domain, PRED_GE, &counter, bound);
         delete bound;
       }
     } else {
@@ -475,7 +569,7 @@ ASTInfo MainTraversal::evaluateInheritedAttribute(SgNode* node, ASTInfo info)
       std::cout << "WARNING: Program::from_Sage: ELSE not handled" << std::endl;
     const SgExprStatement* cond = isSgExprStatement(branch->get_conditional());
     if (!cond)
-      reject("Program::from_Sage: if statement at line " + std::to_string(branch->get_line()) +
+      reject("Program::from_Sage: if statement at line " + line_of(branch) +
              ": unhandled condition");
     info.add_constraint(cond->get_expression());
   } else if (isSgVariableDeclaration(node)) {

@@ -42,6 +42,11 @@ class ASTInfo {
 extern std::vector<Statement*> statement_vec;
 extern std::vector<std::string> var_declaration;
 
+// Lines put in front of the user's text before the parse the walk reads (the
+// reserved declarations of the pragma preprocessing); messages subtract it so
+// that they name lines of the user's file. 0 unless set.
+extern int source_line_offset;
+
 class MainTraversal : public AstTopDownProcessing<ASTInfo> {
  protected:
   ASTInfo evaluateInheritedAttribute(SgNode* node, ASTInfo info) override;
