@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <gmp.h>
 #include <setjmp.h>
+#include <signal.h>
 
 #include "poly/failure.h"
 #include "poly/rank.h"
@@ -132,6 +133,14 @@ Result guarded(const char* operation, Result (*f)(Args...), Args... args)
   return r;
 }
 
+// Polyhedron_Enumerate handles an arithmetic overflow itself with a failed
+// assertion, that is abort(), instead of passing the exception on. While it
+// runs, SIGABRT jumps back to the wrapper, which then fails like for every
+// other PolyLib error.
+sigjmp_buf abort_jump;
+
+void jump_on_abort(int) { siglongjmp(abort_jump, 1); }
+
 ORO__enode* oroify_enode(const enode* e);
 
 ORO__evalue* oroify_evalue(const evalue* e)
@@ -175,36 +184,77 @@ std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vec
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
-  Matrix* pm = to_polylib(m, nc + np + 2);
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != nc + np + 2)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  if (m.empty())
+    return {};
+  // Only the variables that occur are given to PolyLib: a variable in no row
+  // is free and its column would only make the generators larger. Columns of
+  // the reduced problem: kind, used counters, used parameters, constant.
+  std::vector<int> columns;
+  std::vector<int> kept_positions;  // positions of the kept counters among them
+  auto used = [&m](int column) {
+    for (const auto& row : m)
+      if (row[column] != 0)
+        return true;
+    return false;
+  };
+  for (int c = 0; c < nc; c++)
+    if (used(1 + c)) {
+      if (keep.count(c))
+        kept_positions.push_back(static_cast<int>(columns.size()));
+      columns.push_back(1 + c);
+    }
+  int nb_used_counters = static_cast<int>(columns.size());
+  for (int q = 0; q < np; q++)
+    if (used(1 + nc + q))
+      columns.push_back(1 + nc + q);
+  int nb_used_parameters = static_cast<int>(columns.size()) - nb_used_counters;
+
+  std::vector<std::vector<int>> reduced_rows;
+  for (const auto& row : m) {
+    std::vector<int> r{row[0]};
+    for (int c : columns)
+      r.push_back(row[c]);
+    r.push_back(row.back());
+    reduced_rows.push_back(r);
+  }
+  int width = static_cast<int>(columns.size()) + 2;
+  Matrix* pm = to_polylib(reduced_rows, width);
   Matrix* rays = guarded("project", polylib_rays, pm);
   Matrix_Free(pm);
 
-  // Generators without the columns of the counters that are not kept.
-  int kept = static_cast<int>(keep.size());
-  Matrix* reduced = Matrix_Alloc(rays->NbRows, static_cast<unsigned>(kept + np + 2));
+  // Generators without the coordinates of the counters that are not kept.
+  int kept = static_cast<int>(kept_positions.size());
+  Matrix* generators =
+      Matrix_Alloc(rays->NbRows, static_cast<unsigned>(kept + nb_used_parameters + 2));
   for (unsigned i = 0; i < rays->NbRows; i++) {
     int j = 0;
-    value_assign(reduced->p[i][j++], rays->p[i][0]);
-    for (int c : keep)
-      value_assign(reduced->p[i][j++], rays->p[i][1 + c]);
-    for (int col = nc + 1; col < nc + np + 2; col++)
-      value_assign(reduced->p[i][j++], rays->p[i][col]);
+    value_assign(generators->p[i][j++], rays->p[i][0]);
+    for (int k : kept_positions)
+      value_assign(generators->p[i][j++], rays->p[i][1 + k]);
+    for (int col = 1 + nb_used_counters; col < width; col++)
+      value_assign(generators->p[i][j++], rays->p[i][col]);
   }
   Matrix_Free(rays);
-  Matrix* constraints = guarded("project", polylib_constraints_of_rays, reduced);
-  Matrix_Free(reduced);
+  Matrix* constraints = guarded("project", polylib_constraints_of_rays, generators);
+  Matrix_Free(generators);
   std::vector<std::vector<int>> rows = from_polylib(constraints);
   Matrix_Free(constraints);
 
+  // Back at full width: zero for every counter not kept and every variable
+  // that did not occur.
   std::vector<std::vector<int>> result;
   for (const auto& row : rows) {
     std::vector<int> full(nc + np + 2, 0);
     size_t j = 0;
     full[0] = row[j++];
-    for (int c : keep)
-      full[1 + c] = row[j++];
-    for (int col = nc + 1; col < nc + np + 2; col++)
-      full[col] = row[j++];
+    for (int k : kept_positions)
+      full[columns[k]] = row[j++];
+    for (int p = nb_used_counters; p < static_cast<int>(columns.size()); p++)
+      full[columns[p]] = row[j++];
+    full.back() = row[j];
     result.push_back(full);
   }
   return result;
@@ -232,12 +282,21 @@ std::unique_ptr<std::vector<VolumePiece>> PolylibWrapper::volume(
   int np = get_nb_parameters();
   Matrix* pm = to_polylib(m, nb_vars + np + 2);
   Enumeration* e = nullptr;
+  struct sigaction trap {}, previous {};
+  trap.sa_handler = jump_on_abort;
+  sigemptyset(&trap.sa_mask);
+  if (sigsetjmp(abort_jump, 1)) {
+    sigaction(SIGABRT, &previous, nullptr);
+    polylib_failed("volume");
+  }
+  sigaction(SIGABRT, &trap, &previous);
   CATCH(any_exception_error) { polylib_failed("volume"); }
   TRY
   {
     e = polylib_enumerate(pm, static_cast<unsigned>(np));
     UNCATCH(any_exception_error);
   }
+  sigaction(SIGABRT, &previous, nullptr);
   Matrix_Free(pm);
   if (!e)
     return nullptr;
