@@ -5,10 +5,11 @@
 // operands, in the file tokenised once. A position is trusted only where the
 // file text really lies between two operands: both positions written in the
 // file outside any macro argument, or both inside the arguments of one macro
-// call. An operator that only a macro body spells cannot be read; such a node
-// becomes the constant it evaluates to, and otherwise the file is rejected
-// with a message naming the macro. The parts of a for header are told apart
-// by the positions of its ";" and ")" tokens.
+// call. An operator that only a macro body spells cannot be read: such a
+// node becomes the constant it evaluates to; otherwise, when it may be an
+// assignment, the file is rejected, and when it cannot, it is kept as an
+// unknown expression over its operands. The parts of a for header are told
+// apart by the positions of its ";" and ")" tokens.
 //
 // Implicit conversions and parentheses are skipped; compound assignments are
 // rewritten as x = x op (e). Every number that comes back from libclang is
@@ -201,6 +202,8 @@ private:
     std::size_t expansion = 0;  // start of the outermost macro call, or offset
     int line = 0;
     int column = 0;
+    int expansion_line = 0;  // of the expansion offset
+    int expansion_column = 0;
   };
   struct Extent {
     Position begin;
@@ -246,13 +249,15 @@ private:
   std::string operator_between(const Position& after, bool after_is_end, const Position& before,
                                bool before_is_end) const;
   std::string where(const Position& position) const;
-  std::string where(CXCursor cursor) const { return where(extent(cursor).begin); }
+  std::string where(CXCursor cursor) const;
   [[noreturn]] void fail(CXCursor cursor, const std::string& message) const;
 
   // Positions and texts of nodes.
   void place(SgNode* node, CXCursor cursor) const;
   void place(SgNode* node, const Extent& extent) const;
+  Position text_start(const Extent& where) const;
   bool text_range(const Extent& where, std::size_t& from, std::size_t& to) const;
+  bool within_one_argument(std::size_t from, std::size_t to) const;
   std::string source_text(CXCursor cursor) const;
   void extend_to(SgNode* node, std::size_t end) const;
   void extend_over_children(SgNode* node) const;
@@ -286,7 +291,7 @@ private:
   SgExpression* build_integer(CXCursor cursor);
   SgExpression* build_floating(CXCursor cursor);
   SgExpression* build_string(CXCursor cursor);
-  SgExpression* fold_or_fail(CXCursor cursor);
+  SgExpression* unreadable_operator(CXCursor cursor, bool may_write);
   int checked_int(CXEvalResult result, CXCursor cursor, const std::string& what) const;
   SgExprListExp* build_list(CXCursor owner, const std::vector<CXCursor>& items);
   void build_generic_children(SgNode* node, CXCursor cursor);
@@ -322,16 +327,22 @@ SgTreeBuilder::Position SgTreeBuilder::position(CXSourceLocation location) const
   if (file_ok) {
     result.valid = true;
     result.offset = offset;
-    result.expansion = expansion_ok ? expansion_offset : offset;
     result.plain = expansion_ok && expansion_offset == offset;
     result.line = static_cast<int>(line);
     result.column = static_cast<int>(column);
   } else if (expansion_ok) {
     result.valid = true;
     result.offset = expansion_offset;
-    result.expansion = expansion_offset;
     result.line = static_cast<int>(expansion_line);
     result.column = static_cast<int>(expansion_column);
+  }
+  result.expansion = result.offset;
+  result.expansion_line = result.line;
+  result.expansion_column = result.column;
+  if (file_ok && expansion_ok) {
+    result.expansion = expansion_offset;
+    result.expansion_line = static_cast<int>(expansion_line);
+    result.expansion_column = static_cast<int>(expansion_column);
   }
   return result;
 }
@@ -360,7 +371,8 @@ void SgTreeBuilder::tokenize()
     unsigned line, column, begin = 0, end = 0;
     clang_getFileLocation(clang_getRangeStart(range), &file, &line, &column, &begin);
     clang_getFileLocation(clang_getRangeEnd(range), &end_file, &line, &column, &end);
-    if (!is_main_file(file) || !is_main_file(end_file) || begin >= end || end > text_size_)
+    if (!is_main_file(file) || !is_main_file(end_file) || begin >= end || end > text_size_ ||
+        clang_getTokenKind(tokens[i]) == CXToken_Comment)
       continue;
     tokens_.push_back({begin, end, clang_getTokenKind(tokens[i]),
                        take(clang_getTokenSpelling(unit_, tokens[i]))});
@@ -466,6 +478,11 @@ std::string SgTreeBuilder::where(const Position& position) const
          std::to_string(position.column);
 }
 
+std::string SgTreeBuilder::where(CXCursor cursor) const
+{
+  return where(text_start(extent(cursor)));
+}
+
 void SgTreeBuilder::fail(CXCursor cursor, const std::string& message) const
 {
   frontend_fatal("frontend: " + where(cursor) + ": error: " + message);
@@ -481,15 +498,28 @@ void SgTreeBuilder::place(SgNode* node, CXCursor cursor) const
 
 void SgTreeBuilder::place(SgNode* node, const Extent& where) const
 {
-  const Position& begin = where.begin;
-  node->set_position(file_, begin.valid ? begin.line : 0, begin.valid ? begin.column : 0);
+  Position start = text_start(where);
+  node->set_position(file_, start.valid ? start.line : 0, start.valid ? start.column : 0);
   std::size_t from = 0, to = 0;
   if (text_range(where, from, to))
     node->set_source_range(from, to);
 }
 
+// Where the text of an extent starts: its line and column are those of the
+// macro call when the text is widened to it.
+SgTreeBuilder::Position SgTreeBuilder::text_start(const Extent& where) const
+{
+  Position start = where.begin;
+  std::size_t from = 0, to = 0;
+  if (text_range(where, from, to) && from != start.offset && from == start.expansion) {
+    start.line = start.expansion_line;
+    start.column = start.expansion_column;
+  }
+  return start;
+}
+
 // The part of the file that shows an extent: the extent itself when it lies
-// outside macro calls or inside the arguments of one call; otherwise it is
+// outside macro calls or inside one argument of a call; otherwise it is
 // widened to the macro calls it starts or ends in.
 bool SgTreeBuilder::text_range(const Extent& where, std::size_t& from, std::size_t& to) const
 {
@@ -498,7 +528,7 @@ bool SgTreeBuilder::text_range(const Extent& where, std::size_t& from, std::size
   if (!begin.valid || !end.valid)
     return false;
   bool same_call = !begin.plain && !end.plain && begin.expansion == end.expansion;
-  if ((begin.plain && end.plain) || same_call) {
+  if ((begin.plain && end.plain) || (same_call && within_one_argument(begin.offset, end.offset))) {
     from = begin.offset;
     to = end.offset;
   } else {
@@ -511,6 +541,25 @@ bool SgTreeBuilder::text_range(const Extent& where, std::size_t& from, std::size
     }
   }
   return from <= to && to <= text_size_;
+}
+
+// Whether [from, to) inside a macro call is balanced and holds no comma
+// outside brackets, so that it cannot span two arguments.
+bool SgTreeBuilder::within_one_argument(std::size_t from, std::size_t to) const
+{
+  int depth = 0;
+  for (const Token* token : tokens_between(from, to)) {
+    const std::string& s = token->spelling;
+    if (s == "(" || s == "[" || s == "{")
+      ++depth;
+    else if (s == ")" || s == "]" || s == "}")
+      --depth;
+    else if (s == "," && depth == 0)
+      return false;
+    if (depth < 0)
+      return false;
+  }
+  return depth == 0;
 }
 
 std::string SgTreeBuilder::source_text(CXCursor cursor) const
@@ -1137,8 +1186,20 @@ SgExpression* SgTreeBuilder::build_binary(CXCursor cursor)
     fail(cursor, "binary operator without two operands");
   VariantT variant =
       binary_variant(operator_between(extent(parts[0]).end, true, extent(parts[1]).begin, false));
-  if (variant == V_SgNumVariants)
-    return fold_or_fail(cursor);
+  if (variant == V_SgNumVariants) {
+    // The left operand of an assignment is an lvalue as written; every other
+    // operator converts an lvalue operand (an implicit conversion, which is
+    // an unexposed expression), so over any other left operand it writes
+    // nothing.
+    switch (clang_getCursorKind(parts[0])) {
+    case CXCursor_DeclRefExpr: case CXCursor_MemberRefExpr: case CXCursor_ArraySubscriptExpr:
+    case CXCursor_UnaryOperator: case CXCursor_ParenExpr: case CXCursor_CompoundLiteralExpr:
+    case CXCursor_GenericSelectionExpr:
+      return unreadable_operator(cursor, true);
+    default:
+      return unreadable_operator(cursor, false);
+    }
+  }
   SgExpression* lhs = build_expression(parts[0]);
   SgExpression* rhs = build_expression(parts[1]);
   return adopt(new_binary(variant, lhs, rhs));
@@ -1153,7 +1214,7 @@ SgExpression* SgTreeBuilder::build_compound_assignment(CXCursor cursor)
   VariantT variant =
       compound_variant(operator_between(extent(parts[0]).end, true, extent(parts[1]).begin, false));
   if (variant == V_SgNumVariants)
-    return fold_or_fail(cursor);
+    return unreadable_operator(cursor, true);
   SgExpression* target = build_expression(parts[0]);
   SgExpression* value = build_expression(parts[1]);
   SgBinaryOp* operation = adopt(new_binary(variant, copyExpression(target), value));
@@ -1189,39 +1250,48 @@ SgExpression* SgTreeBuilder::build_unary(CXCursor cursor)
       build_generic_children(unknown, cursor);
       return unknown;
     }
-    return fold_or_fail(cursor);
+    return unreadable_operator(cursor, false);
   }
   return adopt(new_unary(variant, build_expression(parts[0]), mode));
 }
 
-// An operator that only a macro body spells: the constant it computes, if it
-// is one.
-SgExpression* SgTreeBuilder::fold_or_fail(CXCursor cursor)
+// An operator that only a macro body spells. A constant expression becomes
+// its value. Otherwise an operator that may write (an assignment) ends the
+// run, as its statement would be lost; any other becomes an unknown
+// expression over its operands, which a reader of expressions rejects by its
+// class name.
+SgExpression* SgTreeBuilder::unreadable_operator(CXCursor cursor, bool may_write)
 {
   CXEvalResult result = clang_Cursor_Evaluate(cursor);
   CXEvalResultKind kind = result != nullptr ? clang_EvalResult_getKind(result) : CXEval_UnExposed;
-  SgExpression* folded = nullptr;
   if (kind == CXEval_Int) {
     int number = checked_int(result, cursor, "constant expression");
-    folded = adopt(new SgIntVal(number));
+    SgIntVal* folded = adopt(new SgIntVal(number));
     place(folded, cursor);
     folded->set_text(std::to_string(number));
-  } else if (kind == CXEval_Float) {
+    return folded;
+  }
+  if (kind == CXEval_Float) {
     double value = clang_EvalResult_getAsDouble(result);
     clang_EvalResult_dispose(result);
     if (!std::isfinite(value))
       fail(cursor, "constant expression with a value that is not finite");
-    folded = adopt(new SgDoubleVal(value));
+    SgDoubleVal* folded = adopt(new SgDoubleVal(value));
     place(folded, cursor);
     folded->set_text(floating_text(value));
-  } else {
-    if (result != nullptr)
-      clang_EvalResult_dispose(result);
-    fail(cursor, "cannot read the operator of '" + source_text(cursor) +
-                     "': an operator written only in a macro body is not supported; "
-                     "write it in the source");
+    return folded;
   }
-  return folded;
+  if (result != nullptr)
+    clang_EvalResult_dispose(result);
+  if (may_write)
+    fail(cursor, "cannot read the operator of '" + source_text(cursor) +
+                     "': it is written only in a macro body and may be an assignment; "
+                     "write it in the source");
+  bool unary = clang_getCursorKind(cursor) == CXCursor_UnaryOperator;
+  SgUnknownExpression* unknown = adopt(new SgUnknownExpression(
+      unary ? "unary operator in a macro body" : "binary operator in a macro body"));
+  build_generic_children(unknown, cursor);
+  return unknown;
 }
 
 SgExpression* SgTreeBuilder::build_integer(CXCursor cursor)

@@ -135,8 +135,8 @@ public:
   std::size_t get_source_begin() const { return begin_; }
   std::size_t get_source_end() const { return end_; }
   bool has_source_range() const { return has_range_; }
-  // A new node of the same class and value with no children (the copy of the
-  // children is the caller's), not yet owned by any project.
+  // A new node of the same class, value, position and text, without parent
+  // or children; owned by the caller (copyExpression hands it to a project).
   virtual SgNode* copy_without_children() const = 0;
   // Raw slots (null for an absent optional part); for the builder and walks.
   const std::vector<SgNode*>& get_child_slots() const { return slots_; }
@@ -521,7 +521,8 @@ private:
 
 class SgExpression : public SgNode {
 public:
-  // The C type of the value; the boolean type for a built comparison.
+  // The C type of the value; the boolean type for a built comparison; null
+  // for a list of call arguments.
   SgType* get_type() const { return type_; }
   void set_type(SgType* type) { type_ = type; }
 

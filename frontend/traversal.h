@@ -1,8 +1,9 @@
 // Walks over the syntax tree.
 //
-// Both walks visit a node and then its children that are present, in source
-// order; the tree holds only the input file's own constructs, so declarations
-// of included headers are never visited.
+// Both walks go through the children of a node that are present, in source
+// order (top-down: the node before its children; bottom-up: after them). The
+// tree holds only the input file's own constructs, so declarations of
+// included headers are never visited.
 //
 // Ownership: the walks neither take nor free nodes; attributes are values,
 // copied as C++ copies them.
