@@ -140,9 +140,9 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
 
 }  // namespace
 
-std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
-                                 const PragmaMaps& inputs, const PragmaMaps& outputs,
-                                 const std::vector<int>& resources)
+LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies,
+                                   const PragmaMaps& inputs, const PragmaMaps& outputs,
+                                   const std::vector<int>& resources)
 {
   // Step 0: the machine and the latencies.
   if (resources.size() != 2)
@@ -204,7 +204,14 @@ std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
   a.green_level_domain = green_domains.empty() ? empty() : Polyhedron::convex_hull(green_domains);
   del(red_domains);
   del(green_domains);
+  return a;
+}
 
+std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
+                                 const PragmaMaps& inputs, const PragmaMaps& outputs,
+                                 const std::vector<int>& resources)
+{
+  LimitAnalysis a = analyze_bottom_limit(program, latencies, inputs, outputs, resources);
   progress("Step 5. Generate the code --> out.c");
   return generate_program(a);
 }
