@@ -797,56 +797,71 @@ Expression* Expression::simplify() const
   return current;
 }
 
+namespace {
+
+// Adds factor times the coefficient vector of e to acc (counters, parameters,
+// constant), in one walk over the tree: no vector per node.
+void accumulate(const Expression* e, long long factor, std::vector<long long>& acc, int nc, int np)
+{
+  const char* where = "Expression::to_vector";
+  if (e->has_vector && e->_nb_counters == nc && e->_nb_parameters == np) {
+    for (size_t i = 0; i < acc.size(); i++)
+      acc[i] += factor * e->vec[i];
+    return;
+  }
+  if (e->is_leaf) {
+    if (e->is_val) {
+      acc[nc + np] += factor * e->val;
+    } else if (e->is_counter) {
+      if (e->counter_rank < 0 || e->counter_rank >= nc)
+        fail(Stream::Err, cat("Expression::to_vector: counter rank out of range: ", e->counter_rank));
+      acc[e->counter_rank] += factor;
+    } else if (e->is_parameter) {
+      if (e->parameter_rank < 0 || e->parameter_rank >= np)
+        fail(Stream::Err,
+             cat("Expression::to_vector: parameter rank out of range: ", e->parameter_rank));
+      acc[nc + e->parameter_rank] += factor;
+    } else {
+      throw kNonAffineNewparm;
+    }
+    return;
+  }
+  switch (e->op) {
+    case OP_PLUS:
+    case OP_MINUS:
+      accumulate(e->fg, factor, acc, nc, np);
+      accumulate(e->fd, e->op == OP_PLUS ? factor : -factor, acc, nc, np);
+      return;
+    case OP_TIMES: {
+      const Expression* constant =
+          e->fg->is_constant() ? e->fg : e->fd->is_constant() ? e->fd : nullptr;
+      if (!constant) {
+        std::cout << kNonAffine << std::endl;
+        throw kNonAffine;
+      }
+      long long scaled = factor * constant->val;
+      checked_int(scaled, where);
+      accumulate(constant == e->fg ? e->fd : e->fg, scaled, acc, nc, np);
+      return;
+    }
+    default:
+      throw kNonAffineNewparm;
+  }
+}
+
+}  // namespace
+
 std::vector<int> Expression::to_vector()
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
   if (has_vector && _nb_counters == nc && _nb_parameters == np)
     return vec;
-  std::vector<int> r(nc + np + 1, 0);
-  const char* where = "Expression::to_vector";
-  if (is_leaf) {
-    if (is_val)
-      r[nc + np] = val;
-    else if (is_counter) {
-      if (counter_rank < 0 || counter_rank >= nc)
-        fail(Stream::Err, cat("Expression::to_vector: counter rank out of range: ", counter_rank));
-      r[counter_rank] = 1;
-    } else if (is_parameter) {
-      if (parameter_rank < 0 || parameter_rank >= np)
-        fail(Stream::Err,
-             cat("Expression::to_vector: parameter rank out of range: ", parameter_rank));
-      r[nc + parameter_rank] = 1;
-    } else
-      throw kNonAffineNewparm;
-  } else {
-    switch (op) {
-      case OP_PLUS:
-      case OP_MINUS: {
-        std::vector<int> a = fg->to_vector();
-        std::vector<int> b = fd->to_vector();
-        for (size_t i = 0; i < r.size(); i++)
-          r[i] = checked_int(op == OP_PLUS ? static_cast<long long>(a[i]) + b[i]
-                                           : static_cast<long long>(a[i]) - b[i],
-                             where);
-        break;
-      }
-      case OP_TIMES: {
-        Expression* constant = fg->is_constant() ? fg : fd->is_constant() ? fd : nullptr;
-        if (!constant) {
-          std::cout << kNonAffine << std::endl;
-          throw kNonAffine;
-        }
-        Expression* other = constant == fg ? fd : fg;
-        std::vector<int> a = other->to_vector();
-        for (size_t i = 0; i < r.size(); i++)
-          r[i] = checked_int(static_cast<long long>(a[i]) * constant->val, where);
-        break;
-      }
-      default:
-        throw kNonAffineNewparm;
-    }
-  }
+  std::vector<long long> acc(nc + np + 1, 0);
+  accumulate(this, 1, acc, nc, np);
+  std::vector<int> r(acc.size());
+  for (size_t i = 0; i < acc.size(); i++)
+    r[i] = checked_int(acc[i], "Expression::to_vector");
   has_vector = 1;
   vec = r;
   _nb_counters = nc;

@@ -180,7 +180,12 @@ Isl<isl_mat> make_mat(const Session& s, const std::vector<Row>& rows, int width)
   Isl<isl_mat> m = s.check(isl_mat_alloc(s.ctx(), rows.size(), width));
   for (size_t i = 0; i < rows.size(); ++i)
     for (int j = 0; j < width; ++j) {
-      isl_val* v = isl_val_int_from_si(s.ctx(), rows[i][j]);
+      long x = rows[i][j];
+      if (x >= INT_MIN && x <= INT_MAX) {  // the cheap path, without an isl_val
+        m = s.check(isl_mat_set_element_si(m.release(), i, j, static_cast<int>(x)));
+        continue;
+      }
+      isl_val* v = isl_val_int_from_si(s.ctx(), x);
       m = s.check(isl_mat_set_element_val(m.release(), i, j, v));
     }
   return m;
