@@ -16,7 +16,7 @@
 class Inequation;
 class Polyhedron;
 
-enum boolean_operator_t { BOOL_AND = 0, BOOL_OR = 1 };
+enum boolean_operator_t : int { BOOL_AND = 0, BOOL_OR = 1 };
 
 class Condition {
  public:

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <iostream>
+#include <numeric>
 
 #include "poly/failure.h"
 #include "poly/polyhedron.h"
@@ -195,7 +196,17 @@ Expression* EnumerationExpression::parameters_to_parameters(const std::map<int, 
       std::set<int> image_set;
       for (int q : monomial)
         image_set.insert(image(q));
-      renamed_monomials[image_set] = c->parameters_to_parameters(m);
+      // A monomial names each parameter once: a square cannot be written.
+      if (image_set.size() != monomial.size())
+        fail(Stream::Err, cat("EnumerationExpression::parameters_to_parameters: a monomial "
+                              "would square a parameter: ", *this));
+      // Monomials that meet under the renaming add their coefficients.
+      Expression* term = c->parameters_to_parameters(m);
+      auto met = renamed_monomials.find(image_set);
+      if (met == renamed_monomials.end())
+        renamed_monomials[image_set] = term;
+      else
+        met->second = node(OP_PLUS, met->second, term);
     }
     r = new EnumerationExpression(renamed_monomials);
     del(renamed_monomials);
@@ -221,40 +232,116 @@ std::vector<Expression*> EnumerationExpression::get_divs()
   return r;
 }
 
-// Numeric evaluation is exact: the value is folded as a rational number and
-// must be an integer (Ehrhart counts are at integer points).
+// Numeric evaluation is exact: the value is folded as a reduced fraction and
+// must be an integer (Ehrhart counts are at integer points). The fraction is
+// kept in checked 64-bit integers: Ehrhart coefficients carry denominators
+// whose products overflow an int long before the count does.
+namespace {
+
+struct Fraction {
+  long long n = 0, d = 1;
+};
+
+[[noreturn]] void evaluation_overflow()
+{
+  fail(Stream::Err, "EnumerationExpression::evaluate_int(): integer overflow");
+}
+
+long long checked_mul(long long a, long long b)
+{
+  long long r = 0;
+  if (__builtin_mul_overflow(a, b, &r))
+    evaluation_overflow();
+  return r;
+}
+
+long long checked_add(long long a, long long b)
+{
+  long long r = 0;
+  if (__builtin_add_overflow(a, b, &r))
+    evaluation_overflow();
+  return r;
+}
+
+Fraction reduced(long long n, long long d)
+{
+  if (d == 0)
+    fail(Stream::Err, "EnumerationExpression::evaluate_int(): division by zero");
+  if (d < 0) {
+    n = checked_mul(n, -1);
+    d = checked_mul(d, -1);
+  }
+  long long g = std::gcd(n, d);
+  return {n / g, d / g};
+}
+
+Fraction operator+(Fraction a, Fraction b)
+{
+  long long g = std::gcd(a.d, b.d);
+  return reduced(checked_add(checked_mul(a.n, b.d / g), checked_mul(b.n, a.d / g)),
+                 checked_mul(a.d / g, b.d));
+}
+
+Fraction operator*(Fraction a, Fraction b)
+{
+  long long g1 = std::gcd(a.n, b.d), g2 = std::gcd(b.n, a.d);
+  if (g1 == 0 || g2 == 0)
+    return {0, 1};
+  return reduced(checked_mul(a.n / g1, b.n / g2), checked_mul(a.d / g2, b.d / g1));
+}
+
+Fraction exact(const Expression* e, const std::map<int, int>& counters,
+               const std::map<int, int>& parameters)
+{
+  auto read = [](const std::map<int, int>& m, int rank) {
+    auto it = m.find(rank);
+    return it == m.end() ? 0 : it->second;
+  };
+  if (e->is_an_enumeration()) {
+    const auto* x = static_cast<const EnumerationExpression*>(e);
+    if (x->is_periodic) {
+      int position = residue(read(parameters, x->periodic_parameter), x->periodic_values.size());
+      return exact(x->periodic_values[position], counters, parameters);
+    }
+    if (!x->is_polynomial)
+      fail(Stream::Err, "EnumerationExpression::evaluate_int(): not an enumeration!");
+    Fraction value = exact(x->variable, counters, parameters), power{1, 1}, sum{0, 1};
+    for (const Expression* c : x->coefficients) {
+      sum = sum + exact(c, counters, parameters) * power;
+      power = power * value;
+    }
+    return sum;
+  }
+  if (e->is_leaf) {
+    if (e->is_counter)
+      return {read(counters, e->counter_rank), 1};
+    if (e->is_parameter)
+      return {read(parameters, e->parameter_rank), 1};
+    if (e->is_val)
+      return {e->val, 1};
+  } else if (e->op == OP_PLUS || e->op == OP_MINUS || e->op == OP_TIMES || e->op == OP_DIV) {
+    Fraction a = exact(e->fg, counters, parameters), b = exact(e->fd, counters, parameters);
+    if (e->op == OP_PLUS)
+      return a + b;
+    if (e->op == OP_MINUS)
+      return a + Fraction{checked_mul(b.n, -1), b.d};
+    if (e->op == OP_TIMES)
+      return a * b;
+    return a * reduced(b.d, b.n);
+  }
+  return {e->evaluate_int(counters, parameters), 1};
+}
+
+}  // namespace
+
 int EnumerationExpression::evaluate_int(const std::map<int, int>& counters,
                                         const std::map<int, int>& parameters) const
 {
-  if (!is_periodic && !is_polynomial)
-    fail(Stream::Err, "EnumerationExpression::evaluate_int(): not an enumeration!");
-  std::map<int, Expression*> cmap, pmap;
-  for (const auto& [r, value] : counters)
-    cmap[r] = new Expression(value);
-  for (const auto& [r, value] : parameters)
-    pmap[r] = new Expression(value);
-  // Absent parameters read as 0, as in the plain evaluator.
-  for (int q : get_parameters())
-    if (!pmap.count(q))
-      pmap[q] = new Expression(0);
-  if (is_periodic && !pmap.count(periodic_parameter))
-    pmap[periodic_parameter] = new Expression(0);
-  if (is_polynomial)
-    for (int q : variable->get_parameters())
-      if (!pmap.count(q))
-        pmap[q] = new Expression(0);
-  Expression* folded = evaluate(cmap, pmap);
-  del(cmap);
-  del(pmap);
-  int result = 0;
-  if (folded->is_constant())
-    result = folded->val;
-  else if (folded->is_constant_fraction() && folded->fd->val != 0)
-    result = folded->fg->val / folded->fd->val;
-  else
-    result = folded->evaluate_int(counters, parameters);
-  delete folded;
-  return result;
+  Fraction value = exact(this, counters, parameters);
+  long long result = value.n / value.d;
+  if (result < INT_MIN || result > INT_MAX)
+    evaluation_overflow();
+  return static_cast<int>(result);
 }
 
 double EnumerationExpression::evaluate_double(const std::map<int, double>& counters,
