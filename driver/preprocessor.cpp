@@ -1,10 +1,12 @@
 #include "driver/preprocessor.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <iostream>
 #include <sstream>
 #include <unistd.h>
@@ -14,6 +16,7 @@
 #include "poly/failure.h"
 #include "poly/index_function.h"
 #include "program/array.h"
+#include "program/extraction.h"
 #include "program/program.h"
 #include "program/statement.h"
 
@@ -150,8 +153,20 @@ SgProject* preprocess_latency(SgProject* project)
   std::string source = std::string(kReservedDeclarations) + project->unparseToCompleteString() + "\n";
   write_new_file(kSource, source, source_created);
   write_new_file(kTarget, rewrite_pragmas(source), target_created);
-  SgProject* rewritten = import(kTarget, project->get_preprocessor_switches());
+  // The copy lies in the working directory: the user's file's own directory
+  // is searched first for its quoted includes, as in the first parse.
+  std::vector<std::string> switches;
+  SgSourceFile* file = project->get_file(0);
+  std::string directory = file ? std::filesystem::path(file->getFileName()).parent_path().string() : "";
+  if (!directory.empty())
+    switches.push_back("-I" + directory);
+  const std::vector<std::string>& own = project->get_preprocessor_switches();
+  switches.insert(switches.end(), own.begin(), own.end());
+  SgProject* rewritten = import(kTarget, switches);
   remove_temporaries();
+  // The reserved declarations shift every line of the rewritten file.
+  source_line_offset = static_cast<int>(
+      std::count(kReservedDeclarations, kReservedDeclarations + std::strlen(kReservedDeclarations), '\n'));
   return rewritten;
 }
 
@@ -202,7 +217,12 @@ std::pair<LatencyMaps, std::vector<int>> extract_latency(Program* program)
       }
       L++;
     }
-    if (p > 0 && !writes(st, p, "latency") && !writes(st, p, "input") && !writes(st, p, "output")) {
+    // Every real assignment counts, the first statement too (else its
+    // latency-less assignment would go unnoticed and shift the keys of the
+    // others); a resource pragma in first place does not.
+    bool leading_resource = p == 0 && writes(st, p, "resource");
+    if (!leading_resource && !writes(st, p, "latency") && !writes(st, p, "input") &&
+        !writes(st, p, "output")) {
       A++;
       if (A != L)
         refuse(cat("Preprocessor::extract_latency: missing latency for assignment #", A));

@@ -17,8 +17,10 @@ using LatencyMaps = std::vector<std::map<int, std::vector<int>>>;
 // program text with every "#pragma latency|input|output|resource" line turned
 // into an assignment of 0 to that reserved array. The temporary files
 // "./latency_source.c" and "./latency_target.c" are created exclusively and
-// removed once the re-parse is done, on every path. The project given is
-// kept (not freed).
+// removed once the re-parse is done, on every path. The re-parse sees the
+// user's preprocessor switches, with the directory of the user's file first
+// on the include path (the copy lies in the working directory). The project
+// given is kept (not freed).
 SgProject* preprocess_latency(SgProject* project);
 
 // Parses one file with the given preprocessor switches.

@@ -1,0 +1,150 @@
+// The vorl command as a user runs it: usage, switches, exit statuses, and the
+// files it leaves in its working directory.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include "tests/program/program_test_support.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string slurp(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+struct Outcome {
+  int status;
+  std::string out, err;
+};
+
+const char* const kRecurrence =
+    "int N = 8;\ndouble a[8], b[8];\nint main(void) {\n  int i;\n#pragma resource [2][1]\n"
+    "  for (i = 1; i < N; i++) {\n#pragma latency [3][1]\n    a[i] = a[i-1] + b[i];\n"
+    "#pragma latency [1][1]\n    b[i] = 0;\n  }\n  return 0;\n}\n";
+
+// vorl runs in <test directory>/run, where the sources are; its streams are
+// captured in the test directory.
+class VorlCommandTest : public ProgramTest {
+ protected:
+  void SetUp() override
+  {
+    ProgramTest::SetUp();
+    fs::create_directory(dir_ + "/run");
+  }
+
+  Outcome vorl(const std::string& arguments)
+  {
+    std::string command = "cd '" + dir_ + "/run' && ASAN_OPTIONS=detect_leaks=0 '" VORL_BINARY
+                          "' " + arguments + " >'" + dir_ + "/out.txt' 2>'" + dir_ + "/err.txt'";
+    int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, slurp(dir_ + "/out.txt"),
+            slurp(dir_ + "/err.txt")};
+  }
+
+  // vorl on prog.c holding text.
+  Outcome vorl_on(const std::string& text)
+  {
+    write("run/prog.c", text);
+    return vorl("prog.c");
+  }
+
+  bool exists(const std::string& name) { return fs::exists(dir_ + "/run/" + name); }
+  bool temporaries_left() { return exists("latency_source.c") || exists("latency_target.c"); }
+};
+
+TEST_F(VorlCommandTest, UsageAloneOrWithQuestionMarkEndsWithStatusOne)
+{
+  const std::string usage_end =
+      "\nUsage: vorl [options] program.c\noptions:\n"
+      "  -verbose                 Detailed steps (todo)\n";
+  Outcome alone = vorl("");
+  EXPECT_EQ(alone.status, 1);
+  ASSERT_GE(alone.out.size(), usage_end.size());
+  EXPECT_EQ(alone.out.substr(alone.out.size() - usage_end.size()), usage_end);
+  EXPECT_TRUE(fs::is_empty(dir_ + "/run"));
+
+  write("run/prog.c", kRecurrence);
+  for (const char* arguments : {"-? prog.c", "-asap"}) {
+    Outcome o = vorl(arguments);
+    EXPECT_EQ(o.status, 1) << arguments;
+    EXPECT_EQ(o.out, alone.out) << arguments;
+  }
+  EXPECT_FALSE(exists("out.c"));
+  // The switch is read once the front-end has parsed the command line.
+  Outcome missing = vorl("-? missing.c");
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("missing.c"), std::string::npos);
+}
+
+TEST_F(VorlCommandTest, SwitchesWithoutEffectRunAsThePlainCommand)
+{
+  Outcome plain = vorl_on(kRecurrence);
+  EXPECT_EQ(plain.status, 0) << plain.out << plain.err;
+  std::string generated = slurp(dir_ + "/run/out.c");
+  EXPECT_FALSE(generated.empty());
+  for (const std::string switches : {"-asap -alap", "-verbose"}) {
+    fs::remove(dir_ + "/run/out.c");
+    Outcome o = vorl(switches + " prog.c");
+    EXPECT_EQ(o.status, 0) << switches;
+    EXPECT_EQ(o.out + o.err, plain.out + plain.err) << switches;
+    EXPECT_EQ(slurp(dir_ + "/run/out.c"), generated) << switches;
+  }
+  EXPECT_FALSE(temporaries_left());
+}
+
+TEST_F(VorlCommandTest, DefinesReachTheReparse)
+{
+  write("run/prog.c", "double a[200];\nint main(void) {\n  int i;\n#pragma resource [1][1]\n"
+                      "  for (i = 0; i < N; i++) {\n#pragma latency [1][1]\n    a[i] = 1;\n  }\n"
+                      "  return 0;\n}\n");
+  EXPECT_EQ(vorl("-DN=100 prog.c").status, 0);
+  Outcome undefined = vorl("prog.c");
+  EXPECT_EQ(undefined.status, 1);
+  EXPECT_NE(undefined.err.find("'N'"), std::string::npos) << undefined.err;
+}
+
+TEST_F(VorlCommandTest, FailuresEndWithStatusOneAndLeaveNoFile)
+{
+  // A placement error, on standard output.
+  std::string text = kRecurrence;
+  Outcome o = vorl_on(std::string(text).erase(text.find("#pragma latency [1][1]\n"), 23));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out, "Preprocessor::extract_latency: missing latency for assignment #2\n");
+  EXPECT_EQ(o.err, "");
+  EXPECT_FALSE(exists("out.c") || temporaries_left());
+
+  // A pragma outside a function becomes an assignment at file scope: the
+  // re-parse fails.
+  o = vorl_on("#pragma latency [1][1]\n" + text);
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("latency_target.c"), std::string::npos) << o.err;
+  EXPECT_FALSE(exists("out.c") || temporaries_left());
+
+  // A non-affine subscript is thrown out of the analysis.
+  o = vorl_on(std::string(text).replace(text.find("a[i] = a[i-1]"), 4, "a[i / 2]"));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("Expression::to_vector: Non affine expression"), std::string::npos) << o.err;
+  EXPECT_FALSE(exists("out.c") || temporaries_left());
+}
+
+TEST_F(VorlCommandTest, ExistingTemporaryFilesAreLeftUntouched)
+{
+  write("run/prog.c", kRecurrence);
+  for (const std::string name : {"latency_source.c", "latency_target.c"}) {
+    write("run/" + name, "keep me\n");
+    Outcome o = vorl("prog.c");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_EQ(o.err, "Preprocessor::preprocess_latency: the file ./" + name +
+                         " already exists (left by another run?); remove it and run again\n");
+    EXPECT_EQ(slurp(dir_ + "/run/" + name), "keep me\n");
+    fs::remove(dir_ + "/run/" + name);
+    EXPECT_FALSE(temporaries_left()) << name;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,212 @@
+// The program extracted from small C files: counters, parameters, domains,
+// references and right-hand sides, declarations, and the constructs the
+// extraction refuses.
+#include <gtest/gtest.h>
+
+#include "poly/expression.h"
+#include "poly/index_function.h"
+#include "tests/program/program_test_support.h"
+
+namespace {
+
+const std::string kDeclarations =
+    "int N, M, i, j, k, d[10];\n"
+    "double a[100][100], b[100], c[100], s, x, y, z;\n"
+    "double f(double, double);\n";
+
+class ExtractionTest : public ProgramTest {
+ protected:
+  // The program of a function body written after kDeclarations; the body
+  // starts on line 5.
+  std::unique_ptr<Program> run(const std::string& body)
+  {
+    return extract(kDeclarations + "void g(void) {\n" + body + "\n}\n");
+  }
+
+  // One "name subscripts" per read reference of statement k.
+  static std::string reads(const Program& p, size_t k)
+  {
+    std::string r;
+    for (const auto& [name, f] : p.statement.at(k)->rhs_index)
+      r += (r.empty() ? "" : " ") + name + text(*f);
+    return r;
+  }
+};
+
+TEST_F(ExtractionTest, NestWithMinBoundGivesOneStatement)
+{
+  auto p = run("for (i = 0; i < N; i++) { for (j = i; j <= min(N - 1, M); j++) "
+               "a[i][j] = a[i][j-1] + b[j]; }");
+  ASSERT_EQ(p->statement.size(), 1u);
+  const Statement& s = *p->statement[0];
+  EXPECT_EQ(s.surrounding_counters, std::vector<int>({0, 1}));
+  EXPECT_EQ(code(*s.iteration_domain),
+            "(i >= 0) && (i < N) && (j >= i) && (j <= M) && (j <= N-1)");
+  EXPECT_EQ(s.lhs_id + text(*s.lhs_index), "a[i][j]");
+  EXPECT_EQ(reads(*p, 0), "a[i][j-1] b[j]");
+  EXPECT_EQ(text(s), "a[i][j]=a[i][j-1]+b[j]");
+  EXPECT_TRUE(p->nb_counters == 2 && p->nb_parameters == 2);
+  EXPECT_EQ(get_parameter_string(0) + get_parameter_string(1), "NM");
+  EXPECT_EQ(array, (std::map<std::string, int>{{"a", 2}, {"b", 1}}));
+}
+
+TEST_F(ExtractionTest, MaxFloorAndCeilBounds)
+{
+  auto p = run("for (i = max(N, M); i <= floor((N + 1) / 2); i++)\n"
+               "  for (j = ceil(i / 3); j < min(min(N, M), 50); j++) c[j] = 0;\n"
+               "for (int k = max(1, N); k < M; k++) c[k] = 1;");
+  ASSERT_EQ(p->statement.size(), 2u);
+  // Nested min/max unfold through their first argument; floor and ceil
+  // bounds become integer constraints.
+  EXPECT_EQ(code(*p->statement[0]->iteration_domain),
+            "(i >= M) && (i >= N) && (2*i <= N+1) && (3*j >= i) && (j <= 50-1) && (j <= M-1) && "
+            "(j <= N-1)");
+  EXPECT_EQ(code(*p->statement[1]->iteration_domain), "(k >= N) && (k >= 1) && (k < M)");
+}
+
+TEST_F(ExtractionTest, SubscriptsAndIntegralFloatingBounds)
+{
+  auto p = run("for (i = 0; i < 2.0 * N; i++)\n  c[i / 2] = b[i % 2] + b[-i + +N] + b[3 * i - 1];");
+  ASSERT_EQ(p->statement.size(), 1u);
+  const Statement& s = *p->statement[0];
+  EXPECT_EQ(code(*s.iteration_domain), "(i >= 0) && (i < 2*N)");
+  EXPECT_TRUE(s.lhs_index->index_mapping[0]->is_op(OP_DIV));
+  EXPECT_TRUE(s.rhs_index.front().second->index_mapping[0]->is_op(OP_MOD));
+  EXPECT_EQ(reads(*p, 0), "b[i%2] b[(-1*i)+N] b[(3*i)-1]");
+}
+
+TEST_F(ExtractionTest, IfConditionsAndTheElseWarning)
+{
+  testing::internal::CaptureStdout();
+  auto p = run("for (i = 0; i < N; i++) {\n"
+               "  if (i >= 1 && N - 2 >= i) c[i] = 0;\n"
+               "  if (i == 0) c[i] = 1; else c[i] = 2;\n"
+               "}");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(),
+            "WARNING: Program::from_Sage: ELSE not handled\n");
+  ASSERT_EQ(p->statement.size(), 3u);
+  EXPECT_EQ(code(*p->statement[0]->iteration_domain),
+            "(i >= 0) && (i < N) && (i >= 1) && (N-2 >= i)");
+  EXPECT_EQ(code(*p->statement[1]->iteration_domain), "(i >= 0) && (i < N) && (i == 0)");
+  EXPECT_EQ(code(*p->statement[2]->iteration_domain), code(*p->statement[1]->iteration_domain));
+}
+
+TEST_F(ExtractionTest, CountersAndParametersAreRegisteredInOrder)
+{
+  auto p = run("for (i = M; i < N; i++) c[i] = i + N;\n"
+               "for (i = 0; i < N; i++) for (j = 0; j < k; j++) a[i][j] = c[i];\n"
+               "s = 0;");
+  ASSERT_EQ(p->statement.size(), 3u);
+  // The second loop on i is a new counter; the last statement is outside
+  // every loop. Counters and parameters read on a right-hand side are
+  // scalars, like s.
+  EXPECT_EQ(p->statement[0]->surrounding_counters, std::vector<int>({0}));
+  EXPECT_EQ(p->statement[1]->surrounding_counters, std::vector<int>({1, 2}));
+  EXPECT_TRUE(p->statement[2]->surrounding_counters.empty());
+  EXPECT_EQ(reads(*p, 0), "i N");
+  EXPECT_EQ(text(*p->statement[0]) + " " + text(*p->statement[2]), "c[i]=i+N s=0");
+  EXPECT_EQ(p->statement[2]->lhs_index->dimension() + p->statement[2]->nb_rhs_references(), 0);
+  EXPECT_EQ(array, (std::map<std::string, int>{{"N", 0}, {"a", 2}, {"c", 1}, {"i", 0}, {"s", 0}}));
+  EXPECT_TRUE(p->nb_counters == 3 && get_nb_true_counters() == 3 && p->nb_parameters == 3);
+  EXPECT_EQ(get_parameter_string(0) + get_parameter_string(1) + get_parameter_string(2), "MNk");
+  for (size_t r = 0; r < p->statement.size(); r++)
+    EXPECT_EQ(p->statement[r]->stmt_rank, static_cast<int>(r));
+}
+
+TEST_F(ExtractionTest, RightHandSidesAndCompoundAssignments)
+{
+  auto p = run("c[i] = b[i] * 2 + a[i][i-1];\n"
+               "s = x + f(y, z);\n"
+               "s = sqrt(x) * 1.5e0;\n"
+               "k = -N % +M - 4;\n"
+               "c[i] += b[i]; c[i] -= b[i] + 1; c[i] *= 2; c[i] /= b[i];");
+  ASSERT_EQ(p->statement.size(), 8u);
+  const Rhs& sum = *p->statement[0]->rhs;
+  ASSERT_TRUE(sum.is_op && sum.successor.size() == 2);
+  EXPECT_TRUE(sum.successor[0]->is_op && sum.successor[1]->is_an_array);
+  EXPECT_EQ(sum.successor[1]->array_rank, 1);
+  EXPECT_EQ(p->statement[0]->nb_operators(), 2);
+  EXPECT_EQ(text(*p->statement[0]), "c[i]=(b[i]*2)+a[i][i-1]");
+
+  // References are numbered depth first, calls included.
+  const Rhs& call = *p->statement[1]->rhs->successor[1];
+  EXPECT_EQ(call.op_name, "f");
+  EXPECT_EQ(p->statement[1]->rhs->successor[0]->array_rank, 0);
+  EXPECT_TRUE(call.successor[0]->array_rank == 1 && call.successor[1]->array_rank == 2);
+  EXPECT_EQ(text(*p->statement[1]), "s=x+(f(y,z))");
+  EXPECT_EQ(text(*p->statement[2]), "s=(sqrt(x))*1.5e0");
+  EXPECT_EQ(text(*p->statement[3]), "k=((-N)%(M))-4");
+  // Compound assignments read their target first.
+  EXPECT_EQ(text(*p->statement[4]), "c[i]=c[i]+b[i]");
+  EXPECT_EQ(text(*p->statement[5]), "c[i]=c[i]-(b[i]+1)");
+  EXPECT_EQ(text(*p->statement[6]) + " " + text(*p->statement[7]), "c[i]=c[i]*2 c[i]=c[i]/b[i]");
+  EXPECT_EQ(reads(*p, 5), "c[i] b[i]");
+}
+
+TEST_F(ExtractionTest, AcceptedLoopFormsAndDeclarations)
+{
+  auto p = extract("int N = 8;\ndouble a[100];\nvoid f(void) {\n  int i, j;\n"
+                   "  for (int t = 0; t < N; ++t) a[t] = 0;\n"
+                   "  for (i = 0; i < N; i += 1) a[i] = 1;\n"
+                   "}\nint i, j;\nvoid g(int n) {\n  static double w = 2;\n"
+                   "  for (i = 0; i < n; i = i + 1) for (j = 0; j < i; j++) a[j] = w;\n"
+                   "}\n");
+  // The steps c += 1 and c = c + 1 are no statements; the counter declared
+  // in a loop is no program declaration.
+  ASSERT_EQ(p->statement.size(), 3u);
+  EXPECT_EQ(text(*p->statement[0]), "a[t]=0");
+  EXPECT_EQ(code(*p->statement[0]->iteration_domain), "(t >= 0) && (t < N)");
+  EXPECT_EQ(text(*p->statement[2]), "a[j]=w");
+  EXPECT_EQ(p->statement[2]->surrounding_counters, std::vector<int>({2, 3}));
+  EXPECT_EQ(p->variable_declaration,
+            std::vector<std::string>({"int N = 8;", "double a[100];", "int i, j;", "int i, j;",
+                                      "static double w = 2;"}));
+}
+
+using ExtractionDeathTest = ExtractionTest;
+
+TEST_F(ExtractionDeathTest, LoopsOtherThanUnitStepCountersStop)
+{
+  const std::string at = "Program::from_Sage: for loop at line 6: ";
+  const std::string init = at + "expect an initialisation c = lb or int c = lb; found: ";
+  const std::string step = at + "expect a step of one (i++); found: ";
+  EXPECT_STOPS(run("\nfor (i = 0; i < N; i += 2) c[i] = 0;"), step + "i += 2");
+  EXPECT_STOPS(run("\nfor (i = 0; i < N; j++) c[i] = 0;"), step + "j++");
+  EXPECT_STOPS(run("\nfor (i = 0; i < N;) c[i] = 0;"), step + "no step");
+  EXPECT_STOPS(run("\nfor (i = 0;; i++) c[i] = 0;"), at + "the loop has no test");
+  EXPECT_STOPS(run("\nfor (; i < N; i++) c[i] = 0;"), init + "no initialisation");
+  EXPECT_STOPS(run("\nfor (i = 0, j = 0; i < N; i++) c[i] = 0;"), init + "i = 0, j = 0");
+  EXPECT_STOPS(run("\nfor (int t = 0, u = 0; t < N; t++) c[t] = 0;"), init + "int t = 0, u = 0");
+  // A compound initialisation reads the counter it should set.
+  EXPECT_STOPS(run("\nfor (i += 1; i < N; i++) c[i] = 0;"), init + "i += 1");
+  EXPECT_STOPS(run("\nfor (int t; t < N; t++) c[t] = 0;"), init + "int t;");
+}
+
+TEST_F(ExtractionDeathTest, UnaffineExpressionsAndConditionsStop)
+{
+  const std::string expr = "Expression::from_Sage: ";
+  const std::string poly = "Polyhedron::from_Sage: ";
+  EXPECT_STOPS(run("for (i = 0; i < 2.5 * N; i++) c[i] = 0;"), expr + "not an integer:2.5");
+  EXPECT_STOPS(run("c[d[0]] = 0;"), expr + "SgPntrArrRefExp unhandled");
+  EXPECT_STOPS(run("for (i = 0; i < floor(N); i++) c[i] = 0;"),
+               expr + "unary_function (./.) expected (ceil/floor handling):floor(N)\nN");
+  EXPECT_STOPS(run("c[min(N, M)] = 0;"),
+               expr + "unary function expected (ceil/floor handling):min(N, M)");
+  EXPECT_STOPS(run("for (i = 0; i < round(N / 2); i++) c[i] = 0;"),
+               expr + "floor/ceil expected:round(N / 2)");
+  EXPECT_STOPS(run("for (i = 0; i < max(N, M); i++) c[i] = 0;"), poly + "< max unhandled");
+  EXPECT_STOPS(run("for (i = min(N, M); i < 9; i++) c[i] = 0;"), poly + "> min unhandled");
+  EXPECT_STOPS(run("for (int t = min(N, M); t < 9; t++) c[t] = 0;"), poly + "> min unhandled");
+  EXPECT_STOPS(run("if (N == max(M, 2)) s = 0;"), poly + "= max unhandled");
+  EXPECT_STOPS(run("for (i = 0; i < min(N); i++) c[i] = 0;"),
+               poly + "min expects two arguments: min(N)");
+  EXPECT_STOPS(run("for (i = 0; i < min(); i++) c[i] = 0;"),
+               "Polyhedron::get_lhs: function with no arguments");
+  EXPECT_STOPS(run("for (i = 0; i != N; i++) c[i] = 0;"), poly + "SgNotEqualOp unhandled");
+  EXPECT_STOPS(run("if (N < 1 || M < 1) s = 0;"), poly + "SgOrOp unhandled");
+  EXPECT_STOPS(run("if (N) s = 0;"), "Polyhedron::fromSage: invalid expression SgVarRefExp");
+  EXPECT_STOPS(run("*(b + 1) = 0;"),
+               "IndexFunction::from_Sage: array or scalar reference expected: *(b + 1)");
+}
+
+}  // namespace
