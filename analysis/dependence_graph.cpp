@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <iostream>
 #include <list>
+#include <memory>
 #include <string>
 
 #include "analysis/schedule.h"
@@ -280,9 +281,11 @@ void DependenceGraph::invert()
 
 namespace {
 
-// The solution leaves of a selection tree with the tests on their path.
+// The solution leaves of a selection tree with the tests on their path; the
+// negated tests are kept in negations, which owns them.
 void leaves(const Quast* q, std::vector<const Inequation*>& path,
-            std::vector<std::pair<std::vector<const Inequation*>, const IndexFunction*>>& out)
+            std::vector<std::pair<std::vector<const Inequation*>, const IndexFunction*>>& out,
+            std::vector<std::unique_ptr<Inequation>>& negations)
 {
   if (q->is_leaf) {
     out.push_back({path, q->solution});
@@ -291,13 +294,12 @@ void leaves(const Quast* q, std::vector<const Inequation*>& path,
   if (!q->is_if)
     return;
   path.push_back(q->condition);
-  leaves(q->then_branch, path, out);
+  leaves(q->then_branch, path, out, negations);
   path.pop_back();
-  Inequation* negation = q->condition->negate();
-  path.push_back(negation);
-  leaves(q->else_branch, path, out);
+  negations.emplace_back(q->condition->negate());
+  path.push_back(negations.back().get());
+  leaves(q->else_branch, path, out, negations);
   path.pop_back();
-  // The negation is printed while the leaves are reported; kept until exit.
 }
 
 void print_instance(std::ostream& os, const Operation* op, const IndexFunction* point)
@@ -339,7 +341,8 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
            << *e->source_statement << " ---> " << *e->target_statement << "\n";
         std::vector<const Inequation*> path;
         std::vector<std::pair<std::vector<const Inequation*>, const IndexFunction*>> found;
-        leaves(minimum, path, found);
+        std::vector<std::unique_ptr<Inequation>> negations;
+        leaves(minimum, path, found, negations);
         for (const auto& [conditions, point] : found) {
           os << "When \n";
           for (const Inequation* c : conditions)

@@ -151,7 +151,11 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
       Polyhedron* P = edge->dependence_polyhedron->parameters_to_counters(to_counter);
       std::set<int> X = united(edge->source_counters, forms[s].parameters);
       std::set<int> Y = united(edge->target_counters, forms[t].parameters);
+      // The pairs range over every parameter of the polyhedron, also those
+      // that only a subscript names (no domain holds them): a column left
+      // out of the Farkas form would stand for a parameter equal to 0.
       std::set<int> Z = united(united(edge->all_counters, forms[s].parameters), forms[t].parameters);
+      Z = united(Z, parameter_counters(edge->dependence_polyhedron, to_counter));
       auto [eps, eps_leaf] = create_parameter("eps_", e);
       auto [c, c_leaf] = create_counter("eps_counter", e);
       indicator[e] = c;
@@ -297,10 +301,23 @@ GreedyResult greedy(Program* program, DependenceGraph* graph)
   return schedule(program, graph, ones, false);
 }
 
+namespace {
+
+void delete_edges(DependenceGraph& graph)
+{
+  for (DependenceEdge* e : graph.edges)
+    delete e;
+  graph.edges.clear();
+}
+
+}  // namespace
+
 GreedyResult greedy_asap(Program* program)
 {
   DependenceGraph graph(program);
-  return greedy(program, &graph);
+  GreedyResult r = greedy(program, &graph);
+  delete_edges(graph);
+  return r;
 }
 
 GreedyResult greedy_alap(Program* program)
@@ -308,6 +325,7 @@ GreedyResult greedy_alap(Program* program)
   DependenceGraph graph(program);
   graph.invert();
   GreedyResult r = greedy(program, &graph);
+  delete_edges(graph);
   for (Schedule* s : r.first) {
     IndexFunction* f = s->index_function;
     for (int k = 0; k < f->dimension(); k++) {
