@@ -1,0 +1,91 @@
+// Helpers of the code generation tests: each test runs in a fresh temporary
+// directory (also its working directory: the pragma preprocessing and the
+// generated program write there) with empty registries.
+#ifndef VORL_TESTS_CODEGEN_TEST_SUPPORT_H
+#define VORL_TESTS_CODEGEN_TEST_SUPPORT_H
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "frontend/sg_project.h"
+#include "poly/rank.h"
+#include "program/array.h"
+#include "program/extraction.h"
+#include "poly/polyhedron.h"
+#include "program/program.h"
+#include "program/statement.h"
+
+class CodegenTest : public ::testing::Test {
+ protected:
+  void SetUp() override
+  {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    reset_registry();
+    array.clear();
+    statement_vec.clear();
+    var_declaration.clear();
+    std::string pattern = ::testing::TempDir() + "vorl_codegen_XXXXXX";
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+    dir_ = pattern;
+    home_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_);
+  }
+
+  void TearDown() override
+  {
+    std::filesystem::current_path(home_);
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+
+  std::string write(const std::string& name, const std::string& text)
+  {
+    std::ofstream(dir_ + "/" + name, std::ios::binary) << text;
+    return dir_ + "/" + name;
+  }
+
+  // The program of text saved as prog.c, without pragma preprocessing.
+  std::unique_ptr<Program> extract(const std::string& text)
+  {
+    std::unique_ptr<SgProject> project(frontend(std::vector<std::string>{"vorl", write("prog.c", text)}));
+    return std::unique_ptr<Program>(Program::from_Sage(project.get()));
+  }
+
+  std::string dir_;
+  std::filesystem::path home_;
+};
+
+inline std::string slurp(const std::string& path)
+{
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// The exit status of a shell command, -1 when it did not exit.
+inline int shell(const std::string& command)
+{
+  int status = std::system(command.c_str());
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// text as a regular expression that matches it literally.
+inline std::string quoted(const std::string& text)
+{
+  std::string r;
+  for (char c : text) {
+    if (std::string(".[]{}()\\*+?^$|").find(c) != std::string::npos)
+      r += '\\';
+    r += c;
+  }
+  return r;
+}
+
+#endif
