@@ -96,6 +96,44 @@ Expression* read_component(const IndexFunction* solution, const std::vector<int>
   return e.counters_to_parameters(to_parameter);
 }
 
+// The variables whose schedule coefficient can be fixed to 0. Where the
+// domain holds equalities (i == M, or t_red == s(x) in a filtered piece), a
+// schedule's coefficients are not unique on it: moving weight between the
+// variables of an equality changes no date, and the lexicographic minimum
+// over the coefficients is then unbounded. One variable per independent
+// equality (a pivot of the equalities in echelon form, the highest rank
+// first) gets coefficient 0, which keeps every date reachable.
+std::set<int> pinned_variables(Polyhedron* domain, const std::set<int>& variables)
+{
+  Polyhedron* minimal = domain->simplify_chernikova();
+  std::vector<int> order(variables.rbegin(), variables.rend());
+  std::vector<std::pair<int, std::vector<long long>>> pivots;  // variable, reduced row
+  std::set<int> pinned;
+  for (const auto& row : minimal->to_matrix()) {
+    if (row[0] != 0)
+      continue;
+    std::vector<long long> r;
+    for (int v : order)
+      r.push_back(row.at(1 + v));
+    for (const auto& [pivot, prow] : pivots) {
+      size_t k = static_cast<size_t>(pivot);
+      long long a = r[k], b = prow[k];
+      if (a == 0)
+        continue;
+      for (size_t j = 0; j < r.size(); j++)
+        r[j] = r[j] * b - prow[j] * a;
+    }
+    for (size_t j = 0; j < r.size(); j++)
+      if (r[j] != 0) {
+        pivots.push_back({static_cast<int>(j), r});
+        pinned.insert(order[j]);
+        break;
+      }
+  }
+  delete minimal;
+  return pinned;
+}
+
 GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<int, int>& latency,
                       bool report_statements)
 {
@@ -118,6 +156,18 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
     auto [definition, vars] = f.theta->get_definition_constraints("theta", s);
     f.definition = definition;
     f.theta_variables = vars;
+    std::set<int> pinned = pinned_variables(f.domain, f.variables);
+    int position = 0;
+    for (int v : f.variables) {
+      if (pinned.count(v)) {
+        Expression* coefficient = Expression::from_counter_rank(vars.at(position));
+        Inequation* zero = equal_zero(coefficient);
+        f.definition->add_constraint(zero);
+        delete zero;
+        delete coefficient;
+      }
+      position++;
+    }
     W.insert(f.parameters.begin(), f.parameters.end());
   }
 

@@ -101,6 +101,7 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
                        std::vector<int>& level_parameters, std::vector<int>& level_counters,
                        std::vector<Polyhedron*>& level_domains, std::vector<Polyhedron*>& date_sets)
 {
+  int longest = schedules.empty() ? 0 : Schedule::max_dimension(schedules);
   for (size_t i = 0; i < program->statement.size(); i++) {
     std::cerr << "  Statement #" << i << std::endl;
     const Statement* st = program->statement[i];
@@ -129,8 +130,21 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
     Q.add_constraints(st->iteration_domain);
     volumes.push_back(Q.volume());
     Polyhedron* dated = Q.parameters_to_counters(to_counter);
-    level_domains.push_back(dated->project(counters));
-    std::vector<Polyhedron*> dates = dated->project_int(counters);
+    // A schedule shorter than the longest one dates its instances by a
+    // prefix: they are placed at the first date of that prefix (the missing
+    // components 0), so that the level domain stays bounded in every level
+    // counter and the search meets them.
+    std::vector<int> all_levels = counters;
+    Expression zero(0);
+    for (int k = s->size(); k < longest; k++) {
+      auto [c, leaf] = create_counter("t_counter", k);
+      Inequation first(PRED_EQ, leaf, &zero);
+      dated->add_constraint(&first);
+      all_levels.push_back(c);
+      delete leaf;
+    }
+    level_domains.push_back(dated->project(all_levels));
+    std::vector<Polyhedron*> dates = dated->project_int(all_levels);
     date_sets.insert(date_sets.end(), dates.begin(), dates.end());
     delete dated;
   }

@@ -177,6 +177,16 @@ TEST_F(GreedyTest, ParameterThatOnlyASubscriptNamesIsNotTakenAsZero)
   expect_valid({{0, 2}, {1, 2}}, {{"N", 5}, {"M", 4}});
 }
 
+TEST_F(GreedyTest, DomainWithAnEqualityIsScheduled)
+{
+  // On i == M the coefficients of i and M are not unique; the scheduler must
+  // still find bounded dates rather than an unbounded minimum.
+  load_body("for (i = 0; i < N; i++) for (j = 1; j < N; j++) if (i == M) A[i][j] = A[i][j-1] + 1;");
+  schedule_inverted({{0, 2}});
+  expect_valid({{0, 2}}, {{"N", 5}, {"M", 2}});
+  expect_valid({{0, 2}}, {{"N", 4}, {"M", 0}});
+}
+
 TEST_F(GreedyTest, LatencyZeroIsSatisfiedAtTheFirstDimension)
 {
   load_body("for (i = 0; i < N; i++) for (j = 0; j < N; j++) s = s + A[i][j];");

@@ -241,6 +241,22 @@ class EndToEndTest : public CodegenTest {
     EXPECT_EQ(status, expected_status);
   }
 
+  // vorl ends with out.c, which compiles and prints a limit or "not found"
+  // for each search it reaches.
+  void runs_and_compiles(const std::string& file)
+  {
+    ASSERT_EQ(vorl(file), 0) << err_;
+    ASSERT_EQ(shell("cd '" + dir_ + "' && cc -Wall -o out out.c -lm 2> cc.err"), 0)
+        << slurp(dir_ + "/cc.err");
+    int status = shell("cd '" + dir_ + "' && ./out > out.txt");
+    std::vector<std::string> printed = lines_of(slurp(dir_ + "/out.txt"));
+    ASSERT_FALSE(printed.empty());
+    std::regex date(R"(((-?\d+ )*)|(red|green)_bottom_level\(\): not found)");
+    for (const std::string& line : printed)
+      EXPECT_TRUE(std::regex_match(line, date)) << line;
+    EXPECT_EQ(status == 0, printed.size() == 2 && printed[1].find("not found") == std::string::npos);
+  }
+
   Program* program_ = nullptr;
   LimitAnalysis a_;
   Values parameters_;
@@ -350,7 +366,7 @@ TEST_F(EndToEndTest, TwoDimensionalScheduleWarnsOnceAfterTheStep2Listing)
         "int N = 4;\ndouble s, a[4][4];\nint main(void)\n{\n  int i, j;\n#pragma resource [1][2]\n"
         "  for (i = 0; i < N; i++)\n    for (j = 0; j < N; j++) {\n#pragma latency [1][1]\n"
         "      s = s + a[i][j];\n    }\n  return 0;\n}\n");
-  vorl("reduction.c");  // stops later, while scheduling the instances beyond the red limit
+  vorl("reduction.c");
   std::vector<std::string> lines = lines_of(err_);
   auto warning = std::find(lines.begin(), lines.end(), "WARNING: Some bottom-level dimensions are > 1");
   ASSERT_NE(warning, lines.end()) << err_;
@@ -360,6 +376,16 @@ TEST_F(EndToEndTest, TwoDimensionalScheduleWarnsOnceAfterTheStep2Listing)
   EXPECT_EQ(warning[-2].rfind("  Statement #0: ", 0), 0u);
   ASSERT_NE(warning + 1, lines.end());
   EXPECT_EQ(warning[1], kProgress[2]);
+}
+
+TEST_F(EndToEndTest, TwoDimensionalRedScheduleRunsToTheEnd)
+{
+  // The pieces beyond a two-dimensional red limit hold t_red_0 == s_0(x).
+  write("reduction.c",
+        "int N = 4;\ndouble s, a[4][4];\nint main(void)\n{\n  int i, j;\n#pragma resource [1][2]\n"
+        "  for (i = 0; i < N; i++)\n    for (j = 0; j < N; j++) {\n#pragma latency [1][1]\n"
+        "      s = s + a[i][j];\n    }\n  return 0;\n}\n");
+  runs_and_compiles("reduction.c");
 }
 
 struct Refused {
@@ -405,22 +431,26 @@ TEST(EndToEndValidationTest, NegativeMachineOrLatenciesAreRefused)
               "^" + quoted(kProgress[0]) + "\n(.|\n)*Schedule::max_dim: 0 statements\n$");
 }
 
-TEST_F(EndToEndTest, FailureWhileGeneratingLeavesNoOutC)
+TEST_F(EndToEndTest, SchedulesOfDifferentLengthsRunToTheEnd)
 {
   // The first statement has no dependence and an empty schedule, the second
-  // a one-dimensional one: the level domain is unbounded in its only counter.
+  // a one-dimensional one: its instances are dated at the first date of
+  // their prefix, which keeps the level domain bounded.
   write("mixed.c",
         "int N = 8;\ndouble a[8], b[8], c[8];\nint main(void)\n{\n  int i;\n#pragma resource [1][2]\n"
         "  for (i = 0; i < N; i++) {\n#pragma latency [1][1]\n    a[i] = 2 * b[i];\n  }\n"
         "  for (i = 1; i < N; i++) {\n#pragma latency [1][1]\n    c[i] = c[i - 1] + 1;\n  }\n"
         "  return 0;\n}\n");
-  EXPECT_EQ(vorl("mixed.c"), 1);
-  std::vector<std::string> lines = lines_of(err_);
-  auto generate = std::find(lines.begin(), lines.end(), kProgress[8]);
-  ASSERT_NE(generate, lines.end()) << err_;
-  ASSERT_NE(generate + 1, lines.end());
-  EXPECT_EQ(generate[1].rfind("CodeGeneration::print_scan: ", 0), 0u) << generate[1];
-  EXPECT_FALSE(exists("out.c") || exists("out.c.partial"));
+  runs_and_compiles("mixed.c");
+}
+
+TEST_F(EndToEndTest, FailureWhileWritingLeavesNoOutC)
+{
+  write("recurrence.c", loop("[1][1]", "[2][1]", "a[i - 1] + b[i]", 11));
+  fs::create_directory(dir_ + "/out.c.partial");
+  EXPECT_EQ(vorl("recurrence.c"), 1);
+  EXPECT_NE(err_.find("Schedule::bottom_limit: cannot write out.c.partial"), std::string::npos) << err_;
+  EXPECT_FALSE(exists("out.c"));
 }
 
 }  // namespace
