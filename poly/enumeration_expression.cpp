@@ -518,9 +518,15 @@ void EnumerationExpression::compile(std::ostream& os, const std::string& result,
         os << prefix << x << " = " << x << "*(" << *variable << ");\n";
     }
     free_variable("X");
-    // The sum is an integer computed in floating point: round it rather than
-    // truncate, so that 8.9999999 counts as 9.
-    os << prefix << result << " = (int)floor(" << sum << " + 0.5);\n";
+    // A polynomial inside a coefficient is compiled into a double temporary
+    // and keeps its fractional value. The count itself is an integer
+    // computed in floating point: round it rather than truncate, so that
+    // 8.9999999 counts as 9.
+    auto type = full_variable_type.find(result);
+    if (type != full_variable_type.end() && type->second == TYPE_DOUBLE)
+      os << prefix << result << " = " << sum << ";\n";
+    else
+      os << prefix << result << " = (int)floor(" << sum << " + 0.5);\n";
     free_variable("double_result");
     return;
   }

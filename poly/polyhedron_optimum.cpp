@@ -3,6 +3,7 @@
 #include "poly/expression.h"
 #include "poly/failure.h"
 #include "poly/index_function.h"
+#include "poly/inequation.h"
 #include "poly/pip_solver.h"
 #include "poly/polyhedron.h"
 #include "poly/quast.h"
@@ -128,8 +129,23 @@ Quast* Polyhedron::max_lex_general() { return maximum(this, true); }
 static bool integer_empty(Polyhedron* p, bool general)
 {
   if (p->has_divs) {
+    // A quotient counter takes the sign of its numerator, so the rewritten
+    // polyhedron is tested over all integers; the sign convention of
+    // is_empty() is put back as constraints on p's own counters and
+    // parameters only.
+    std::set<int> counters = p->get_counters(), parameters = p->get_parameters();
     auto [fresh, rewritten] = p->eliminate_divs();
-    bool r = general ? rewritten->is_empty_general() : rewritten->is_empty();
+    Expression zero(0);
+    auto non_negative = [&](const std::vector<int>& counter, const std::vector<int>& parameter) {
+      Expression x(std::vector<int>{1, 0}, counter, parameter);
+      Inequation c(PRED_GE, &x, &zero);
+      rewritten->add_constraint(&c);
+    };
+    for (int c : general ? std::set<int>() : counters)
+      non_negative({c}, {});
+    for (int q : general ? std::set<int>() : parameters)
+      non_negative({}, {q});
+    bool r = rewritten->is_empty_general();
     delete rewritten;
     return r;
   }

@@ -149,7 +149,19 @@ Polyhedron* Polyhedron::convex_hull(const std::vector<Polyhedron*>& v)
 
 std::map<Polyhedron*, Expression*> Polyhedron::volume(const std::set<int>& vars)
 {
-  std::vector<std::vector<int>> m = to_matrix(vars);
+  // Only the parameters that occur are given to PolyLib: one that occurs
+  // nowhere is a free dimension, which the count does not depend on and on
+  // which PolyLib's 64-bit counting overflows. PolyLib numbers the given
+  // parameters by position; the count is renamed back to their ranks.
+  std::set<int> parameters = get_parameters();
+  std::vector<int> ranks(parameters.begin(), parameters.end());
+  int used = static_cast<int>(ranks.size());
+  std::vector<std::vector<int>> m = to_matrix(vars, parameters);
+  if (m.empty()) {
+    // 1 >= 0: the matrix then carries its width.
+    m.push_back(std::vector<int>(vars.size() + used + 2, 0));
+    m[0][0] = m[0].back() = 1;
+  }
   std::unique_ptr<std::vector<VolumePiece>> pieces =
       PolylibWrapper::volume(m, static_cast<int>(vars.size()));
   std::map<Polyhedron*, Expression*> result;
@@ -157,25 +169,31 @@ std::map<Polyhedron*, Expression*> Polyhedron::volume(const std::set<int>& vars)
     result[new Polyhedron()] = new Expression(0);
     return result;
   }
+  std::map<int, int> rank_of;
+  for (int j = 0; j < used; j++)
+    rank_of[j] = ranks[j];
   int nc = get_nb_counters();
   int np = get_nb_parameters();
   for (const VolumePiece& piece : *pieces) {
     std::vector<std::vector<int>> rows;
     for (const auto& row : piece.rows) {
-      if (static_cast<int>(row.size()) != np + 2)
+      if (static_cast<int>(row.size()) != used + 2)
         fail(Stream::Err, "Polyhedron::volume: unexpected validity domain width");
       std::vector<int> full(nc + np + 2, 0);
       full[0] = row[0];
-      for (int j = 1; j < np + 2; j++)
-        full[nc + j] = row[j];
+      for (int j = 0; j < used; j++)
+        full[1 + nc + ranks[j]] = row[1 + j];
+      full.back() = row.back();
       rows.push_back(full);
     }
     Polyhedron* domain = new Polyhedron(rows);
-    Expression* count = Expression::from_evalue(piece.polynomial.get());
+    Expression* by_position = Expression::from_evalue(piece.polynomial.get());
+    Expression* count = by_position->parameters_to_parameters(rank_of);
     if (!domain->is_empty()) {
       result[domain->clone()] = count->evaluate();
     }
     delete domain;
+    delete by_position;
     delete count;
   }
   return result;

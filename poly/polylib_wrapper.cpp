@@ -279,7 +279,10 @@ std::vector<std::vector<int>> PolylibWrapper::convex_hull(
 std::unique_ptr<std::vector<VolumePiece>> PolylibWrapper::volume(
     const std::vector<std::vector<int>>& m, int nb_vars)
 {
-  int np = get_nb_parameters();
+  // The parameters are the columns between the variables and the constant.
+  int np = m.empty() ? get_nb_parameters() : static_cast<int>(m[0].size()) - nb_vars - 2;
+  if (np < 0)
+    fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
   Matrix* pm = to_polylib(m, nb_vars + np + 2);
   Enumeration* e = nullptr;
   struct sigaction trap {}, previous {};

@@ -69,7 +69,9 @@ class PolylibWrapper {
   static std::vector<std::vector<int>> convex_hull(
       const std::list<std::vector<std::vector<int>>>& members);
   // Ehrhart pieces of the integer points of m in its nb_vars first variables,
-  // as functions of the registry's parameters; null when PolyLib finds no
+  // as functions of the parameters of its remaining columns (rows [kind |
+  // variables | parameters | constant]; the pieces' rows and the counts
+  // number those parameters by position); null when PolyLib finds no
   // enumeration (an empty polyhedron).
   static std::unique_ptr<std::vector<VolumePiece>> volume(const std::vector<std::vector<int>>& m,
                                                           int nb_vars);
