@@ -5,6 +5,7 @@
 
 #include <isl/ctx.h>
 #include <isl/mat.h>
+#include <isl/point.h>
 #include <isl/options.h>
 #include <isl/set.h>
 #include <isl/space.h>
@@ -177,4 +178,67 @@ std::vector<ISLWrapper::Rows> ISLWrapper::coalesce(const std::vector<Rows>& u, i
     set = isl_set_union(set, from_vec_vec(ctx, make_space(ctx, nb_counters, nb_parameters), m));
   set = ctx.check(isl_set_coalesce(ctx.check(set, "coalesce")), "coalesce");
   return to_vec_vec_vec(ctx, set);
+}
+
+namespace {
+
+struct PointCollector {
+  std::vector<std::vector<int>>* points;
+  int nb_variables;
+  size_t limit;
+  bool too_many = false;
+};
+
+isl_stat collect_point(isl_point* point, void* user)
+{
+  PointCollector* c = static_cast<PointCollector*>(user);
+  if (c->points->size() >= c->limit) {
+    c->too_many = true;
+    isl_point_free(point);
+    return isl_stat_error;
+  }
+  std::vector<int> values;
+  for (int j = 0; j < c->nb_variables; j++)
+    values.push_back(to_int(isl_point_get_coordinate_val(point, isl_dim_set, j)));
+  c->points->push_back(values);
+  isl_point_free(point);
+  return isl_stat_ok;
+}
+
+}  // namespace
+
+bool ISLWrapper::bounded_points(const Rows& m, int nb_variables, size_t limit,
+                                std::vector<std::vector<int>>& points)
+{
+  Context ctx;
+  isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_variables, 0), m);
+  if (isl_set_is_bounded(set) != isl_bool_true) {
+    isl_set_free(set);
+    return false;
+  }
+  PointCollector c{&points, nb_variables, limit};
+  isl_stat status = isl_set_foreach_point(set, collect_point, &c);
+  isl_set_free(set);
+  if (c.too_many)
+    return false;
+  if (status < 0)
+    ctx.check(static_cast<isl_set*>(nullptr), "bounded_points");
+  return true;
+}
+
+long ISLWrapper::count(const Rows& m, int nb_variables)
+{
+  Context ctx;
+  isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_variables, 0), m);
+  if (isl_set_is_bounded(set) != isl_bool_true) {
+    isl_set_free(set);
+    return -1;
+  }
+  isl_val* n = ctx.check(isl_set_count_val(set), "count");
+  isl_set_free(set);
+  long value = -1;
+  if (isl_val_is_int(n) && isl_val_cmp_si(n, INT_MAX) <= 0)
+    value = isl_val_get_num_si(n);
+  isl_val_free(n);
+  return value;
 }

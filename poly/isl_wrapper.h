@@ -7,6 +7,7 @@
 #ifndef VORL_POLY_ISL_WRAPPER_H
 #define VORL_POLY_ISL_WRAPPER_H
 
+#include <cstddef>
 #include <vector>
 
 class ISLWrapper {
@@ -21,6 +22,14 @@ class ISLWrapper {
   // The disjuncts of the coalesced union; throws like gist.
   static std::vector<Rows> coalesce(const std::vector<Rows>& u, int nb_counters,
                                     int nb_parameters);
+  // The integer points of the set of rows [kind | variables | constant], in
+  // lexicographic order, when the set is bounded and holds at most limit
+  // points; false otherwise.
+  static bool bounded_points(const Rows& m, int nb_variables, std::size_t limit,
+                             std::vector<std::vector<int>>& points);
+  // The exact number of integer points of a bounded set of rows
+  // [kind | variables | constant]; -1 when it is unbounded or too large.
+  static long count(const Rows& m, int nb_variables);
 };
 
 #endif

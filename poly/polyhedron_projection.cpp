@@ -5,6 +5,7 @@
 #include "poly/expression.h"
 #include "poly/failure.h"
 #include "poly/inequation.h"
+#include "poly/isl_wrapper.h"
 #include "poly/operation.h"
 #include "poly/polyhedron.h"
 #include "poly/polylib_wrapper.h"
@@ -147,6 +148,93 @@ Polyhedron* Polyhedron::convex_hull(const std::vector<Polyhedron*>& v)
   return convex_hull(std::list<Polyhedron*>(v.begin(), v.end()));
 }
 
+namespace {
+
+// The most integer points of a chamber that are checked one by one.
+const std::size_t kCheckedPoints = 256;
+
+// PolyLib may give a narrow chamber a polynomial that is wrong at some of
+// its integer points (seen on a chamber of two points, where it returned a
+// constant). On every bounded chamber of few points, each point's count is
+// checked against isl's exact count of the set with the parameters fixed;
+// the points where it is wrong become pieces of their own, with the exact
+// count, and the chamber keeps its polynomial on the rest.
+void correct_small_chambers(std::map<Polyhedron*, Expression*>& pieces,
+                            const std::vector<std::vector<int>>& m, int nb_vars,
+                            const std::vector<int>& ranks, const std::set<int>& parameters)
+{
+  int used = static_cast<int>(ranks.size());
+  std::map<Polyhedron*, Expression*> corrected;
+  for (auto& [domain, count] : pieces) {
+    std::vector<std::vector<int>> points;
+    std::vector<std::vector<int>> rows = domain->to_matrix(std::set<int>(), parameters);
+    std::vector<Polyhedron*> wrong;
+    std::vector<int> exact_counts;
+    bool checked = ISLWrapper::bounded_points(rows, used, kCheckedPoints, points);
+    if (checked) {
+      for (const std::vector<int>& p : points) {
+        // The rows over the variables alone, with the parameters at p.
+        std::vector<std::vector<int>> fixed;
+        for (const auto& row : m) {
+          std::vector<int> r(row.begin(), row.begin() + 1 + nb_vars);
+          long long constant = row.back();
+          for (int j = 0; j < used; j++)
+            constant += static_cast<long long>(row[1 + nb_vars + j]) * p[j];
+          if (constant < INT32_MIN || constant > INT32_MAX)
+            checked = false;
+          r.push_back(static_cast<int>(constant));
+          fixed.push_back(r);
+        }
+        if (!checked)
+          break;
+        long exact = ISLWrapper::count(fixed, nb_vars);
+        std::map<int, int> values;
+        for (int j = 0; j < used; j++)
+          values[ranks[j]] = p[j];
+        if (exact < 0 || exact == count->evaluate_int(values))
+          continue;
+        Polyhedron* point = new Polyhedron();
+        for (int j = 0; j < used; j++) {
+          Expression q(0);
+          q.is_val = 0;
+          q.is_parameter = 1;
+          q.parameter_rank = ranks[j];
+          Expression v(p[j]);
+          // Two inequalities rather than an equality, so that the point can
+          // be complemented.
+          Inequation low(PRED_GE, &q, &v), high(PRED_LE, &q, &v);
+          point->add_constraint(&low);
+          point->add_constraint(&high);
+        }
+        wrong.push_back(point);
+        exact_counts.push_back(static_cast<int>(exact));
+      }
+    }
+    if (!checked || wrong.empty()) {
+      del(wrong);
+      corrected[domain] = count;
+      continue;
+    }
+    for (size_t k = 0; k < wrong.size(); k++)
+      corrected[wrong[k]->clone()] = new Expression(exact_counts[k]);
+    for (Polyhedron* rest : Polyhedron::negate(wrong)) {
+      Polyhedron* piece = Polyhedron::intersect(domain, rest);
+      delete rest;
+      if (piece->is_empty()) {
+        delete piece;
+        continue;
+      }
+      corrected[piece] = count->clone();
+    }
+    del(wrong);
+    delete domain;
+    delete count;
+  }
+  pieces = corrected;
+}
+
+}  // namespace
+
 std::map<Polyhedron*, Expression*> Polyhedron::volume(const std::set<int>& vars)
 {
   // Only the parameters that occur are given to PolyLib: one that occurs
@@ -196,6 +284,7 @@ std::map<Polyhedron*, Expression*> Polyhedron::volume(const std::set<int>& vars)
     delete by_position;
     delete count;
   }
+  correct_small_chambers(result, m, static_cast<int>(vars.size()), ranks, parameters);
   return result;
 }
 
