@@ -8,19 +8,12 @@
 #include "poly/inequation.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 using Union = std::vector<Polyhedron*>;
 using Cond = std::unique_ptr<Condition>;
-
-template <typename T>
-std::string text(const T& x)
-{
-  std::ostringstream os;
-  os << x;
-  return os.str();
-}
 
 // The union's text; the union is deleted.
 std::string consumed(Union u)

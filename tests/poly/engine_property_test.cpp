@@ -20,6 +20,7 @@
 #include "poly/operation.h"
 #include "poly/quast.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
@@ -32,14 +33,7 @@ using brute::System;
 using Optimum = std::optional<std::vector<long>>;
 using Pieces = std::map<Polyhedron*, Expression*>;
 
-template <typename T>
-std::string text(const T& x)
-{
-  std::ostringstream os;
-  os << x;
-  return os.str();
-}
-
+using ::text;
 std::string text(const Point& x) { return testing::PrintToString(x) + " (i j k N M)"; }
 
 // A random system: some of the first `pool` counters, each in [-box, box],

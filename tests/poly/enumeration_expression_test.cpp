@@ -9,17 +9,11 @@
 #include "poly/polyhedron.h"
 #include "poly/polylib_wrapper.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 using Ptr = std::unique_ptr<Expression>;
-
-std::string text(const Expression& e)
-{
-  std::ostringstream os;
-  os << e;
-  return os.str();
-}
 
 // Enumerations adopting their parts.
 Ptr periodic(std::vector<Expression*> values, int rank)

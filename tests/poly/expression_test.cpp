@@ -8,6 +8,7 @@
 
 #include "poly/expression.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
@@ -15,13 +16,6 @@ using E = std::unique_ptr<Expression>;
 E own(Expression* e) { return E(e); }
 E op(operator_t o, const E& a, const E& b) { return own(new Expression(o, a.get(), b.get())); }
 E op(operator_t o, int a, int b) { return op(o, own(v(a)), own(v(b))); }
-
-std::string text(const Expression& e)
-{
-  std::ostringstream os;
-  os << e;
-  return os.str();
-}
 
 std::string code(const Expression& e, bool as_double = false)
 {

@@ -6,23 +6,11 @@
 #include "poly/expression.h"
 #include "poly/index_function.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<int>>;
-
-template <typename T>
-std::unique_ptr<T> own(T* p)
-{
-  return std::unique_ptr<T>(p);
-}
-
-std::string text(const IndexFunction& f)
-{
-  std::ostringstream os;
-  os << f;
-  return os.str();
-}
 
 // Registry: counters i, j; parameter N. Vectors are [i, j, N, constant].
 // f is the reference a[i][j+1][N*2] around the counters (0, 1).

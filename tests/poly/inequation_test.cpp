@@ -7,23 +7,11 @@
 #include "poly/expression.h"
 #include "poly/inequation.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<int>>;
-
-template <typename T>
-std::unique_ptr<T> own(T* p)
-{
-  return std::unique_ptr<T>(p);
-}
-
-std::string text(const Inequation& c)
-{
-  std::ostringstream os;
-  os << c;
-  return os.str();
-}
 
 std::string code(const Inequation& c)
 {

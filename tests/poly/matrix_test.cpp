@@ -8,19 +8,12 @@
 #include "poly/expression.h"
 #include "poly/matrix.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 template <typename F>
 void on_stderr(F f) { std::cout.rdbuf(std::cerr.rdbuf()); f(); }
-
-template <typename T>
-std::string text(const T& x)
-{
-  std::ostringstream os;
-  os << x;
-  return os.str();
-}
 
 const Matrix A23{{1, 2, 3}, {4, 5, 6}};
 

@@ -7,16 +7,9 @@
 #include "poly/index_function.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
-
-template <typename T>
-std::string text(const T& x)
-{
-  std::ostringstream os;
-  os << x;
-  return os.str();
-}
 
 template <typename Pieces>
 std::string text_all(Pieces pieces)

@@ -7,25 +7,12 @@
 #include "poly/inequation.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<int>>;
 using Union = std::vector<Polyhedron*>;
-
-template <typename T>
-std::unique_ptr<T> own(T* p)
-{
-  return std::unique_ptr<T>(p);
-}
-
-template <typename T>
-std::string text(const T& x)
-{
-  std::ostringstream os;
-  os << x;
-  return os.str();
-}
 
 std::string code(const Polyhedron& p)
 {

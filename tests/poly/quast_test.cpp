@@ -10,18 +10,11 @@
 #include "poly/polyhedron.h"
 #include "poly/quast.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 using Q = std::unique_ptr<Quast>;
-
-template <typename T>
-std::string text(const T& x)
-{
-  std::ostringstream os;
-  os << x;
-  return os.str();
-}
 
 std::string printed(const Quast& q)
 {

@@ -9,20 +9,13 @@
 #include "poly/options.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
+#include "tests/poly/poly_test_support.h"
 
 namespace {
 
 using Rows = std::vector<std::vector<int>>;
 using Union = std::vector<Polyhedron*>;
 using Poly = std::unique_ptr<Polyhedron>;
-
-template <typename T>
-std::string text(const T& x)
-{
-  std::ostringstream os;
-  os << x;
-  return os.str();
-}
 
 // The members' texts in any order; the union is deleted.
 std::multiset<std::string> consumed(Union u)
