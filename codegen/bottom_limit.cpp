@@ -13,6 +13,7 @@
 #include "poly/expression.h"
 #include "poly/failure.h"
 #include "poly/index_function.h"
+#include "poly/options.h"
 #include "poly/inequation.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
@@ -67,7 +68,10 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
     }
     Schedule T(limit);
     del(limit);
-    std::vector<Polyhedron*> levels = T.before(s);
+    // Piece k: T equals s(x) on the first k components and is below it at
+    // component k. An empty piece is dropped with its domain below.
+    std::list<Polyhedron*> levels = T.index_function->before_no_simplification(s->index_function);
+    int level = 0;
     for (Polyhedron* B : levels) {
       Polyhedron* D = st->iteration_domain->clone();
       D->add_constraints(B);
@@ -78,6 +82,9 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
         delete piece->iteration_domain;
         piece->iteration_domain = D->clone();
         filtered->statement.push_back(piece);
+        if (Options::option["verbose"])
+          std::cerr << "  Statement #" << n << ": statement #" << i
+                    << " beyond the red limit at level " << level << std::endl;
         auto in = inputs.find(static_cast<int>(i));
         auto out = outputs.find(static_cast<int>(i));
         f_inputs[n] = in == inputs.end() ? std::vector<int>() : in->second;
@@ -88,6 +95,7 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
         n++;
       }
       delete D;
+      level++;
     }
     del(levels);
   }

@@ -19,6 +19,8 @@ void Options::set_options(const std::list<std::string>& arguments)
       option["alap"] = 1;
     else if (a == "-asap")
       option["asap"] = 1;
+    else if (a == "-verbose" || a == "-v")
+      option["verbose"] = 1;
   }
 }
 
