@@ -100,6 +100,8 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
     del(levels);
   }
   filtered->variable_declaration = program->variable_declaration;
+  filtered->macro_definitions = program->macro_definitions;
+  filtered->initial_values = program->initial_values;
   return filtered;
 }
 

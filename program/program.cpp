@@ -43,6 +43,8 @@ Program* Program::restrict_to_statement(int k) const
   s->stmt_rank = 0;
   Program* p = new Program(nb_counters, nb_parameters, {s});
   p->variable_declaration = variable_declaration;
+  p->macro_definitions = macro_definitions;
+  p->initial_values = initial_values;
   return p;
 }
 
@@ -53,6 +55,8 @@ Program* Program::clone() const
     copies.push_back(s->clone());
   Program* p = new Program(nb_counters, nb_parameters, copies);
   p->variable_declaration = variable_declaration;
+  p->macro_definitions = macro_definitions;
+  p->initial_values = initial_values;
   return p;
 }
 

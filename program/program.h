@@ -7,6 +7,7 @@
 #ifndef VORL_PROGRAM_PROGRAM_H
 #define VORL_PROGRAM_PROGRAM_H
 
+#include <map>
 #include <ostream>
 #include <set>
 #include <string>
@@ -22,6 +23,12 @@ class Program {
   int nb_parameters = 0;
   std::vector<Statement*> statement;
   std::vector<std::string> variable_declaration;
+  // The object-like macro definitions of the input file ("#define N 6"), in
+  // order, which its declarations may use.
+  std::vector<std::string> macro_definitions;
+  // Variable name -> the constant value its declaration initialises it with,
+  // for the declarations that give one (the default values of the sizes).
+  std::map<std::string, long long> initial_values;
 
   Program();
   Program(int nb_counters, int nb_parameters, const std::vector<Statement*>& statements);
