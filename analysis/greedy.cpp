@@ -260,7 +260,6 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
     Polyhedron* orthant = positive(w_leaves);
     del(w_leaves);
     AffineForm omega(orthant, W, "omega");
-    delete orthant;
     auto [omega_definition, latency_variables] = omega.get_definition_constraints("latency");
 
     Polyhedron B;
@@ -268,14 +267,20 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
       if (report_statements)
         std::cout << "    Statement #" << s << std::endl;
       StatementForm& f = forms[s];
+      // The bound holds where the parameters are sizes: on the statement's
+      // domain with every parameter of the program non-negative, also those
+      // the statement does not name (otherwise a parameter free in sign
+      // keeps the bound from growing with it).
       std::set<int> all = united(f.variables, W);
-      AffineForm pi(f.domain, f.variables, "pi", s);
+      Polyhedron sized(f.domain);
+      sized.add_constraints(orthant);
+      AffineForm pi(&sized, all, "pi", s);
       AffineForm* bound = omega.adapt_to(all, W);
       AffineForm negated_theta(*f.theta);
       negated_theta.scale(-1);
       AffineForm* theta_part = negated_theta.adapt_to(all, f.variables);
       pi.scale(-1);
-      AffineForm* pi_part = pi.adapt_to(all, f.variables);
+      AffineForm* pi_part = pi.adapt_to(all, all);
       AffineForm slack(std::vector<AffineForm*>{bound, theta_part, pi_part});
       add_and_delete(&B, project_roots(slack, {f.definition, omega_definition},
                                        joined(f.theta_variables, latency_variables)));
@@ -283,6 +288,7 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
       delete theta_part;
       delete pi_part;
     }
+    delete orthant;
     Polyhedron* bounds = B.simplify_gist();
     Polyhedron problem(&Q);
     problem.add_constraints(bounds);
