@@ -162,15 +162,73 @@ Result guarded(const char* operation, Result (*f)(Args...), Args... args)
 
 }  // namespace
 
+namespace {
+
+// The variable columns (between the kind and the constant) that some row of
+// some matrix uses: a column no row uses is a free dimension, which would only
+// make PolyLib's generators larger.
+std::vector<int> used_columns(const std::vector<const std::vector<std::vector<int>>*>& matrices,
+                              int width)
+{
+  std::vector<int> columns;
+  for (int c = 1; c + 1 < width; c++) {
+    bool used = false;
+    for (const auto* m : matrices)
+      for (const auto& row : *m)
+        used = used || row[c] != 0;
+    if (used)
+      columns.push_back(c);
+  }
+  return columns;
+}
+
+std::vector<std::vector<int>> compacted(const std::vector<std::vector<int>>& m,
+                                        const std::vector<int>& columns)
+{
+  std::vector<std::vector<int>> r;
+  for (const auto& row : m) {
+    std::vector<int> x{row[0]};
+    for (int c : columns)
+      x.push_back(row[c]);
+    x.push_back(row.back());
+    r.push_back(x);
+  }
+  return r;
+}
+
+std::vector<std::vector<int>> expanded(const std::vector<std::vector<int>>& m,
+                                       const std::vector<int>& columns, int width)
+{
+  std::vector<std::vector<int>> r;
+  for (const auto& row : m) {
+    std::vector<int> x(width, 0);
+    x[0] = row[0];
+    for (size_t k = 0; k < columns.size(); k++)
+      x[columns[k]] = row[1 + k];
+    x.back() = row.back();
+    r.push_back(x);
+  }
+  return r;
+}
+
+}  // namespace
+
 std::vector<std::vector<int>> PolylibWrapper::simplify(const std::vector<std::vector<int>>& m)
 {
   if (m.empty())
     return {};
-  return or_fail([&m] {
-    OwnedMatrix pm(to_polylib(m, full_width()));
-    OwnedMatrix r(guarded("simplify", polylib_minimal_form, pm.get()));
-    return from_polylib(r.get());
-  });
+  int width = full_width();
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  std::vector<int> columns = used_columns({&m}, width);
+  std::vector<std::vector<int>> small = compacted(m, columns);
+  return expanded(or_fail([&small, &columns] {
+                    OwnedMatrix pm(to_polylib(small, static_cast<int>(columns.size()) + 2));
+                    OwnedMatrix r(guarded("simplify", polylib_minimal_form, pm.get()));
+                    return from_polylib(r.get());
+                  }),
+                  columns, width);
 }
 
 std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vector<int>>& m,
@@ -255,17 +313,27 @@ std::vector<std::vector<int>> PolylibWrapper::convex_hull(
     const std::list<std::vector<std::vector<int>>>& members)
 {
   int width = full_width();
-  return or_fail([&] {
-    std::vector<OwnedMatrix> owned;
-    std::vector<Matrix*> pms;
-    for (const auto& m : members) {
-      owned.emplace_back(to_polylib(m, width));
-      pms.push_back(owned.back().get());
-    }
-    OwnedMatrix r(guarded("convex_hull", polylib_hull, pms.data(), pms.size(),
-                          static_cast<unsigned>(width - 2)));
-    return from_polylib(r.get());
-  });
+  std::vector<const std::vector<std::vector<int>>*> all;
+  for (const auto& m : members) {
+    for (const auto& row : m)
+      if (static_cast<int>(row.size()) != width)
+        fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+    all.push_back(&m);
+  }
+  std::vector<int> columns = used_columns(all, width);
+  int small = static_cast<int>(columns.size()) + 2;
+  return expanded(or_fail([&] {
+                    std::vector<OwnedMatrix> owned;
+                    std::vector<Matrix*> pms;
+                    for (const auto& m : members) {
+                      owned.emplace_back(to_polylib(compacted(m, columns), small));
+                      pms.push_back(owned.back().get());
+                    }
+                    OwnedMatrix r(guarded("convex_hull", polylib_hull, pms.data(), pms.size(),
+                                          static_cast<unsigned>(small - 2)));
+                    return from_polylib(r.get());
+                  }),
+                  columns, width);
 }
 
 namespace {
