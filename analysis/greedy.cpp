@@ -1,10 +1,11 @@
 #include "analysis/greedy.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
 #include <sstream>
 
-#include "analysis/affine_form.h"
+#include "analysis/farkas.h"
 #include "analysis/dependence_graph.h"
 #include "analysis/schedule.h"
 #include "poly/expression.h"
@@ -50,63 +51,74 @@ struct StatementForm {
   Polyhedron* bounded = nullptr;
 };
 
-// The multiplier values of a Farkas form that make it the affine function
-// with the given coefficients (one per variable of the form, then the
-// constant), projected on the kept counters and simplified: the values of
-// those counters for which the function is non-negative where the form is.
-Polyhedron* non_negative(const AffineForm& farkas, const std::vector<Expression*>& coefficients,
-                         const std::vector<int>& keep)
-{
-  Polyhedron* identity = farkas.get_definition_constraints(coefficients);
-  Polyhedron* positivity = farkas.get_positivity_constraints();
-  identity->add_constraints(positivity);
-  delete positivity;
-  Polyhedron* projected = identity->project(keep);
-  delete identity;
-  Polyhedron* simplified = projected->simplify_gist();
-  delete projected;
-  return simplified;
-}
-
-// The coefficient of each variable of `over` (increasing rank), then the
-// constant, of sum_k sign_k * f_k where f_k is the affine function whose
-// coefficient variables (by position of the variables of own_k, then the
-// constant) are coefficients_k, read on the variables `placed_k` (the j-th
-// variable of own_k standing for the j-th of placed_k).
+// The coefficients, over the unknowns (counters then parameters, each in
+// increasing rank), of an affine function of the variables `over`
+// (increasing rank): sum_k sign_k * f_k + L * eps, where f_k has the unknown
+// coefficients coefficients_k (by position of the variables placed_k, then
+// the constant), the j-th variable of placed_k standing for itself in over.
 struct Term {
   int sign;
   const std::vector<int>* coefficients;
   const std::set<int>* placed;
 };
 
-std::vector<Expression*> combined(const std::set<int>& over, const std::vector<Term>& terms,
-                                  const Expression* extra_constant)
-{
-  std::vector<Expression*> r;
-  for (size_t j = 0; j <= over.size(); j++)
-    r.push_back(new Expression(0));
-  auto add = [&r](size_t j, int sign, int coefficient) {
-    Expression factor(sign);
-    std::unique_ptr<Expression> c(Expression::from_counter_rank(coefficient));
-    Expression term(OP_TIMES, &factor, c.get());
-    Expression* sum = new Expression(OP_PLUS, r[j], &term);
-    delete r[j];
-    r[j] = sum;
-  };
-  for (const Term& t : terms) {
-    size_t position = 0;
-    for (int v : *t.placed) {
-      size_t j = static_cast<size_t>(std::distance(over.begin(), over.find(v)));
-      add(j, t.sign, t.coefficients->at(position++));
+class Unknowns {
+ public:
+  Unknowns(const std::vector<int>& counters, const std::vector<int>& parameters)
+      : counters_(counters), parameters_(parameters)
+  {
+  }
+  const std::vector<int>& counters() const { return counters_; }
+  const std::vector<int>& parameters() const { return parameters_; }
+
+  // The rows of sum_k sign_k f_k over `over`, plus factor * parameter in the
+  // constant when a parameter is given.
+  std::vector<UnknownRow> rows(const std::set<int>& over, const std::vector<Term>& terms,
+                               int parameter = -1, long long factor = 0) const
+  {
+    size_t width = counters_.size() + parameters_.size() + 1;
+    std::vector<UnknownRow> r(over.size() + 1, UnknownRow(width, 0));
+    for (const Term& t : terms) {
+      size_t position = 0;
+      for (int v : *t.placed) {
+        size_t j = static_cast<size_t>(std::distance(over.begin(), over.find(v)));
+        r[j][counter(t.coefficients->at(position++))] += t.sign;
+      }
+      r.back()[counter(t.coefficients->back())] += t.sign;
     }
-    add(over.size(), t.sign, t.coefficients->back());
+    if (parameter >= 0)
+      r.back()[counters_.size() + index(parameters_, parameter)] += factor;
+    return r;
   }
-  if (extra_constant) {
-    Expression* sum = new Expression(OP_PLUS, r.back(), extra_constant);
-    delete r.back();
-    r.back() = sum;
+
+ private:
+  static size_t index(const std::vector<int>& v, int rank)
+  {
+    return static_cast<size_t>(std::lower_bound(v.begin(), v.end(), rank) - v.begin());
   }
-  return r;
+  size_t counter(int rank) const { return index(counters_, rank); }
+
+  std::vector<int> counters_, parameters_;
+};
+
+// The union of sorted rank lists, sorted.
+std::vector<int> merged(const std::vector<int>& a, const std::vector<int>& b)
+{
+  std::set<int> all(a.begin(), a.end());
+  all.insert(b.begin(), b.end());
+  return std::vector<int>(all.begin(), all.end());
+}
+
+// Fresh counters base_0, base_1, ... (the same ones on every call).
+std::vector<int> coefficient_variables(const std::string& base, size_t n)
+{
+  std::vector<int> ranks;
+  for (size_t k = 0; k < n; k++) {
+    auto [rank, leaf] = create_counter(base, static_cast<int>(k));
+    delete leaf;
+    ranks.push_back(rank);
+  }
+  return ranks;
 }
 
 std::vector<int> joined(const std::vector<int>& a, const std::vector<int>& b)
@@ -239,28 +251,22 @@ void Scheduler::prepare_statements()
     f.variables = united(std::set<int>(st->surrounding_counters.begin(),
                                        st->surrounding_counters.end()),
                          f.parameters);
-    AffineForm theta(f.domain, f.variables, "lambda", s);
-    auto [definition, vars] = theta.get_definition_constraints("theta", s);
-    f.theta_variables = vars;
+    f.theta_variables = coefficient_variables("theta_" + std::to_string(s), f.variables.size() + 1);
+    Unknowns u(f.theta_variables, {});
+    std::unique_ptr<Polyhedron> schedules =
+        non_negative_on(f.domain, f.variables, u.rows(f.variables, {{1, &f.theta_variables, &f.variables}}),
+                        u.counters(), u.parameters());
     std::set<int> pinned = pinned_variables(f.domain, f.variables);
     int position = 0;
     for (int v : f.variables) {
       if (pinned.count(v)) {
-        Expression* coefficient = Expression::from_counter_rank(vars.at(position));
-        Inequation* zero = equal_zero(coefficient);
-        definition->add_constraint(zero);
-        delete zero;
-        delete coefficient;
+        std::unique_ptr<Expression> coefficient(Expression::from_counter_rank(f.theta_variables.at(position)));
+        std::unique_ptr<Inequation> zero(equal_zero(coefficient.get()));
+        schedules->add_constraint(zero.get());
       }
       position++;
     }
-    Polyhedron* positivity = theta.get_positivity_constraints();
-    definition->add_constraints(positivity);
-    delete positivity;
-    Polyhedron* projected = definition->project(f.theta_variables);
-    delete definition;
-    f.schedules = projected->simplify_gist();
-    delete projected;
+    f.schedules = schedules->simplify_gist();
     W_.insert(f.parameters.begin(), f.parameters.end());
   }
 }
@@ -269,21 +275,16 @@ void Scheduler::prepare_statements()
 // they are (coefficients given by the latency variables).
 void Scheduler::prepare_latency_form()
 {
+  latency_variables_ = coefficient_variables("latency", W_.size() + 1);
   std::vector<Expression*> w_leaves;
   for (int w : W_)
     w_leaves.push_back(Expression::from_counter_rank(w));
   std::unique_ptr<Polyhedron> orthant(positive(w_leaves));
   del(w_leaves);
-  AffineForm omega(orthant.get(), W_, "omega");
-  auto [definition, variables] = omega.get_definition_constraints("latency");
-  latency_variables_ = variables;
-  Polyhedron* positivity = omega.get_positivity_constraints();
-  definition->add_constraints(positivity);
-  delete positivity;
-  Polyhedron* projected = definition->project(latency_variables_);
-  delete definition;
-  latency_form_ = projected->simplify_gist();
-  delete projected;
+  Unknowns u(latency_variables_, {});
+  std::unique_ptr<Polyhedron> form = non_negative_on(
+      orthant.get(), W_, u.rows(W_, {{1, &latency_variables_, &W_}}), u.counters(), u.parameters());
+  latency_form_ = form->simplify_gist();
 }
 
 // The constraints of edge e on the coefficients of its source and target:
@@ -311,17 +312,14 @@ const Polyhedron& Scheduler::edge(int e)
   auto [c, c_leaf] = create_counter("eps_counter", e);
   std::unique_ptr<Expression> eps_owned(eps_leaf), c_owned(c_leaf);
   indicator_[e] = c;
-  Expression L(-found->second);
-  Expression margin(OP_TIMES, &L, eps_leaf);
-  AffineForm mu(P.get(), Z, "mu", e);
-  std::vector<Expression*> difference =
-      combined(Z, {{1, &forms_[t].theta_variables, &Y}, {-1, &forms_[s].theta_variables, &X}},
-               &margin);
-  Polyhedron* constraints =
-      non_negative(mu, difference, joined(forms_[s].theta_variables, forms_[t].theta_variables));
-  del(difference);
+  Unknowns u(merged(forms_[s].theta_variables, forms_[t].theta_variables), {eps});
+  std::vector<UnknownRow> difference =
+      u.rows(Z, {{1, &forms_[t].theta_variables, &Y}, {-1, &forms_[s].theta_variables, &X}}, eps,
+             -found->second);
+  std::unique_ptr<Polyhedron> projected =
+      non_negative_on(P.get(), Z, difference, u.counters(), u.parameters());
+  std::unique_ptr<Polyhedron> constraints(projected->simplify_gist());
   Polyhedron* with_counter = constraints->parameters_to_counters({{eps, c}});
-  delete constraints;
   Expression zero(0), one(1);
   Inequation low(PRED_GE, c_leaf, &zero), high(PRED_LE, c_leaf, &one);
   with_counter->add_constraint(&low);
@@ -347,12 +345,12 @@ const Polyhedron& Scheduler::bounded(int s)
   std::unique_ptr<Polyhedron> orthant(positive(w_leaves));
   del(w_leaves);
   sized.add_constraints(orthant.get());
-  AffineForm pi(&sized, all, "pi", s);
-  std::vector<Expression*> slack =
-      combined(all, {{1, &latency_variables_, &W_}, {-1, &f.theta_variables, &f.variables}},
-               nullptr);
-  f.bounded = non_negative(pi, slack, joined(f.theta_variables, latency_variables_));
-  del(slack);
+  Unknowns u(merged(f.theta_variables, latency_variables_), {});
+  std::vector<UnknownRow> slack =
+      u.rows(all, {{1, &latency_variables_, &W_}, {-1, &f.theta_variables, &f.variables}});
+  std::unique_ptr<Polyhedron> projected =
+      non_negative_on(&sized, all, slack, u.counters(), u.parameters());
+  f.bounded = projected->simplify_gist();
   return *f.bounded;
 }
 

@@ -231,6 +231,62 @@ std::vector<std::vector<int>> PolylibWrapper::simplify(const std::vector<std::ve
                   columns, width);
 }
 
+std::vector<std::vector<int>> PolylibWrapper::project_columns(
+    const std::vector<std::vector<int>>& m, const std::vector<bool>& keep)
+{
+  if (m.empty())
+    return {};
+  int width = static_cast<int>(keep.size()) + 2;
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  // Only the columns some row uses are given to PolyLib: a column no row uses
+  // is free and would only make the generators larger. The eliminated
+  // columns come first, then the kept ones.
+  std::vector<int> columns = used_columns({&m}, width);
+  std::vector<int> order;
+  for (int c : columns)
+    if (!keep[c - 1])
+      order.push_back(c);
+  int eliminated = static_cast<int>(order.size());
+  for (int c : columns)
+    if (keep[c - 1])
+      order.push_back(c);
+  int small = static_cast<int>(order.size()) + 2;
+  std::vector<std::vector<int>> rows = or_fail([&] {
+    OwnedMatrix pm(to_polylib(compacted(m, order), small));
+    OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
+    // Generators without the coordinates of the eliminated columns.
+    OwnedMatrix generators(
+        Matrix_Alloc(rays->NbRows, static_cast<unsigned>(small - eliminated)));
+    for (unsigned i = 0; i < rays->NbRows; i++) {
+      value_assign(generators->p[i][0], rays->p[i][0]);
+      for (int col = 1 + eliminated; col < small; col++)
+        value_assign(generators->p[i][col - eliminated], rays->p[i][col]);
+    }
+    OwnedMatrix constraints(guarded("project", polylib_constraints_of_rays, generators.get()));
+    return from_polylib(constraints.get());
+  });
+  // Back over every kept column, zero for those no row used.
+  std::vector<int> kept_columns;
+  for (int c = 1; c + 1 < width; c++)
+    if (keep[c - 1])
+      kept_columns.push_back(c);
+  std::vector<int> position(width, -1);
+  for (size_t k = 0; k < kept_columns.size(); k++)
+    position[kept_columns[k]] = static_cast<int>(k);
+  std::vector<std::vector<int>> result;
+  for (const auto& row : rows) {
+    std::vector<int> r(kept_columns.size() + 2, 0);
+    r[0] = row[0];
+    for (int j = eliminated; j < static_cast<int>(order.size()); j++)
+      r[1 + position[order[j]]] = row[1 + j - eliminated];
+    r.back() = row.back();
+    result.push_back(r);
+  }
+  return result;
+}
+
 std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vector<int>>& m,
                                                       const std::set<int>& keep)
 {
@@ -239,74 +295,15 @@ std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vec
   for (const auto& row : m)
     if (static_cast<int>(row.size()) != nc + np + 2)
       fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
-  if (m.empty())
-    return {};
-  // Only the variables that occur are given to PolyLib: a variable in no row
-  // is free and its column would only make the generators larger. Columns of
-  // the reduced problem: kind, used counters, used parameters, constant.
+  std::vector<bool> kept(nc + np, true);
   std::vector<int> columns;
-  std::vector<int> kept_positions;  // positions of the kept counters among them
-  auto used = [&m](int column) {
-    for (const auto& row : m)
-      if (row[column] != 0)
-        return true;
-    return false;
-  };
-  for (int c = 0; c < nc; c++)
-    if (used(1 + c)) {
-      if (keep.count(c))
-        kept_positions.push_back(static_cast<int>(columns.size()));
+  for (int c = 0; c < nc + np; c++) {
+    kept[c] = c >= nc || keep.count(c) != 0;
+    if (kept[c])
       columns.push_back(1 + c);
-    }
-  int nb_used_counters = static_cast<int>(columns.size());
-  for (int q = 0; q < np; q++)
-    if (used(1 + nc + q))
-      columns.push_back(1 + nc + q);
-  int nb_used_parameters = static_cast<int>(columns.size()) - nb_used_counters;
-
-  std::vector<std::vector<int>> reduced_rows;
-  for (const auto& row : m) {
-    std::vector<int> r{row[0]};
-    for (int c : columns)
-      r.push_back(row[c]);
-    r.push_back(row.back());
-    reduced_rows.push_back(r);
   }
-  int width = static_cast<int>(columns.size()) + 2;
-  std::vector<std::vector<int>> rows = or_fail([&] {
-    OwnedMatrix pm(to_polylib(reduced_rows, width));
-    OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
-    // Generators without the coordinates of the counters that are not kept.
-    int kept = static_cast<int>(kept_positions.size());
-    OwnedMatrix generators(
-        Matrix_Alloc(rays->NbRows, static_cast<unsigned>(kept + nb_used_parameters + 2)));
-    for (unsigned i = 0; i < rays->NbRows; i++) {
-      int j = 0;
-      value_assign(generators->p[i][j++], rays->p[i][0]);
-      for (int k : kept_positions)
-        value_assign(generators->p[i][j++], rays->p[i][1 + k]);
-      for (int col = 1 + nb_used_counters; col < width; col++)
-        value_assign(generators->p[i][j++], rays->p[i][col]);
-    }
-    OwnedMatrix constraints(guarded("project", polylib_constraints_of_rays, generators.get()));
-    return from_polylib(constraints.get());
-  });
-
-  // Back at full width: zero for every counter not kept and every variable
-  // that did not occur.
-  std::vector<std::vector<int>> result;
-  for (const auto& row : rows) {
-    std::vector<int> full(nc + np + 2, 0);
-    size_t j = 0;
-    full[0] = row[j++];
-    for (int k : kept_positions)
-      full[columns[k]] = row[j++];
-    for (int p = nb_used_counters; p < static_cast<int>(columns.size()); p++)
-      full[columns[p]] = row[j++];
-    full.back() = row[j];
-    result.push_back(full);
-  }
-  return result;
+  // At full width again: zero for every counter not kept.
+  return expanded(project_columns(m, kept), columns, nc + np + 2);
 }
 
 std::vector<std::vector<int>> PolylibWrapper::convex_hull(
