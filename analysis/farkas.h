@@ -8,6 +8,8 @@
 // The coefficients of f are affine in unknowns that are registry variables
 // (the kept counters and parameters): each is a row over them.
 //
+// The result is PolyLib's minimal form of the projection: no redundant row.
+//
 // Ownership: arguments are kept; the result is new and given to the caller.
 #ifndef VORL_ANALYSIS_FARKAS_H
 #define VORL_ANALYSIS_FARKAS_H

@@ -266,7 +266,7 @@ void Scheduler::prepare_statements()
       }
       position++;
     }
-    f.schedules = schedules->simplify_gist();
+    f.schedules = schedules.release();
     W_.insert(f.parameters.begin(), f.parameters.end());
   }
 }
@@ -284,7 +284,7 @@ void Scheduler::prepare_latency_form()
   Unknowns u(latency_variables_, {});
   std::unique_ptr<Polyhedron> form = non_negative_on(
       orthant.get(), W_, u.rows(W_, {{1, &latency_variables_, &W_}}), u.counters(), u.parameters());
-  latency_form_ = form->simplify_gist();
+  latency_form_ = form.release();
 }
 
 // The constraints of edge e on the coefficients of its source and target:
@@ -318,8 +318,7 @@ const Polyhedron& Scheduler::edge(int e)
              -found->second);
   std::unique_ptr<Polyhedron> projected =
       non_negative_on(P.get(), Z, difference, u.counters(), u.parameters());
-  std::unique_ptr<Polyhedron> constraints(projected->simplify_gist());
-  Polyhedron* with_counter = constraints->parameters_to_counters({{eps, c}});
+  Polyhedron* with_counter = projected->parameters_to_counters({{eps, c}});
   Expression zero(0), one(1);
   Inequation low(PRED_GE, c_leaf, &zero), high(PRED_LE, c_leaf, &one);
   with_counter->add_constraint(&low);
@@ -350,7 +349,7 @@ const Polyhedron& Scheduler::bounded(int s)
       u.rows(all, {{1, &latency_variables_, &W_}, {-1, &f.theta_variables, &f.variables}});
   std::unique_ptr<Polyhedron> projected =
       non_negative_on(&sized, all, slack, u.counters(), u.parameters());
-  f.bounded = projected->simplify_gist();
+  f.bounded = projected.release();
   return *f.bounded;
 }
 
