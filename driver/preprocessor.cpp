@@ -9,6 +9,7 @@
 #include "poly/failure.h"
 #include "poly/index_function.h"
 #include "program/array.h"
+#include "program/extraction.h"
 #include "program/program.h"
 #include "program/statement.h"
 
@@ -470,6 +471,7 @@ std::pair<LatencyMaps, std::vector<int>> extract_latency(Program* program)
     for (int k = 0; k < n; k++)
       inputs[r].push_back(k);
   }
+  check_dependence_subscripts(program, inputs, outputs);
   remove_reserved_arrays();
   return {maps, resources};
 }

@@ -1087,6 +1087,36 @@ std::vector<std::string> defined_macros(SgProject* project)
 
 }  // namespace
 
+void check_dependence_subscripts(const Program* program,
+                                 const std::map<int, std::vector<int>>& inputs,
+                                 const std::map<int, std::vector<int>>& outputs)
+{
+  auto listed = [](const std::map<int, std::vector<int>>& m, int rank) {
+    auto it = m.find(rank);
+    return it == m.end() ? std::vector<int>() : it->second;
+  };
+  std::set<std::string> written;
+  for (const Statement* s : program->statement) {
+    written.insert(s->lhs_id);
+    for (int k : listed(outputs, s->stmt_rank))
+      written.insert(s->nth(k).first);
+  }
+  for (const Statement* s : program->statement) {
+    std::vector<int> used = listed(inputs, s->stmt_rank);
+    std::vector<int> out = listed(outputs, s->stmt_rank);
+    used.insert(used.end(), out.begin(), out.end());
+    for (int k : used) {
+      const Reference& ref = s->nth(k);
+      if (!written.count(ref.first))
+        continue;
+      for (const Expression* e : ref.second->index_mapping)
+        if (!affine(e))
+          fail(Stream::Out, cat(s->position.prefix(), "Expression::to_vector: Non affine expression (newparm?): the "
+                                "subscript ", ref.first, *ref.second, " is not affine: ", why_not_affine(e)));
+    }
+  }
+}
+
 Program* Program::from_Sage(SgProject* project)
 {
   statement_vec.clear();

@@ -26,6 +26,7 @@
 #include "frontend/traversal.h"
 
 class Polyhedron;
+class Program;
 class Rhs;
 class Statement;
 
@@ -97,6 +98,14 @@ class MainTraversal : public AstTopDownProcessing<ASTInfo> {
   std::map<const SgNode*, const SgNode*> first_assignment_in_loop_;
   std::map<std::string, long long> initial_values_;
 };
+
+// Refuses, with one line at its statement, a reference that takes part in a
+// dependence (read by the inputs or written by the outputs of the pragma
+// maps, of an array that some statement writes) when its subscript is not
+// affine. The program and maps are only read.
+void check_dependence_subscripts(const Program* program,
+                                 const std::map<int, std::vector<int>>& inputs,
+                                 const std::map<int, std::vector<int>>& outputs);
 
 // The right-hand side as an Rhs tree, with the reference nodes it reads in
 // left-to-right order. Ownership: the tree is new, given to the caller.

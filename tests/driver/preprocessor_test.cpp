@@ -256,6 +256,14 @@ TEST_F(PreprocessorDeathTest, NumbersBeyondTheLargestAndPositionsBeyondTheRefere
   EXPECT_STOPS(pipeline(annotated("#pragma latency [1][1]\n#pragma input [0][2]\n  s = a[1] + b[2];")),
                "prog.c:6:1: #pragma input [0][2]: Statement::nth: bad rank: input index 2 but the "
                "right-hand side has 2 references\n");
+  EXPECT_STOPS(pipeline(annotated("  for (i = 0; i < N; i++) {\n#pragma latency [1][1]\n    a[i] = b[i / 2];\n"
+                                  "#pragma latency [1][1]\n    b[i] = 0;\n  }")),
+               "prog.c:7:5: a[i] = b[i / 2]: Expression::to_vector: Non affine expression (newparm?): the "
+               "subscript b[i/2] is not affine: a division or remainder is not affine here\n");
+  // Not read, or of an array nothing writes: no dependence, no refusal.
+  pipeline(annotated("  for (i = 0; i < N; i++) {\n#pragma latency [1][1]\n#pragma input [0]\n"
+                     "    a[i] = b[i / 2] + a[i % 2 + 1];\n  }"));
+  EXPECT_EQ(program->statement.size(), 1u);
   EXPECT_STOPS(pipeline(annotated("#pragma latency [1][1]\n#pragma output [1]\n  s = a[1];")),
                "prog.c:6:1: #pragma output [1]: Statement::nth: bad rank: output index 1 but the "
                "right-hand side has 1 reference\n");
