@@ -170,4 +170,28 @@ TEST_F(VorlCommandTest, OnlyOutCIsWritten)
   EXPECT_EQ(slurp(dir_ + "/run/latency_source.c"), "keep me\n");
 }
 
+// Every layer after the front-end takes the deepest expression it accepts;
+// a deeper one is refused with one line (run under the sanitizers in CI).
+TEST_F(VorlCommandTest, DeepRightHandSidesRunToTheEndOrStopWithOneLine)
+{
+  auto program = [](int terms) {
+    std::string sum = "b[0]";
+    for (int k = 1; k < terms; k++)
+      sum += " + b[" + std::to_string(k % 50) + "]";
+    return "double a[2], b[50];\nint main(void) {\n#pragma resource [1][1]\n#pragma latency [1][1]\n"
+           "  a[0] = " + sum + ";\n#pragma latency [1][1]\n  a[1] = a[0];\n  return 0;\n}\n";
+  };
+  write("run/prog.c", program(900));
+  Outcome o = vorl("-v prog.c");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(exists("out.c"));
+  fs::remove(dir_ + "/run/out.c");
+  o = vorl_on(program(10000));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("prog.c:5:10: b[0] + b[1] + "), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("...: frontend: error: expression nested deeper than 1000 levels\n"), std::string::npos);
+  EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1);
+  EXPECT_FALSE(exists("out.c"));
+}
+
 }  // namespace
