@@ -209,19 +209,24 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
                                    const std::vector<int>& resources)
 {
   // Step 0: the machine and the latencies.
+  // The messages name the pragma and, for a latency, the assignment (1-based).
+  std::string machine = program->resource_pragma.prefix();
   if (resources.size() != 2)
-    invalid("Schedule::bottom_limit: resources: expect (#cpu,#gpu)");
+    invalid(machine + "Schedule::bottom_limit: resources: expect (#cpu,#gpu)");
   int nb_cpu = resources[0], nb_gpu = resources[1];
   if (nb_cpu < 0 || nb_gpu < 0)
-    invalid("Schedule::bottom_limit: resources: expect non-negative numbers of cpus and gpus");
+    invalid(machine + "Schedule::bottom_limit: resources: expect non-negative numbers of cpus and gpus");
   if (nb_cpu + nb_gpu == 0)
-    invalid("Schedule::bottom_limit: resources: #cpu + #gpu must be at least 1");
+    invalid(machine + "Schedule::bottom_limit: resources: #cpu + #gpu must be at least 1");
   std::map<int, int> cpu, gpu;
   for (const auto& [rank, values] : latencies) {
+    bool known = rank >= 0 && rank < static_cast<int>(program->statement.size());
+    std::string at = known ? program->statement[static_cast<size_t>(rank)]->latency_pragma.prefix() : "";
     if (values.size() != 2)
-      invalid(cat("Schedule::bottom_limit: stmt #", rank, ": latency: expect (#cpu,#gpu)"));
+      invalid(cat(at, "Schedule::bottom_limit: assignment #", rank + 1, ": latency: expect (#cpu,#gpu)"));
     if (values[0] < 0 || values[1] < 0)
-      invalid(cat("Schedule::bottom_limit: stmt #", rank, ": latency: expect non-negative latencies"));
+      invalid(cat(at, "Schedule::bottom_limit: assignment #", rank + 1,
+                  ": latency: expect non-negative latencies"));
     cpu[rank] = values[0];
     gpu[rank] = values[1];
   }

@@ -354,10 +354,6 @@ TEST_F(GoldenTest, IndependentStatementThroughThePipeline)
   std::string expected = std::string(kHeader) + R"(//
 // Program declarations
 //
-int****************** latency;
-int****************** resource;
-int****************** input;
-int****************** output;
 int N = 5;
 double a[8], b[8];
 int i;

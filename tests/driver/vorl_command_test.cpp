@@ -4,6 +4,8 @@
 
 #include <sys/wait.h>
 
+#include <algorithm>
+
 #include "tests/program/program_test_support.h"
 
 namespace fs = std::filesystem;
@@ -53,7 +55,15 @@ class VorlCommandTest : public ProgramTest {
   }
 
   bool exists(const std::string& name) { return fs::exists(dir_ + "/run/" + name); }
-  bool temporaries_left() { return exists("latency_source.c") || exists("latency_target.c"); }
+  // The names in the run directory, sorted.
+  std::vector<std::string> directory()
+  {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir_ + "/run"))
+      names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
 };
 
 TEST_F(VorlCommandTest, UsageAloneOrWithQuestionMarkEndsWithStatusOne)
@@ -97,7 +107,6 @@ TEST_F(VorlCommandTest, SwitchesWithoutEffectRunAsThePlainCommand)
       EXPECT_NE(o.err.find("Dimension 0, edges to satisfy"), std::string::npos) << o.err;
     EXPECT_EQ(slurp(dir_ + "/run/out.c"), generated) << switches;
   }
-  EXPECT_FALSE(temporaries_left());
 }
 
 TEST_F(VorlCommandTest, DefinesReachTheReparse)
@@ -111,43 +120,78 @@ TEST_F(VorlCommandTest, DefinesReachTheReparse)
   EXPECT_NE(undefined.err.find("'N'"), std::string::npos) << undefined.err;
 }
 
-TEST_F(VorlCommandTest, FailuresEndWithStatusOneAndLeaveNoFile)
+TEST_F(VorlCommandTest, FailuresEndWithStatusOneOneLineAndNoFile)
 {
-  // A placement error, on standard output.
+  // A placement error, on standard output, at the user's line.
   std::string text = kRecurrence;
   Outcome o = vorl_on(std::string(text).erase(text.find("#pragma latency [1][1]\n"), 23));
   EXPECT_EQ(o.status, 1);
-  EXPECT_EQ(o.out, "Preprocessor::extract_latency: missing latency for assignment #2\n");
+  EXPECT_EQ(o.out, "prog.c:9:5: b[i] = 0: Preprocessor::extract_latency: missing latency for assignment #2\n");
   EXPECT_EQ(o.err, "");
-  EXPECT_FALSE(exists("out.c") || temporaries_left());
+  EXPECT_FALSE(exists("out.c"));
 
-  // A pragma outside a function becomes an assignment at file scope: the
-  // re-parse fails.
+  // A pragma outside a function.
   o = vorl_on("#pragma latency [1][1]\n" + text);
   EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.err.find("latency_target.c"), std::string::npos) << o.err;
-  EXPECT_FALSE(exists("out.c") || temporaries_left());
+  EXPECT_EQ(o.out, "prog.c:1:1: #pragma latency [1][1]: Preprocessor::preprocess_latency: a pragma outside "
+                   "a function annotates nothing: put it inside the function, before the assignment it "
+                   "annotates\n");
+  EXPECT_FALSE(exists("out.c"));
 
-  // A non-affine subscript is thrown out of the analysis.
+  // A subscript that is not affine.
   o = vorl_on(std::string(text).replace(text.find("a[i] = a[i-1]"), 4, "a[i / 2]"));
   EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.err.find("Expression::to_vector: Non affine expression"), std::string::npos) << o.err;
-  EXPECT_FALSE(exists("out.c") || temporaries_left());
+  EXPECT_EQ(o.out, "prog.c:8:5: a[i / 2] = a[i-1] + b[i]: Expression::to_vector: Non affine expression "
+                   "(newparm?): the subscript a[i / 2] is not affine: a division or remainder is not "
+                   "affine here\n");
+  EXPECT_FALSE(exists("out.c"));
+
+  // A syntax error of a pragma, at its line.
+  o = vorl_on(std::string(text).replace(text.find("[3][1]"), 6, "[3]]"));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.out.rfind("prog.c:7:1: #pragma latency [3]]: Preprocessor::preprocess_latency: expect "
+                        "constant subscripts", 0), 0u) << o.out;
+  // An error of C, at its line.
+  o = vorl_on(std::string(text).replace(text.find("b[i] = 0;"), 9, "b[i] = ;"));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "prog.c:10:12: b[i] = ;: error: expected expression\n");
+  EXPECT_EQ(directory(), std::vector<std::string>({"prog.c"}));
 }
 
-TEST_F(VorlCommandTest, ExistingTemporaryFilesAreLeftUntouched)
+TEST_F(VorlCommandTest, OnlyOutCIsWritten)
 {
+  // Files named like the temporary files of earlier versions are no concern.
+  write("run/latency_source.c", "keep me\n");
+  write("run/latency_target.c", "keep me\n");
   write("run/prog.c", kRecurrence);
-  for (const std::string name : {"latency_source.c", "latency_target.c"}) {
-    write("run/" + name, "keep me\n");
-    Outcome o = vorl("prog.c");
-    EXPECT_EQ(o.status, 1);
-    EXPECT_EQ(o.err, "Preprocessor::preprocess_latency: the file ./" + name +
-                         " already exists (left by another run?); remove it and run again\n");
-    EXPECT_EQ(slurp(dir_ + "/run/" + name), "keep me\n");
-    fs::remove(dir_ + "/run/" + name);
-    EXPECT_FALSE(temporaries_left()) << name;
-  }
+  Outcome o = vorl("prog.c");
+  EXPECT_EQ(o.status, 0) << o.out << o.err;
+  EXPECT_EQ(directory(), std::vector<std::string>({"latency_source.c", "latency_target.c", "out.c", "prog.c"}));
+  EXPECT_EQ(slurp(dir_ + "/run/latency_source.c"), "keep me\n");
+}
+
+// Every layer after the front-end takes the deepest expression it accepts;
+// a deeper one is refused with one line (run under the sanitizers in CI).
+TEST_F(VorlCommandTest, DeepRightHandSidesRunToTheEndOrStopWithOneLine)
+{
+  auto program = [](int terms) {
+    std::string sum = "b[0]";
+    for (int k = 1; k < terms; k++)
+      sum += " + b[" + std::to_string(k % 50) + "]";
+    return "double a[2], b[50];\nint main(void) {\n#pragma resource [1][1]\n#pragma latency [1][1]\n"
+           "  a[0] = " + sum + ";\n#pragma latency [1][1]\n  a[1] = a[0];\n  return 0;\n}\n";
+  };
+  write("run/prog.c", program(900));
+  Outcome o = vorl("-v prog.c");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_TRUE(exists("out.c"));
+  fs::remove(dir_ + "/run/out.c");
+  o = vorl_on(program(10000));
+  EXPECT_EQ(o.status, 1);
+  EXPECT_NE(o.err.find("prog.c:5:10: b[0] + b[1] + "), std::string::npos) << o.err;
+  EXPECT_NE(o.err.find("...: frontend: error: expression nested deeper than 1000 levels\n"), std::string::npos);
+  EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1);
+  EXPECT_FALSE(exists("out.c"));
 }
 
 }  // namespace
