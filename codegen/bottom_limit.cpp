@@ -106,6 +106,22 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
   return filtered;
 }
 
+// The instances of Q at the date (t_0, ..., t_(longest-1)). A schedule of
+// `size` < longest components dates its instances at the first date of that
+// prefix: they count where the missing components are 0, and nowhere else.
+std::map<Polyhedron*, Expression*> front_volume(const Polyhedron& Q, int size, int longest)
+{
+  std::unique_ptr<Polyhedron> counted(Q.clone());
+  Expression zero(0);
+  for (int k = size; k < longest; k++) {
+    auto [p, leaf] = create_parameter("t", k);
+    Inequation first(PRED_EQ, leaf, &zero);
+    counted->add_constraint(&first);
+    delete leaf;
+  }
+  return counted->volume();
+}
+
 // Front volumes, level domain pieces and date sets of one program's schedules.
 void level_parallelism(Program* program, const std::vector<Schedule*>& schedules,
                        std::vector<std::map<Polyhedron*, Expression*>>& volumes,
@@ -140,7 +156,7 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
     Polyhedron Q(equal);
     delete equal;
     Q.add_constraints(st->iteration_domain);
-    volumes.push_back(Q.volume());
+    volumes.push_back(front_volume(Q, s->size(), longest));
     Polyhedron* dated = Q.parameters_to_counters(to_counter);
     // A schedule shorter than the longest one dates its instances by a
     // prefix: they are placed at the first date of that prefix (the missing

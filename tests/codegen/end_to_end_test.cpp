@@ -450,6 +450,21 @@ TEST_F(EndToEndTest, SchedulesOfDifferentLengthsRunToTheEnd)
   runs_and_compiles("mixed.c");
 }
 
+// The instances of a shorter schedule count at the first date of their
+// prefix only: with two of them at date 0, LU's counts (1, 1, 4, 2, 9, ...)
+// first reach 5 at date 6, not at date 3.
+TEST_F(EndToEndTest, ShorterSchedulesCountAtTheirDateOnly)
+{
+  std::string lu = slurp(std::string(VORL_SOURCE_DIR) + "/examples/lu.c");
+  lu.replace(lu.find("#pragma resource [2][2]"), 23, "#pragma resource [1][5]");
+  lu.replace(lu.find("double A[6][6];"), 15, "double A[6][6], B[2], C[2];");
+  lu.replace(lu.find("  for (k = 0; k < N; k++) {"), 0,
+             "  for (i = 0; i < 2; i++) {\n#pragma latency [1][1]\n    B[i] = 2 * C[i];\n  }\n");
+  write("lu_and_two.c", lu);
+  check_pipeline("lu_and_two.c");
+  EXPECT_EQ(lines_of(slurp(dir_ + "/out.txt")).at(0), "6 ");
+}
+
 TEST_F(EndToEndTest, FailureWhileWritingLeavesNoOutC)
 {
   write("recurrence.c", loop("[1][1]", "[2][1]", "a[i - 1] + b[i]", 11));
