@@ -1,9 +1,5 @@
 #include "codegen/bottom_limit.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -39,6 +35,9 @@ GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const Pra
 {
   DependenceGraph graph(program, inputs, outputs);
   graph.invert();
+  if (Options::option["verbose"])
+    std::cerr << "  Dependence graph (target --> source), " << graph.edges.size() << " edge(s):\n"
+              << graph << std::flush;
   GreedyResult r = greedy(program, &graph, latency);
   for (DependenceEdge* e : graph.edges)
     delete e;
@@ -283,25 +282,4 @@ std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
   LimitAnalysis a = analyze_bottom_limit(program, latencies, inputs, outputs, resources);
   progress("Step 5. Generate the code --> out.c");
   return generate_program(a);
-}
-
-void bottom_limit(Program* program, std::map<int, std::vector<int>> latencies,
-                  std::map<int, std::vector<int>> inputs, std::map<int, std::vector<int>> outputs,
-                  std::vector<int> resources)
-{
-  // The whole text is made first: a failure leaves no partial out.c behind.
-  std::string text = bottom_limit_program(program, latencies, inputs, outputs, resources);
-  const char* path = "out.c";
-  const char* temporary = "out.c.partial";
-  std::FILE* f = std::fopen(temporary, "w");
-  if (!f)
-    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", temporary, ": ",
-                          std::strerror(errno)));
-  bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  written = std::fclose(f) == 0 && written;
-  if (!written || std::rename(temporary, path) != 0) {
-    std::remove(temporary);
-    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", path));
-  }
-  std::exit(0);
 }
