@@ -11,6 +11,7 @@
 #include "poly/failure.h"
 #include "poly/index_function.h"
 #include "poly/options.h"
+#include "poly/point_count.h"
 #include "poly/inequation.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
@@ -156,6 +157,13 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
     delete equal;
     Q.add_constraints(st->iteration_domain);
     volumes.push_back(front_volume(Q, s->size(), longest));
+    for (const auto& [domain, count] : volumes.back())
+      if (is_point_count(count)) {
+        std::cerr << "  Statement #" << i
+                  << ": no closed form for its count per date; out.c counts its instances one by one"
+                  << std::endl;
+        break;
+      }
     Polyhedron* dated = Q.parameters_to_counters(to_counter);
     // A schedule shorter than the longest one dates its instances by a
     // prefix: they are placed at the first date of that prefix (the missing

@@ -8,6 +8,7 @@
 
 #include "poly/count_code.h"
 #include "poly/failure.h"
+#include "poly/point_count.h"
 #include "poly/polyhedron.h"
 #include "poly/polylib_wrapper.h"
 #include "poly/rank.h"
@@ -502,21 +503,31 @@ void compile(const std::map<Polyhedron*, Expression*>& pieces, std::ostream& os,
              const std::string& result, const std::string& prefix)
 {
   // The pieces are disjoint: written in the order of their conditions'
-  // text, not in the map's order, which is that of their addresses.
+  // text, not in the map's order, which is that of their addresses. A count
+  // by enumeration is a loop nest, any other count one exact expression.
+  std::string inner = prefix + "    ";
   std::vector<std::pair<std::string, std::string>> branches;
   for (const auto& [domain, count] : pieces) {
-    std::ostringstream condition;
+    std::ostringstream condition, statements;
     domain->print_code(condition);
-    branches.emplace_back(condition.str(), exact_count_code(count));
+    if (is_point_count(count))
+      count->compile(statements, result, inner);
+    else
+      statements << inner << result << " = " << exact_count_code(count) << ";\n";
+    branches.emplace_back(condition.str(), statements.str());
   }
   std::sort(branches.begin(), branches.end());
+  if (branches.empty()) {  // nothing counted anywhere
+    os << prefix << result << " = 0;\n";
+    return;
+  }
   std::string defined = new_variable("is_defined", TYPE_INT);
   os << prefix << defined << " = false;\n";
-  for (const auto& [condition, count] : branches) {
+  for (const auto& [condition, statements] : branches) {
     os << prefix << "if(" << condition << ")\n";
     os << prefix << "  {\n";
-    os << prefix << "    " << result << " = " << count << ";\n";
-    os << prefix << "    " << defined << " = true;\n";
+    os << statements;
+    os << inner << defined << " = true;\n";
     os << prefix << "  }\n";
   }
   os << prefix << "if(!" << defined << ")\n";

@@ -63,8 +63,9 @@ class EnumerationExpression : public Expression {
 };
 
 // C statements that assign to result the count of the piece whose domain
-// holds the current parameter values, or 0, each count in exact integer
-// arithmetic (poly/count_code.h), the pieces in the order of their
+// holds the current parameter values, or 0 (without any piece, "result = 0;"), each count in exact integer
+// arithmetic (poly/count_code.h) or, for a count by enumeration
+// (poly/point_count.h), as its loop nest; the pieces in the order of their
 // conditions' text.
 void compile(const std::map<Polyhedron*, Expression*>& pieces, std::ostream& os,
              const std::string& result, const std::string& prefix);

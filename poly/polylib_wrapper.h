@@ -72,9 +72,11 @@ class PolylibWrapper {
   // as functions of the parameters of its remaining columns (rows [kind |
   // variables | parameters | constant]; the pieces' rows and the counts
   // number those parameters by position); null when PolyLib finds no
-  // enumeration (an empty polyhedron).
+  // enumeration (an empty polyhedron). When PolyLib fails (its 64-bit
+  // arithmetic overflows, it runs out of rays, or a value does not fit an
+  // int), *failed is set and the result is null.
   static std::unique_ptr<std::vector<VolumePiece>> volume(const std::vector<std::vector<int>>& m,
-                                                          int nb_vars);
+                                                          int nb_vars, bool* failed);
 };
 
 #endif

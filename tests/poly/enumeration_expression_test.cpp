@@ -129,11 +129,14 @@ TEST_F(EnumerationTest, CompilesToExactIntegerCode)
   Ptr count = polynomial({v(0), v(1)});
   std::ostringstream os;
   compile({{&domain, count.get()}}, os, "volume", "");
-  compile({}, os, "volume", "");  // is_defined is not released
+  compile({}, os, "volume", "");
+  compile({{&domain, count.get()}}, os, "volume", "");  // is_defined is not released
   EXPECT_EQ(os.str(),
             "is_defined_0 = false;\nif((N >= 1))\n  {\n    volume = N;\n    is_defined_0 = true;\n  }\n"
             "if(!is_defined_0)\n  {\n    volume = 0;\n  }\n"
-            "is_defined_1 = false;\nif(!is_defined_1)\n  {\n    volume = 0;\n  }\n");
+            "volume = 0;\n"
+            "is_defined_1 = false;\nif((N >= 1))\n  {\n    volume = N;\n    is_defined_1 = true;\n  }\n"
+            "if(!is_defined_1)\n  {\n    volume = 0;\n  }\n");
   EXPECT_EQ(compiled(*periodic({v(1), v(2)}, 0), "  "),
             "  volume = (vorl_residue(N, 2) == 0 ? 1 : 2);\n");
   // floor((N + 1) / 2) = [ 0 1/2 ]_N + 1/2 N: twice the value by Horner's
