@@ -135,8 +135,9 @@ TEST_F(GoldenTest, TwoStatementsWithOneDimensionalSchedules)
   a.nb_cpu = 2;
   a.nb_gpu = 4;
 
-  // The declarations and the parameter, the counts in exact integer
-  // arithmetic, the searches, the checks of each statement and the profile.
+  // The declarations and the parameter table, the counts in exact integer
+  // arithmetic, the red search and the checks of each statement; the green
+  // sections are made alike, the others are fixed text.
   const std::string expected = R"(//
 // Program declarations
 //
@@ -212,39 +213,6 @@ long long red_front_volume(int t_0)
 
 
 //
-// Green front volume for each bottom level
-//
-long long green_front_volume(int* red_limit, int t_0)
-{
-  int is_defined_0;
-  long long volume_stmt_0;
-  long long volume_total_0;
-  int t_red_0 = red_limit[0];
-
-  //
-  // Front volume for statement #0
-  //
-  is_defined_0 = false;
-  if((t_0 >= 0) && (t_0 <= (N-1)-t_red_0))
-    {
-      volume_stmt_0 = 1;
-      is_defined_0 = true;
-    }
-  if(!is_defined_0)
-    {
-      volume_stmt_0 = 0;
-    }
-
-  //
-  // Sum the volumes obtained for each statement
-  //
-  volume_total_0 = volume_stmt_0;
-
-  return volume_total_0;
-}
-
-
-//
 // First level executing #GPU kernels in parallel
 //
 int* make_red_date(int t_counter_0)
@@ -284,71 +252,6 @@ int below_red_stmt0(int* red_bottom_level, int i)
 int below_red_stmt1(int* red_bottom_level, int i)
 {
   return (((N-1)-i < red_bottom_level[0])) || (((N-1)-i == red_bottom_level[0]));
-}
-
-
-//
-// First level (before red level) executing #CPU+#GPU kernels in parallel
-//
-int* make_green_date(int t_counter_0)
-{
-  int* result_date = (int*)malloc(1*sizeof(int));
-  result_date[0] = t_counter_0;
-  return result_date;
-}
-
-void print_green_date(int* date)
-{
-  printf("%d ",date[0]);
-  printf("\n");
-}
-
-int* green_bottom_level(int* red_limit)
-{
-  int t_red_0 = red_limit[0];
-  int t_counter_0;
-  for(t_counter_0 = 0; t_counter_0 <= (-1+N)+(-1*t_red_0); t_counter_0++)
-    if(((t_counter_0 >= 0) && (t_counter_0 <= (N-1)-t_red_0)))
-    //valid date?
-      if(green_front_volume(red_limit,t_counter_0) >= 6)
-        return make_green_date(t_counter_0);
-  printf("green_bottom_level(): not found\n");
-  exit(1);
-}
-
-
-//
-// Green level checking (per statement)
-//
-int below_green_stmt0(int* green_bottom_level, int* red_limit, int i)
-{
-  int t_red_0 = red_limit[0];
-  return ((((N-1)-i)-t_red_0 < green_bottom_level[0])) || ((((N-1)-i)-t_red_0 == green_bottom_level[0]));
-}
-
-
-//
-// Parallelism profile: every date searched, with its front volume
-//
-int* red_profile(void)
-{
-  int* vorl_limit = 0;
-  int t_counter_0;
-  for(t_counter_0 = 0; t_counter_0 <= N; t_counter_0++)
-    if(((t_counter_0 >= 1) && (t_counter_0 <= N)) || ((t_counter_0 >= 0) && (t_counter_0 <= N-1)))
-      vorl_limit = vorl_profile_row("red", vorl_limit, make_red_date(t_counter_0), 1, red_front_volume(t_counter_0), 4);
-  return vorl_limit;
-}
-
-int* green_profile(int* red_limit)
-{
-  int t_red_0 = red_limit[0];
-  int* vorl_limit = 0;
-  int t_counter_0;
-  for(t_counter_0 = 0; t_counter_0 <= (-1+N)+(-1*t_red_0); t_counter_0++)
-    if(((t_counter_0 >= 0) && (t_counter_0 <= (N-1)-t_red_0)))
-      vorl_limit = vorl_profile_row("green", vorl_limit, make_green_date(t_counter_0), 1, green_front_volume(red_limit,t_counter_0), 6);
-  return vorl_limit;
 }
 
 
