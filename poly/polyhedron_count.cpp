@@ -118,11 +118,52 @@ void make_coprime(Problem& p, size_t e, int& nb_quotients)
   delete leaf;
   p.quotients.push_back({rank, numerator, g});
   add_parameter_column(p, rank);
+  // The relation b.p + c + g*q = 0 holds on every point: a parameter with a
+  // unit coefficient in it (the date, typically) is replaced by q in the
+  // other rows, so that the counted rows name q instead of it.
+  Row relation(p.rows[e].begin() + 1 + p.nb_vars, p.rows[e].end());
+  relation[relation.size() - 2] = g;
+  int unit = -1;
+  for (int j = static_cast<int>(p.parameters.size()) - 2; j >= 0 && unit < 0; j--)
+    if (std::llabs(relation[j]) == 1)
+      unit = j;
+  if (unit >= 0)
+    for (size_t r = 0; r < p.rows.size(); r++) {
+      long long k = p.rows[r][p.parameter_column(unit)];
+      if (r == e || k == 0)
+        continue;
+      long long factor = k * relation[unit];
+      for (size_t j = 0; j < relation.size(); j++) {
+        long long& x = p.rows[r][1 + p.nb_vars + j];
+        x = checked(static_cast<__int128>(x) - static_cast<__int128>(factor) * relation[j]);
+      }
+    }
   Row& row = p.rows[e];
   for (int v = 0; v < p.nb_vars; v++)
     row[1 + v] /= g;
   std::fill(row.begin() + 1 + p.nb_vars, row.end(), 0);
   row[row.size() - 2] = -1;
+}
+
+// Divides every row by the common factor of its variables' and parameters'
+// coefficients; an inequality's constant is rounded down, which keeps every
+// integer point. False when an equality has no integer point.
+bool tighten(Problem& p)
+{
+  for (Row& r : p.rows) {
+    long long g = 0;
+    for (size_t c = 1; c + 1 < r.size(); c++)
+      g = std::gcd(g, r[c]);
+    if (g <= 1)
+      continue;
+    if (r[0] == 0 && r.back() % g != 0)
+      return false;
+    for (size_t c = 1; c + 1 < r.size(); c++)
+      r[c] /= g;
+    long long constant = r.back();
+    r.back() = constant / g - (constant % g != 0 && constant < 0);
+  }
+  return true;
 }
 
 // Uses equality e, whose variables' coefficients are coprime, to eliminate
@@ -261,20 +302,42 @@ bool value_at(const ORO__evalue* e, const std::vector<int>& point, Fraction& out
 }
 
 // How many parameter points of each chamber are checked against an exact
-// count, and in which box they are looked for.
-const std::size_t kCheckedPoints = 24;
-const int kCheckBox = 12;
+// count, among how many looked for in which box.
+const std::size_t kCheckedPoints = 48;
+const std::size_t kCandidatePoints = 4096;
+const int kCheckBox = 8;
 
 // Whether the polynomial of a piece is right at the points of its chamber
-// that are checked: PolyLib may give a narrow chamber a polynomial that is
-// wrong at part of its integer points.
+// that are checked. PolyLib may give a thin chamber a polynomial that is
+// wrong at part of its integer points, seen where its boundaries meet: the
+// points checked are those of the box closest to the chamber's boundary.
 bool checked_piece(const VolumePiece& piece, const std::vector<std::vector<int>>& rows, int nb_vars)
 {
   int np = static_cast<int>(rows.empty() ? 0 : rows[0].size()) - nb_vars - 2;
   std::vector<std::vector<int>> points =
-      ISLWrapper::points_in_box(piece.rows, np, kCheckBox, kCheckedPoints);
+      ISLWrapper::points_in_box(piece.rows, np, kCheckBox, kCandidatePoints);
   if (points.empty())
     return true;
+  // The points where more of the chamber's constraints are tight come first
+  // (its vertices, then its edges), then those closer to its boundary.
+  auto closeness = [&piece](const std::vector<int>& x) {
+    long long tight = 0, total = 0;
+    for (const auto& r : piece.rows) {
+      long long v = r.back();
+      for (size_t j = 0; j < x.size(); j++)
+        v += static_cast<long long>(r[1 + j]) * x[j];
+      v = v < 0 ? -v : v;
+      tight += v == 0;
+      total += v;
+    }
+    return std::pair<long long, long long>(-tight, total);
+  };
+  std::stable_sort(points.begin(), points.end(),
+                   [&closeness](const std::vector<int>& a, const std::vector<int>& b) {
+                     return closeness(a) < closeness(b);
+                   });
+  if (points.size() > kCheckedPoints)
+    points.resize(kCheckedPoints);
   std::vector<long> exact = ISLWrapper::counts(rows, nb_vars, points);
   for (size_t k = 0; k < points.size(); k++) {
     Fraction f;
@@ -460,6 +523,8 @@ std::map<Polyhedron*, Expression*> Polyhedron::volume(const std::set<int>& vars)
     for (const auto& row : minimal)
       p.rows.emplace_back(row.begin(), row.end());
     eliminate_equalities(p);
+    if (!tighten(p))
+      return result;
   } catch (const TooLarge&) {
     by_enumeration = true;
   } catch (const char*) {

@@ -162,15 +162,129 @@ Result guarded(const char* operation, Result (*f)(Args...), Args... args)
 
 }  // namespace
 
+namespace {
+
+// The variable columns (between the kind and the constant) that some row of
+// some matrix uses: a column no row uses is a free dimension, which would only
+// make PolyLib's generators larger.
+std::vector<int> used_columns(const std::vector<const std::vector<std::vector<int>>*>& matrices,
+                              int width)
+{
+  std::vector<int> columns;
+  for (int c = 1; c + 1 < width; c++) {
+    bool used = false;
+    for (const auto* m : matrices)
+      for (const auto& row : *m)
+        used = used || row[c] != 0;
+    if (used)
+      columns.push_back(c);
+  }
+  return columns;
+}
+
+std::vector<std::vector<int>> compacted(const std::vector<std::vector<int>>& m,
+                                        const std::vector<int>& columns)
+{
+  std::vector<std::vector<int>> r;
+  for (const auto& row : m) {
+    std::vector<int> x{row[0]};
+    for (int c : columns)
+      x.push_back(row[c]);
+    x.push_back(row.back());
+    r.push_back(x);
+  }
+  return r;
+}
+
+std::vector<std::vector<int>> expanded(const std::vector<std::vector<int>>& m,
+                                       const std::vector<int>& columns, int width)
+{
+  std::vector<std::vector<int>> r;
+  for (const auto& row : m) {
+    std::vector<int> x(width, 0);
+    x[0] = row[0];
+    for (size_t k = 0; k < columns.size(); k++)
+      x[columns[k]] = row[1 + k];
+    x.back() = row.back();
+    r.push_back(x);
+  }
+  return r;
+}
+
+}  // namespace
+
 std::vector<std::vector<int>> PolylibWrapper::simplify(const std::vector<std::vector<int>>& m)
 {
   if (m.empty())
     return {};
-  return or_fail([&m] {
-    OwnedMatrix pm(to_polylib(m, full_width()));
-    OwnedMatrix r(guarded("simplify", polylib_minimal_form, pm.get()));
-    return from_polylib(r.get());
+  int width = full_width();
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  std::vector<int> columns = used_columns({&m}, width);
+  std::vector<std::vector<int>> small = compacted(m, columns);
+  return expanded(or_fail([&small, &columns] {
+                    OwnedMatrix pm(to_polylib(small, static_cast<int>(columns.size()) + 2));
+                    OwnedMatrix r(guarded("simplify", polylib_minimal_form, pm.get()));
+                    return from_polylib(r.get());
+                  }),
+                  columns, width);
+}
+
+std::vector<std::vector<int>> PolylibWrapper::project_columns(
+    const std::vector<std::vector<int>>& m, const std::vector<bool>& keep)
+{
+  if (m.empty())
+    return {};
+  int width = static_cast<int>(keep.size()) + 2;
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  // Only the columns some row uses are given to PolyLib: a column no row uses
+  // is free and would only make the generators larger. The eliminated
+  // columns come first, then the kept ones.
+  std::vector<int> columns = used_columns({&m}, width);
+  std::vector<int> order;
+  for (int c : columns)
+    if (!keep[c - 1])
+      order.push_back(c);
+  int eliminated = static_cast<int>(order.size());
+  for (int c : columns)
+    if (keep[c - 1])
+      order.push_back(c);
+  int small = static_cast<int>(order.size()) + 2;
+  std::vector<std::vector<int>> rows = or_fail([&] {
+    OwnedMatrix pm(to_polylib(compacted(m, order), small));
+    OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
+    // Generators without the coordinates of the eliminated columns.
+    OwnedMatrix generators(
+        Matrix_Alloc(rays->NbRows, static_cast<unsigned>(small - eliminated)));
+    for (unsigned i = 0; i < rays->NbRows; i++) {
+      value_assign(generators->p[i][0], rays->p[i][0]);
+      for (int col = 1 + eliminated; col < small; col++)
+        value_assign(generators->p[i][col - eliminated], rays->p[i][col]);
+    }
+    OwnedMatrix constraints(guarded("project", polylib_constraints_of_rays, generators.get()));
+    return from_polylib(constraints.get());
   });
+  // Back over every kept column, zero for those no row used.
+  std::vector<int> kept_columns;
+  for (int c = 1; c + 1 < width; c++)
+    if (keep[c - 1])
+      kept_columns.push_back(c);
+  std::vector<int> position(width, -1);
+  for (size_t k = 0; k < kept_columns.size(); k++)
+    position[kept_columns[k]] = static_cast<int>(k);
+  std::vector<std::vector<int>> result;
+  for (const auto& row : rows) {
+    std::vector<int> r(kept_columns.size() + 2, 0);
+    r[0] = row[0];
+    for (int j = eliminated; j < static_cast<int>(order.size()); j++)
+      r[1 + position[order[j]]] = row[1 + j - eliminated];
+    r.back() = row.back();
+    result.push_back(r);
+  }
+  return result;
 }
 
 std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vector<int>>& m,
@@ -181,91 +295,42 @@ std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vec
   for (const auto& row : m)
     if (static_cast<int>(row.size()) != nc + np + 2)
       fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
-  if (m.empty())
-    return {};
-  // Only the variables that occur are given to PolyLib: a variable in no row
-  // is free and its column would only make the generators larger. Columns of
-  // the reduced problem: kind, used counters, used parameters, constant.
+  std::vector<bool> kept(nc + np, true);
   std::vector<int> columns;
-  std::vector<int> kept_positions;  // positions of the kept counters among them
-  auto used = [&m](int column) {
-    for (const auto& row : m)
-      if (row[column] != 0)
-        return true;
-    return false;
-  };
-  for (int c = 0; c < nc; c++)
-    if (used(1 + c)) {
-      if (keep.count(c))
-        kept_positions.push_back(static_cast<int>(columns.size()));
+  for (int c = 0; c < nc + np; c++) {
+    kept[c] = c >= nc || keep.count(c) != 0;
+    if (kept[c])
       columns.push_back(1 + c);
-    }
-  int nb_used_counters = static_cast<int>(columns.size());
-  for (int q = 0; q < np; q++)
-    if (used(1 + nc + q))
-      columns.push_back(1 + nc + q);
-  int nb_used_parameters = static_cast<int>(columns.size()) - nb_used_counters;
-
-  std::vector<std::vector<int>> reduced_rows;
-  for (const auto& row : m) {
-    std::vector<int> r{row[0]};
-    for (int c : columns)
-      r.push_back(row[c]);
-    r.push_back(row.back());
-    reduced_rows.push_back(r);
   }
-  int width = static_cast<int>(columns.size()) + 2;
-  std::vector<std::vector<int>> rows = or_fail([&] {
-    OwnedMatrix pm(to_polylib(reduced_rows, width));
-    OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
-    // Generators without the coordinates of the counters that are not kept.
-    int kept = static_cast<int>(kept_positions.size());
-    OwnedMatrix generators(
-        Matrix_Alloc(rays->NbRows, static_cast<unsigned>(kept + nb_used_parameters + 2)));
-    for (unsigned i = 0; i < rays->NbRows; i++) {
-      int j = 0;
-      value_assign(generators->p[i][j++], rays->p[i][0]);
-      for (int k : kept_positions)
-        value_assign(generators->p[i][j++], rays->p[i][1 + k]);
-      for (int col = 1 + nb_used_counters; col < width; col++)
-        value_assign(generators->p[i][j++], rays->p[i][col]);
-    }
-    OwnedMatrix constraints(guarded("project", polylib_constraints_of_rays, generators.get()));
-    return from_polylib(constraints.get());
-  });
-
-  // Back at full width: zero for every counter not kept and every variable
-  // that did not occur.
-  std::vector<std::vector<int>> result;
-  for (const auto& row : rows) {
-    std::vector<int> full(nc + np + 2, 0);
-    size_t j = 0;
-    full[0] = row[j++];
-    for (int k : kept_positions)
-      full[columns[k]] = row[j++];
-    for (int p = nb_used_counters; p < static_cast<int>(columns.size()); p++)
-      full[columns[p]] = row[j++];
-    full.back() = row[j];
-    result.push_back(full);
-  }
-  return result;
+  // At full width again: zero for every counter not kept.
+  return expanded(project_columns(m, kept), columns, nc + np + 2);
 }
 
 std::vector<std::vector<int>> PolylibWrapper::convex_hull(
     const std::list<std::vector<std::vector<int>>>& members)
 {
   int width = full_width();
-  return or_fail([&] {
-    std::vector<OwnedMatrix> owned;
-    std::vector<Matrix*> pms;
-    for (const auto& m : members) {
-      owned.emplace_back(to_polylib(m, width));
-      pms.push_back(owned.back().get());
-    }
-    OwnedMatrix r(guarded("convex_hull", polylib_hull, pms.data(), pms.size(),
-                          static_cast<unsigned>(width - 2)));
-    return from_polylib(r.get());
-  });
+  std::vector<const std::vector<std::vector<int>>*> all;
+  for (const auto& m : members) {
+    for (const auto& row : m)
+      if (static_cast<int>(row.size()) != width)
+        fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+    all.push_back(&m);
+  }
+  std::vector<int> columns = used_columns(all, width);
+  int small = static_cast<int>(columns.size()) + 2;
+  return expanded(or_fail([&] {
+                    std::vector<OwnedMatrix> owned;
+                    std::vector<Matrix*> pms;
+                    for (const auto& m : members) {
+                      owned.emplace_back(to_polylib(compacted(m, columns), small));
+                      pms.push_back(owned.back().get());
+                    }
+                    OwnedMatrix r(guarded("convex_hull", polylib_hull, pms.data(), pms.size(),
+                                          static_cast<unsigned>(small - 2)));
+                    return from_polylib(r.get());
+                  }),
+                  columns, width);
 }
 
 namespace {

@@ -65,6 +65,10 @@ class PolylibWrapper {
   // width with zero columns for the other counters.
   static std::vector<std::vector<int>> project(const std::vector<std::vector<int>>& m,
                                                const std::set<int>& keep);
+  // Rational projection of rows [kind | columns | constant] of any width onto
+  // the columns whose flag is set: rows [kind | kept columns | constant].
+  static std::vector<std::vector<int>> project_columns(const std::vector<std::vector<int>>& m,
+                                                       const std::vector<bool>& keep);
   // Constraint rows of the convex hull of the members.
   static std::vector<std::vector<int>> convex_hull(
       const std::list<std::vector<std::vector<int>>>& members);

@@ -397,7 +397,7 @@ TEST_F(EngineProperty, VolumeEvaluatesAndCompilesToTheNumberOfPoints)
   std::string functions, calls, expected;
   using Generator = Instance (*)(std::mt19937&);
   for (auto [kind, generate, least] : {std::tuple<std::string, Generator, int>{"count", inequalities_only, 2500},
-                                       std::tuple<std::string, Generator, int>{"dated", dated, 800}}) {
+                                       std::tuple<std::string, Generator, int>{"dated", dated, 150}}) {
     int inside = 0;
     for (int n = 0; n < 120 && !HasFailure(); n++)
       check_count(generate(rng), kind + std::to_string(n), n % 12 == 0, inside, functions, calls,
