@@ -1,9 +1,5 @@
 #include "codegen/bottom_limit.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -40,6 +36,9 @@ GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const Pra
 {
   DependenceGraph graph(program, inputs, outputs);
   graph.invert();
+  if (Options::option["verbose"])
+    std::cerr << "  Dependence graph (target --> source), " << graph.edges.size() << " edge(s):\n"
+              << graph << std::flush;
   GreedyResult r = greedy(program, &graph, latency);
   for (DependenceEdge* e : graph.edges)
     delete e;
@@ -107,6 +106,22 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
   return filtered;
 }
 
+// The instances of Q at the date (t_0, ..., t_(longest-1)). A schedule of
+// `size` < longest components dates its instances at the first date of that
+// prefix: they count where the missing components are 0, and nowhere else.
+std::map<Polyhedron*, Expression*> front_volume(const Polyhedron& Q, int size, int longest)
+{
+  std::unique_ptr<Polyhedron> counted(Q.clone());
+  Expression zero(0);
+  for (int k = size; k < longest; k++) {
+    auto [p, leaf] = create_parameter("t", k);
+    Inequation first(PRED_EQ, leaf, &zero);
+    counted->add_constraint(&first);
+    delete leaf;
+  }
+  return counted->volume();
+}
+
 // Front volumes, level domain pieces and date sets of one program's schedules.
 void level_parallelism(Program* program, const std::vector<Schedule*>& schedules,
                        std::vector<std::map<Polyhedron*, Expression*>>& volumes,
@@ -141,7 +156,7 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
     Polyhedron Q(equal);
     delete equal;
     Q.add_constraints(st->iteration_domain);
-    volumes.push_back(Q.volume());
+    volumes.push_back(front_volume(Q, s->size(), longest));
     for (const auto& [domain, count] : volumes.back())
       if (is_point_count(count)) {
         std::cerr << "  Statement #" << i
@@ -281,25 +296,3 @@ std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
   progress("Step 5. Generate the code --> out.c");
   return generate_program(a);
 }
-
-void bottom_limit(Program* program, std::map<int, std::vector<int>> latencies,
-                  std::map<int, std::vector<int>> inputs, std::map<int, std::vector<int>> outputs,
-                  std::vector<int> resources)
-{
-  // The whole text is made first: a failure leaves no partial out.c behind.
-  std::string text = bottom_limit_program(program, latencies, inputs, outputs, resources);
-  const char* path = "out.c";
-  const char* temporary = "out.c.partial";
-  std::FILE* f = std::fopen(temporary, "w");
-  if (!f)
-    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", temporary, ": ",
-                          std::strerror(errno)));
-  bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  written = std::fclose(f) == 0 && written;
-  if (!written || std::rename(temporary, path) != 0) {
-    std::remove(temporary);
-    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", path));
-  }
-  std::exit(0);
-}
-
