@@ -235,6 +235,7 @@ class Scheduler {
   Polyhedron* latency_form_ = nullptr;    // a latency form non-negative on the sizes
   std::map<int, Polyhedron*> edge_constraints_;  // edge -> its constraints, eps as a counter
   std::map<int, int> indicator_;                 // edge -> eps_counter rank
+  std::map<int, std::string> edge_key_;          // edge -> its constraints as text
 };
 
 // Each statement's domain, variables, coefficient variables, and the
@@ -318,6 +319,18 @@ const Polyhedron& Scheduler::edge(int e)
              -found->second);
   std::unique_ptr<Polyhedron> projected =
       non_negative_on(P.get(), Z, difference, u.counters(), u.parameters());
+  // Edges whose constraints are the same (up to their indicator) are
+  // satisfied together: the edges of one statement pair that read or write
+  // the same cells at the same distances.
+  std::ostringstream key;
+  key << s << ' ' << t;
+  for (const auto& row : projected->to_matrix(
+           std::set<int>(u.counters().begin(), u.counters().end()), std::set<int>{eps})) {
+    key << ';';
+    for (int v : row)
+      key << ' ' << v;
+  }
+  edge_key_[e] = key.str();
   Polyhedron* with_counter = projected->parameters_to_counters({{eps, c}});
   Expression zero(0), one(1);
   Inequation low(PRED_GE, c_leaf, &zero), high(PRED_LE, c_leaf, &one);
@@ -383,15 +396,25 @@ GreedyResult Scheduler::run(bool report_statements)
       trace_edges(dimension, remaining);
     // The edges left and their indicators; inv_eps counts the edges of the
     // graph that are not strongly satisfied.
+    // Edges with the same constraints share the indicator of the first of
+    // them, counted once per edge: an optimum satisfies all of them or none.
     Polyhedron problem;
     Expression E(0);
     std::set<int> scheduled;
+    std::map<std::string, int> representative;
+    std::map<int, int> weight;
     for (int e : remaining) {
-      problem.add_constraints(&edge(e));
+      edge(e);
       scheduled.insert(graph_->edges[e]->source);
       scheduled.insert(graph_->edges[e]->target);
+      weight[representative.insert({edge_key_.at(e), e}).first->second]++;
+    }
+    for (const auto& [e, times] : weight) {
+      problem.add_constraints(&edge(e));
+      Expression factor(times);
       std::unique_ptr<Expression> c(Expression::from_counter_rank(indicator_.at(e)));
-      E = Expression(OP_PLUS, &E, c.get());
+      Expression term(OP_TIMES, &factor, c.get());
+      E = Expression(OP_PLUS, &E, &term);
     }
     create_extra_counter_rank("inv_eps");
     int inv_eps = get_counter_rank("inv_eps");
@@ -436,7 +459,7 @@ GreedyResult Scheduler::run(bool report_statements)
 
     std::vector<int> left;
     for (int e : remaining)
-      if (constant_value(solution, indicator_.at(e), "epsilon") == 0)
+      if (constant_value(solution, indicator_.at(representative.at(edge_key_.at(e))), "epsilon") == 0)
         left.push_back(e);
     if (left.size() == remaining.size()) {
       std::ostringstream names;

@@ -109,7 +109,7 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
 // The instances of Q at the date (t_0, ..., t_(longest-1)). A schedule of
 // `size` < longest components dates its instances at the first date of that
 // prefix: they count where the missing components are 0, and nowhere else.
-std::map<Polyhedron*, Expression*> front_volume(const Polyhedron& Q, int size, int longest)
+PolyhedronMap<Expression*> front_volume(const Polyhedron& Q, int size, int longest)
 {
   std::unique_ptr<Polyhedron> counted(Q.clone());
   Expression zero(0);
@@ -124,7 +124,7 @@ std::map<Polyhedron*, Expression*> front_volume(const Polyhedron& Q, int size, i
 
 // Front volumes, level domain pieces and date sets of one program's schedules.
 void level_parallelism(Program* program, const std::vector<Schedule*>& schedules,
-                       std::vector<std::map<Polyhedron*, Expression*>>& volumes,
+                       std::vector<PolyhedronMap<Expression*>>& volumes,
                        std::vector<int>& level_parameters, std::vector<int>& level_counters,
                        std::vector<Polyhedron*>& level_domains, std::vector<Polyhedron*>& date_sets)
 {

@@ -15,7 +15,7 @@
 #include <vector>
 
 class Expression;
-class Polyhedron;
+#include "poly/polyhedron.h"
 class Program;
 class Schedule;
 
@@ -51,8 +51,8 @@ struct LimitAnalysis {
   Program* filtered = nullptr;
   std::vector<Schedule*> red_schedules;
   std::vector<Schedule*> green_schedules;
-  std::vector<std::map<Polyhedron*, Expression*>> red_front_volumes;
-  std::vector<std::map<Polyhedron*, Expression*>> green_front_volumes;
+  std::vector<PolyhedronMap<Expression*>> red_front_volumes;
+  std::vector<PolyhedronMap<Expression*>> green_front_volumes;
   std::vector<int> red_level_parameters;
   std::vector<int> red_level_counters;
   std::vector<int> green_level_parameters;

@@ -139,14 +139,14 @@ std::string variable_declarations(const std::string& body)
 // Writes into `body` the count of one statement at the date of the level
 // parameters, into the variable v. Another way of counting (a loop nest over
 // the points of a piece) would take this place.
-void statement_count(std::ostream& body, const std::map<Polyhedron*, Expression*>& volume,
+void statement_count(std::ostream& body, const PolyhedronMap<Expression*>& volume,
                      const std::string& v)
 {
   compile(volume, body, v, "  ");
 }
 
 // The body of a front-volume function: one count per statement, summed.
-std::string volume_body(const std::vector<std::map<Polyhedron*, Expression*>>& volumes)
+std::string volume_body(const std::vector<PolyhedronMap<Expression*>>& volumes)
 {
   std::ostringstream body;
   std::vector<std::string> results;
@@ -168,7 +168,7 @@ std::string volume_body(const std::vector<std::map<Polyhedron*, Expression*>>& v
 }
 
 void volume_function(std::ostream& os, const std::string& color,
-                     const std::vector<std::map<Polyhedron*, Expression*>>& volumes,
+                     const std::vector<PolyhedronMap<Expression*>>& volumes,
                      const std::vector<int>& level_parameters, int R, bool green)
 {
   reset_variables();

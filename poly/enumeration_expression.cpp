@@ -499,7 +499,7 @@ void EnumerationExpression::compile(std::ostream& os, const std::string& result,
   os << prefix << result << " = " << exact_count_code(this) << ";\n";
 }
 
-void compile(const std::map<Polyhedron*, Expression*>& pieces, std::ostream& os,
+void compile(const PolyhedronMap<Expression*>& pieces, std::ostream& os,
              const std::string& result, const std::string& prefix)
 {
   // The pieces are disjoint: written in the order of their conditions'

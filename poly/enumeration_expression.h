@@ -16,7 +16,7 @@
 
 #include "poly/expression.h"
 
-class Polyhedron;
+#include "poly/polyhedron.h"
 
 class EnumerationExpression : public Expression {
  public:
@@ -67,7 +67,7 @@ class EnumerationExpression : public Expression {
 // arithmetic (poly/count_code.h) or, for a count by enumeration
 // (poly/point_count.h), as its loop nest; the pieces in the order of their
 // conditions' text.
-void compile(const std::map<Polyhedron*, Expression*>& pieces, std::ostream& os,
+void compile(const PolyhedronMap<Expression*>& pieces, std::ostream& os,
              const std::string& result, const std::string& prefix);
 
 #endif

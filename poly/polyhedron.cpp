@@ -7,6 +7,12 @@
 #include "poly/inequation.h"
 #include "poly/rank.h"
 
+unsigned long long Polyhedron::next_serial()
+{
+  static unsigned long long made = 0;
+  return made++;
+}
+
 Polyhedron::Polyhedron() = default;
 
 Polyhedron::Polyhedron(const Inequation* c) : has_divs(c->has_div())

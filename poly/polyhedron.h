@@ -28,8 +28,24 @@ class Inequation;
 class Quast;
 class SgExpression;
 
+class Polyhedron;
+
+// Orders polyhedra by creation, so that a map keyed by them iterates in an
+// order that the program decides.
+struct CreatedBefore {
+  bool operator()(const Polyhedron* a, const Polyhedron* b) const;
+};
+
+// Piecewise results: disjoint pieces (keys) and what holds on each, owned by
+// the map's holder; iterated in the order the pieces were made.
+template <class T>
+using PolyhedronMap = std::map<Polyhedron*, T, CreatedBefore>;
+
 class Polyhedron {
  public:
+  /// The order of creation among all polyhedra: what maps keyed by
+  /// polyhedra are ordered by (never by address).
+  unsigned long long serial = next_serial();
   std::list<Inequation*> constraints;
   int has_matrix = 0;
   std::vector<std::vector<int>> matrix;
@@ -147,8 +163,8 @@ class Polyhedron {
   static Polyhedron* convex_hull(const std::vector<Polyhedron*>& v);
   // Number of integer points in the counters vars, piece by piece over the
   // parameters (pieces with an empty domain left out).
-  std::map<Polyhedron*, Expression*> volume(const std::set<int>& vars);
-  std::map<Polyhedron*, Expression*> volume();
+  PolyhedronMap<Expression*> volume(const std::set<int>& vars);
+  PolyhedronMap<Expression*> volume();
   // Divisions eliminated, then the quotient and remainder counters projected away.
   Polyhedron* eliminate_divs_and_simplify() const;
   static std::vector<Polyhedron*> eliminate_divs(const std::vector<Polyhedron*>& u);
@@ -183,9 +199,15 @@ class Polyhedron {
       const std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>& context_domain);
 
  private:
+  static unsigned long long next_serial();
   // A new polyhedron adopting already built constraints.
   static Polyhedron* adopt(std::list<Inequation*> l);
 };
+
+inline bool CreatedBefore::operator()(const Polyhedron* a, const Polyhedron* b) const
+{
+  return a->serial < b->serial;
+}
 
 std::ostream& operator<<(std::ostream& os, const Polyhedron& p);
 std::ostream& operator<<(std::ostream& os, const std::vector<Polyhedron*>& u);

@@ -418,7 +418,7 @@ Inequation* multiple_of(const Expression* e, long long m)
   return new Inequation(PRED_EQ, &rest, &zero);
 }
 
-using Pieces = std::map<Polyhedron*, Expression*>;
+using Pieces = PolyhedronMap<Expression*>;
 
 // The pieces of one chamber of the reduced problem, in the original
 // parameters: the quotients replaced by their definitions, with the
@@ -506,10 +506,10 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
 
 }  // namespace
 
-std::map<Polyhedron*, Expression*> Polyhedron::volume(const std::set<int>& vars)
+PolyhedronMap<Expression*> Polyhedron::volume(const std::set<int>& vars)
 {
   std::set<int> parameters = get_parameters();
-  std::map<Polyhedron*, Expression*> result;
+  PolyhedronMap<Expression*> result;
   Problem p;
   p.nb_vars = static_cast<int>(vars.size());
   p.parameters.assign(parameters.begin(), parameters.end());
@@ -613,5 +613,5 @@ std::map<Polyhedron*, Expression*> Polyhedron::volume(const std::set<int>& vars)
   return result;
 }
 
-std::map<Polyhedron*, Expression*> Polyhedron::volume() { return volume(get_counters()); }
+PolyhedronMap<Expression*> Polyhedron::volume() { return volume(get_counters()); }
 

@@ -1,5 +1,8 @@
 // Parametric lexicographic optimum and integer emptiness of polyhedra,
 // through the parametric integer programming layer.
+#include <numeric>
+#include <set>
+
 #include "poly/expression.h"
 #include "poly/failure.h"
 #include "poly/index_function.h"
@@ -102,6 +105,31 @@ Rows solver_rows(Polyhedron* p)
     }
   }
   return m;
+}
+
+// The rows without repetition: each divided by the common factor of its
+// coefficients (the constant of an inequality rounded down, which keeps its
+// integer points; an equality whose constant the factor does not divide
+// kept as it is), in their first order. Constraint systems gathered from
+// many sources repeat the same rows.
+Rows without_repeated_rows(const Rows& m)
+{
+  std::set<std::vector<int>> seen;
+  Rows r;
+  for (std::vector<int> row : m) {
+    int g = 0;
+    for (size_t j = 1; j + 1 < row.size(); j++)
+      g = std::gcd(g, row[j] < 0 ? -row[j] : row[j]);
+    if (g > 1 && (row[0] != 0 || row.back() % g == 0)) {
+      for (size_t j = 1; j + 1 < row.size(); j++)
+        row[j] /= g;
+      int c = row.back();
+      row.back() = c / g - (c % g != 0 && c < 0);
+    }
+    if (seen.insert(row).second)
+      r.push_back(row);
+  }
+  return r;
 }
 
 int nb_unknowns(int leading) { return leading + static_cast<int>(actual_counter.size()); }
@@ -241,7 +269,7 @@ Quast* Polyhedron::min_lex2(const IndexFunction* dates)
       shifted[k + j] = row[j];
     m.push_back(shifted);
   }
-  Rows domain = remove_null_columns(m, k);
+  Rows domain = without_repeated_rows(remove_null_columns(m, k));
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;
   options.Urs_unknowns = 1;

@@ -118,7 +118,7 @@ std::vector<Polyhedron*> Polyhedron::project_int_core(const std::set<int>& keep)
   Polyhedron* Q = counters_to_parameters(to_parameter);
   Polyhedron* R = project(keep);
   Quast* minimum = Q->min_lex(std::vector<int>(), 0);
-  std::map<Polyhedron*, Operation*> pieces = minimum->flatten();
+  PolyhedronMap<Operation*> pieces = minimum->flatten();
   std::vector<Polyhedron*> result;
   for (const auto& [domain, op] : pieces) {
     Polyhedron* p = domain->parameters_to_counters(to_counter);

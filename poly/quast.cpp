@@ -306,15 +306,15 @@ void Quast::print() const
 // ---------------------------------------------------------------------------
 // Flattening
 
-std::map<Polyhedron*, Operation*> Quast::flatten() const
+PolyhedronMap<Operation*> Quast::flatten() const
 {
-  std::map<Polyhedron*, Operation*> raw = _flatten();
-  std::map<Polyhedron*, Operation*> r = simplify_flattened(raw);
+  PolyhedronMap<Operation*> raw = _flatten();
+  PolyhedronMap<Operation*> r = simplify_flattened(raw);
   del(raw);
   return r;
 }
 
-std::map<Polyhedron*, Operation*> Quast::_flatten() const
+PolyhedronMap<Operation*> Quast::_flatten() const
 {
   if (is_leaf) {
     if (!is_tagged)
@@ -323,9 +323,9 @@ std::map<Polyhedron*, Operation*> Quast::_flatten() const
              new Operation(statement, tag_vector, solution, read_rank)}};
   }
   if (is_if || extended) {
-    std::map<Polyhedron*, Operation*> then_raw = then_branch->_flatten();
-    std::map<Polyhedron*, Operation*> else_raw = else_branch->_flatten();
-    std::map<Polyhedron*, Operation*> then_map, else_map;
+    PolyhedronMap<Operation*> then_raw = then_branch->_flatten();
+    PolyhedronMap<Operation*> else_raw = else_branch->_flatten();
+    PolyhedronMap<Operation*> then_map, else_map;
     if (extended) {
       then_map = restrict(then_raw, extended_condition);
       std::vector<Polyhedron*> complement = Polyhedron::negate(extended_condition);
@@ -346,10 +346,10 @@ std::map<Polyhedron*, Operation*> Quast::_flatten() const
   fail(Stream::Out, "Quast::_flatten: incorrect Quast");
 }
 
-std::map<Polyhedron*, Operation*> Quast::restrict(const std::map<Polyhedron*, Operation*>& m,
+PolyhedronMap<Operation*> Quast::restrict(const PolyhedronMap<Operation*>& m,
                                                   const Inequation* c)
 {
-  std::map<Polyhedron*, Operation*> r;
+  PolyhedronMap<Operation*> r;
   for (const auto& [domain, op] : m) {
     Polyhedron* d = domain->clone();
     d->add_constraint(c);
@@ -358,10 +358,10 @@ std::map<Polyhedron*, Operation*> Quast::restrict(const std::map<Polyhedron*, Op
   return r;
 }
 
-std::map<Polyhedron*, Operation*> Quast::restrict(const std::map<Polyhedron*, Operation*>& m,
+PolyhedronMap<Operation*> Quast::restrict(const PolyhedronMap<Operation*>& m,
                                                   const Polyhedron* p)
 {
-  std::map<Polyhedron*, Operation*> r;
+  PolyhedronMap<Operation*> r;
   for (const auto& [domain, op] : m) {
     Polyhedron* d = domain->clone();
     d->add_constraints(p);
@@ -370,38 +370,38 @@ std::map<Polyhedron*, Operation*> Quast::restrict(const std::map<Polyhedron*, Op
   return r;
 }
 
-std::map<Polyhedron*, Operation*> Quast::restrict(const std::map<Polyhedron*, Operation*>& m,
+PolyhedronMap<Operation*> Quast::restrict(const PolyhedronMap<Operation*>& m,
                                                   const std::vector<Polyhedron*>& u)
 {
-  std::map<Polyhedron*, Operation*> r;
+  PolyhedronMap<Operation*> r;
   for (const Polyhedron* p : u) {
-    std::map<Polyhedron*, Operation*> part = restrict(m, p);
+    PolyhedronMap<Operation*> part = restrict(m, p);
     r.insert(part.begin(), part.end());
   }
   return r;
 }
 
-std::map<Polyhedron*, Operation*> Quast::union_flatten(std::map<Polyhedron*, Operation*>& a,
-                                                       std::map<Polyhedron*, Operation*>& b)
+PolyhedronMap<Operation*> Quast::union_flatten(PolyhedronMap<Operation*>& a,
+                                                       PolyhedronMap<Operation*>& b)
 {
-  std::map<Polyhedron*, Operation*> r = a;
+  PolyhedronMap<Operation*> r = a;
   r.insert(b.begin(), b.end());
   a.clear();
   b.clear();
   return r;
 }
 
-std::map<Polyhedron*, Operation*> Quast::simplify_flattened(
-    const std::map<Polyhedron*, Operation*>& m)
+PolyhedronMap<Operation*> Quast::simplify_flattened(
+    const PolyhedronMap<Operation*>& m)
 {
-  std::map<Polyhedron*, Operation*> r;
+  PolyhedronMap<Operation*> r;
   for (const auto& [domain, op] : m)
     if (!op->is_bottom && !domain->is_empty())
       r[domain->simplify()] = op->clone();
   return r;
 }
 
-void del(std::map<Polyhedron*, Operation*>& m)
+void del(PolyhedronMap<Operation*>& m)
 {
   for (auto& [domain, op] : m) {
     delete domain;

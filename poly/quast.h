@@ -18,7 +18,7 @@ class Expression;
 class IndexFunction;
 class Inequation;
 class Operation;
-class Polyhedron;
+#include "poly/polyhedron.h"
 struct PipQuast;
 
 class Quast {
@@ -63,19 +63,19 @@ class Quast {
 
   // Map from disjoint domains (over the parameters) to the tagged instance
   // that is optimal there; only the pieces where a solution exists.
-  std::map<Polyhedron*, Operation*> flatten() const;
-  std::map<Polyhedron*, Operation*> _flatten() const;
-  static std::map<Polyhedron*, Operation*> restrict(const std::map<Polyhedron*, Operation*>& m,
+  PolyhedronMap<Operation*> flatten() const;
+  PolyhedronMap<Operation*> _flatten() const;
+  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
                                                     const Inequation* c);
-  static std::map<Polyhedron*, Operation*> restrict(const std::map<Polyhedron*, Operation*>& m,
+  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
                                                     const Polyhedron* p);
-  static std::map<Polyhedron*, Operation*> restrict(const std::map<Polyhedron*, Operation*>& m,
+  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
                                                     const std::vector<Polyhedron*>& u);
   // Adopts the entries of both maps.
-  static std::map<Polyhedron*, Operation*> union_flatten(std::map<Polyhedron*, Operation*>& a,
-                                                         std::map<Polyhedron*, Operation*>& b);
-  static std::map<Polyhedron*, Operation*> simplify_flattened(
-      const std::map<Polyhedron*, Operation*>& m);
+  static PolyhedronMap<Operation*> union_flatten(PolyhedronMap<Operation*>& a,
+                                                         PolyhedronMap<Operation*>& b);
+  static PolyhedronMap<Operation*> simplify_flattened(
+      const PolyhedronMap<Operation*>& m);
 
  private:
   void build(const PipQuast* answer, int skip, const std::map<int, Expression*>& newparms,
@@ -86,6 +86,6 @@ class Quast {
 
 std::ostream& operator<<(std::ostream& os, const Quast& q);
 
-void del(std::map<Polyhedron*, Operation*>& m);
+void del(PolyhedronMap<Operation*>& m);
 
 #endif

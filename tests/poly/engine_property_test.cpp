@@ -31,7 +31,7 @@ using brute::pick;
 using brute::Point;
 using brute::System;
 using Optimum = std::optional<std::vector<long>>;
-using Pieces = std::map<Polyhedron*, Expression*>;
+using Pieces = PolyhedronMap<Expression*>;
 
 using ::text;
 std::string text(const Point& x) { return testing::PrintToString(x) + " (i j k N M)"; }
@@ -266,7 +266,7 @@ TEST_F(EngineProperty, FlattenedMinimumPutsEachParameterPointInItsPiece)
     Instance in = random_instance(rng, 3, B);
     std::unique_ptr<Polyhedron> p(in.s.polyhedron());
     std::unique_ptr<Quast> q(p->min_lex(tag, 4));
-    std::map<Polyhedron*, Operation*> pieces = q->flatten();
+    PolyhedronMap<Operation*> pieces = q->flatten();
     std::ostringstream all;
     for (const auto& [domain, op] : pieces) {
       all << *domain << "  -> " << *op << "\n";
@@ -506,7 +506,7 @@ TEST(NarrowChamber, CountIsRightAtEveryPointOfEveryPiece)
     p.add_constraint(c);
     delete c;
   }
-  std::map<Polyhedron*, Expression*> pieces = p.volume();
+  PolyhedronMap<Expression*> pieces = p.volume();
   for (int n = -3; n <= 8; n++) {
     int points = 0;
     for (int x = -3; x <= 3; x++)

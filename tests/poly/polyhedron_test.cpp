@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <sstream>
 
@@ -259,3 +260,30 @@ TEST_F(PolyhedronTest, CheckFindsNodesSharedBetweenConstraints)
 }
 
 }  // namespace
+
+// Maps keyed by polyhedra iterate in creation order, whatever the addresses:
+// a polyhedron made later in memory freed by an earlier one comes last.
+TEST(PolyhedronMapTest, IteratesInCreationOrderNotAddressOrder)
+{
+  std::vector<std::unique_ptr<Polyhedron>> made;
+  for (int k = 0; k < 64; k++)
+    made.push_back(std::make_unique<Polyhedron>());
+  for (int k = 0; k < 64; k += 2)
+    made[k].reset();
+  PolyhedronMap<int> pieces;
+  std::vector<Polyhedron*> order;
+  for (int k = 0; k < 64; k++) {
+    Polyhedron* p = k % 2 ? made[k].release() : new Polyhedron();  // reuses freed addresses
+    order.push_back(p);
+    pieces[p] = k;
+  }
+  std::sort(order.begin(), order.end(),
+            [](const Polyhedron* a, const Polyhedron* b) { return a->serial < b->serial; });
+  std::vector<Polyhedron*> iterated;
+  for (const auto& [p, k] : pieces)
+    iterated.push_back(p);
+  EXPECT_EQ(iterated, order);
+  EXPECT_FALSE(std::is_sorted(order.begin(), order.end()));  // addresses alone would differ
+  for (Polyhedron* p : order)
+    delete p;
+}

@@ -139,7 +139,7 @@ TEST_F(QuastTest, FlattenInnerNode)
   tree->tag(5);
   tree->then_branch->statement = 3;
   tree->then_branch->tag_vector = {0};
-  std::map<Polyhedron*, Operation*> m = tree->flatten();
+  PolyhedronMap<Operation*> m = tree->flatten();
   ASSERT_EQ(m.size(), 1u);
   EXPECT_EQ(text(*m.begin()->first), "/\n| N >= 1\n\\\n");
   const Operation* op = m.begin()->second;
