@@ -300,7 +300,7 @@ const Polyhedron& Scheduler::edge(int e)
   int s = d->source, t = d->target;
   auto found = latency_.find(s);
   if (found == latency_.end())
-    fail(Stream::Err, cat("Schedule::greedy: undefined latency for stmt #", s));
+    fail(Stream::Err, cat("Schedule::greedy: undefined latency for assignment #", s + 1));
   std::unique_ptr<Polyhedron> P(d->dependence_polyhedron->parameters_to_counters(to_counter_));
   std::set<int> X = united(d->source_counters, forms_[s].parameters);
   std::set<int> Y = united(d->target_counters, forms_[t].parameters);

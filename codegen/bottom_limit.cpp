@@ -7,6 +7,7 @@
 #include "analysis/greedy.h"
 #include "analysis/schedule.h"
 #include "codegen/code_generation.h"
+#include "poly/current_step.h"
 #include "poly/expression.h"
 #include "poly/failure.h"
 #include "poly/index_function.h"
@@ -24,6 +25,13 @@ using PragmaMaps = std::map<int, std::vector<int>>;
 
 void progress(const std::string& line) { std::cerr << line << std::endl; }
 
+// A progress line and the step it starts, for messages that stop the run.
+void progress(const std::string& line, const char* step)
+{
+  progress(line);
+  set_current_step(step);
+}
+
 void print_schedules(const std::vector<Schedule*>& schedules, const IndexFunction* latency)
 {
   for (size_t i = 0; i < schedules.size(); i++)
@@ -31,11 +39,15 @@ void print_schedules(const std::vector<Schedule*>& schedules, const IndexFunctio
   std::cerr << "  Latency: " << *latency << std::endl;
 }
 
+// The schedules of one program; steps names the dependence step and the
+// scheduling step, for messages that stop the run.
 GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const PragmaMaps& outputs,
-                           const std::map<int, int>& latency)
+                           const std::map<int, int>& latency, const char* const steps[2])
 {
+  set_current_step(steps[0]);
   DependenceGraph graph(program, inputs, outputs);
   graph.invert();
+  set_current_step(steps[1]);
   if (Options::option["verbose"])
     std::cerr << "  Dependence graph (target --> source), " << graph.edges.size() << " edge(s):\n"
               << graph << std::flush;
@@ -226,6 +238,9 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
   // Step 0: the machine and the latencies.
   // The messages name the pragma and, for a latency, the assignment (1-based).
   std::string machine = program->resource_pragma.prefix();
+  if (resources.empty())
+    invalid(machine + "Schedule::bottom_limit: resources: expect (#cpu,#gpu): no #pragma resource "
+                      "[#CPU][#GPU] before the first assignment");
   if (resources.size() != 2)
     invalid(machine + "Schedule::bottom_limit: resources: expect (#cpu,#gpu)");
   int nb_cpu = resources[0], nb_gpu = resources[1];
@@ -253,7 +268,9 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
 
   progress("Step 1. Compute inverse dependences (target --> source)");
   progress("Step 2. Compute bottom-level by statement (red limit)");
-  GreedyResult red = bottom_levels(program, inputs, outputs, gpu);
+  const char* const red_steps[2] = {"computing the dependences (red limit)",
+                                    "computing the bottom levels (red limit)"};
+  GreedyResult red = bottom_levels(program, inputs, outputs, gpu, red_steps);
   a.red_schedules = red.first;
   print_schedules(red.first, red.second);
   int d = Schedule::max_dimension(red.first);
@@ -261,26 +278,31 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
     progress("WARNING: Some bottom-level dimensions are > 1");
 
   progress("Step 3. Compute bottom-level by statement (green limit)");
-  progress("  Filter program iterations beyond red limit");
+  progress("  Filter program iterations beyond red limit",
+           "filtering the instances beyond the red limit");
   PragmaMaps f_inputs, f_outputs;
   std::map<int, int> f_latency;
   a.filtered = filter_beyond_red_limit(program, red.first, d, inputs, outputs, cpu, gpu, nb_cpu,
                                        nb_gpu, f_inputs, f_outputs, f_latency);
   progress("  Compute bottom-level by statement");
-  GreedyResult green = bottom_levels(a.filtered, f_inputs, f_outputs, f_latency);
+  const char* const green_steps[2] = {"computing the dependences (green limit)",
+                                      "computing the bottom levels (green limit)"};
+  GreedyResult green = bottom_levels(a.filtered, f_inputs, f_outputs, f_latency, green_steps);
   a.green_schedules = green.first;
   print_schedules(green.first, green.second);
 
-  progress("Step 4. Compute the level-wise parallelism by statement (red limit)");
+  progress("Step 4. Compute the level-wise parallelism by statement (red limit)",
+           "counting the instances per date (red limit)");
   std::vector<Polyhedron*> red_domains, green_domains;
   level_parallelism(program, a.red_schedules, a.red_front_volumes, a.red_level_parameters,
                     a.red_level_counters, red_domains, a.red_date_sets);
-  progress("Step 5. Compute the level-wise parallelism by statement (green limit)");
+  progress("Step 5. Compute the level-wise parallelism by statement (green limit)",
+           "counting the instances per date (green limit)");
   level_parallelism(a.filtered, a.green_schedules, a.green_front_volumes,
                     a.green_level_parameters, a.green_level_counters, green_domains,
                     a.green_date_sets);
 
-  progress("Step 5. Compute the level domain");
+  progress("Step 5. Compute the level domain", "computing the level domains");
   a.red_level_domain = level_domain(red_domains);
   a.green_level_domain = level_domain(green_domains);
   del(red_domains);
@@ -293,6 +315,6 @@ std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
                                  const std::vector<int>& resources)
 {
   LimitAnalysis a = analyze_bottom_limit(program, latencies, inputs, outputs, resources);
-  progress("Step 5. Generate the code --> out.c");
+  progress("Step 5. Generate the code --> out.c", "generating the code");
   return generate_program(a);
 }

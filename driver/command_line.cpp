@@ -23,6 +23,27 @@ bool is_frontend_switch(const std::string& a)
          starts_with(a, "-std=");
 }
 
+// The value of a budget switch: a whole number from 1 to largest, written
+// with digits only. False when it is not one.
+bool read_limit(const std::string& text, unsigned long long largest, unsigned long long& value)
+{
+  if (text.empty() || text.size() > 19)
+    return false;
+  unsigned long long v = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9')
+      return false;
+    v = v * 10 + static_cast<unsigned long long>(c - '0');
+  }
+  if (v < 1 || v > largest)
+    return false;
+  value = v;
+  return true;
+}
+
+const unsigned long long kLongestTimeLimit = 1000000;          // seconds: eleven days
+const unsigned long long kLargestMemoryLimit = 1ULL << 30;      // megabytes: an exabyte
+
 CommandLine wrong(const std::string& error)
 {
   CommandLine line;
@@ -55,6 +76,23 @@ CommandLine read_command_line(const std::vector<std::string>& argv)
       line.output = a == "-o" ? argv[++k] : a.substr(2);
       if (line.output.empty())
         return wrong("empty file name after '-o'");
+    } else if (a == "--time-limit" || a == "--memory-limit" || starts_with(a, "--time-limit=") ||
+               starts_with(a, "--memory-limit=")) {
+      std::size_t equal = a.find('=');
+      std::string name = a.substr(0, equal);
+      if (equal == std::string::npos && k + 1 >= argv.size())
+        return wrong("missing value after '" + name + "'");
+      std::string text = equal == std::string::npos ? argv[++k] : a.substr(equal + 1);
+      bool time = name == "--time-limit";
+      unsigned long long value = 0;
+      if (!read_limit(text, time ? kLongestTimeLimit : kLargestMemoryLimit, value))
+        return wrong(name + " takes a whole number of " + (time ? "seconds" : "megabytes") +
+                     " from 1 to " + std::to_string(time ? kLongestTimeLimit : kLargestMemoryLimit) +
+                     ", not '" + text + "'");
+      if (time)
+        line.time_limit = static_cast<unsigned>(value);
+      else
+        line.memory_limit = value;
     } else if (takes_value(a)) {
       line.arguments.push_back(a);
       if (k + 1 < argv.size())

@@ -4,6 +4,8 @@
 //   -h, --help, -?        the usage text on standard output
 //   --version             the tool's name and version
 //   -o FILE (or -oFILE)   where the generated program goes (default out.c)
+//   --time-limit SECONDS, --memory-limit MB (or --time-limit=SECONDS, ...)
+//                         the budget of the run (driver/run_limits.h)
 //   -verbose, -v, -asap, -alap
 //                         read into the option table (poly/options.h)
 //   -D, -U, -I, -std=     the front-end's switches, passed on
@@ -26,6 +28,10 @@ struct CommandLine {
   std::string error;
   /// The file the generated program is written to.
   std::string output = "out.c";
+  /// Wall-clock seconds the run may take.
+  unsigned time_limit = 600;
+  /// Megabytes of memory the run may hold; 0 for the default (half the machine's).
+  unsigned long long memory_limit = 0;
   /// The arguments that are not options, in order.
   std::vector<std::string> inputs;
   /// What the front-end and the option table read: the program name and

@@ -323,13 +323,7 @@ bool writes(const std::vector<Statement*>& statements, size_t p, const char* arr
 SourcePosition pragma_of(const Statement* s)
 {
   SourcePosition at = s->position;
-  std::string text = at.text;
-  if (text.compare(0, 7, "__vorl_") == 0)
-    text = "#pragma " + text.substr(7);
-  std::size_t assignment = text.rfind(" = 0");
-  if (assignment != npos)
-    text.erase(assignment);
-  at.text = text;
+  at.text = pragma_text(at.text);
   return at;
 }
 
@@ -364,8 +358,9 @@ SgProject* preprocess_latency(SgProject* project)
 {
   SgSourceFile* file = project->get_file(0);
   std::string name = file != nullptr ? file->getFileName() : "";
-  return reparse(*project, rewrite_pragmas(project->unparseToCompleteString(), name),
-                 kReservedDeclarations);
+  // Errors of the parse quote the lines as the user wrote them.
+  std::string text = project->unparseToCompleteString();
+  return reparse(*project, rewrite_pragmas(text, name), kReservedDeclarations, &text);
 }
 
 std::pair<LatencyMaps, std::vector<int>> extract_latency(Program* program)
@@ -388,6 +383,9 @@ std::pair<LatencyMaps, std::vector<int>> extract_latency(Program* program)
         refuse(at.prefix() + "Preprocessor::extract_latency: expect constants");
       if (R != -1)
         refuse(at.prefix() + "Preprocessor::extract_latency: expect a single resource pragma");
+      if (p != 0)
+        refuse(at.prefix() + "Preprocessor::extract_latency: expect the resource pragma before the "
+                             "first assignment");
       check_values(values, at, "the number of processors");
       resources.insert(resources.end(), values.begin(), values.end());
       R = static_cast<int>(p);
@@ -459,8 +457,10 @@ std::pair<LatencyMaps, std::vector<int>> extract_latency(Program* program)
     if (outputs.count(r))
       check_positions(outputs[r], s, output_at[r], "output");
   }
-  if (R == -1 && !st.empty())
-    resource_at.file = st.front()->position.file;
+  // Without a resource pragma, the messages about the machine name the first
+  // assignment, before which the pragma belongs.
+  if (R == -1 && !kept.empty())
+    resource_at = kept.front()->position;
   program->resource_pragma = resource_at;
   program->statement = kept;
   for (const Statement* s : kept) {

@@ -21,13 +21,17 @@
 #include "frontend/clang_reader.h"
 
 #include <clang-c/Index.h>
+#include <pthread.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -85,7 +89,13 @@ std::string kind_spelling(CXCursor cursor)
   return take(clang_getCursorKindSpelling(clang_getCursorKind(cursor)));
 }
 
-// Reads the whole file; false with errno set when it cannot be read.
+// The longest source text read: a larger one is refused before parsing (the
+// parser's time and memory grow with it, the analysis takes nothing of that
+// size).
+const std::size_t kLargestSource = 16u << 20;
+
+// Reads the file, up to one byte more than kLargestSource (a device never
+// ends); false with errno set when it cannot be read.
 bool read_file(const std::string& path, std::string& text)
 {
   errno = 0;
@@ -95,13 +105,91 @@ bool read_file(const std::string& path, std::string& text)
   text.clear();
   char buffer[65536];
   std::size_t count;
-  while ((count = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
+  while (text.size() <= kLargestSource && (count = std::fread(buffer, 1, sizeof buffer, stream)) > 0)
     text.append(buffer, count);
   bool failed = std::ferror(stream) != 0;
   int saved = errno;
   std::fclose(stream);
   errno = saved;
   return !failed;
+}
+
+// "path:line:1: " for the line holding offset of text.
+std::string place_of_offset(const std::string& path, const std::string& text, std::size_t offset)
+{
+  std::size_t line = 1 + static_cast<std::size_t>(std::count(
+                             text.begin(), text.begin() + static_cast<std::ptrdiff_t>(std::min(offset, text.size())), '\n'));
+  return path + ":" + std::to_string(line) + ":1: ";
+}
+
+// Refuses a text longer than kLargestSource, at the line where it passes it.
+void check_size(const std::string& path, const std::string& text)
+{
+  if (text.size() > kLargestSource)
+    frontend_fatal(place_of_offset(path, text, kLargestSource) + "frontend: error: the file is longer than " +
+                   std::to_string(kLargestSource >> 20) + " MB, the most vorl reads");
+}
+
+// The folders an #include is looked for in: that of the file for a quoted
+// name, then those of the -I switches.
+std::vector<std::string> include_folders(const std::string& path, bool quoted,
+                                         const std::vector<std::string>& parser_arguments)
+{
+  std::vector<std::string> folders;
+  if (quoted) {
+    std::size_t slash = path.rfind('/');
+    folders.push_back(slash == std::string::npos ? "." : path.substr(0, slash + 1));
+  }
+  for (std::size_t k = 0; k < parser_arguments.size(); ++k) {
+    const std::string& a = parser_arguments[k];
+    if (a.compare(0, 2, "-I") == 0)
+      folders.push_back(a.size() > 2 ? a.substr(2) : (k + 1 < parser_arguments.size() ? parser_arguments[k + 1] : ""));
+  }
+  return folders;
+}
+
+// Refuses an #include of a file that is no regular file (a device such as
+// /dev/zero never ends, a pipe may never answer), at its line: the parser
+// would read it without end. Only the directives written as such, with the
+// folders of the file and of -I, are looked at.
+void check_includes(const std::string& path, const std::string& text,
+                    const std::vector<std::string>& parser_arguments)
+{
+  std::size_t begin = 0;
+  for (int line = 1; begin < text.size(); ++line) {
+    std::size_t end = text.find('\n', begin);
+    if (end == std::string::npos)
+      end = text.size();
+    std::size_t k = text.find_first_not_of(" \t", begin);
+    if (k < end && text[k] == '#') {
+      k = text.find_first_not_of(" \t", k + 1);
+      if (k < end && text.compare(k, 7, "include") == 0) {
+        std::size_t open = text.find_first_not_of(" \t", k + 7);
+        char close = open < end && text[open] == '"' ? '"' : open < end && text[open] == '<' ? '>' : 0;
+        std::size_t last = close != 0 ? text.find(close, open + 1) : std::string::npos;
+        if (last != std::string::npos && last < end) {
+          std::string name = text.substr(open + 1, last - open - 1);
+          std::vector<std::string> candidates;
+          if (!name.empty() && name[0] == '/')
+            candidates.push_back(name);
+          else
+            for (const std::string& folder : include_folders(path, close == '"', parser_arguments))
+              candidates.push_back(folder.empty() || folder.back() == '/' ? folder + name : folder + "/" + name);
+          for (const std::string& candidate : candidates) {
+            struct stat status;
+            if (stat(candidate.c_str(), &status) != 0)
+              continue;
+            if (!S_ISREG(status.st_mode))
+              frontend_fatal(path + ":" + std::to_string(line) + ":" + std::to_string(open - begin + 1) + ": " +
+                             one_line(text.substr(begin, end - begin)) + ": frontend: error: '" + name +
+                             "' is not a regular file");
+            break;
+          }
+        }
+      }
+    }
+    begin = end + 1;
+  }
 }
 
 // Text of a floating value that reads back as a floating constant.
@@ -248,7 +336,8 @@ class SgTreeBuilder {
 public:
   static SgSourceFile* read(SgProject* project, const std::string& path,
                             const std::vector<std::string>& parser_arguments,
-                            const std::string* text, const std::string& prelude);
+                            const std::string* text, const std::string& prelude,
+                            const std::string* shown);
 
 private:
   // A place in the input file.
@@ -682,20 +771,69 @@ SgSymbol* SgTreeBuilder::symbol_of(CXCursor declaration, const std::string& name
 
 namespace {
 
-// The line of text holding offset, without its end of line.
-std::string line_at(const std::string& text, std::size_t offset)
+// Line number line (from 1) of text, without its end of line; empty when
+// there is no such line.
+std::string line_numbered(const std::string& text, unsigned line)
 {
-  if (offset > text.size())
-    return "";
-  std::size_t begin = text.rfind('\n', offset == 0 ? 0 : offset - 1);
-  begin = begin == std::string::npos || offset == 0 ? 0 : begin + 1;
-  std::size_t end = text.find('\n', offset);
+  std::size_t begin = 0;
+  for (unsigned k = 1; k < line; ++k) {
+    begin = text.find('\n', begin);
+    if (begin == std::string::npos)
+      return "";
+    ++begin;
+  }
+  std::size_t end = text.find('\n', begin);
   return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
 }
 
+// A place of a parse: its file's name and the line and column there.
+struct Place {
+  CXFile file = nullptr;
+  unsigned line = 0, column = 0;
+};
+
+Place place_of(CXSourceLocation location)
+{
+  Place at;
+  unsigned offset = 0;
+  clang_getFileLocation(location, &at.file, &at.line, &at.column, &offset);
+  return at;
+}
+
+std::string describe(const Place& at)
+{
+  std::string where = at.file != nullptr ? take(clang_getFileName(at.file)) : "";
+  if (at.file != nullptr && at.line > 0)
+    where += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+  return where;
+}
+
+// The #include line of the main file through which a header was read.
+struct Inclusion {
+  CXFile header, main_file;
+  Place found;
+};
+
+void find_inclusion(CXFile included, CXSourceLocation* stack, unsigned depth, CXClientData data)
+{
+  Inclusion* inclusion = static_cast<Inclusion*>(data);
+  if (inclusion->found.file != nullptr || clang_File_isEqual(included, inclusion->header) == 0)
+    return;
+  for (unsigned k = depth; k-- > 0;) {
+    Place at = place_of(stack[k]);
+    if (is_file(at.file, inclusion->main_file)) {
+      inclusion->found = at;
+      return;
+    }
+  }
+}
+
 // Ends the process on the first error of a parse, as one line naming its
-// place and the source line there, and the number of the others.
-void report_errors(CXTranslationUnit unit, CXFile main_file, const std::string& text)
+// place in the main file and the source line there (the line of the same
+// number of shown), and the number of the others. An error in a header is
+// placed at the #include line that reads it, and names its own place.
+void report_errors(CXTranslationUnit unit, CXFile main_file, const std::string& path,
+                   const std::string& shown)
 {
   std::string first;
   unsigned errors = 0;
@@ -707,14 +845,22 @@ void report_errors(CXTranslationUnit unit, CXFile main_file, const std::string& 
     CXDiagnosticSeverity severity = clang_getDiagnosticSeverity(diagnostic);
     if (severity == CXDiagnostic_Error || severity == CXDiagnostic_Fatal) {
       if (errors++ == 0) {
-        CXFile file = nullptr;
-        unsigned line = 0, column = 0, offset = 0;
-        clang_getFileLocation(clang_getDiagnosticLocation(diagnostic), &file, &line, &column, &offset);
-        std::string where = file != nullptr ? take(clang_getFileName(file)) : "";
-        if (file != nullptr && line > 0)
-          where += ":" + std::to_string(line) + ":" + std::to_string(column);
-        std::string what = is_file(file, main_file) ? one_line(line_at(text, offset)) : "";
+        Place at = place_of(clang_getDiagnosticLocation(diagnostic));
+        std::string inner;
+        if (!is_file(at.file, main_file)) {
+          Inclusion inclusion{at.file, main_file, Place()};
+          if (at.file != nullptr)
+            clang_getInclusions(unit, find_inclusion, &inclusion);
+          inner = describe(at);
+          at = inclusion.found;
+        }
+        // No place at all: an error of the command line.
+        std::string where = at.file != nullptr ? path : "";
+        if (at.file != nullptr && at.line > 0)
+          where += ":" + std::to_string(at.line) + ":" + std::to_string(at.column);
+        std::string what = at.file != nullptr && at.line > 0 ? one_line(line_numbered(shown, at.line)) : "";
         first = (where.empty() ? "" : where + ": ") + (what.empty() ? "" : what + ": ") +
+                (inner.empty() ? "" : inner + ": ") +
                 (severity == CXDiagnostic_Fatal ? "fatal error: " : "error: ") +
                 take(clang_getDiagnosticSpelling(diagnostic));
       }
@@ -727,11 +873,48 @@ void report_errors(CXTranslationUnit unit, CXFile main_file, const std::string& 
     frontend_fatal(first);
 }
 
+// The stack of the thread that runs the C parser. The parser recurses once
+// per operator of a chain (a sum of n terms is n calls deep): the 8 MB of
+// libclang's own parsing thread are spent near 30000 terms, 512 MB carry
+// about two million, more than the text of a source file holds. Only the
+// pages the parser touches are used.
+const std::size_t kParserStack = 512u << 20;
+
+void* run_job(void* job)
+{
+  (*static_cast<std::function<void()>*>(job))();
+  return nullptr;
+}
+
+// Runs job on a thread of its own with a stack of kParserStack bytes, with
+// libclang told to parse on the calling thread (LIBCLANG_NOTHREADS) instead
+// of a thread of its own; runs it here, libclang's thread left as it is,
+// when no such thread can be made (a small address-space limit).
+void run_on_deep_stack(std::function<void()> job)
+{
+  pthread_attr_t attributes;
+  pthread_t thread;
+  bool made = pthread_attr_init(&attributes) == 0;
+  if (made && pthread_attr_setstacksize(&attributes, kParserStack) == 0) {
+    setenv("LIBCLANG_NOTHREADS", "1", 1);
+    made = pthread_create(&thread, &attributes, run_job, &job) == 0;
+    if (made)
+      pthread_join(thread, nullptr);
+    unsetenv("LIBCLANG_NOTHREADS");
+  } else {
+    made = false;
+  }
+  pthread_attr_destroy(&attributes);
+  if (!made)
+    job();
+}
+
 // Parses text as the file at path, after the declarations of prelude when it
-// is not empty; ends the process on a parse error.
+// is not empty; ends the process on a parse error, quoting the line of shown
+// (the text as the user wrote it, whose lines are those of text).
 CXTranslationUnit parse_text(CXIndex index, const std::string& path, const std::string& text,
                              const std::vector<std::string>& parser_arguments,
-                             const std::string& prelude, CXFile& main_file)
+                             const std::string& prelude, const std::string& shown, CXFile& main_file)
 {
   std::vector<const char*> arguments;
   for (const std::string& argument : parser_arguments)
@@ -757,7 +940,7 @@ CXTranslationUnit parse_text(CXIndex index, const std::string& path, const std::
   main_file = clang_getFile(unit, path.c_str());
   if (main_file == nullptr)
     frontend_fatal("frontend: error: cannot find '" + path + "' after parsing it");
-  report_errors(unit, main_file, text);
+  report_errors(unit, main_file, path, shown);
   return unit;
 }
 
@@ -880,7 +1063,8 @@ bool expand_own_macros(CXTranslationUnit unit, CXFile main_file, const std::stri
 
 SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
                                   const std::vector<std::string>& parser_arguments,
-                                  const std::string* given, const std::string& prelude)
+                                  const std::string* given, const std::string& prelude,
+                                  const std::string* shown)
 {
   std::string text;
   if (given != nullptr)
@@ -888,29 +1072,38 @@ SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
   else if (!read_file(path, text))
     frontend_fatal("frontend: error: cannot read source file '" + path + "': " +
                    std::strerror(errno));
+  // Messages quote the user's lines, also those of a text rewritten from it.
+  const std::string user_text = shown != nullptr ? *shown : text;
+  check_size(path, text);
+  check_includes(path, user_text, parser_arguments);
 
-  CXIndex index = clang_createIndex(0, 0);
-  CXFile main_file = nullptr;
-  CXTranslationUnit unit = parse_text(index, path, text, parser_arguments, prelude, main_file);
-  std::string expanded;
-  if (expand_own_macros(unit, main_file, text, expanded)) {
+  // The parser and the library's walks over its tree (constant evaluation
+  // among them) recurse as deep as the longest operator chain.
+  SgSourceFile* file = nullptr;
+  run_on_deep_stack([&] {
+    CXIndex index = clang_createIndex(0, 0);
+    CXFile main_file = nullptr;
+    CXTranslationUnit unit = parse_text(index, path, text, parser_arguments, prelude, user_text, main_file);
+    std::string expanded;
+    if (expand_own_macros(unit, main_file, text, expanded)) {
+      clang_disposeTranslationUnit(unit);
+      text = expanded;
+      unit = parse_text(index, path, text, parser_arguments, prelude, user_text, main_file);
+    }
+
+    file = project->adopt(new SgSourceFile(project, path, text));
+    file->set_position(file, 1, 1);
+    project->append_child(file);
+    {
+      SgTreeBuilder builder(project, unit, main_file, file);
+      builder.tokenize();
+      CXCursor unit_cursor = clang_getTranslationUnitCursor(unit);
+      file->set_macro_definitions(builder.macro_definitions(unit_cursor));
+      file->set_child_slot(0, builder.build_global(unit_cursor));
+    }
     clang_disposeTranslationUnit(unit);
-    text = expanded;
-    unit = parse_text(index, path, text, parser_arguments, prelude, main_file);
-  }
-
-  SgSourceFile* file = project->adopt(new SgSourceFile(project, path, text));
-  file->set_position(file, 1, 1);
-  project->append_child(file);
-  {
-    SgTreeBuilder builder(project, unit, main_file, file);
-    builder.tokenize();
-    CXCursor unit_cursor = clang_getTranslationUnitCursor(unit);
-    file->set_macro_definitions(builder.macro_definitions(unit_cursor));
-    file->set_child_slot(0, builder.build_global(unit_cursor));
-  }
-  clang_disposeTranslationUnit(unit);
-  clang_disposeIndex(index);
+    clang_disposeIndex(index);
+  });
   return file;
 }
 
@@ -1681,12 +1874,12 @@ SgExpression* SgTreeBuilder::build_call(CXCursor cursor)
 SgSourceFile* read_c_file(SgProject* project, const std::string& path,
                           const std::vector<std::string>& parser_arguments)
 {
-  return SgTreeBuilder::read(project, path, parser_arguments, nullptr, "");
+  return SgTreeBuilder::read(project, path, parser_arguments, nullptr, "", nullptr);
 }
 
 SgSourceFile* read_c_text(SgProject* project, const std::string& path, const std::string& text,
                           const std::vector<std::string>& parser_arguments,
-                          const std::string& prelude)
+                          const std::string& prelude, const std::string& shown)
 {
-  return SgTreeBuilder::read(project, path, parser_arguments, &text, prelude);
+  return SgTreeBuilder::read(project, path, parser_arguments, &text, prelude, &shown);
 }

@@ -14,16 +14,20 @@
 // standard, preprocessor switches) and appends its file node to the project.
 // Ends the process (status 1) on a missing or unreadable file or any parse
 // error, with one line on the error stream: the place and source line of the
-// first error, its message and the number of other errors.
+// first error, its message and the number of other errors. An error inside
+// an included file is placed at the #include line of the file that leads to
+// it, and names its own place after the source line.
 SgSourceFile* read_c_file(SgProject* project, const std::string& path,
                           const std::vector<std::string>& parser_arguments);
 
 // The same for text held in memory, parsed as the contents of the file at
 // path (which is not read), after the declarations of prelude (none when
 // empty), seen as a header included before the file: the lines and columns
-// of the file are those of text.
+// of the file are those of text. The message of a parse error quotes the
+// line of shown that bears its number: the text as the user wrote it, when
+// text is a rewriting of it that keeps its lines.
 SgSourceFile* read_c_text(SgProject* project, const std::string& path, const std::string& text,
                           const std::vector<std::string>& parser_arguments,
-                          const std::string& prelude);
+                          const std::string& prelude, const std::string& shown);
 
 #endif

@@ -154,7 +154,8 @@ SgProject* frontend(const std::vector<std::string>& arguments)
   return project;
 }
 
-SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude)
+SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude,
+                   const std::string* shown)
 {
   const std::list<std::string>& given = project.get_originalCommandLineArgumentList();
   SgProject* result = new SgProject(std::vector<std::string>(given.begin(), given.end()),
@@ -162,6 +163,6 @@ SgProject* reparse(const SgProject& project, const std::string& text, const std:
   SgSourceFile* file = project.get_file(0);
   if (file != nullptr)
     read_c_text(result, file->getFileName(), text, parser_arguments(project.get_preprocessor_switches()),
-                prelude);
+                prelude, shown != nullptr ? *shown : text);
   return result;
 }

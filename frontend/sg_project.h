@@ -85,7 +85,10 @@ SgProject* frontend(const std::vector<std::string>& arguments);
 // Parses text as the source file of project, with its command line and
 // preprocessor switches, after the declarations of prelude, which belong to
 // no file of the new project (nothing of them is in its tree). Lines and
-// columns of the new project are those of text; its messages name the file.
-SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude);
+// columns of the new project are those of text; its messages name the file
+// and quote the lines of shown when it is given (the text that text was
+// rewritten from, line for line), else those of text.
+SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude,
+                   const std::string* shown = nullptr);
 
 #endif

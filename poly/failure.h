@@ -13,6 +13,16 @@ enum class Stream { Out, Err };
 
 [[noreturn]] void fail(Stream stream, const std::string& message, int status = 1);
 
+/// From now on, a message of fail() that does not start with a place of the
+/// input ("prog.c:7:12: ...") is written as the failure of the step the run
+/// is in (poly/current_step.h): "vorl: analysis failed while <step>:
+/// <message>". The vorl command turns this on; the tests of the layers see
+/// the messages as they are.
+void name_the_step_in_failures();
+
+/// The line that fail() writes for message.
+std::string failure_line(const std::string& message);
+
 // Concatenates any streamable values into one string: cat("rank ", 3) is "rank 3".
 template <typename... Parts>
 std::string cat(const Parts&... parts)

@@ -65,3 +65,20 @@ void print_arrays()
   for (const auto& [name, dim] : array)
     std::cout << name << "(" << dim << ")\n";
 }
+
+std::string pragma_text(const std::string& text)
+{
+  for (const char* name : {latency_array, resource_array, input_array, output_array}) {
+    std::string reserved = name;
+    if (text.compare(0, reserved.size(), reserved) != 0)
+      continue;
+    std::string subscripts = text.substr(reserved.size());
+    std::size_t assignment = subscripts.find(" = 0");
+    if (assignment != std::string::npos)
+      subscripts.erase(assignment);
+    std::size_t first = subscripts.find_first_not_of(' ');
+    subscripts = first == std::string::npos ? "" : " " + subscripts.substr(first);
+    return "#pragma " + reserved.substr(7) + subscripts;
+  }
+  return text;
+}

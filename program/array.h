@@ -29,6 +29,10 @@ bool is_reserved_array(const std::string& name);
 // Drops the pragma arrays from the registry; the program's own arrays stay,
 // whatever their names.
 void remove_reserved_arrays();
+// The pragma as the user wrote it, from the text of the assignment it was
+// rewritten into ("__vorl_latency [2][1] = 0" gives "#pragma latency
+// [2][1]"); any other text as it is.
+std::string pragma_text(const std::string& text);
 std::string get_temporary_array(const std::string& name);
 std::string get_buffered_array(const std::string& name, int k);
 void print_arrays();

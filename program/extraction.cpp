@@ -26,7 +26,9 @@ namespace {
 // message.
 [[noreturn]] void reject(const SgNode* node, const std::string& message)
 {
-  fail(Stream::Out, refusal_prefix(node) + message);
+  // A pragma's pseudo-assignment is shown as the pragma the user wrote.
+  std::string where = location_of(node), what = pragma_text(construct_of(node));
+  fail(Stream::Out, (where.empty() ? "" : where + ": ") + (what.empty() ? "" : what + ": ") + message);
 }
 
 std::string text_of(const SgNode* node) { return node->unparseToCompleteString(); }
@@ -728,7 +730,7 @@ namespace {
 
 SourcePosition position_of(const SgNode* node)
 {
-  return {node->get_filename(), node->get_line(), node->get_column(), construct_of(node)};
+  return {node->get_filename(), node->get_line(), node->get_column(), pragma_text(construct_of(node))};
 }
 
 // A reference of a statement of the program: numbers it can compute with,
@@ -855,6 +857,13 @@ void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
            "Program::from_Sage: " + loop_name(loop) + ": expect a step of one (" + c +
                "++); found: " + (step ? text_of(step) : std::string("no step")) +
                ": a loop counts up or down by one (" + c + "++ or " + c + "--)");
+  // A name is a counter or a parameter for the whole program: the model and
+  // the generated program know it as one of them only.
+  if (is_a_parameter(c))
+    reject(loop, "Program::from_Sage: " + loop_name(loop) + ": its counter " + c +
+                     " is also a parameter of the program (a name of a bound, condition or "
+                     "subscript outside the loops of " + c + "): give the loop another counter");
+  counter_loops_.emplace(c, loop);
   create_counter_rank(c);
   int rank = get_counter_rank(c);
   info.add_counter(c);
@@ -881,16 +890,22 @@ void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
   check_constraints(&start, first);
   info.domain->add_constraints(&start);
   // The test must stop the counter where it goes: every constraint on it is
-  // an upper bound in a loop counting up, a lower bound in one counting down;
-  // else the loop would not run through its domain.
+  // an upper bound in a loop counting up, a lower bound in one counting down,
+  // and there is one; else the loop would not run through its domain.
   Polyhedron* stop = Polyhedron::from_Sage(test);
   check_constraints(stop, test);
+  std::string unbounded = "Program::from_Sage: " + loop_name(loop) + ": the test does not bound " + c +
+                          (direction > 0 ? " from above, where the loop counts up"
+                                         : " from below, where the loop counts down");
+  bool stops = false;
   for (const Inequation* constraint : stop->constraints)
-    for (int coefficient : coefficients(constraint, rank))
+    for (int coefficient : coefficients(constraint, rank)) {
       if ((direction > 0) == (coefficient > 0))
-        reject(test, "Program::from_Sage: " + loop_name(loop) + ": the test does not bound " + c +
-                         (direction > 0 ? " from above, where the loop counts up"
-                                        : " from below, where the loop counts down"));
+        reject(test, unbounded);
+      stops = true;
+    }
+  if (!stops)
+    reject(test, unbounded);
   info.domain->add_constraints(stop);
   delete stop;
   info.loops.push_back(loop);
@@ -944,6 +959,7 @@ void MainTraversal::add_statement(SgExpression* node, const ASTInfo& info)
     s = new Statement(rank, info.counters, info.domain->clone(), isSgUnaryOp(node));
   s->downward_counters = info.downward;
   statement_vec.push_back(s);
+  check_counters(s, node, info);
   // A pragma stands before its assignment, which answers for both.
   if (is_reserved_array(s->lhs_id))
     return;
@@ -972,6 +988,36 @@ void MainTraversal::add_statement(SgExpression* node, const ASTInfo& info)
     first_assignment_ = node;
   for (const SgNode* loop : info.loops)
     first_assignment_in_loop_.emplace(loop, node);
+}
+
+// Outside its loops a counter holds a value the model does not know (the
+// value the last loop left): an assignment may name, in its subscripts and
+// in the bounds and conditions around it, only the counters of the loops
+// that enclose it.
+void MainTraversal::check_counters(const Statement* s, const SgExpression* node,
+                                   const ASTInfo& info) const
+{
+  std::set<int> used = s->iteration_domain->get_counters();
+  std::vector<const IndexFunction*> references = {s->lhs_index};
+  for (const Reference& r : s->rhs_index)
+    references.push_back(r.second);
+  for (const IndexFunction* f : references)
+    if (f != nullptr) {
+      std::set<int> named = Expression::get_counters(f->index_mapping);
+      used.insert(named.begin(), named.end());
+    }
+  std::set<int> enclosing;
+  for (const std::string& c : info.counters)
+    enclosing.insert(get_counter_rank(c));
+  for (int rank : used) {
+    if (enclosing.count(rank) != 0)
+      continue;
+    std::string name = get_counter_string(rank);
+    auto loop = counter_loops_.find(name);
+    reject(node, "Program::from_Sage: the counter " + name +
+                     (loop != counter_loops_.end() ? " of the loop at line " + line_of(loop->second) : "") +
+                     " is used outside its loop, where its value is not known: use another name");
+  }
 }
 
 void MainTraversal::read_jump(SgStatement* jump, const ASTInfo& info)

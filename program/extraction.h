@@ -84,6 +84,7 @@ class MainTraversal : public AstTopDownProcessing<ASTInfo> {
   void read_loop(SgForStatement* loop, ASTInfo& info);
   void read_if(SgIfStmt* branch, ASTInfo& info);
   void add_statement(SgExpression* node, const ASTInfo& info);
+  void check_counters(const Statement* s, const SgExpression* node, const ASTInfo& info) const;
   void read_jump(SgStatement* jump, const ASTInfo& info);
   void read_declaration(SgVariableDeclaration* declaration);
 
@@ -97,6 +98,8 @@ class MainTraversal : public AstTopDownProcessing<ASTInfo> {
   std::map<const SgNode*, const SgNode*> first_jump_in_loop_;
   std::map<const SgNode*, const SgNode*> first_assignment_in_loop_;
   std::map<std::string, long long> initial_values_;
+  // The first loop of each counter met.
+  std::map<std::string, const SgNode*> counter_loops_;
 };
 
 // Refuses, with one line at its statement, a reference that takes part in a

@@ -283,7 +283,7 @@ TEST_F(GreedyDeathTest, MissingLatencyAndDimensionsThatSatisfyNoEdgeStop)
   OwnedGraph owned{DependenceGraph(program.get())};
   ASSERT_EQ(owned.graph.edges.size(), 1u);
   EXPECT_EXIT(greedy(program.get(), &owned.graph, {{1, 1}}), testing::ExitedWithCode(1),
-              "Schedule::greedy: undefined latency for stmt #0");
+              "Schedule::greedy: undefined latency for assignment #1");
   // An edge from every instance to itself is only ever weakly satisfied.
   DependenceEdge* e = owned.graph.edges[0];
   Polyhedron* same = new Polyhedron();

@@ -149,8 +149,8 @@ TEST_F(PreprocessorTest, NothingIsWrittenAndLinesAreTheUsersOwn)
   EXPECT_TRUE(resources.empty());
   EXPECT_EQ(program->statement[1]->position.line, 10);
   EXPECT_EQ(program->statement[1]->latency_pragma.line, 9);
-  // Without a resource pragma the program knows its file.
-  EXPECT_EQ(program->resource_pragma.prefix(), dir_ + "/prog.c: ");
+  // Without a resource pragma, the first assignment stands for its place.
+  EXPECT_EQ(program->resource_pragma.prefix(), dir_ + "/prog.c:8:3: s = 1: ");
 }
 
 TEST_F(PreprocessorTest, AnnotationsInBodiesWithoutBraces)

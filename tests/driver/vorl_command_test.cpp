@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -125,6 +126,11 @@ INSTANTIATE_TEST_SUITE_P(
                       WrongLine{"-O2 prog.c", "vorl: unknown option '-O2'\n"},
                       WrongLine{"prog.c -o", "vorl: missing file name after '-o'\n"},
                       WrongLine{"-asap", "vorl: no source file (program.c)\n"},
+                      WrongLine{"--time-limit 0 prog.c", "vorl: --time-limit takes a whole number of seconds "
+                                                         "from 1 to 1000000, not '0'\n"},
+                      WrongLine{"--memory-limit=1e3 prog.c", "vorl: --memory-limit takes a whole number of "
+                                                             "megabytes from 1 to 1073741824, not '1e3'\n"},
+                      WrongLine{"prog.c --time-limit", "vorl: missing value after '--time-limit'\n"},
                       WrongLine{"-o x.c -DN=3", "vorl: no source file (program.c)\n"}));
 
 TEST_F(VorlCommandTest, SwitchesWithoutEffectRunAsThePlainCommand)
@@ -303,6 +309,30 @@ TEST_F(VorlCommandTest, DeepRightHandSidesRunToTheEndOrStopWithOneLine)
   EXPECT_NE(o.err.find("...: frontend: error: expression nested deeper than 1000 levels\n"), std::string::npos);
   EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1);
   EXPECT_FALSE(exists("out.c"));
+}
+
+// A run beyond its time or memory stops with one line naming the step it was
+// in, status 1 and no file. A source that is a pipe nobody writes to holds
+// the run in its first step.
+TEST_F(VorlCommandTest, RunsBeyondTheirLimitsStopWithOneLineAndNoFile)
+{
+  ASSERT_EQ(mkfifo((dir_ + "/run/prog.c").c_str(), 0600), 0);
+  Outcome o = vorl("--time-limit 1 prog.c");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_EQ(o.err, "vorl: analysis stopped: time limit of 1 s reached while reading the program\n");
+  EXPECT_EQ(files(), std::set<std::string>{"prog.c"});
+  fs::remove(dir_ + "/run/prog.c");
+  write("run/prog.c", kRecurrence);
+  o = vorl("--memory-limit 1 prog.c");
+  EXPECT_EQ(o.status, 1);
+  EXPECT_TRUE(std::regex_search(o.err, std::regex("(^|\n)vorl: analysis stopped: memory limit of 1 MB reached "
+                                                  "while [a-z][a-z ()]*\n$")))
+      << o.err;
+  EXPECT_EQ(files(), std::set<std::string>{"prog.c"});
+  // Within them, the run is the plain one.
+  o = vorl("--time-limit=100 --memory-limit 4000 prog.c");
+  EXPECT_EQ(o.status, 0) << o.err;
+  EXPECT_EQ(files(), (std::set<std::string>{"out.c", "prog.c"}));
 }
 
 TEST_F(VorlCommandTest, TwoRunsInOneFolderBothSucceed)

@@ -55,6 +55,29 @@ TEST_F(ReparseTest, ErrorsNameTheFileAndTheLineOfTheText)
   auto first = parse("int x;\n");
   EXPECT_EXIT(reparse(*first, "int x;\n\nint y = [1]];\n", ""), ::testing::ExitedWithCode(1),
               "^[^ ]*/prog\\.c:3:9: int y = \\[1\\]\\];: error: ");
+  // A rewritten text: the line as the user wrote it.
+  std::string shown = "int x;\n\n#pragma weight [1]]\n";
+  EXPECT_EXIT(reparse(*first, "int x;\n\nint y = [1]];\n", "", &shown), ::testing::ExitedWithCode(1),
+              "^[^ ]*/prog\\.c:3:9: #pragma weight \\[1\\]\\]: error: ");
+}
+
+// What the parser cannot take stops before it, at its line: a file beyond
+// 16 MB, an #include of a device (which never ends); an error inside a
+// header stops at the #include that reads it.
+TEST_F(ReparseTest, FilesTooLargeOrEndlessAndErrorsInHeadersStopAtTheirLine)
+{
+  write("bad.h", "int a;\nint b = ;\n");
+  EXPECT_EXIT(parse("int x;\n#include \"bad.h\"\n"), ::testing::ExitedWithCode(1),
+              "^[^ ]*/prog\\.c:2:10: #include \"bad\\.h\": [^ ]*bad\\.h:2:9: error: expected expression\n$");
+  EXPECT_EXIT(parse("int x;\n  #  include </dev/zero>\n"), ::testing::ExitedWithCode(1),
+              "^[^ ]*/prog\\.c:2:14: # include </dev/zero>: frontend: error: '/dev/zero' is not a regular "
+              "file\n$");
+  std::string line(1023, 'x');
+  std::string large = "/*\n";
+  for (int k = 0; k < 16 * 1024 + 1; k++)
+    large += line + "\n";
+  EXPECT_EXIT(parse(large + "*/\n"), ::testing::ExitedWithCode(1),
+              "^[^ ]*/prog\\.c:16385:1: frontend: error: the file is longer than 16 MB, the most vorl reads\n$");
 }
 
 TEST_F(RecordTest, ObjectLikeMacrosOfTheFileAreRecordedInOrder)

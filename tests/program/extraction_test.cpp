@@ -321,6 +321,18 @@ INSTANTIATE_TEST_SUITE_P(
                 "5:13: for (i = N; i < 2 * N; i--): " + kFrom + "for loop at line 5: the test does not bound i "
                 "from below, where the loop counts down"},
         Refusal{"for (i = 0; i == 0; i++) c[i] = 0;", "for loop at line 5: the test does not bound i"},
+        Refusal{"for (i = k + 1; k < N; i++) c[i] = 0;",
+                "5:17: for (i = k + 1; k < N; i++): " + kFrom + "for loop at line 5: the test does not bound i "
+                "from above, where the loop counts up"},
+        Refusal{"c[i] = 0;\nfor (i = 0; i < N; i++) b[i] = 0;",
+                "6:1: for (i = 0; i < N; i++): " + kFrom + "for loop at line 6: its counter i is also a "
+                "parameter of the program (a name of a bound, condition or subscript outside the loops of i): "
+                "give the loop another counter"},
+        Refusal{"for (i = 0; i < N; i++) c[i] = 0;\nb[i] = 1;",
+                "6:1: b[i] = 1: " + kFrom + "the counter i of the loop at line 5 is used outside its loop, where "
+                "its value is not known: use another name"},
+        Refusal{"for (i = 0; i < N; i++) c[i] = 0;\nfor (j = 0; j < i; j++) b[j] = 1;",
+                "6:25: b[j] = 1: " + kFrom + "the counter i of the loop at line 5 is used outside its loop"},
         Refusal{"for (i = 0; i < N; i -= 2) c[i] = 0;",
                 "5:20: for (i = 0; i < N; i -= 2): " + kFrom + "for loop at line 5: expect a step of one (i++); "
                 "found: i -= 2: a loop counts up or down by one (i++ or i--)"},
@@ -349,7 +361,7 @@ TEST_F(ExtractionTest, JumpsAndLoopsAwayFromAssignmentsAreAccepted)
   auto p = extract(kDeclarations + "int h(int n) {\n  while (n > 1) f(x, y);\n  return n;\n}\n"
                    "void g(void) {\n  while (f(x, y) > 0) ;\n  for (i = 0; i < N; i++) {\n"
                    "    if (i > M) continue;\n  }\n  for (i = 0; i < N; i++)\n    c[i] = 0;\n"
-                   "  if (i == 0) c[0] = 1; else ;\n  return;\n}\n");
+                   "  if (M == 0) c[0] = 1; else ;\n  return;\n}\n");
   EXPECT_EQ(p->statement.size(), 2u);
 }
 

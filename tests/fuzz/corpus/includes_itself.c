@@ -1,0 +1,2 @@
+#include __FILE__
+int main(void) { return 0; }

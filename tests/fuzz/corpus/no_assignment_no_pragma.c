@@ -1,0 +1,2 @@
+int N = 4;
+double a[4];
