@@ -401,6 +401,28 @@ std::string with_parameter_values(const std::string& text, const std::map<std::s
   return apply(text, edits);
 }
 
+std::vector<std::vector<std::string>> counters_mentioned(const AnnotatedSource& source)
+{
+  std::vector<Token> t = tokenize(source.text);
+  std::vector<std::string> counters;
+  for (const Declaration& d : declarations(t))
+    if (d.depth > 0 && t[d.type_token].text == "int")
+      for (const Declarator& v : d.declarators)
+        if (!v.array && std::find(counters.begin(), counters.end(), v.name) == counters.end())
+          counters.push_back(v.name);
+  std::vector<std::vector<std::string>> r;
+  for (const AnnotatedStatement& s : source.statements) {
+    std::set<std::string> used;
+    for (size_t k = token_at(t, s.start); k < t.size() && !is(t, k, ";"); k++)
+      used.insert(t[k].text);
+    r.emplace_back();
+    for (const std::string& c : counters)
+      if (used.count(c))
+        r.back().push_back(c);
+  }
+  return r;
+}
+
 std::string instrumented_program(const AnnotatedSource& source,
                                  const std::vector<std::vector<std::string>>& recorded_names)
 {

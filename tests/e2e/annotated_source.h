@@ -43,6 +43,11 @@ AnnotatedSource read_annotated_source(const std::string& text);
 /// CheckError for a name that has no such initialiser.
 std::string with_parameter_values(const std::string& text, const std::map<std::string, long>& values);
 
+/// For each annotated statement, the int variables declared in a function
+/// (its counters, in these programs) that the statement mentions, in order of
+/// declaration.
+std::vector<std::vector<std::string>> counters_mentioned(const AnnotatedSource& source);
+
 /// A C++ translation unit that runs the program and writes its trace (see
 /// trace_runtime.h). Statement k's instances record the values of
 /// recorded_names[k], in that order. Throws CheckError when the program

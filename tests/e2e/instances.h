@@ -32,7 +32,8 @@ struct Dependence {
 /// The dependences among the instances that `kept` selects (all when empty):
 /// per cell, each write to the reads that follow it up to the next write and
 /// to that write, and each read to the next write. The others follow by
-/// transitivity. In order of their later instance.
+/// transitivity. Each pair once, in order of the later instance, then of the
+/// earlier.
 std::vector<Dependence> dependences(const std::vector<Instance>& instances, const std::vector<bool>& kept = {});
 
 using Date = std::vector<long>;
