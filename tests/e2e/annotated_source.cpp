@@ -1,6 +1,7 @@
 #include "tests/e2e/annotated_source.h"
 
 #include <algorithm>
+#include <cctype>
 #include <regex>
 #include <set>
 

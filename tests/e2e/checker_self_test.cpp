@@ -18,6 +18,11 @@ struct Respect {
   bool respected;
 };
 
+void PrintTo(const Respect& r, std::ostream* os)
+{
+  *os << "latency " << r.latency << (r.respected ? " respected" : " not respected");
+}
+
 class RespectTest : public ::testing::TestWithParam<Respect> {};
 
 TEST_P(RespectTest, LaterInstanceLiesLatencyBelowOnSomeDimension)
@@ -151,6 +156,8 @@ struct Counted {
   std::vector<size_t> instances;  // per statement
 };
 
+void PrintTo(const Counted& c, std::ostream* os) { *os << c.kernel; }
+
 class InstrumentationTest : public ::testing::TestWithParam<Counted> {};
 
 TEST_P(InstrumentationTest, EveryInstanceIsRecordedOnce)
@@ -196,6 +203,8 @@ struct Judged {
   std::set<std::string> checks;  // that find fault
 };
 
+void PrintTo(const Judged& j, std::ostream* os) { *os << j.name; }
+
 class JudgeTest : public ::testing::TestWithParam<Judged> {};
 
 TEST_P(JudgeTest, FindsTheFaultsOfListingAndOutput)
@@ -237,6 +246,8 @@ struct Pragmas {
   std::string name, pragmas;
   bool dependent;
 };
+
+void PrintTo(const Pragmas& p, std::ostream* os) { *os << p.name; }
 
 class PragmaTest : public ::testing::TestWithParam<Pragmas> {};
 
