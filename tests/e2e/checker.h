@@ -37,7 +37,7 @@ struct CheckResult {
 
 struct CheckOptions {
   std::string vorl;                ///< the vorl command
-  int vorl_timeout_seconds = 120;  ///< a longer run counts as a hang
+  int vorl_timeout_seconds = 300;  ///< a longer run counts as a hang
 };
 
 /// The whole check of the program `text`, saved as `name`.c for vorl.

@@ -63,7 +63,7 @@ std::vector<Case> examples()
 int vorl_timeout()
 {
   const char* text = std::getenv("VORL_E2E_TIMEOUT");
-  return text && std::atoi(text) > 0 ? std::atoi(text) : 120;
+  return text && std::atoi(text) > 0 ? std::atoi(text) : 300;
 }
 
 class ProgramTest : public ::testing::TestWithParam<Case> {};
