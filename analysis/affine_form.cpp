@@ -307,9 +307,16 @@ namespace {
 // forms, with the positivity constraints of the Farkas terms.
 Polyhedron* sum_roots(const std::vector<const AffineForm*>& terms)
 {
+  // The width is that of any term with coefficients: a Farkas form without
+  // rows (the form of a domain without constraints, such as a statement
+  // outside every loop) is a non-negative constant over any variables.
   std::vector<Expression*> coefficients;
-  const AffineForm* first = terms.front();
-  int width = first->is_farkas ? nb_columns(first->A) : static_cast<int>(first->u.size());
+  int width = 0;
+  for (const AffineForm* t : terms)
+    if (t->is_basic || !t->A.empty()) {
+      width = t->is_basic ? static_cast<int>(t->u.size()) : nb_columns(t->A);
+      break;
+    }
   for (int j = 0; j < width; j++)
     coefficients.push_back(new Expression(0));
   Expression* constant = new Expression(0);

@@ -1,9 +1,11 @@
 #include "analysis/greedy.h"
 
+#include <algorithm>
 #include <iostream>
+#include <memory>
 #include <sstream>
 
-#include "analysis/affine_form.h"
+#include "analysis/farkas.h"
 #include "analysis/dependence_graph.h"
 #include "analysis/schedule.h"
 #include "poly/expression.h"
@@ -40,31 +42,83 @@ struct StatementForm {
   Polyhedron* domain = nullptr;       // parameters as counters
   std::set<int> variables;            // counters and parameter counters
   std::set<int> parameters;           // parameter counters of the domain
-  AffineForm* theta = nullptr;        // schedule form, >= 0 on the domain
-  Polyhedron* definition = nullptr;   // theta variables tied to its multipliers
   std::vector<int> theta_variables;   // coefficients by variable, then constant
+  // The schedule coefficients of a component that is non-negative on the
+  // domain (the Farkas multipliers projected away).
+  Polyhedron* schedules = nullptr;
+  // The coefficients with which the component stays below the latency form
+  // (with the latency variables); built when first needed.
+  Polyhedron* bounded = nullptr;
 };
 
-// Adds p to q, adopting p.
-void add_and_delete(Polyhedron* q, Polyhedron* p)
+// The coefficients, over the unknowns (counters then parameters, each in
+// increasing rank), of an affine function of the variables `over`
+// (increasing rank): sum_k sign_k * f_k + L * eps, where f_k has the unknown
+// coefficients coefficients_k (by position of the variables placed_k, then
+// the constant), the j-th variable of placed_k standing for itself in over.
+struct Term {
+  int sign;
+  const std::vector<int>* coefficients;
+  const std::set<int>* placed;
+};
+
+class Unknowns {
+ public:
+  Unknowns(const std::vector<int>& counters, const std::vector<int>& parameters)
+      : counters_(counters), parameters_(parameters)
+  {
+  }
+  const std::vector<int>& counters() const { return counters_; }
+  const std::vector<int>& parameters() const { return parameters_; }
+
+  // The rows of sum_k sign_k f_k over `over`, plus factor * parameter in the
+  // constant when a parameter is given.
+  std::vector<UnknownRow> rows(const std::set<int>& over, const std::vector<Term>& terms,
+                               int parameter = -1, long long factor = 0) const
+  {
+    size_t width = counters_.size() + parameters_.size() + 1;
+    std::vector<UnknownRow> r(over.size() + 1, UnknownRow(width, 0));
+    for (const Term& t : terms) {
+      size_t position = 0;
+      for (int v : *t.placed) {
+        size_t j = static_cast<size_t>(std::distance(over.begin(), over.find(v)));
+        r[j][counter(t.coefficients->at(position++))] += t.sign;
+      }
+      r.back()[counter(t.coefficients->back())] += t.sign;
+    }
+    if (parameter >= 0)
+      r.back()[counters_.size() + index(parameters_, parameter)] += factor;
+    return r;
+  }
+
+ private:
+  static size_t index(const std::vector<int>& v, int rank)
+  {
+    return static_cast<size_t>(std::lower_bound(v.begin(), v.end(), rank) - v.begin());
+  }
+  size_t counter(int rank) const { return index(counters_, rank); }
+
+  std::vector<int> counters_, parameters_;
+};
+
+// The union of sorted rank lists, sorted.
+std::vector<int> merged(const std::vector<int>& a, const std::vector<int>& b)
 {
-  q->add_constraints(p);
-  delete p;
+  std::set<int> all(a.begin(), a.end());
+  all.insert(b.begin(), b.end());
+  return std::vector<int>(all.begin(), all.end());
 }
 
-// The roots of a sum, with extra definitions added, projected on the kept
-// counters and simplified.
-Polyhedron* project_roots(AffineForm& sum, const std::vector<const Polyhedron*>& definitions,
-                          const std::vector<int>& keep)
+// Fresh counters base_0, base_1, ... (the same ones on every call).
+std::vector<int> coefficient_variables(const std::string& base, size_t n)
 {
-  Polyhedron* roots = sum.roots();
-  for (const Polyhedron* d : definitions)
-    roots->add_constraints(d);
-  Polyhedron* projected = roots->project(keep);
-  delete roots;
-  Polyhedron* simplified = projected->simplify_gist();
-  delete projected;
-  return simplified;
+  std::vector<int> ranks;
+  for (size_t k = 0; k < n; k++) {
+    auto [rank, leaf] = create_counter(base, static_cast<int>(k));
+    delete leaf;
+    ranks.push_back(rank);
+  }
+  return ranks;
 }
 
 std::vector<int> joined(const std::vector<int>& a, const std::vector<int>& b)
@@ -134,163 +188,230 @@ std::set<int> pinned_variables(Polyhedron* domain, const std::set<int>& variable
   return pinned;
 }
 
-GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<int, int>& latency,
-                      bool report_statements)
+// The problem of the scheduler, built piece by piece and kept from one
+// dimension to the next: the per-statement and per-edge constraints over the
+// schedule coefficients are the same at every dimension (the same variables
+// of the registry), only the set of edges left changes.
+class Scheduler {
+ public:
+  Scheduler(Program* program, DependenceGraph* graph, const std::map<int, int>& latency)
+      : program_(program), graph_(graph), latency_(latency)
+  {
+    to_counter_ = turn_parameters_to_counters();
+    to_parameter_ = inv(to_counter_);
+    prepare_statements();
+    prepare_latency_form();
+  }
+  ~Scheduler()
+  {
+    for (StatementForm& f : forms_) {
+      delete f.domain;
+      delete f.schedules;
+      delete f.bounded;
+    }
+    for (auto& [e, p] : edge_constraints_)
+      delete p;
+    delete latency_form_;
+  }
+  Scheduler(const Scheduler&) = delete;
+  Scheduler& operator=(const Scheduler&) = delete;
+
+  GreedyResult run(bool report_statements);
+
+ private:
+  void prepare_statements();
+  void prepare_latency_form();
+  const Polyhedron& edge(int e);
+  const Polyhedron& bounded(int s);
+  void trace_edges(int dimension, const std::vector<int>& remaining) const;
+
+  Program* program_;
+  DependenceGraph* graph_;
+  const std::map<int, int>& latency_;
+  std::map<int, int> to_counter_, to_parameter_;
+  std::vector<StatementForm> forms_;
+  std::set<int> W_;                       // every parameter counter of a domain
+  std::vector<int> latency_variables_;    // per parameter counter of W, then the constant
+  Polyhedron* latency_form_ = nullptr;    // a latency form non-negative on the sizes
+  std::map<int, Polyhedron*> edge_constraints_;  // edge -> its constraints, eps as a counter
+  std::map<int, int> indicator_;                 // edge -> eps_counter rank
+};
+
+// Each statement's domain, variables, coefficient variables, and the
+// coefficients of components that are non-negative on the domain.
+void Scheduler::prepare_statements()
 {
-  std::ostream& trace = std::cerr;
-  bool verbose = Options::option["verbose"] != 0;
-  std::map<int, int> to_counter = turn_parameters_to_counters();
-  std::map<int, int> to_parameter = inv(to_counter);
-  int n = static_cast<int>(program->statement.size());
-  std::vector<StatementForm> forms(n);
-  std::set<int> W;
+  int n = static_cast<int>(program_->statement.size());
+  forms_.resize(n);
   for (int s = 0; s < n; s++) {
-    const Statement* st = program->statement[s];
-    StatementForm& f = forms[s];
-    f.domain = st->iteration_domain->parameters_to_counters(to_counter);
-    f.parameters = parameter_counters(st->iteration_domain, to_counter);
+    const Statement* st = program_->statement[s];
+    StatementForm& f = forms_[s];
+    f.domain = st->iteration_domain->parameters_to_counters(to_counter_);
+    f.parameters = parameter_counters(st->iteration_domain, to_counter_);
     f.variables = united(std::set<int>(st->surrounding_counters.begin(),
                                        st->surrounding_counters.end()),
                          f.parameters);
-    f.theta = new AffineForm(f.domain, f.variables, "lambda", s);
-    auto [definition, vars] = f.theta->get_definition_constraints("theta", s);
-    f.definition = definition;
-    f.theta_variables = vars;
+    f.theta_variables = coefficient_variables("theta_" + std::to_string(s), f.variables.size() + 1);
+    Unknowns u(f.theta_variables, {});
+    std::unique_ptr<Polyhedron> schedules =
+        non_negative_on(f.domain, f.variables, u.rows(f.variables, {{1, &f.theta_variables, &f.variables}}),
+                        u.counters(), u.parameters());
     std::set<int> pinned = pinned_variables(f.domain, f.variables);
     int position = 0;
     for (int v : f.variables) {
       if (pinned.count(v)) {
-        Expression* coefficient = Expression::from_counter_rank(vars.at(position));
-        Inequation* zero = equal_zero(coefficient);
-        f.definition->add_constraint(zero);
-        delete zero;
-        delete coefficient;
+        std::unique_ptr<Expression> coefficient(Expression::from_counter_rank(f.theta_variables.at(position)));
+        std::unique_ptr<Inequation> zero(equal_zero(coefficient.get()));
+        schedules->add_constraint(zero.get());
       }
       position++;
     }
-    W.insert(f.parameters.begin(), f.parameters.end());
+    f.schedules = schedules.release();
+    W_.insert(f.parameters.begin(), f.parameters.end());
   }
+}
 
+// The latency form: an affine function of the parameters, non-negative where
+// they are (coefficients given by the latency variables).
+void Scheduler::prepare_latency_form()
+{
+  latency_variables_ = coefficient_variables("latency", W_.size() + 1);
+  std::vector<Expression*> w_leaves;
+  for (int w : W_)
+    w_leaves.push_back(Expression::from_counter_rank(w));
+  std::unique_ptr<Polyhedron> orthant(positive(w_leaves));
+  del(w_leaves);
+  Unknowns u(latency_variables_, {});
+  std::unique_ptr<Polyhedron> form = non_negative_on(
+      orthant.get(), W_, u.rows(W_, {{1, &latency_variables_, &W_}}), u.counters(), u.parameters());
+  latency_form_ = form.release();
+}
+
+// The constraints of edge e on the coefficients of its source and target:
+// theta_t(target) - theta_s(source) >= L * eps_e on the edge's polyhedron,
+// with eps_e the counter eps_counter_e.
+const Polyhedron& Scheduler::edge(int e)
+{
+  auto cached = edge_constraints_.find(e);
+  if (cached != edge_constraints_.end())
+    return *cached->second;
+  const DependenceEdge* d = graph_->edges[e];
+  int s = d->source, t = d->target;
+  auto found = latency_.find(s);
+  if (found == latency_.end())
+    fail(Stream::Err, cat("Schedule::greedy: undefined latency for stmt #", s));
+  std::unique_ptr<Polyhedron> P(d->dependence_polyhedron->parameters_to_counters(to_counter_));
+  std::set<int> X = united(d->source_counters, forms_[s].parameters);
+  std::set<int> Y = united(d->target_counters, forms_[t].parameters);
+  // The pairs range over every parameter of the polyhedron, also those that
+  // only a subscript names (no domain holds them): a column left out of the
+  // Farkas form would stand for a parameter equal to 0.
+  std::set<int> Z = united(united(d->all_counters, forms_[s].parameters), forms_[t].parameters);
+  Z = united(Z, parameter_counters(d->dependence_polyhedron, to_counter_));
+  auto [eps, eps_leaf] = create_parameter("eps_", e);
+  auto [c, c_leaf] = create_counter("eps_counter", e);
+  std::unique_ptr<Expression> eps_owned(eps_leaf), c_owned(c_leaf);
+  indicator_[e] = c;
+  Unknowns u(merged(forms_[s].theta_variables, forms_[t].theta_variables), {eps});
+  std::vector<UnknownRow> difference =
+      u.rows(Z, {{1, &forms_[t].theta_variables, &Y}, {-1, &forms_[s].theta_variables, &X}}, eps,
+             -found->second);
+  std::unique_ptr<Polyhedron> projected =
+      non_negative_on(P.get(), Z, difference, u.counters(), u.parameters());
+  Polyhedron* with_counter = projected->parameters_to_counters({{eps, c}});
+  Expression zero(0), one(1);
+  Inequation low(PRED_GE, c_leaf, &zero), high(PRED_LE, c_leaf, &one);
+  with_counter->add_constraint(&low);
+  with_counter->add_constraint(&high);
+  edge_constraints_[e] = with_counter;
+  return *with_counter;
+}
+
+// The coefficients of statement s and of the latency form for which every
+// date of s is at most the latency form, where every parameter of the
+// program is non-negative (also those s does not name: a parameter free in
+// sign would keep the bound from growing with it).
+const Polyhedron& Scheduler::bounded(int s)
+{
+  StatementForm& f = forms_[s];
+  if (f.bounded)
+    return *f.bounded;
+  std::set<int> all = united(f.variables, W_);
+  std::vector<Expression*> w_leaves;
+  for (int w : W_)
+    w_leaves.push_back(Expression::from_counter_rank(w));
+  Polyhedron sized(f.domain);
+  std::unique_ptr<Polyhedron> orthant(positive(w_leaves));
+  del(w_leaves);
+  sized.add_constraints(orthant.get());
+  Unknowns u(merged(f.theta_variables, latency_variables_), {});
+  std::vector<UnknownRow> slack =
+      u.rows(all, {{1, &latency_variables_, &W_}, {-1, &f.theta_variables, &f.variables}});
+  std::unique_ptr<Polyhedron> projected =
+      non_negative_on(&sized, all, slack, u.counters(), u.parameters());
+  f.bounded = projected.release();
+  return *f.bounded;
+}
+
+void Scheduler::trace_edges(int dimension, const std::vector<int>& remaining) const
+{
+  std::ostream& trace = std::cerr;
+  trace << "Dimension " << dimension << ", edges to satisfy: \n";
+  for (int e : remaining) {
+    const DependenceEdge* edge = graph_->edges[e];
+    trace << "  " << e << ": " << *edge->source_statement << " --[";
+    print_dependence_t(trace, edge->type);
+    trace << ", depth=" << edge->depth << "]--> " << *edge->target_statement << "\n";
+  }
+}
+
+GreedyResult Scheduler::run(bool report_statements)
+{
+  std::ostream& trace = std::cerr;
+  bool verbose = Options::option["verbose"] != 0;
+  int n = static_cast<int>(program_->statement.size());
   std::vector<Schedule*> schedules;
   for (int s = 0; s < n; s++)
     schedules.push_back(new Schedule(std::vector<Expression*>()));
   IndexFunction* latencies = new IndexFunction();
   std::vector<int> remaining;
-  for (size_t e = 0; e < graph->edges.size(); e++)
+  for (size_t e = 0; e < graph_->edges.size(); e++)
     remaining.push_back(static_cast<int>(e));
 
   for (int dimension = 0; !remaining.empty(); dimension++) {
-    if (verbose) {
-      trace << "Dimension " << dimension << ", edges to satisfy: \n";
-      for (int e : remaining) {
-        const DependenceEdge* edge = graph->edges[e];
-        trace << "  " << e << ": " << *edge->source_statement << " --[";
-        print_dependence_t(trace, edge->type);
-        trace << ", depth=" << edge->depth << "]--> " << *edge->target_statement << "\n";
-      }
-    }
-    Polyhedron Q;
-    Expression* E = new Expression(0);
-    std::map<int, int> indicator;  // edge -> eps_counter rank
+    if (verbose)
+      trace_edges(dimension, remaining);
+    // The edges left and their indicators; inv_eps counts the edges of the
+    // graph that are not strongly satisfied.
+    Polyhedron problem;
+    Expression E(0);
     std::set<int> scheduled;
     for (int e : remaining) {
-      const DependenceEdge* edge = graph->edges[e];
-      int s = edge->source, t = edge->target;
-      scheduled.insert(s);
-      scheduled.insert(t);
-      Polyhedron* P = edge->dependence_polyhedron->parameters_to_counters(to_counter);
-      std::set<int> X = united(edge->source_counters, forms[s].parameters);
-      std::set<int> Y = united(edge->target_counters, forms[t].parameters);
-      // The pairs range over every parameter of the polyhedron, also those
-      // that only a subscript names (no domain holds them): a column left
-      // out of the Farkas form would stand for a parameter equal to 0.
-      std::set<int> Z = united(united(edge->all_counters, forms[s].parameters), forms[t].parameters);
-      Z = united(Z, parameter_counters(edge->dependence_polyhedron, to_counter));
-      auto [eps, eps_leaf] = create_parameter("eps_", e);
-      auto [c, c_leaf] = create_counter("eps_counter", e);
-      indicator[e] = c;
-      Expression* sum = new Expression(OP_PLUS, E, c_leaf);
-      delete E;
-      E = sum;
-      Expression zero(0), one(1), minus_one(-1);
-      Inequation low(PRED_GE, c_leaf, &zero);
-      Inequation high(PRED_LE, c_leaf, &one);
-      Q.add_constraint(&low);
-      Q.add_constraint(&high);
-      auto found = latency.find(s);
-      if (found == latency.end())
-        fail(Stream::Err, cat("Schedule::greedy: undefined latency for stmt #", s));
-      AffineForm mu(P, Z, "mu", e);
-      AffineForm* target_form = forms[t].theta->adapt_to(Z, Y);
-      AffineForm negated_source(*forms[s].theta);
-      negated_source.scale(-1);
-      AffineForm* source_form = negated_source.adapt_to(Z, X);
-      Expression L(found->second);
-      Expression margin(OP_TIMES, &L, eps_leaf);
-      Expression minus_margin(OP_TIMES, &minus_one, &margin);
-      AffineForm delay(std::vector<int>(Z.size(), 0), &minus_margin);
-      mu.scale(-1);
-      AffineForm total(std::vector<AffineForm*>{target_form, source_form, &delay, &mu});
-      Polyhedron* edge_constraints = project_roots(
-          total, {forms[s].definition, forms[t].definition},
-          joined(forms[s].theta_variables, forms[t].theta_variables));
-      Polyhedron* with_counter = edge_constraints->parameters_to_counters({{eps, c}});
-      add_and_delete(&Q, with_counter);
-      delete edge_constraints;
-      delete target_form;
-      delete source_form;
-      delete P;
-      delete eps_leaf;
-      delete c_leaf;
+      problem.add_constraints(&edge(e));
+      scheduled.insert(graph_->edges[e]->source);
+      scheduled.insert(graph_->edges[e]->target);
+      std::unique_ptr<Expression> c(Expression::from_counter_rank(indicator_.at(e)));
+      E = Expression(OP_PLUS, &E, c.get());
     }
     create_extra_counter_rank("inv_eps");
     int inv_eps = get_counter_rank("inv_eps");
-    Expression total_edges(static_cast<int>(graph->edges.size()));
-    Expression unsatisfied(OP_MINUS, &total_edges, E);
-    Expression* inv_leaf = Expression::from_counter_rank(inv_eps);
-    Inequation count(PRED_EQ, inv_leaf, &unsatisfied);
-    Q.add_constraint(&count);
-    delete inv_leaf;
-    delete E;
-
-    // The latency form: an affine function of the parameters, >= 0.
-    std::vector<Expression*> w_leaves;
-    for (int w : W)
-      w_leaves.push_back(Expression::from_counter_rank(w));
-    Polyhedron* orthant = positive(w_leaves);
-    del(w_leaves);
-    AffineForm omega(orthant, W, "omega");
-    delete orthant;
-    auto [omega_definition, latency_variables] = omega.get_definition_constraints("latency");
-
-    Polyhedron B;
+    Expression total_edges(static_cast<int>(graph_->edges.size()));
+    Expression unsatisfied(OP_MINUS, &total_edges, &E);
+    std::unique_ptr<Expression> inv_leaf(Expression::from_counter_rank(inv_eps));
+    Inequation count(PRED_EQ, inv_leaf.get(), &unsatisfied);
+    problem.add_constraint(&count);
+    // Every scheduled statement's component: non-negative on its domain and
+    // below the latency form.
     for (int s : scheduled) {
       if (report_statements)
         std::cout << "    Statement #" << s << std::endl;
-      StatementForm& f = forms[s];
-      std::set<int> all = united(f.variables, W);
-      AffineForm pi(f.domain, f.variables, "pi", s);
-      AffineForm* bound = omega.adapt_to(all, W);
-      AffineForm negated_theta(*f.theta);
-      negated_theta.scale(-1);
-      AffineForm* theta_part = negated_theta.adapt_to(all, f.variables);
-      pi.scale(-1);
-      AffineForm* pi_part = pi.adapt_to(all, f.variables);
-      AffineForm slack(std::vector<AffineForm*>{bound, theta_part, pi_part});
-      add_and_delete(&B, project_roots(slack, {f.definition, omega_definition},
-                                       joined(f.theta_variables, latency_variables)));
-      delete bound;
-      delete theta_part;
-      delete pi_part;
+      problem.add_constraints(forms_[s].schedules);
+      problem.add_constraints(&bounded(s));
     }
-    Polyhedron* bounds = B.simplify_gist();
-    Polyhedron problem(&Q);
-    problem.add_constraints(bounds);
-    delete bounds;
-    delete omega_definition;
+    problem.add_constraints(latency_form_);
 
-    Schedule objective(joined({inv_eps}, latency_variables));
-    Quast* answer = problem.min_lex2(objective.index_function);
+    Schedule objective(joined({inv_eps}, latency_variables_));
+    std::unique_ptr<Quast> answer(problem.min_lex2(objective.index_function));
     if (answer->is_bottom)
       fail(Stream::Err, "No valid schedule found (or unbounded schedule domain)");
     if (!answer->is_leaf)
@@ -300,14 +421,14 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
     for (int s : scheduled) {
       if (verbose)
         trace << "Statement #" << s << "\n";
-      Expression* component = read_component(solution, forms[s].theta_variables,
-                                              forms[s].variables, to_parameter, "schedule");
+      Expression* component = read_component(solution, forms_[s].theta_variables,
+                                              forms_[s].variables, to_parameter_, "schedule");
       schedules[s]->add_dimension(component);
       if (verbose)
         trace << *component << "\n";
       delete component;
     }
-    Expression* bound = read_component(solution, latency_variables, W, to_parameter, "latency");
+    Expression* bound = read_component(solution, latency_variables_, W_, to_parameter_, "latency");
     if (verbose)
       trace << "Latency: " << *bound << "\n";
     latencies->add_dimension(bound);
@@ -315,9 +436,8 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
 
     std::vector<int> left;
     for (int e : remaining)
-      if (constant_value(solution, indicator[e], "epsilon") == 0)
+      if (constant_value(solution, indicator_.at(e), "epsilon") == 0)
         left.push_back(e);
-    delete answer;
     if (left.size() == remaining.size()) {
       std::ostringstream names;
       for (int e : left)
@@ -327,13 +447,14 @@ GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<i
     }
     remaining = left;
   }
-
-  for (StatementForm& f : forms) {
-    delete f.domain;
-    delete f.theta;
-    delete f.definition;
-  }
   return {schedules, latencies};
+}
+
+GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<int, int>& latency,
+                      bool report_statements)
+{
+  Scheduler scheduler(program, graph, latency);
+  return scheduler.run(report_statements);
 }
 
 }  // namespace

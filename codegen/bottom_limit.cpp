@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 
 #include "analysis/dependence_graph.h"
 #include "analysis/greedy.h"
@@ -14,6 +15,7 @@
 #include "poly/failure.h"
 #include "poly/index_function.h"
 #include "poly/options.h"
+#include "poly/point_count.h"
 #include "poly/inequation.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
@@ -112,6 +114,7 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
                        std::vector<Polyhedron*>& level_domains, std::vector<Polyhedron*>& date_sets)
 {
   int longest = schedules.empty() ? 0 : Schedule::max_dimension(schedules);
+  std::vector<std::pair<Polyhedron*, std::vector<int>>> dated_statements;  // with its level counters
   for (size_t i = 0; i < program->statement.size(); i++) {
     std::cerr << "  Statement #" << i << std::endl;
     const Statement* st = program->statement[i];
@@ -139,6 +142,13 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
     delete equal;
     Q.add_constraints(st->iteration_domain);
     volumes.push_back(Q.volume());
+    for (const auto& [domain, count] : volumes.back())
+      if (is_point_count(count)) {
+        std::cerr << "  Statement #" << i
+                  << ": no closed form for its count per date; out.c counts its instances one by one"
+                  << std::endl;
+        break;
+      }
     Polyhedron* dated = Q.parameters_to_counters(to_counter);
     // A schedule shorter than the longest one dates its instances by a
     // prefix: they are placed at the first date of that prefix (the missing
@@ -153,11 +163,41 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
       all_levels.push_back(c);
       delete leaf;
     }
-    level_domains.push_back(dated->project(all_levels));
-    std::vector<Polyhedron*> dates = dated->project_int(all_levels);
+    dated_statements.push_back({dated, all_levels});
+  }
+  // Parameters are sizes: a statement's shadow holds for non-negative values
+  // of every parameter of the program, also those its dates do not name, or
+  // the hull of the shadows would mix points where such a parameter is
+  // anything and be unbounded for fixed parameter values.
+  std::set<int> sizes;
+  for (const auto& [dated, levels] : dated_statements) {
+    std::set<int> q = dated->get_parameters();
+    sizes.insert(q.begin(), q.end());
+  }
+  std::vector<Expression*> size_leaves;
+  for (int q : sizes)
+    size_leaves.push_back(Expression::from_parameter_rank(q));
+  std::unique_ptr<Polyhedron> non_negative(positive(size_leaves));
+  del(size_leaves);
+  for (auto& [dated, levels] : dated_statements) {
+    dated->add_constraints(non_negative.get());
+    level_domains.push_back(dated->project(levels));
+    std::vector<Polyhedron*> dates = dated->project_int(levels);
     date_sets.insert(date_sets.end(), dates.begin(), dates.end());
     delete dated;
   }
+}
+
+// The hull of the statements' shadows. A statement without any instance
+// (a loop that runs zero times) has no dates; without any date at all the
+// domain is empty and the search reports "not found".
+Polyhedron* level_domain(const std::vector<Polyhedron*>& shadows)
+{
+  std::vector<Polyhedron*> dated;
+  for (Polyhedron* p : shadows)
+    if (!p->is_empty())
+      dated.push_back(p);
+  return dated.empty() ? empty() : Polyhedron::convex_hull(dated);
 }
 
 [[noreturn]] void invalid(const std::string& message) { fail(Stream::Err, message); }
@@ -221,11 +261,8 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
                     a.green_date_sets);
 
   progress("Step 5. Compute the level domain");
-  // Without any statement (an empty filtered program: no instance lies beyond
-  // the red limit) there is no date at all: the empty domain, whose search
-  // reports "not found".
-  a.red_level_domain = red_domains.empty() ? empty() : Polyhedron::convex_hull(red_domains);
-  a.green_level_domain = green_domains.empty() ? empty() : Polyhedron::convex_hull(green_domains);
+  a.red_level_domain = level_domain(red_domains);
+  a.green_level_domain = level_domain(green_domains);
   del(red_domains);
   del(green_domains);
   return a;
@@ -260,3 +297,4 @@ void bottom_limit(Program* program, std::map<int, std::vector<int>> latencies,
   }
   std::exit(0);
 }
+

@@ -359,6 +359,7 @@ void Expression::shallow_copy(Expression* e)
 }
 
 Expression* Expression::from_counter_rank(int rank) { return counter_leaf(rank); }
+Expression* Expression::from_parameter_rank(int rank) { return parameter_leaf(rank); }
 
 Expression* Expression::rebuild(Expression* left, Expression* right) const
 {

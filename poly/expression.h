@@ -78,6 +78,7 @@ class Expression {
   void shallow_copy(Expression* e);
 
   static Expression* from_counter_rank(int rank);
+  static Expression* from_parameter_rank(int rank);
   // An expression of the syntax tree (defined with the program extraction).
   static Expression* from_Sage(SgExpression* e);
   // One solution vector of the solver: its parameter columns name the

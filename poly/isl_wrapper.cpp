@@ -3,7 +3,13 @@
 #include <climits>
 #include <string>
 
+#include <isl/ast.h>
+#include <isl/ast_build.h>
 #include <isl/ctx.h>
+#include <isl/id.h>
+#include <isl/map.h>
+#include <isl/printer.h>
+#include <isl/union_map.h>
 #include <isl/mat.h>
 #include <isl/point.h>
 #include <isl/options.h>
@@ -57,7 +63,7 @@ isl_space* make_space(const Context& ctx, int nb_counters, int nb_parameters)
   return ctx.check(space, "space");
 }
 
-isl_set* from_vec_vec(const Context& ctx, isl_space* space, const ISLWrapper::Rows& m)
+isl_basic_set* basic_from_vec_vec(const Context& ctx, isl_space* space, const ISLWrapper::Rows& m)
 {
   int nb_eq = 0, nb_ineq = 0;
   int width = static_cast<int>(isl_space_dim(space, isl_dim_set) + isl_space_dim(space, isl_dim_param)) + 2;
@@ -78,7 +84,12 @@ isl_set* from_vec_vec(const Context& ctx, isl_space* space, const ISLWrapper::Ro
   }
   isl_basic_set* bset = isl_basic_set_from_constraint_matrices(
       space, eq, ineq, isl_dim_set, isl_dim_param, isl_dim_div, isl_dim_cst);
-  return ctx.check(isl_set_from_basic_set(ctx.check(bset, "from_vec_vec")), "from_vec_vec");
+  return ctx.check(bset, "from_vec_vec");
+}
+
+isl_set* from_vec_vec(const Context& ctx, isl_space* space, const ISLWrapper::Rows& m)
+{
+  return ctx.check(isl_set_from_basic_set(basic_from_vec_vec(ctx, space, m)), "from_vec_vec");
 }
 
 int to_int(isl_val* v)
@@ -241,4 +252,159 @@ long ISLWrapper::count(const Rows& m, int nb_variables)
     value = isl_val_get_num_si(n);
   isl_val_free(n);
   return value;
+}
+
+namespace {
+
+// The value as an int, or a thrown C string when it does not fit.
+int checked_int(isl_val* v)
+{
+  bool fits = v && isl_val_is_int(v) && isl_val_cmp_si(v, INT_MAX) <= 0 &&
+              isl_val_cmp_si(v, INT_MIN) >= 0;
+  long n = fits ? isl_val_get_num_si(v) : 0;
+  isl_val_free(v);
+  if (!fits)
+    throw "ISLWrapper: a coefficient beyond the int range";
+  return static_cast<int>(n);
+}
+
+void append_checked_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
+{
+  int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
+  for (int i = 0; i < nr; i++) {
+    std::vector<int> row{kind};
+    for (int j = 0; j < nc; j++) {
+      try {
+        row.push_back(checked_int(isl_mat_get_element_val(m, i, j)));
+      } catch (...) {
+        isl_mat_free(m);
+        throw;
+      }
+    }
+    rows.push_back(row);
+  }
+  isl_mat_free(m);
+}
+
+}  // namespace
+
+bool ISLWrapper::minimal_form(Rows& m, int nb_variables, int nb_parameters)
+{
+  Context ctx;
+  isl_basic_set* b = basic_from_vec_vec(ctx, make_space(ctx, nb_variables, nb_parameters), m);
+  b = ctx.check(isl_basic_set_detect_equalities(b), "minimal_form");
+  b = ctx.check(isl_basic_set_remove_redundancies(b), "minimal_form");
+  if (isl_basic_set_plain_is_empty(b) == isl_bool_true) {
+    isl_basic_set_free(b);
+    return false;
+  }
+  Rows rows;
+  try {
+    append_checked_rows(rows, isl_basic_set_equalities_matrix(b, isl_dim_set, isl_dim_param,
+                                                              isl_dim_div, isl_dim_cst), 0);
+    append_checked_rows(rows, isl_basic_set_inequalities_matrix(b, isl_dim_set, isl_dim_param,
+                                                                isl_dim_div, isl_dim_cst), 1);
+  } catch (...) {
+    isl_basic_set_free(b);
+    throw;
+  }
+  isl_basic_set_free(b);
+  m = rows;
+  return true;
+}
+
+std::vector<std::vector<int>> ISLWrapper::points_in_box(const Rows& m, int nb_parameters, int box,
+                                                        std::size_t limit)
+{
+  Context ctx;
+  isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_parameters, 0), m);
+  for (int j = 0; j < nb_parameters; j++) {
+    set = isl_set_lower_bound_si(set, isl_dim_set, static_cast<unsigned>(j), -box);
+    set = isl_set_upper_bound_si(set, isl_dim_set, static_cast<unsigned>(j), box);
+  }
+  std::vector<std::vector<int>> points;
+  PointCollector c{&points, nb_parameters, limit};
+  isl_stat status = isl_set_foreach_point(ctx.check(set, "points_in_box"), collect_point, &c);
+  isl_set_free(set);
+  if (status < 0 && !c.too_many)
+    ctx.check(static_cast<isl_set*>(nullptr), "points_in_box");
+  return points;
+}
+
+std::vector<long> ISLWrapper::counts(const Rows& m, int nb_variables,
+                                     const std::vector<std::vector<int>>& parameter_points)
+{
+  Context ctx;
+  int nb_parameters = m.empty() ? 0 : static_cast<int>(m[0].size()) - nb_variables - 2;
+  isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_variables, nb_parameters), m);
+  std::vector<long> result;
+  for (const std::vector<int>& point : parameter_points) {
+    isl_set* fixed = isl_set_copy(set);
+    for (int j = 0; j < nb_parameters; j++)
+      fixed = isl_set_fix_si(fixed, isl_dim_param, static_cast<unsigned>(j), point.at(j));
+    fixed = ctx.check(fixed, "counts");
+    long value = -1;
+    if (isl_set_is_bounded(fixed) == isl_bool_true) {
+      isl_val* n = ctx.check(isl_set_count_val(fixed), "counts");
+      if (isl_val_is_int(n) && isl_val_cmp_si(n, LONG_MAX) < 0)
+        value = isl_val_get_num_si(n);
+      isl_val_free(n);
+    }
+    isl_set_free(fixed);
+    result.push_back(value);
+  }
+  isl_set_free(set);
+  return result;
+}
+
+namespace {
+
+isl_printer* print_body(isl_printer* p, isl_ast_print_options* options, isl_ast_node*, void* user)
+{
+  isl_ast_print_options_free(options);
+  p = isl_printer_start_line(p);
+  p = isl_printer_print_str(p, static_cast<const std::string*>(user)->c_str());
+  return isl_printer_end_line(p);
+}
+
+}  // namespace
+
+std::string ISLWrapper::scan_code(const Rows& m, const std::vector<std::string>& variable_names,
+                                  const std::vector<std::string>& parameter_names,
+                                  const std::string& body, const std::string& prefix)
+{
+  Context ctx;
+  int nv = static_cast<int>(variable_names.size()), np = static_cast<int>(parameter_names.size());
+  isl_space* space = make_space(ctx, nv, np);
+  for (int j = 0; j < np; j++)
+    space = isl_space_set_dim_name(space, isl_dim_param, static_cast<unsigned>(j),
+                                   parameter_names[j].c_str());
+  space = isl_space_set_tuple_name(space, isl_dim_set, "S");
+  isl_set* set = from_vec_vec(ctx, ctx.check(space, "scan_code"), m);
+  isl_map* identity = isl_set_identity(isl_set_copy(set));
+  // The loops must be right for every parameter value, also those for which
+  // the set is empty: the context is the universe.
+  isl_set* context = isl_set_universe(isl_space_params(isl_set_get_space(set)));
+  isl_set_free(set);
+  isl_ast_build* build = isl_ast_build_from_context(context);
+  isl_id_list* iterators = isl_id_list_alloc(ctx.get(), nv);
+  for (const std::string& name : variable_names)
+    iterators = isl_id_list_add(iterators, isl_id_alloc(ctx.get(), name.c_str(), nullptr));
+  build = isl_ast_build_set_iterators(build, iterators);
+  isl_ast_node* tree = isl_ast_build_node_from_schedule_map(build, isl_union_map_from_map(identity));
+  isl_ast_build_free(build);
+  tree = ctx.check(tree, "scan_code");
+  isl_printer* p = isl_printer_to_str(ctx.get());
+  p = isl_printer_set_output_format(p, ISL_FORMAT_C);
+  p = isl_printer_set_indent_prefix(p, prefix.c_str());
+  isl_ast_print_options* options = isl_ast_print_options_alloc(ctx.get());
+  std::string statement = body;
+  options = isl_ast_print_options_set_print_user(options, print_body, &statement);
+  p = isl_ast_node_print(tree, p, options);
+  char* text = isl_printer_get_str(p);
+  isl_printer_free(p);
+  isl_ast_node_free(tree);
+  std::string code = ctx.check(text, "scan_code");
+  free(text);
+  return code;
 }

@@ -624,8 +624,6 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
   Isl<isl_basic_set> ctx_set = context_set(s, context, np, signed_parameters);
   if (s.check(isl_basic_set_is_empty(ctx_set.get())))
     return nullptr;
-  if (optimum_unbounded(s, domain, nb_unknowns, signed_unknowns, options.Maximize != 0))
-    return std::make_unique<PipQuast>();
 
   Isl<isl_basic_set> dom_set =
     domain_set(s, domain, nb_unknowns, np, signed_unknowns, signed_parameters);
@@ -635,8 +633,18 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
     options.Maximize
       ? isl_basic_set_partial_lexmax_pw_multi_aff(dom_set.release(), ctx_set.release(), nullptr)
       : isl_basic_set_partial_lexmin_pw_multi_aff(dom_set.release(), ctx_set.release(), nullptr);
-  Isl<isl_pw_multi_aff> optimum = s.check(opt);
+  if (!opt && isl_ctx_last_error(s.ctx()) == isl_error_quota)
+    s.isl_failed();
   isl_ctx_set_max_operations(s.ctx(), 0);
+  // isl fails on an unbounded optimum: only then is the recession cone
+  // examined (it is the same for every parameter point).
+  if (!opt) {
+    isl_ctx_reset_error(s.ctx());
+    if (optimum_unbounded(s, domain, nb_unknowns, signed_unknowns, options.Maximize != 0))
+      return std::make_unique<PipQuast>();
+    s.error("isl failed on a bounded optimum");
+  }
+  Isl<isl_pw_multi_aff> optimum = s.check(opt);
 
   TreeBuilder builder(s, np, pieces_of(s, optimum.get()));
   return builder.build();

@@ -76,6 +76,34 @@ PipMatrix to_pip(const Rows& m, int width)
   return p;
 }
 
+// The constraint rows for a solver: an equality is one row of kind 0 rather
+// than the two inequalities of the cached matrix, so that the solver
+// eliminates a variable with it instead of finding it again.
+Rows solver_rows(Polyhedron* p)
+{
+  if (p->has_matrix && p->nb_counters == get_nb_counters() &&
+      p->nb_parameters == get_nb_parameters()) {
+    bool equalities = false;
+    for (const Inequation* c : p->constraints)
+      equalities = equalities || c->pred == PRED_EQ;
+    for (const auto& row : p->matrix)
+      equalities = equalities && row[0] != 0;
+    if (!equalities)
+      return p->matrix;  // no equality split in two rows
+  }
+  Rows m;
+  for (const Inequation* c : p->constraints) {
+    std::vector<std::vector<int>> rows = c->to_matrix();
+    if (c->pred == PRED_EQ)
+      rows.resize(1);
+    for (auto& row : rows) {
+      row.insert(row.begin(), c->pred == PRED_EQ ? 0 : 1);
+      m.push_back(std::move(row));
+    }
+  }
+  return m;
+}
+
 int nb_unknowns(int leading) { return leading + static_cast<int>(actual_counter.size()); }
 int nb_params() { return static_cast<int>(actual_parameter.size()); }
 
@@ -115,7 +143,7 @@ std::pair<Rows, Rows> Polyhedron::remove_null_columns(const std::pair<Rows, Rows
 
 static Quast* maximum(Polyhedron* p, bool general)
 {
-  Rows domain = Polyhedron::remove_null_columns(p->to_matrix());
+  Rows domain = Polyhedron::remove_null_columns(solver_rows(p));
   PipOptions options = pip_options_init();
   options.Maximize = 1;
   options.Urs_parms = general;
@@ -149,7 +177,7 @@ static bool integer_empty(Polyhedron* p, bool general)
     delete rewritten;
     return r;
   }
-  Rows domain = Polyhedron::remove_null_columns(p->to_matrix());
+  Rows domain = Polyhedron::remove_null_columns(solver_rows(p));
   if (domain.empty())
     return false;
   PipOptions options = pip_options_init();
@@ -194,22 +222,17 @@ Quast* Polyhedron::min_lex2(const IndexFunction* dates)
   int k = dates->dimension();
   int nc = get_nb_counters();
   int np = get_nb_parameters();
-  Rows D = to_matrix();
+  Rows D = solver_rows(this);
   Rows S = dates->to_matrix();
   int width = k + nc + np + 2;
   Rows m;
-  // t_i = S_i(x), as the two inequalities S_i(x) - t_i >= 0 and t_i - S_i(x) >= 0.
+  // t_i = S_i(x), an equality row.
   for (int i = 0; i < k; i++) {
-    std::vector<int> low(width, 0), high(width, 0);
-    low[0] = high[0] = 1;
-    low[1 + i] = -1;
-    high[1 + i] = 1;
-    for (size_t j = 0; j < S[i].size(); j++) {
-      low[k + 1 + j] = S[i][j];
-      high[k + 1 + j] = -S[i][j];
-    }
-    m.push_back(low);
-    m.push_back(high);
+    std::vector<int> date(width, 0);
+    date[1 + i] = -1;
+    for (size_t j = 0; j < S[i].size(); j++)
+      date[k + 1 + j] = S[i][j];
+    m.push_back(date);
   }
   for (const auto& row : D) {
     std::vector<int> shifted(width, 0);

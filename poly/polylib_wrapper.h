@@ -65,6 +65,10 @@ class PolylibWrapper {
   // width with zero columns for the other counters.
   static std::vector<std::vector<int>> project(const std::vector<std::vector<int>>& m,
                                                const std::set<int>& keep);
+  // Rational projection of rows [kind | columns | constant] of any width onto
+  // the columns whose flag is set: rows [kind | kept columns | constant].
+  static std::vector<std::vector<int>> project_columns(const std::vector<std::vector<int>>& m,
+                                                       const std::vector<bool>& keep);
   // Constraint rows of the convex hull of the members.
   static std::vector<std::vector<int>> convex_hull(
       const std::list<std::vector<std::vector<int>>>& members);
@@ -72,9 +76,11 @@ class PolylibWrapper {
   // as functions of the parameters of its remaining columns (rows [kind |
   // variables | parameters | constant]; the pieces' rows and the counts
   // number those parameters by position); null when PolyLib finds no
-  // enumeration (an empty polyhedron).
+  // enumeration (an empty polyhedron). When PolyLib fails (its 64-bit
+  // arithmetic overflows, it runs out of rays, or a value does not fit an
+  // int), *failed is set and the result is null.
   static std::unique_ptr<std::vector<VolumePiece>> volume(const std::vector<std::vector<int>>& m,
-                                                          int nb_vars);
+                                                          int nb_vars, bool* failed);
 };
 
 #endif

@@ -1,0 +1,38 @@
+// The coefficients of the affine functions that are non-negative on a
+// polyhedron, by the affine Farkas lemma with the multipliers eliminated at
+// once. f(z) = g(z) + g_0 is non-negative on a non-empty P = {z | A z + b >= 0}
+// exactly when f = m_0 + sum_k m_k (A_k z + b_k) for some m >= 0; the
+// multipliers are columns of a system of its own, projected away (rationally),
+// so that they never become variables of the registry.
+//
+// The coefficients of f are affine in unknowns that are registry variables
+// (the kept counters and parameters): each is a row over them.
+//
+// The result is PolyLib's minimal form of the projection: no redundant row.
+//
+// Ownership: arguments are kept; the result is new and given to the caller.
+#ifndef VORL_ANALYSIS_FARKAS_H
+#define VORL_ANALYSIS_FARKAS_H
+
+#include <memory>
+#include <set>
+#include <vector>
+
+class Polyhedron;
+
+// An affine function of the unknowns: a coefficient per kept counter, per
+// kept parameter, then the constant.
+using UnknownRow = std::vector<long long>;
+
+// The unknowns' values for which the function whose coefficient of the j-th
+// variable of `variables` (increasing rank) is coefficients[j], and whose
+// constant is coefficients.back(), is non-negative on p; a polyhedron over
+// the kept counters and parameters (each list in increasing rank). p is read
+// over the listed variables (counters), its other variables and parameters
+// being absent from its constraints.
+std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& variables,
+                                            const std::vector<UnknownRow>& coefficients,
+                                            const std::vector<int>& kept_counters,
+                                            const std::vector<int>& kept_parameters);
+
+#endif
