@@ -148,16 +148,23 @@ std::vector<std::vector<std::string>> recorded_names(const VorlListing& listing,
   return r;
 }
 
+// The shell command that runs `command` in `folder`, bounded in time and in
+// memory: a compiler that goes astray on a generated file must not take the
+// machine with it.
+std::string bounded(const std::string& folder, const std::string& command, int seconds = 120)
+{
+  return "cd '" + folder + "' && ulimit -v 4194304 && timeout " + std::to_string(seconds) + " " + command;
+}
+
 }  // namespace
 
 std::vector<Instance> traced_instances(const std::string& folder, const AnnotatedSource& source,
                                        const std::vector<std::vector<std::string>>& names)
 {
   spit(folder + "/kernel.cpp", instrumented_program(source, names));
-  std::string cd = "cd '" + folder + "' && ";
-  if (shell(cd + "g++ -std=c++17 -O1 -w -I'" VORL_SOURCE_DIR "/tests/e2e' -o kernel kernel.cpp 2> kernel.err") != 0)
+  if (shell(bounded(folder, "g++ -std=c++17 -O1 -w -I'" VORL_SOURCE_DIR "/tests/e2e' -o kernel kernel.cpp 2> kernel.err")) != 0)
     throw CheckError("the instrumented program does not compile: " + first_lines(slurp(folder + "/kernel.err"), 3));
-  if (shell(cd + "timeout 60 ./kernel > kernel.out 2>&1") != 0)
+  if (shell(bounded(folder, "./kernel > kernel.out 2>&1", 60)) != 0)
     throw CheckError("the instrumented program fails: " + first_lines(slurp(folder + "/kernel.out"), 3));
   return read_trace(slurp(folder + "/trace.txt"));
 }
@@ -293,22 +300,23 @@ bool have_clang() { return shell("command -v clang > /dev/null 2>&1") == 0; }
 // still checked) and clang; runs it. False when there is nothing to run.
 bool run_out_c(const std::string& folder, CheckResult& r, int& status)
 {
-  std::string cd = "cd '" + folder + "' && ";
   const std::string strict = " -Wall -Wextra -Werror -o ";
-  if (shell(cd + "gcc" + strict + "out out.c -lm 2> gcc.err") != 0) {
-    r.findings.push_back({"out.c gcc", first_lines(slurp(folder + "/gcc.err"), 2)});
-    if (shell(cd + "gcc -w -o out out.c -lm 2> gcc.err") != 0) {
-      r.findings.push_back({"out.c gcc", "no build even without warnings: " + first_lines(slurp(folder + "/gcc.err"), 2)});
+  const std::string limits = " (bounded to 4 GiB and 120 s)";
+  if (int s = shell(bounded(folder, "gcc" + strict + "out out.c -lm 2> gcc.err")); s != 0) {
+    r.findings.push_back({"out.c gcc", first_lines(slurp(folder + "/gcc.err"), 2) + (s == 124 ? " timeout" : "")});
+    if (s == 124 || shell(bounded(folder, "gcc -w -o out out.c -lm 2> gcc.err")) != 0) {
+      r.findings.push_back({"out.c gcc", "no build even without warnings" + limits + ": " +
+                                             first_lines(slurp(folder + "/gcc.err"), 2)});
       return false;
     }
   }
-  status = shell(cd + "timeout 60 ./out > out.txt 2>&1");
+  status = shell(bounded(folder, "./out > out.txt 2>&1", 60));
   r.printed = slurp(folder + "/out.txt");
   if (have_clang()) {
-    if (shell(cd + "clang" + strict + "out_clang out.c -lm 2> clang.err") != 0) {
-      r.findings.push_back({"out.c clang", first_lines(slurp(folder + "/clang.err"), 2)});
+    if (int s = shell(bounded(folder, "clang" + strict + "out_clang out.c -lm 2> clang.err")); s != 0) {
+      r.findings.push_back({"out.c clang", first_lines(slurp(folder + "/clang.err"), 2) + (s == 124 ? " timeout" : "")});
     } else {
-      int clang_status = shell(cd + "timeout 60 ./out_clang > out_clang.txt 2>&1");
+      int clang_status = shell(bounded(folder, "./out_clang > out_clang.txt 2>&1", 60));
       if (clang_status != status || slurp(folder + "/out_clang.txt") != r.printed)
         r.findings.push_back({"out.c clang", "prints otherwise than with gcc: " +
                                                  first_lines(slurp(folder + "/out_clang.txt"), 2)});
