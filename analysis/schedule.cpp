@@ -101,7 +101,15 @@ std::vector<Schedule*> Schedule::from_Program(const Program* p)
       int counter = own[k];
       if (counter < 0 || counter >= static_cast<int>(position.size()))
         fail(Stream::Err, cat("Schedule::from_Program: counter rank out of range: ", counter));
-      components.push_back(Expression::from_counter_rank(counter));
+      // A loop that counts down runs through its counter from high to low.
+      Expression* value = Expression::from_counter_rank(counter);
+      if (s->counts_down(counter)) {
+        Expression minus_one(-1);
+        Expression* reversed = new Expression(OP_TIMES, &minus_one, value);
+        delete value;
+        value = reversed;
+      }
+      components.push_back(value);
       if (k == c)
         position[counter]++;
       components.push_back(new Expression(position[counter]));

@@ -51,7 +51,8 @@ class Schedule {
   // before the other's.
   std::vector<Polyhedron*> before(const Schedule* other) const;
 
-  // The textual (2d+1) schedules of a program's statements.
+  // The textual (2d+1) schedules of a program's statements; the counter of a
+  // loop that counts down comes negated.
   static std::vector<Schedule*> from_Program(const Program* p);
   static int max_dimension(const std::vector<Schedule*>& schedules);
   static int common_nest(const std::vector<int>& a, const std::vector<int>& b);

@@ -58,7 +58,6 @@ Run run_once(const std::string& path)
   array.clear();
   statement_vec.clear();
   var_declaration.clear();
-  source_line_offset = 0;
   Options::option.clear();
 
   SgProject* parsed = frontend(std::vector<std::string>{"vorl", path});
@@ -138,8 +137,7 @@ int main(int argc, char** argv)
     std::sort(files.begin(), files.end());
   }
 
-  // The pragma preprocessing writes its temporary files in the working
-  // directory: work in a scratch directory of our own.
+  // Work in a scratch directory of our own: nothing lands in the caller's.
   std::string pattern = (std::filesystem::temp_directory_path() / "vorl_bench_XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) {
     std::perror("bench_scheduler: mkdtemp");

@@ -1,9 +1,5 @@
 #include "codegen/bottom_limit.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
 
@@ -40,6 +36,9 @@ GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const Pra
 {
   DependenceGraph graph(program, inputs, outputs);
   graph.invert();
+  if (Options::option["verbose"])
+    std::cerr << "  Dependence graph (target --> source), " << graph.edges.size() << " edge(s):\n"
+              << graph << std::flush;
   GreedyResult r = greedy(program, &graph, latency);
   for (DependenceEdge* e : graph.edges)
     delete e;
@@ -107,6 +106,22 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
   return filtered;
 }
 
+// The instances of Q at the date (t_0, ..., t_(longest-1)). A schedule of
+// `size` < longest components dates its instances at the first date of that
+// prefix: they count where the missing components are 0, and nowhere else.
+std::map<Polyhedron*, Expression*> front_volume(const Polyhedron& Q, int size, int longest)
+{
+  std::unique_ptr<Polyhedron> counted(Q.clone());
+  Expression zero(0);
+  for (int k = size; k < longest; k++) {
+    auto [p, leaf] = create_parameter("t", k);
+    Inequation first(PRED_EQ, leaf, &zero);
+    counted->add_constraint(&first);
+    delete leaf;
+  }
+  return counted->volume();
+}
+
 // Front volumes, level domain pieces and date sets of one program's schedules.
 void level_parallelism(Program* program, const std::vector<Schedule*>& schedules,
                        std::vector<std::map<Polyhedron*, Expression*>>& volumes,
@@ -141,7 +156,7 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
     Polyhedron Q(equal);
     delete equal;
     Q.add_constraints(st->iteration_domain);
-    volumes.push_back(Q.volume());
+    volumes.push_back(front_volume(Q, s->size(), longest));
     for (const auto& [domain, count] : volumes.back())
       if (is_point_count(count)) {
         std::cerr << "  Statement #" << i
@@ -209,19 +224,24 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
                                    const std::vector<int>& resources)
 {
   // Step 0: the machine and the latencies.
+  // The messages name the pragma and, for a latency, the assignment (1-based).
+  std::string machine = program->resource_pragma.prefix();
   if (resources.size() != 2)
-    invalid("Schedule::bottom_limit: resources: expect (#cpu,#gpu)");
+    invalid(machine + "Schedule::bottom_limit: resources: expect (#cpu,#gpu)");
   int nb_cpu = resources[0], nb_gpu = resources[1];
   if (nb_cpu < 0 || nb_gpu < 0)
-    invalid("Schedule::bottom_limit: resources: expect non-negative numbers of cpus and gpus");
+    invalid(machine + "Schedule::bottom_limit: resources: expect non-negative numbers of cpus and gpus");
   if (nb_cpu + nb_gpu == 0)
-    invalid("Schedule::bottom_limit: resources: #cpu + #gpu must be at least 1");
+    invalid(machine + "Schedule::bottom_limit: resources: #cpu + #gpu must be at least 1");
   std::map<int, int> cpu, gpu;
   for (const auto& [rank, values] : latencies) {
+    bool known = rank >= 0 && rank < static_cast<int>(program->statement.size());
+    std::string at = known ? program->statement[static_cast<size_t>(rank)]->latency_pragma.prefix() : "";
     if (values.size() != 2)
-      invalid(cat("Schedule::bottom_limit: stmt #", rank, ": latency: expect (#cpu,#gpu)"));
+      invalid(cat(at, "Schedule::bottom_limit: assignment #", rank + 1, ": latency: expect (#cpu,#gpu)"));
     if (values[0] < 0 || values[1] < 0)
-      invalid(cat("Schedule::bottom_limit: stmt #", rank, ": latency: expect non-negative latencies"));
+      invalid(cat(at, "Schedule::bottom_limit: assignment #", rank + 1,
+                  ": latency: expect non-negative latencies"));
     cpu[rank] = values[0];
     gpu[rank] = values[1];
   }
@@ -276,25 +296,3 @@ std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
   progress("Step 5. Generate the code --> out.c");
   return generate_program(a);
 }
-
-void bottom_limit(Program* program, std::map<int, std::vector<int>> latencies,
-                  std::map<int, std::vector<int>> inputs, std::map<int, std::vector<int>> outputs,
-                  std::vector<int> resources)
-{
-  // The whole text is made first: a failure leaves no partial out.c behind.
-  std::string text = bottom_limit_program(program, latencies, inputs, outputs, resources);
-  const char* path = "out.c";
-  const char* temporary = "out.c.partial";
-  std::FILE* f = std::fopen(temporary, "w");
-  if (!f)
-    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", temporary, ": ",
-                          std::strerror(errno)));
-  bool written = std::fwrite(text.data(), 1, text.size(), f) == text.size();
-  written = std::fclose(f) == 0 && written;
-  if (!written || std::rename(temporary, path) != 0) {
-    std::remove(temporary);
-    fail(Stream::Err, cat("Schedule::bottom_limit: cannot write ", path));
-  }
-  std::exit(0);
-}
-

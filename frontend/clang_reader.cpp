@@ -13,7 +13,11 @@
 //
 // Implicit conversions and parentheses are skipped; compound assignments are
 // rewritten as x = x op (e). Every number that comes back from libclang is
-// checked before use.
+// checked before use. The calls of the file's own function-like macros are
+// expanded in the text, which is parsed again, before the tree is built (see
+// macro_expansion.h). The text parsed is held in memory; the declarations of a
+// prelude are parsed before it as an included header of no file. Statements
+// and expressions nested deeper than a fixed limit are refused.
 #include "frontend/clang_reader.h"
 
 #include <clang-c/Index.h>
@@ -29,11 +33,21 @@
 #include <vector>
 
 #include "frontend/fatal_error.h"
+#include "frontend/macro_expansion.h"
 #include "frontend/sg_builder.h"
 #include "frontend/sg_node.h"
 #include "frontend/sg_project.h"
+#include "frontend/source_text.h"
 
 namespace {
+
+// The deepest nesting of statements and expressions read: the walks of the
+// tree recurse once per level.
+const int kMaxNesting = 1000;
+
+// The name under which the declarations put before the file are parsed; no
+// file of that name is read.
+const char* const kPreludePath = "/__vorl__/prelude.h";
 
 // The text of a libclang string, which is freed.
 std::string take(CXString text)
@@ -140,6 +154,50 @@ VariantT prefix_variant(const std::string& op)
   return found != kinds.end() ? found->second : V_SgNumVariants;
 }
 
+// A token of the input file, at [begin, end) of its text.
+struct FileToken {
+  std::size_t begin;
+  std::size_t end;
+  CXTokenKind kind;
+  std::string spelling;
+};
+
+bool is_file(CXFile file, CXFile main_file)
+{
+  return file != nullptr && clang_File_isEqual(file, main_file) != 0;
+}
+
+// The tokens of the main file (comments left out), in text order.
+std::vector<FileToken> tokenize_file(CXTranslationUnit unit, CXFile main_file, std::size_t text_size)
+{
+  std::vector<FileToken> result;
+  CXSourceLocation start = clang_getLocationForOffset(unit, main_file, 0);
+  CXSourceLocation stop = clang_getLocationForOffset(unit, main_file, static_cast<unsigned>(text_size));
+  CXToken* tokens = nullptr;
+  unsigned count = 0;
+  clang_tokenize(unit, clang_getRange(start, stop), &tokens, &count);
+  if (tokens == nullptr)
+    count = 0;
+  result.reserve(count);
+  for (unsigned i = 0; i < count; ++i) {
+    CXSourceRange range = clang_getTokenExtent(unit, tokens[i]);
+    CXFile file = nullptr, end_file = nullptr;
+    unsigned line, column, begin = 0, end = 0;
+    clang_getFileLocation(clang_getRangeStart(range), &file, &line, &column, &begin);
+    clang_getFileLocation(clang_getRangeEnd(range), &end_file, &line, &column, &end);
+    if (!is_file(file, main_file) || !is_file(end_file, main_file) || begin >= end ||
+        end > text_size || clang_getTokenKind(tokens[i]) == CXToken_Comment)
+      continue;
+    result.push_back({begin, end, clang_getTokenKind(tokens[i]),
+                      take(clang_getTokenSpelling(unit, tokens[i]))});
+  }
+  if (tokens != nullptr)
+    clang_disposeTokens(unit, tokens, count);
+  std::sort(result.begin(), result.end(),
+            [](const FileToken& a, const FileToken& b) { return a.begin < b.begin; });
+  return result;
+}
+
 SgBinaryOp* new_binary(VariantT variant, SgExpression* lhs, SgExpression* rhs)
 {
   switch (variant) {
@@ -189,7 +247,8 @@ SgUnaryOp* new_unary(VariantT variant, SgExpression* operand, SgUnaryOp::Sgop_mo
 class SgTreeBuilder {
 public:
   static SgSourceFile* read(SgProject* project, const std::string& path,
-                            const std::vector<std::string>& parser_arguments);
+                            const std::vector<std::string>& parser_arguments,
+                            const std::string* text, const std::string& prelude);
 
 private:
   // A place in the input file.
@@ -209,12 +268,7 @@ private:
     Position begin;
     Position end;
   };
-  struct Token {
-    std::size_t begin;
-    std::size_t end;
-    CXTokenKind kind;
-    std::string spelling;
-  };
+  using Token = FileToken;
 
   SgTreeBuilder(SgProject* project, CXTranslationUnit unit, CXFile main_file, SgSourceFile* file)
       : project_(project), unit_(unit), main_file_(main_file), file_(file),
@@ -229,10 +283,7 @@ private:
   }
 
   // Positions and tokens.
-  bool is_main_file(CXFile file) const
-  {
-    return file != nullptr && clang_File_isEqual(file, main_file_) != 0;
-  }
+  bool is_main_file(CXFile file) const { return is_file(file, main_file_); }
   Position position(CXSourceLocation location) const;
   Extent extent(CXCursor cursor) const { return extent(clang_getCursorExtent(cursor)); }
   Extent extent(CXSourceRange range) const
@@ -295,6 +346,25 @@ private:
   int checked_int(CXEvalResult result, CXCursor cursor, const std::string& what) const;
   SgExprListExp* build_list(CXCursor owner, const std::vector<CXCursor>& items);
   void build_generic_children(SgNode* node, CXCursor cursor);
+  std::vector<std::string> macro_definitions(CXCursor unit_cursor) const;
+
+  // One more level of the tree for the life of the guard; past the deepest
+  // level the walks of the tree afford, the input is refused.
+  class Nesting {
+  public:
+    Nesting(SgTreeBuilder& builder, CXCursor cursor, const char* what) : depth_(builder.depth_)
+    {
+      if (++depth_ > kMaxNesting)
+        builder.fail(cursor, std::string(what) + " nested deeper than " +
+                                 std::to_string(kMaxNesting) + " levels");
+    }
+    ~Nesting() { --depth_; }
+    Nesting(const Nesting&) = delete;
+    Nesting& operator=(const Nesting&) = delete;
+
+  private:
+    int& depth_;
+  };
 
   SgProject* project_;
   CXTranslationUnit unit_;
@@ -303,6 +373,7 @@ private:
   std::size_t text_size_;
   std::vector<Token> tokens_;
   std::map<std::string, SgSymbol*> symbols_;
+  int depth_ = 0;
 };
 
 // ---------------------------------------------------------------------------
@@ -357,30 +428,7 @@ bool SgTreeBuilder::in_main_file(CXCursor cursor) const
 
 void SgTreeBuilder::tokenize()
 {
-  CXSourceLocation start = clang_getLocationForOffset(unit_, main_file_, 0);
-  CXSourceLocation stop = clang_getLocationForOffset(unit_, main_file_, static_cast<unsigned>(text_size_));
-  CXToken* tokens = nullptr;
-  unsigned count = 0;
-  clang_tokenize(unit_, clang_getRange(start, stop), &tokens, &count);
-  if (tokens == nullptr)
-    count = 0;
-  tokens_.reserve(count);
-  for (unsigned i = 0; i < count; ++i) {
-    CXSourceRange range = clang_getTokenExtent(unit_, tokens[i]);
-    CXFile file = nullptr, end_file = nullptr;
-    unsigned line, column, begin = 0, end = 0;
-    clang_getFileLocation(clang_getRangeStart(range), &file, &line, &column, &begin);
-    clang_getFileLocation(clang_getRangeEnd(range), &end_file, &line, &column, &end);
-    if (!is_main_file(file) || !is_main_file(end_file) || begin >= end || end > text_size_ ||
-        clang_getTokenKind(tokens[i]) == CXToken_Comment)
-      continue;
-    tokens_.push_back({begin, end, clang_getTokenKind(tokens[i]),
-                       take(clang_getTokenSpelling(unit_, tokens[i]))});
-  }
-  if (tokens != nullptr)
-    clang_disposeTokens(unit_, tokens, count);
-  std::sort(tokens_.begin(), tokens_.end(),
-            [](const Token& a, const Token& b) { return a.begin < b.begin; });
+  tokens_ = tokenize_file(unit_, main_file_, text_size_);
 }
 
 std::size_t SgTreeBuilder::token_index_at_or_after(std::size_t offset) const
@@ -485,7 +533,9 @@ std::string SgTreeBuilder::where(CXCursor cursor) const
 
 void SgTreeBuilder::fail(CXCursor cursor, const std::string& message) const
 {
-  frontend_fatal("frontend: " + where(cursor) + ": error: " + message);
+  std::string what = one_line(source_text(cursor));
+  frontend_fatal(where(cursor) + ": " + (what.empty() ? "" : what + ": ") + "frontend: error: " +
+                 message);
 }
 
 // ---------------------------------------------------------------------------
@@ -630,22 +680,72 @@ SgSymbol* SgTreeBuilder::symbol_of(CXCursor declaration, const std::string& name
 // ---------------------------------------------------------------------------
 // Parsing
 
-SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
-                                  const std::vector<std::string>& parser_arguments)
-{
-  std::string text;
-  if (!read_file(path, text))
-    frontend_fatal("frontend: error: cannot read source file '" + path + "': " +
-                   std::strerror(errno));
+namespace {
 
+// The line of text holding offset, without its end of line.
+std::string line_at(const std::string& text, std::size_t offset)
+{
+  if (offset > text.size())
+    return "";
+  std::size_t begin = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+  begin = begin == std::string::npos || offset == 0 ? 0 : begin + 1;
+  std::size_t end = text.find('\n', offset);
+  return text.substr(begin, end == std::string::npos ? std::string::npos : end - begin);
+}
+
+// Ends the process on the first error of a parse, as one line naming its
+// place and the source line there, and the number of the others.
+void report_errors(CXTranslationUnit unit, CXFile main_file, const std::string& text)
+{
+  std::string first;
+  unsigned errors = 0;
+  unsigned count = clang_getNumDiagnostics(unit);
+  for (unsigned i = 0; i < count; ++i) {
+    CXDiagnostic diagnostic = clang_getDiagnostic(unit, i);
+    if (diagnostic == nullptr)
+      continue;
+    CXDiagnosticSeverity severity = clang_getDiagnosticSeverity(diagnostic);
+    if (severity == CXDiagnostic_Error || severity == CXDiagnostic_Fatal) {
+      if (errors++ == 0) {
+        CXFile file = nullptr;
+        unsigned line = 0, column = 0, offset = 0;
+        clang_getFileLocation(clang_getDiagnosticLocation(diagnostic), &file, &line, &column, &offset);
+        std::string where = file != nullptr ? take(clang_getFileName(file)) : "";
+        if (file != nullptr && line > 0)
+          where += ":" + std::to_string(line) + ":" + std::to_string(column);
+        std::string what = is_file(file, main_file) ? one_line(line_at(text, offset)) : "";
+        first = (where.empty() ? "" : where + ": ") + (what.empty() ? "" : what + ": ") +
+                (severity == CXDiagnostic_Fatal ? "fatal error: " : "error: ") +
+                take(clang_getDiagnosticSpelling(diagnostic));
+      }
+    }
+    clang_disposeDiagnostic(diagnostic);
+  }
+  if (errors > 1)
+    first += " (and " + std::to_string(errors - 1) + (errors == 2 ? " more error)" : " more errors)");
+  if (errors > 0)
+    frontend_fatal(first);
+}
+
+// Parses text as the file at path, after the declarations of prelude when it
+// is not empty; ends the process on a parse error.
+CXTranslationUnit parse_text(CXIndex index, const std::string& path, const std::string& text,
+                             const std::vector<std::string>& parser_arguments,
+                             const std::string& prelude, CXFile& main_file)
+{
   std::vector<const char*> arguments;
   for (const std::string& argument : parser_arguments)
     arguments.push_back(argument.c_str());
-  CXIndex index = clang_createIndex(0, 0);
+  std::vector<CXUnsavedFile> unsaved = {{path.c_str(), text.data(), static_cast<unsigned long>(text.size())}};
+  if (!prelude.empty()) {
+    arguments.push_back("-include");
+    arguments.push_back(kPreludePath);
+    unsaved.push_back({kPreludePath, prelude.data(), static_cast<unsigned long>(prelude.size())});
+  }
   CXTranslationUnit unit = nullptr;
   CXErrorCode status = clang_parseTranslationUnit2(
-      index, path.c_str(), arguments.data(), static_cast<int>(arguments.size()), nullptr, 0,
-      CXTranslationUnit_None, &unit);
+      index, path.c_str(), arguments.data(), static_cast<int>(arguments.size()), unsaved.data(),
+      static_cast<unsigned>(unsaved.size()), CXTranslationUnit_DetailedPreprocessingRecord, &unit);
   if (status != CXError_Success || unit == nullptr) {
     // No diagnostics come with this failure; name what the parser was given.
     std::string given;
@@ -654,30 +754,150 @@ SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
     frontend_fatal("frontend: error: the C parser rejected '" + path + "' with the arguments" +
                    given + " (libclang error " + std::to_string(static_cast<int>(status)) + ")");
   }
-
-  // Errors end the run; warnings are not shown.
-  bool has_errors = false;
-  unsigned diagnostic_count = clang_getNumDiagnostics(unit);
-  for (unsigned i = 0; i < diagnostic_count; ++i) {
-    CXDiagnostic diagnostic = clang_getDiagnostic(unit, i);
-    if (diagnostic == nullptr)
-      continue;
-    CXDiagnosticSeverity severity = clang_getDiagnosticSeverity(diagnostic);
-    if (severity == CXDiagnostic_Error || severity == CXDiagnostic_Fatal) {
-      has_errors = true;
-      std::fprintf(stderr, "%s\n",
-                   take(clang_formatDiagnostic(diagnostic, CXDiagnostic_DisplaySourceLocation |
-                                                               CXDiagnostic_DisplayColumn))
-                       .c_str());
-    }
-    clang_disposeDiagnostic(diagnostic);
-  }
-  if (has_errors)
-    frontend_fatal("frontend: error: '" + path + "' does not parse");
-
-  CXFile main_file = clang_getFile(unit, path.c_str());
+  main_file = clang_getFile(unit, path.c_str());
   if (main_file == nullptr)
     frontend_fatal("frontend: error: cannot find '" + path + "' after parsing it");
+  report_errors(unit, main_file, text);
+  return unit;
+}
+
+// [begin, end) of a cursor's extent in the main file; false elsewhere.
+bool file_extent(CXCursor cursor, CXFile main_file, std::size_t text_size, std::size_t& begin,
+                 std::size_t& end)
+{
+  CXSourceRange range = clang_getCursorExtent(cursor);
+  CXFile first = nullptr, last = nullptr;
+  unsigned line, column, from = 0, to = 0;
+  clang_getFileLocation(clang_getRangeStart(range), &first, &line, &column, &from);
+  clang_getFileLocation(clang_getRangeEnd(range), &last, &line, &column, &to);
+  if (!is_file(first, main_file) || !is_file(last, main_file) || from > to || to > text_size)
+    return false;
+  begin = from;
+  end = to;
+  return true;
+}
+
+// The tokens of [begin, end), with the blanks before them.
+std::vector<MacroToken> macro_tokens(const std::vector<FileToken>& tokens, std::size_t begin,
+                                     std::size_t end)
+{
+  std::vector<MacroToken> result;
+  std::size_t previous_end = begin;
+  for (const FileToken& token : tokens) {
+    if (token.begin < begin || token.end > end)
+      continue;
+    result.push_back({token.spelling, token.begin > previous_end});
+    previous_end = token.end;
+  }
+  return result;
+}
+
+// A function-like macro from the tokens of its definition (its name through
+// the end of its body).
+FunctionMacro function_macro(const std::vector<MacroToken>& tokens, std::size_t offset)
+{
+  FunctionMacro macro;
+  macro.offset = offset;
+  if (tokens.size() < 3 || tokens[1].spelling != "(")
+    return macro;
+  macro.name = tokens[0].spelling;
+  std::size_t k = 2;
+  for (; k < tokens.size() && tokens[k].spelling != ")"; ++k) {
+    const std::string& s = tokens[k].spelling;
+    if (s == "...") {
+      macro.variadic = true;
+      if (macro.parameters.empty() || k == 2 || tokens[k - 1].spelling == ",")
+        macro.parameters.push_back("__VA_ARGS__");
+    } else if (s != ",") {
+      macro.parameters.push_back(s);
+    }
+  }
+  macro.body.assign(tokens.begin() + static_cast<std::ptrdiff_t>(std::min(k + 1, tokens.size())),
+                    tokens.end());
+  return macro;
+}
+
+// The text with every call of the file's own function-like macros replaced by
+// its expansion on one line, followed by the line breaks the call spanned, so
+// that every line keeps its number. False when there is no such call.
+bool expand_own_macros(CXTranslationUnit unit, CXFile main_file, const std::string& text,
+                       std::string& expanded)
+{
+  std::vector<CXCursor> cursors = children_of(clang_getTranslationUnitCursor(unit));
+  struct Call {
+    std::size_t begin, end;
+  };
+  std::vector<Call> calls;
+  std::vector<CXCursor> definitions;
+  for (CXCursor cursor : cursors) {
+    CXCursorKind kind = clang_getCursorKind(cursor);
+    if (kind == CXCursor_MacroDefinition && clang_Cursor_isMacroFunctionLike(cursor) != 0) {
+      definitions.push_back(cursor);
+    } else if (kind == CXCursor_MacroExpansion) {
+      CXCursor definition = clang_getCursorReferenced(cursor);
+      std::size_t begin = 0, end = 0, b = 0, e = 0;
+      if (!clang_Cursor_isNull(definition) &&
+          clang_getCursorKind(definition) == CXCursor_MacroDefinition &&
+          clang_Cursor_isMacroFunctionLike(definition) != 0 &&
+          file_extent(definition, main_file, text.size(), b, e) &&
+          file_extent(cursor, main_file, text.size(), begin, end))
+        calls.push_back({begin, end});
+    }
+  }
+  if (calls.empty())
+    return false;
+  std::vector<FileToken> tokens = tokenize_file(unit, main_file, text.size());
+  std::vector<FunctionMacro> macros;
+  for (CXCursor definition : definitions) {
+    std::size_t begin = 0, end = 0;
+    if (file_extent(definition, main_file, text.size(), begin, end))
+      macros.push_back(function_macro(macro_tokens(tokens, begin, end), begin));
+  }
+  MacroExpander expander(macros);
+  std::sort(calls.begin(), calls.end(), [](const Call& a, const Call& b) { return a.begin < b.begin; });
+  expanded.clear();
+  std::size_t done = 0;
+  bool changed = false;
+  for (const Call& call : calls) {
+    if (call.begin < done)
+      continue;  // inside a call already replaced
+    std::string replacement;
+    if (!expander.expand_call(macro_tokens(tokens, call.begin, call.end), call.end, replacement))
+      continue;
+    expanded += text.substr(done, call.begin - done) + replacement;
+    expanded += std::string(static_cast<std::size_t>(
+                                std::count(text.begin() + static_cast<std::ptrdiff_t>(call.begin),
+                                           text.begin() + static_cast<std::ptrdiff_t>(call.end), '\n')),
+                            '\n');
+    done = call.end;
+    changed = true;
+  }
+  expanded += text.substr(done);
+  return changed;
+}
+
+}  // namespace
+
+SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
+                                  const std::vector<std::string>& parser_arguments,
+                                  const std::string* given, const std::string& prelude)
+{
+  std::string text;
+  if (given != nullptr)
+    text = *given;
+  else if (!read_file(path, text))
+    frontend_fatal("frontend: error: cannot read source file '" + path + "': " +
+                   std::strerror(errno));
+
+  CXIndex index = clang_createIndex(0, 0);
+  CXFile main_file = nullptr;
+  CXTranslationUnit unit = parse_text(index, path, text, parser_arguments, prelude, main_file);
+  std::string expanded;
+  if (expand_own_macros(unit, main_file, text, expanded)) {
+    clang_disposeTranslationUnit(unit);
+    text = expanded;
+    unit = parse_text(index, path, text, parser_arguments, prelude, main_file);
+  }
 
   SgSourceFile* file = project->adopt(new SgSourceFile(project, path, text));
   file->set_position(file, 1, 1);
@@ -685,11 +905,37 @@ SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
   {
     SgTreeBuilder builder(project, unit, main_file, file);
     builder.tokenize();
-    file->set_child_slot(0, builder.build_global(clang_getTranslationUnitCursor(unit)));
+    CXCursor unit_cursor = clang_getTranslationUnitCursor(unit);
+    file->set_macro_definitions(builder.macro_definitions(unit_cursor));
+    file->set_child_slot(0, builder.build_global(unit_cursor));
   }
   clang_disposeTranslationUnit(unit);
   clang_disposeIndex(index);
   return file;
+}
+
+// The object-like macros defined in the file, as "#define NAME BODY" lines.
+std::vector<std::string> SgTreeBuilder::macro_definitions(CXCursor unit_cursor) const
+{
+  std::vector<std::string> result;
+  const std::string& text = file_->get_text();
+  for (CXCursor cursor : children_of(unit_cursor)) {
+    std::size_t begin = 0, end = 0;
+    if (clang_getCursorKind(cursor) != CXCursor_MacroDefinition ||
+        clang_Cursor_isMacroFunctionLike(cursor) != 0 ||
+        !file_extent(cursor, main_file_, text_size_, begin, end))
+      continue;
+    std::string definition;
+    for (std::size_t i = begin; i < end; ++i) {
+      if (text[i] == '\\' && (text.compare(i + 1, 1, "\n") == 0 || text.compare(i + 1, 2, "\r\n") == 0)) {
+        i = text.find('\n', i);
+        continue;
+      }
+      definition += text[i];
+    }
+    result.push_back("#define " + definition);
+  }
+  return result;
 }
 
 // ---------------------------------------------------------------------------
@@ -702,7 +948,7 @@ SgGlobal* SgTreeBuilder::build_global(CXCursor unit_cursor)
   global->set_source_range(0, text_size_);
   std::vector<CXCursor> declarations;
   for (CXCursor child : children_of(unit_cursor))
-    if (in_main_file(child))
+    if (in_main_file(child) && clang_isPreprocessing(clang_getCursorKind(child)) == 0)
       declarations.push_back(child);
   for (std::size_t i = 0; i < declarations.size();) {
     CXCursor cursor = declarations[i];
@@ -741,13 +987,23 @@ SgVariableDeclaration* SgTreeBuilder::build_variable_declaration(const std::vect
 SgInitializedName* SgTreeBuilder::build_initialized_name(CXCursor cursor)
 {
   SgExpression* initializer = nullptr;
+  CXCursor init = clang_getNullCursor();
   if (clang_getCursorKind(cursor) == CXCursor_VarDecl) {
-    CXCursor init = clang_Cursor_getVarDeclInitializer(cursor);
+    init = clang_Cursor_getVarDeclInitializer(cursor);
     if (!clang_Cursor_isNull(init) && clang_isExpression(clang_getCursorKind(init)))
       initializer = build_expression(init);
   }
   SgInitializedName* name = adopt(new SgInitializedName(take(clang_getCursorSpelling(cursor)),
                                                         type_of(cursor), initializer));
+  if (initializer != nullptr) {
+    CXEvalResult result = clang_Cursor_Evaluate(init);
+    if (result != nullptr && clang_EvalResult_getKind(result) == CXEval_Int &&
+        (clang_EvalResult_isUnsignedInt(result) == 0 ||
+         clang_EvalResult_getAsUnsigned(result) <= static_cast<unsigned long long>(LLONG_MAX)))
+      name->set_constant_value(clang_EvalResult_getAsLongLong(result));
+    if (result != nullptr)
+      clang_EvalResult_dispose(result);
+  }
   // The text runs from the declarator's name to its end: "c = lb", "a[100]".
   Extent whole = extent(cursor);
   Position at_name = position(clang_getCursorLocation(cursor));
@@ -826,6 +1082,7 @@ SgFunctionDeclaration* SgTreeBuilder::build_function(CXCursor cursor)
 
 SgStatement* SgTreeBuilder::build_statement(CXCursor cursor)
 {
+  Nesting level(*this, cursor, "statement");
   if (clang_isExpression(clang_getCursorKind(cursor)))
     return build_expression_statement(cursor, true);
   SgStatement* statement = build_statement_unplaced(cursor);
@@ -1059,6 +1316,7 @@ bool SgTreeBuilder::classify_for_parts(CXCursor cursor, const std::vector<CXCurs
 
 SgExpression* SgTreeBuilder::build_expression(CXCursor cursor)
 {
+  Nesting level(*this, cursor, "expression");
   CXCursorKind kind = clang_getCursorKind(cursor);
   std::vector<CXCursor> parts = expression_children_of(cursor);
   // Parentheses and implicit conversions have no node: an unexposed
@@ -1423,5 +1681,12 @@ SgExpression* SgTreeBuilder::build_call(CXCursor cursor)
 SgSourceFile* read_c_file(SgProject* project, const std::string& path,
                           const std::vector<std::string>& parser_arguments)
 {
-  return SgTreeBuilder::read(project, path, parser_arguments);
+  return SgTreeBuilder::read(project, path, parser_arguments, nullptr, "");
+}
+
+SgSourceFile* read_c_text(SgProject* project, const std::string& path, const std::string& text,
+                          const std::vector<std::string>& parser_arguments,
+                          const std::string& prelude)
+{
+  return SgTreeBuilder::read(project, path, parser_arguments, &text, prelude);
 }

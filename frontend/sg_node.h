@@ -188,16 +188,24 @@ class SgSourceFile : public SgFile {
   VORL_SG_CONCRETE(SgSourceFile)
   SgSourceFile(SgProject* project, const std::string& file_name, const std::string& text);
   const std::string& getFileName() const { return file_name_; }
-  // The file's bytes as read.
+  // The text parsed: the file's bytes, the calls of the file's own
+  // function-like macros replaced by their expansion (lines kept).
   const std::string& get_text() const { return text_; }
   SgProject* get_project() const { return project_; }
   SgGlobal* get_globalScope() const;
   std::string unparseToCompleteString() const override { return text_; }
+  // The file's object-like macro definitions ("#define N 6"), in order.
+  const std::vector<std::string>& get_macro_definitions() const { return macro_definitions_; }
+  void set_macro_definitions(const std::vector<std::string>& definitions)
+  {
+    macro_definitions_ = definitions;
+  }
 
 private:
   SgProject* project_;
   std::string file_name_;
   std::string text_;
+  std::vector<std::string> macro_definitions_;
 };
 
 // A C type, known by its spelling ("int", "double [100]").
@@ -255,10 +263,21 @@ class SgInitializedName : public SgNode {
   const SgName& get_name() const { return name_; }
   SgType* get_type() const { return type_; }
   SgExpression* get_initializer() const;
+  // Whether the initializer is an integer constant the compiler computes
+  // (int N = 6;, int N = SIZE; with #define SIZE 6), and its value.
+  bool has_constant_value() const { return has_constant_value_; }
+  long long get_constant_value() const { return constant_value_; }
+  void set_constant_value(long long value)
+  {
+    has_constant_value_ = true;
+    constant_value_ = value;
+  }
 
 private:
   SgName name_;
   SgType* type_;
+  bool has_constant_value_ = false;
+  long long constant_value_ = 0;
 };
 
 // ---------------------------------------------------------------------------

@@ -35,7 +35,6 @@ bool ends_with(const std::string& text, const std::string& suffix)
 struct CommandLine {
   std::vector<std::string> switches;  // joined form, command-line order
   std::vector<std::string> sources;
-  bool has_standard = false;
 };
 
 CommandLine read_command_line(const std::vector<std::string>& arguments)
@@ -53,7 +52,6 @@ CommandLine read_command_line(const std::vector<std::string>& arguments)
       line.switches.push_back(argument);
     } else if (starts_with(argument, "-std=")) {
       line.switches.push_back(argument);
-      line.has_standard = true;
     } else if (starts_with(argument, "-")) {
       // Another switch: the tool's own affair.
     } else if (argument.size() > 2 && ends_with(argument, ".c")) {
@@ -121,6 +119,25 @@ SgProject* frontend(int argc, char** argv)
   return frontend(arguments);
 }
 
+namespace {
+
+// The parser's arguments for the preprocessor switches of a command line.
+std::vector<std::string> parser_arguments(const std::vector<std::string>& switches)
+{
+  std::vector<std::string> arguments = {"-x", "c"};
+  bool has_standard = false;
+  for (const std::string& option : switches)
+    has_standard = has_standard || starts_with(option, "-std=");
+  if (!has_standard)
+    arguments.push_back("-std=gnu99");
+  arguments.push_back("-ferror-limit=0");
+  arguments.push_back("-Wno-implicit-function-declaration");
+  arguments.insert(arguments.end(), switches.begin(), switches.end());
+  return arguments;
+}
+
+}  // namespace
+
 SgProject* frontend(const std::vector<std::string>& arguments)
 {
   CommandLine line = read_command_line(arguments);
@@ -133,14 +150,18 @@ SgProject* frontend(const std::vector<std::string>& arguments)
   SgProject* project = new SgProject(arguments, line.switches);
   if (line.sources.empty())
     return project;
-
-  std::vector<std::string> parser_arguments = {"-x", "c"};
-  if (!line.has_standard)
-    parser_arguments.push_back("-std=gnu99");
-  parser_arguments.push_back("-ferror-limit=0");
-  parser_arguments.push_back("-Wno-implicit-function-declaration");
-  for (const std::string& option : line.switches)
-    parser_arguments.push_back(option);
-  read_c_file(project, line.sources.front(), parser_arguments);
+  read_c_file(project, line.sources.front(), parser_arguments(line.switches));
   return project;
+}
+
+SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude)
+{
+  const std::list<std::string>& given = project.get_originalCommandLineArgumentList();
+  SgProject* result = new SgProject(std::vector<std::string>(given.begin(), given.end()),
+                                    project.get_preprocessor_switches());
+  SgSourceFile* file = project.get_file(0);
+  if (file != nullptr)
+    read_c_text(result, file->getFileName(), text, parser_arguments(project.get_preprocessor_switches()),
+                prelude);
+  return result;
 }

@@ -5,12 +5,14 @@
 // value as the next argument, "-D N=1") and -std= are passed on to the C
 // parser (a -std= replaces the default gnu99); every other argument is left
 // to the tool. A missing or unreadable file or a parse error ends the process
-// with the diagnostics (file:line:col: message) on the error stream and
-// status 1; warnings are not shown.
+// with one line on the error stream (file:line:col: source line: error:
+// message) and status 1; warnings are not shown. reparse() parses another
+// text as the same file, in memory: nothing is written.
 //
-// Ownership: frontend() returns a new project owned by the caller; the
-// project owns every node of its tree, including nodes built for it later,
-// and frees them all when it is deleted.
+// Ownership: frontend() and reparse() return a new project owned by the
+// caller (reparse() keeps the project it is given); the project owns every
+// node of its tree, including nodes built for it later, and frees them all
+// when it is deleted.
 #ifndef VORL_FRONTEND_SG_PROJECT_H
 #define VORL_FRONTEND_SG_PROJECT_H
 
@@ -79,5 +81,11 @@ inline const SgProject* isSgProject(const SgNode* node) { return dynamic_cast<co
 // Parses the source file named on the command line (program name first).
 SgProject* frontend(int argc, char** argv);
 SgProject* frontend(const std::vector<std::string>& arguments);
+
+// Parses text as the source file of project, with its command line and
+// preprocessor switches, after the declarations of prelude, which belong to
+// no file of the new project (nothing of them is in its tree). Lines and
+// columns of the new project are those of text; its messages name the file.
+SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude);
 
 #endif

@@ -29,7 +29,7 @@ public:
       return;
     InheritedAttributeType for_children = evaluateInheritedAttribute(node, inherited);
     for (SgNode* child : node->get_traversalSuccessorContainer())
-      traverse(child, for_children);
+      traverse(child, attributeForChild(node, child, for_children));
   }
 
   // Walks every input file of the project from its file node, each from the
@@ -45,6 +45,15 @@ public:
 protected:
   virtual InheritedAttributeType evaluateInheritedAttribute(SgNode* node,
                                                             InheritedAttributeType inherited) = 0;
+  // The attribute one child of node receives; by default the one the node
+  // computed for all its children (a walk may give a branch its own).
+  virtual InheritedAttributeType attributeForChild(SgNode* node, SgNode* child,
+                                                   const InheritedAttributeType& for_children)
+  {
+    (void)node;
+    (void)child;
+    return for_children;
+  }
 };
 
 // Bottom-up: each node receives the results of its children, in source order,

@@ -1,10 +1,14 @@
 #include "poly/enumeration_expression.h"
 
+#include <algorithm>
 #include <climits>
 #include <iostream>
 #include <numeric>
+#include <sstream>
 
+#include "poly/count_code.h"
 #include "poly/failure.h"
+#include "poly/point_count.h"
 #include "poly/polyhedron.h"
 #include "poly/polylib_wrapper.h"
 #include "poly/rank.h"
@@ -490,61 +494,40 @@ void EnumerationExpression::print(std::ostream& os) const
 void EnumerationExpression::compile(std::ostream& os, const std::string& result,
                                     const std::string& prefix) const
 {
-  if (is_periodic) {
-    std::string offset = new_variable("offset", TYPE_INT);
-    os << prefix << offset << " = " << get_parameter_string(periodic_parameter) << " % "
-       << periodic_values.size() << ";\n";
-    for (size_t i = 0; i < periodic_values.size(); i++) {
-      os << prefix << "if(" << offset << " == " << i << ")\n";
-      os << prefix << "  {\n";
-      periodic_values[i]->compile(os, result, prefix + "    ");
-      os << prefix << "  }\n";
-    }
-    free_variable("offset");
-    return;
-  }
-  if (is_polynomial) {
-    std::string x = new_variable("X", TYPE_DOUBLE);
-    std::string sum = new_variable("double_result", TYPE_DOUBLE);
-    os << prefix << sum << " = 0;\n";
-    os << prefix << x << " = 1;\n";
-    for (size_t i = 0; i < coefficients.size(); i++) {
-      os << "\n" << prefix << "//Degree " << i << " term\n";
-      std::string a = new_variable("a_i", TYPE_DOUBLE);
-      coefficients[i]->compile(os, a, prefix);
-      os << prefix << sum << " += " << a << "*(" << x << ");\n";
-      free_variable("a_i");
-      if (i + 1 < coefficients.size())
-        os << prefix << x << " = " << x << "*(" << *variable << ");\n";
-    }
-    free_variable("X");
-    // A polynomial inside a coefficient is compiled into a double temporary
-    // and keeps its fractional value. The count itself is an integer
-    // computed in floating point: round it rather than truncate, so that
-    // 8.9999999 counts as 9.
-    auto type = full_variable_type.find(result);
-    if (type != full_variable_type.end() && type->second == TYPE_DOUBLE)
-      os << prefix << result << " = " << sum << ";\n";
-    else
-      os << prefix << result << " = (int)floor(" << sum << " + 0.5);\n";
-    free_variable("double_result");
-    return;
-  }
-  fail(Stream::Err, "EnumerationExpression::compile(): not an enumeration!");
+  if (!is_periodic && !is_polynomial)
+    fail(Stream::Err, "EnumerationExpression::compile(): not an enumeration!");
+  os << prefix << result << " = " << exact_count_code(this) << ";\n";
 }
 
 void compile(const std::map<Polyhedron*, Expression*>& pieces, std::ostream& os,
              const std::string& result, const std::string& prefix)
 {
+  // The pieces are disjoint: written in the order of their conditions'
+  // text, not in the map's order, which is that of their addresses. A count
+  // by enumeration is a loop nest, any other count one exact expression.
+  std::string inner = prefix + "    ";
+  std::vector<std::pair<std::string, std::string>> branches;
+  for (const auto& [domain, count] : pieces) {
+    std::ostringstream condition, statements;
+    domain->print_code(condition);
+    if (is_point_count(count))
+      count->compile(statements, result, inner);
+    else
+      statements << inner << result << " = " << exact_count_code(count) << ";\n";
+    branches.emplace_back(condition.str(), statements.str());
+  }
+  std::sort(branches.begin(), branches.end());
+  if (branches.empty()) {  // nothing counted anywhere
+    os << prefix << result << " = 0;\n";
+    return;
+  }
   std::string defined = new_variable("is_defined", TYPE_INT);
   os << prefix << defined << " = false;\n";
-  for (const auto& [domain, count] : pieces) {
-    os << prefix << "if(";
-    domain->print_code(os);
-    os << ")\n";
+  for (const auto& [condition, statements] : branches) {
+    os << prefix << "if(" << condition << ")\n";
     os << prefix << "  {\n";
-    count->compile(os, result, prefix + "    ");
-    os << prefix << "    " << defined << " = true;\n";
+    os << statements;
+    os << inner << defined << " = true;\n";
     os << prefix << "  }\n";
   }
   os << prefix << "if(!" << defined << ")\n";

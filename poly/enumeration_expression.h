@@ -56,12 +56,17 @@ class EnumerationExpression : public Expression {
   Expression* evaluate(const std::map<int, Expression*>& counters,
                        const std::map<int, Expression*>& parameters) const override;
   void print(std::ostream& os) const override;
+  /// Writes "result = <the value in exact integer arithmetic>;" (a periodic
+  /// number or a polynomial; a multivariate polynomial ends the process).
   void compile(std::ostream& os, const std::string& result,
                const std::string& prefix) const override;
 };
 
 // C statements that assign to result the count of the piece whose domain
-// holds the current parameter values, or 0.
+// holds the current parameter values, or 0 (without any piece, "result = 0;"), each count in exact integer
+// arithmetic (poly/count_code.h) or, for a count by enumeration
+// (poly/point_count.h), as its loop nest; the pieces in the order of their
+// conditions' text.
 void compile(const std::map<Polyhedron*, Expression*>& pieces, std::ostream& os,
              const std::string& result, const std::string& prefix);
 

@@ -676,8 +676,8 @@ void Expression::print_vhdl(std::ostream&, std::ostream&) const
 void Expression::compile(std::ostream& os, const std::string& var, const std::string& prefix) const
 {
   variable_type_t type = get_variable_type(var);
-  if (type != TYPE_INT && type != TYPE_DOUBLE)
-    fail(Stream::Err, "Expression::compile: expect 'int' or 'double' output type");
+  if (type != TYPE_INT && type != TYPE_LONG_LONG && type != TYPE_DOUBLE)
+    fail(Stream::Err, "Expression::compile: expect 'int', 'long long' or 'double' output type");
   os << prefix << var << " = ";
   print_c(os, this, type == TYPE_DOUBLE);
   os << ";\n";

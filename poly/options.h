@@ -1,10 +1,13 @@
 // The process-wide option table, filled from the command line before any
 // analysis and only read afterwards. A key that nothing stored reads as 0.
+//
+// Ownership: static state only.
 #ifndef VORL_POLY_OPTIONS_H
 #define VORL_POLY_OPTIONS_H
 
 #include <list>
 #include <map>
+#include <ostream>
 #include <string>
 
 class Options {
@@ -13,10 +16,11 @@ class Options {
   static int pragma_scop;
 
   // Stores 0 under "verbose", "asap" and "alap", then reads the switches
-  // "-?", "-asap" and "-alap"; every other argument is left to the front-end.
+  // "-verbose" (or "-v"), "-asap" and "-alap"; every other argument is left
+  // to the other readers of the command line.
   static void set_options(const std::list<std::string>& arguments);
-  // Writes the usage text on standard output and ends the process (status 1).
-  [[noreturn]] static void help();
+  // Writes the usage text.
+  static void print_usage(std::ostream& os);
 };
 
 #endif

@@ -303,7 +303,7 @@ bool value_at(const ORO__evalue* e, const std::vector<int>& point, Fraction& out
 
 // How many parameter points of each chamber are checked against an exact
 // count, among how many looked for in which box.
-const std::size_t kCheckedPoints = 48;
+const std::size_t kCheckedPoints = 24;
 const std::size_t kCandidatePoints = 4096;
 const int kCheckBox = 8;
 

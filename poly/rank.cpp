@@ -258,6 +258,8 @@ void print_variable_type(std::ostream& os, int type)
     os << "int";
   else if (type == TYPE_DOUBLE)
     os << "double";
+  else if (type == TYPE_LONG_LONG)
+    os << "long long";
   else
     fail(Stream::Err, "Rank::print_type: undefined type");
 }

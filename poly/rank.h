@@ -24,7 +24,7 @@
 
 class Expression;
 
-enum variable_type_t { TYPE_INT = 0, TYPE_DOUBLE = 1 };
+enum variable_type_t { TYPE_INT = 0, TYPE_DOUBLE = 1, TYPE_LONG_LONG = 2 };
 
 // Registry state (process-wide).
 extern std::map<std::string, int> counter_rank;

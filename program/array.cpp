@@ -39,13 +39,8 @@ std::vector<std::string> get_arrays()
 
 bool is_reserved_array(const std::string& name)
 {
-  static const char* const reserved[] = {"schedule", "tile_group", "tile_size",
-                                         "tile_hyperplans", "bound", "output__",
-                                         "latency", "resource", "parallelize"};
-  for (const char* r : reserved)
-    if (name == r)
-      return true;
-  return false;
+  return name == latency_array || name == resource_array || name == input_array ||
+         name == output_array;
 }
 
 void remove_reserved_arrays()

@@ -2,10 +2,11 @@
 
 #include <cmath>
 #include <iostream>
+#include <sstream>
 
-#include "frontend/sg_builder.h"
 #include "frontend/sg_node.h"
 #include "frontend/sg_project.h"
+#include "frontend/source_text.h"
 #include "poly/expression.h"
 #include "poly/failure.h"
 #include "poly/index_function.h"
@@ -18,13 +19,49 @@
 
 std::vector<Statement*> statement_vec;
 std::vector<std::string> var_declaration;
-int source_line_offset = 0;
 
 namespace {
 
-[[noreturn]] void reject(const std::string& message) { fail(Stream::Out, message); }
+// Ends the process with one line: the place and construct of node, then the
+// message.
+[[noreturn]] void reject(const SgNode* node, const std::string& message)
+{
+  fail(Stream::Out, refusal_prefix(node) + message);
+}
 
 std::string text_of(const SgNode* node) { return node->unparseToCompleteString(); }
+
+std::string line_of(const SgNode* node) { return std::to_string(node->get_line()); }
+
+// What a construct the readers do not take is, in plain words.
+std::string plain_words(const SgNode* node)
+{
+  switch (node->variantT()) {
+    case V_SgNotEqualOp: return "a != condition is not affine";
+    case V_SgOrOp: return "a || condition is not one affine domain: write two if statements";
+    case V_SgNotOp: return "a ! condition is not affine";
+    case V_SgAndOp: return "a condition inside a bound or subscript";
+    case V_SgCastExp: return "a cast in a loop bound, condition or subscript";
+    case V_SgPntrArrRefExp: return "an array element in a loop bound, condition or subscript";
+    case V_SgConditionalExp: return "a ?: in a loop bound, condition or subscript";
+    case V_SgAssignOp:
+    case V_SgPlusPlusOp:
+    case V_SgMinusMinusOp: return "an assignment in a loop bound, condition or subscript";
+    case V_SgBitAndOp:
+    case V_SgBitOrOp:
+    case V_SgBitXorOp:
+    case V_SgLshiftOp:
+    case V_SgRshiftOp:
+    case V_SgBitComplementOp: return "a bitwise operator is not affine";
+    case V_SgVarRefExp:
+    case V_SgIntVal:
+    case V_SgDoubleVal: return "expect a comparison";
+    default: break;
+  }
+  if (node->class_name().find("macro body") != std::string::npos)
+    return "an operator written only in a macro body";
+  return "not read in loop bounds, conditions and subscripts";
+}
 
 // The name of the function a call names; empty for a call through a pointer.
 std::string call_name(const SgFunctionCallExp* call)
@@ -44,8 +81,7 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
  protected:
   Expression* evaluateSynthesizedAttribute(SgNode* node, SynthesizedAttributesList children) override
   {
-    Expression* r = read(node, children);
-    return r;
+    return read(node, children);
   }
 
  private:
@@ -66,7 +102,7 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
     if (const SgDoubleVal* d = isSgDoubleVal(node)) {
       double v = d->get_value();
       if (v != std::floor(v) || v < -2147483648.0 || v > 2147483647.0)
-        reject("Expression::from_Sage: not an integer:" + text_of(node));
+        reject(node, "Expression::from_Sage: not an integer:" + text_of(node));
       return new Expression(static_cast<int>(v));
     }
     switch (node->variantT()) {
@@ -82,7 +118,7 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
       case V_SgFunctionCallExp: return read_call(node, c);
       default: break;
     }
-    reject("Expression::from_Sage: " + node->class_name() + " unhandled");
+    reject(node, "Expression::from_Sage: " + node->class_name() + " unhandled: " + plain_words(node));
   }
 
   // The argument list of floor(a / b) or ceil(a / b): one quotient, read as
@@ -92,14 +128,13 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
     const SgNode* call = node->get_parent();
     std::string call_text = call ? text_of(call) : text_of(node);
     if (c.size() != 1)
-      reject("Expression::from_Sage: unary function expected (ceil/floor handling):" + call_text);
+      reject(node, "Expression::from_Sage: unary function expected (ceil/floor handling):" + call_text);
     Expression* q = c[0];
     if (!q->is_op(OP_DIV)) {
       std::ostringstream os;
-      os << "Expression::from_Sage: unary_function (./.) expected (ceil/floor handling):"
-         << call_text << "\n"
-         << *q;
-      reject(os.str());
+      os << "Expression::from_Sage: unary_function (./.) expected (ceil/floor handling):" << call_text
+         << " (found: " << *q << ")";
+      reject(node, os.str());
     }
     Expression* floor = new Expression(OP_FLOOR, q->fg, q->fd);
     delete q;
@@ -110,7 +145,7 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
   {
     std::string name = call_name(isSgFunctionCallExp(node));
     if (name != "floor" && name != "ceil")
-      reject("Expression::from_Sage: floor/ceil expected:" + text_of(node));
+      reject(node, "Expression::from_Sage: floor/ceil expected:" + text_of(node));
     Expression* r = c.back();
     for (size_t k = 0; k + 1 < c.size(); k++)
       delete c[k];  // the callee's placeholder
@@ -120,14 +155,93 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
   }
 };
 
+// ---------------------------------------------------------------------------
+// What the analysis can compute with
+
+// Whether the coefficient vector of e can be computed: sums and differences
+// of counters, parameters and constants, each product with a constant.
+bool affine(const Expression* e)
+{
+  if (e->is_leaf)
+    return e->is_val || e->is_counter || e->is_parameter;
+  switch (e->op) {
+    case OP_PLUS:
+    case OP_MINUS: return affine(e->fg) && affine(e->fd);
+    case OP_TIMES:
+      return (e->fg->is_constant() && affine(e->fd)) || (e->fd->is_constant() && affine(e->fg));
+    default: return false;
+  }
+}
+
+std::string why_not_affine(const Expression* e)
+{
+  if (e->is_leaf || e->op == OP_PLUS || e->op == OP_MINUS)
+    return !e->is_leaf && !affine(e->fg) ? why_not_affine(e->fg)
+           : !e->is_leaf                 ? why_not_affine(e->fd)
+                                         : "not affine";
+  if (e->op == OP_TIMES)
+    return "a product of two variables is not affine";
+  return "a division or remainder is not affine here";
+}
+
+// An upper bound of every coefficient and constant that e can produce, and
+// the largest constant written in it.
+long double magnitude(const Expression* e, long long& largest)
+{
+  if (e->is_leaf) {
+    long long v = e->is_val ? std::llabs(static_cast<long long>(e->val)) : 1;
+    if (e->is_val && v > largest)
+      largest = v;
+    return static_cast<long double>(v);
+  }
+  long double a = magnitude(e->fg, largest), b = magnitude(e->fd, largest);
+  switch (e->op) {
+    case OP_PLUS:
+    case OP_MINUS: return a + b;
+    case OP_TIMES: return a * b;
+    default: return a > b ? a : b;
+  }
+}
+
+void check_magnitude(const Expression* e, const SgNode* node)
+{
+  long long largest = 0;
+  long double m = magnitude(e, largest);
+  if (largest > kLargestModelValue)
+    reject(node, cat("Expression::from_Sage: the number ", largest, " is beyond ", kLargestModelValue,
+                     ", the largest the analysis takes"));
+  if (m > static_cast<long double>(kLargestModelValue))
+    reject(node, cat("Expression::from_Sage: the numbers of ", *e, " add up beyond ",
+                     kLargestModelValue, ", the largest the analysis takes"));
+}
+
+// A constraint read from node must be affine and of bounded numbers.
+void check_constraint(const Inequation* c, const SgNode* node)
+{
+  check_magnitude(c->lhs, node);
+  check_magnitude(c->rhs, node);
+  const Expression* wrong = !affine(c->lhs) ? c->lhs : !affine(c->rhs) ? c->rhs : nullptr;
+  if (wrong)
+    reject(node, "Expression::to_vector: Non affine expression (newparm?): " + why_not_affine(wrong));
+}
+
+void check_constraints(const Polyhedron* p, const SgNode* node)
+{
+  for (const Inequation* c : p->constraints)
+    check_constraint(c, node);
+}
+
+// ---------------------------------------------------------------------------
+// Conditions
+
 SgExpression* argument(const SgFunctionCallExp* call, size_t k, const char* which)
 {
   SgExpressionPtrList args = call->get_args()->get_expressions();
   if (args.empty())
-    reject(std::string("Polyhedron::") + which + ": function with no arguments");
+    reject(call, std::string("Polyhedron::") + which + ": function with no arguments");
   if (args.size() != 2)
-    reject("Polyhedron::from_Sage: " + call_name(call) + " expects two arguments: " +
-           text_of(call));
+    reject(call, "Polyhedron::from_Sage: " + call_name(call) + " expects two arguments: " +
+                     text_of(call));
   return args[k];
 }
 
@@ -135,7 +249,7 @@ SgExpression* get_lhs(const SgExpression* e)
 {
   const SgFunctionCallExp* call = isSgFunctionCallExp(e);
   if (!call)
-    reject("SgExpression::get_lhs: not a function!");
+    reject(e, "SgExpression::get_lhs: not a function!");
   return argument(call, 0, "get_lhs");
 }
 
@@ -143,7 +257,7 @@ SgExpression* get_rhs(const SgExpression* e)
 {
   const SgFunctionCallExp* call = isSgFunctionCallExp(e);
   if (!call)
-    reject("SgExpression::get_rhs: not a function!");
+    reject(e, "SgExpression::get_rhs: not a function!");
   return argument(call, 1, "get_rhs");
 }
 
@@ -159,10 +273,62 @@ void gather(const SgExpression* m, const char* name, std::vector<SgExpression*>&
     out.push_back(first);
 }
 
-// Whether e is floor(a / b) or ceil(a / b) with a positive constant b.
+// Whether e is floor(a / b), ceil(a / b) or the C quotient a / b, with a
+// positive constant b. C's quotient of a non-negative a is its floor, which is
+// how it is read.
 bool is_rounded_quotient(const Expression* e)
 {
-  return (e->is_floor() || e->is_ceil()) && e->fd->is_constant() && e->fd->val > 0;
+  return (e->is_floor() || e->is_ceil() || e->is_op(OP_DIV)) && e->fd->is_constant() &&
+         e->fd->val > 0;
+}
+
+// e as rest + sign * q, where q is the one rounded quotient written among the
+// terms of e's sums and differences (sign 1 or -1); false when there is none,
+// more than one, or one under another factor. rest is new.
+bool split_quotient(const Expression* e, const Expression*& q, int& sign, Expression*& rest)
+{
+  if (is_rounded_quotient(e)) {
+    q = e;
+    sign = 1;
+    rest = new Expression(0);
+    return true;
+  }
+  if (e->is_leaf)
+    return false;
+  if (e->op == OP_TIMES && e->fg->is_value(-1)) {
+    if (!split_quotient(e->fd, q, sign, rest))
+      return false;
+    sign = -sign;
+    Expression minus_one(-1);
+    Expression* negated = new Expression(OP_TIMES, &minus_one, rest);
+    delete rest;
+    rest = negated;
+    return true;
+  }
+  if (e->op != OP_PLUS && e->op != OP_MINUS)
+    return false;
+  const Expression *q_left = nullptr, *q_right = nullptr;
+  int s_left = 0, s_right = 0;
+  Expression *r_left = nullptr, *r_right = nullptr;
+  bool left = split_quotient(e->fg, q_left, s_left, r_left);
+  bool right = split_quotient(e->fd, q_right, s_right, r_right);
+  if (left == right) {
+    delete r_left;
+    delete r_right;
+    return false;
+  }
+  if (left) {
+    q = q_left;
+    sign = s_left;
+    rest = new Expression(e->op, r_left, e->fd);
+    delete r_left;
+  } else {
+    q = q_right;
+    sign = e->op == OP_PLUS ? s_right : -s_right;
+    rest = new Expression(e->op, e->fg, r_right);
+    delete r_right;
+  }
+  return true;
 }
 
 predicate_t mirrored(predicate_t p)
@@ -176,11 +342,24 @@ predicate_t mirrored(predicate_t p)
   }
 }
 
-// Adds lhs pred rhs to p. A side that is exactly floor(a / b) or ceil(a / b)
-// is compared without rounding, which is exact for integer values:
-// x <= floor(a/b) is b*x <= a, floor(a/b) <= x is a <= b*x + b - 1, and
-// x >= ceil(a/b) is b*x >= a, ceil(a/b) >= x is a >= b*x - b + 1; strict and
-// equal comparisons are made of these. Constraints then stay affine.
+predicate_t negated(predicate_t p)
+{
+  switch (p) {
+    case PRED_LT: return PRED_GE;
+    case PRED_LE: return PRED_GT;
+    case PRED_GT: return PRED_LE;
+    case PRED_GE: return PRED_LT;
+    default: return p;
+  }
+}
+
+// Adds lhs pred rhs to p. A side that is a rounded quotient floor(a / b),
+// ceil(a / b) or a / b is compared without rounding, which is exact for
+// integer values: x <= floor(a/b) is b*x <= a, floor(a/b) <= x is
+// a <= b*x + b - 1, and x >= ceil(a/b) is b*x >= a, ceil(a/b) >= x is
+// a >= b*x - b + 1; strict and equal comparisons are made of these. A
+// quotient that is one term of a sum is first moved alone to its side.
+// Constraints then stay affine.
 void add_comparison(Polyhedron* p, predicate_t pred, const Expression* lhs, const Expression* rhs)
 {
   if (!is_rounded_quotient(rhs) && is_rounded_quotient(lhs)) {
@@ -188,6 +367,25 @@ void add_comparison(Polyhedron* p, predicate_t pred, const Expression* lhs, cons
     return;
   }
   if (!is_rounded_quotient(rhs)) {
+    const Expression* q = nullptr;
+    int sign = 0;
+    Expression* rest = nullptr;
+    if (split_quotient(rhs, q, sign, rest)) {
+      // lhs pred rest + q is lhs - rest pred q; lhs pred rest - q is
+      // q pred rest - lhs.
+      Expression moved(OP_MINUS, sign > 0 ? lhs : rest, sign > 0 ? rest : lhs);
+      delete rest;
+      if (sign > 0)
+        add_comparison(p, pred, &moved, q);
+      else
+        add_comparison(p, pred, q, &moved);
+      return;
+    }
+    if (split_quotient(lhs, q, sign, rest)) {
+      delete rest;
+      add_comparison(p, mirrored(pred), rhs, lhs);
+      return;
+    }
     Inequation c(pred, lhs, rhs);
     p->add_constraint(&c);
     return;
@@ -205,7 +403,7 @@ void add_comparison(Polyhedron* p, predicate_t pred, const Expression* lhs, cons
   const Expression* a = rhs->fg;
   Expression b(rhs->fd->val), slack(rhs->fd->val - 1);
   Expression bx(OP_TIMES, &b, x);
-  if (rhs->is_floor()) {
+  if (!rhs->is_ceil()) {
     if (upper) {
       Inequation c(PRED_LE, &bx, a);  // b*x <= a
       p->add_constraint(&c);
@@ -253,9 +451,37 @@ Polyhedron* bounds(SgExpression* a, SgExpression* m, const char* name, predicate
   return p;
 }
 
-// Whether the step of a loop on counter c counts up by one: c++, ++c,
-// c += 1 (read as c = c + (1)) or c = c + 1.
-bool is_unit_step(SgExpression* step, const std::string& c)
+// The constraint of the negation of the condition e, when it is one affine
+// constraint (a <, <=, > or >= comparison without min or max, or a boolean
+// literal); null otherwise.
+Polyhedron* negation(SgExpression* e)
+{
+  if (const SgBoolValExp* b = isSgBoolValExp(e))
+    return b->get_value() ? empty() : universe();
+  switch (e->variantT()) {
+    case V_SgLessThanOp:
+    case V_SgLessOrEqualOp:
+    case V_SgGreaterThanOp:
+    case V_SgGreaterOrEqualOp: break;
+    default: return nullptr;
+  }
+  SgExpression* right = isSgBinaryOp(e)->get_rhs_operand();
+  if (call_named(right, "min") || call_named(right, "max"))
+    return nullptr;
+  Inequation* c = Inequation::from_Sage(e);
+  Polyhedron* p = new Polyhedron();
+  add_comparison(p, negated(c->pred), c->lhs, c->rhs);
+  delete c;
+  return p;
+}
+
+// ---------------------------------------------------------------------------
+// Loops
+
+// The step of a loop on counter c: 1 for c++, ++c, c += 1 (read as
+// c = c + (1)), c = c + 1 or c = 1 + c; -1 for c--, --c, c -= 1, c = c - 1;
+// 0 for anything else.
+int unit_step(SgExpression* step, const std::string& c)
 {
   auto is_counter = [&c](const SgExpression* e) {
     const SgVarRefExp* v = isSgVarRefExp(e);
@@ -266,17 +492,32 @@ bool is_unit_step(SgExpression* step, const std::string& c)
     return i && i->get_value() == 1;
   };
   if (const SgPlusPlusOp* inc = isSgPlusPlusOp(step))
-    return is_counter(inc->get_operand());
-  if (const SgAssignOp* a = isSgAssignOp(step)) {
-    const SgAddOp* sum = isSgAddOp(a->get_rhs_operand());
-    return is_counter(a->get_lhs_operand()) && sum && is_counter(sum->get_lhs_operand()) &&
-           is_one(sum->get_rhs_operand());
+    return is_counter(inc->get_operand()) ? 1 : 0;
+  if (const SgMinusMinusOp* dec = isSgMinusMinusOp(step))
+    return is_counter(dec->get_operand()) ? -1 : 0;
+  const SgAssignOp* a = isSgAssignOp(step);
+  if (!a || !is_counter(a->get_lhs_operand()))
+    return 0;
+  if (const SgAddOp* sum = isSgAddOp(a->get_rhs_operand())) {
+    if ((is_counter(sum->get_lhs_operand()) && is_one(sum->get_rhs_operand())) ||
+        (is_one(sum->get_lhs_operand()) && is_counter(sum->get_rhs_operand())))
+      return 1;
   }
-  return false;
+  if (const SgSubtractOp* difference = isSgSubtractOp(a->get_rhs_operand())) {
+    if (is_counter(difference->get_lhs_operand()) && is_one(difference->get_rhs_operand()))
+      return -1;
+  }
+  return 0;
 }
 
-// The line of a node in the user's file.
-std::string line_of(const SgNode* node) { return std::to_string(node->get_line() - source_line_offset); }
+// "goto", "return", "break" or "continue".
+std::string jump_kind(const SgNode* jump)
+{
+  return isSgGotoStatement(jump) ? "goto"
+         : isSgReturnStmt(jump)  ? "return"
+         : isSgBreakStmt(jump)   ? "break"
+                                 : "continue";
+}
 
 std::string loop_name(const SgForStatement* loop) { return "for loop at line " + line_of(loop); }
 
@@ -292,16 +533,15 @@ bool mentions(const SgNode* e, const std::string& c)
   return false;
 }
 
-// The counter of a loop and its lower bound, from "c = lb" or "int c = lb".
-std::pair<std::string, SgExpression*> read_loop_init(SgForStatement* loop, bool& declared)
+// The counter of a loop and its first value, from "c = e" or "int c = e".
+std::pair<std::string, SgExpression*> read_loop_init(SgForStatement* loop)
 {
   SgStatementPtrList init = loop->get_init_stmt();
-  declared = false;
   if (init.size() == 1) {
     if (const SgExprStatement* s = isSgExprStatement(init[0])) {
       const SgAssignOp* a = isSgAssignOp(s->get_expression());
       const SgVarRefExp* c = a ? isSgVarRefExp(a->get_lhs_operand()) : nullptr;
-      // The counter's own value in its lower bound (c += k, c = c + k) is no
+      // The counter's own value in its first value (c += k, c = c + k) is no
       // initialisation.
       if (c && !mentions(a->get_rhs_operand(), c->get_symbol()->get_name().getString()))
         return {c->get_symbol()->get_name().getString(), a->get_rhs_operand()};
@@ -309,15 +549,13 @@ std::pair<std::string, SgExpression*> read_loop_init(SgForStatement* loop, bool&
     if (const SgVariableDeclaration* d = isSgVariableDeclaration(init[0])) {
       SgInitializedNamePtrList v = d->get_variables();
       if (v.size() == 1 && v[0]->get_initializer() &&
-          !mentions(v[0]->get_initializer(), v[0]->get_name().getString())) {
-        declared = true;
+          !mentions(v[0]->get_initializer(), v[0]->get_name().getString()))
         return {v[0]->get_name().getString(), v[0]->get_initializer()};
-      }
     }
   }
   std::string what = init.empty() ? std::string("no initialisation") : text_of(init[0]);
-  reject("Program::from_Sage: " + loop_name(loop) +
-         ": expect an initialisation c = lb or int c = lb; found: " + what);
+  reject(loop, "Program::from_Sage: " + loop_name(loop) +
+                   ": expect an initialisation c = lb or int c = lb; found: " + what);
 }
 
 bool is_loop_increment(const SgNode* node)
@@ -329,6 +567,27 @@ bool is_loop_increment(const SgNode* node)
 bool in_loop_initialisation(const SgNode* node)
 {
   return isSgForInitStatement(node->get_parent()) != nullptr;
+}
+
+// Whether an assignment or increment is a statement: alone in its expression
+// statement, or one of the terms of a comma there.
+bool at_statement_level(const SgNode* node)
+{
+  const SgNode* parent = node->get_parent();
+  while (isSgCommaOpExp(parent))
+    parent = parent->get_parent();
+  return isSgExprStatement(parent) != nullptr;
+}
+
+// The coefficient of counter rank k in the rows of a constraint that mention
+// it, each row meaning row . (variables, 1) >= 0.
+std::vector<int> coefficients(const Inequation* c, int k)
+{
+  std::vector<int> r;
+  for (const std::vector<int>& row : c->to_matrix())
+    if (row.at(static_cast<size_t>(k)) != 0)
+      r.push_back(row[static_cast<size_t>(k)]);
+  return r;
 }
 
 }  // namespace
@@ -351,7 +610,7 @@ Inequation* Inequation::from_Sage(SgExpression* e)
     case V_SgGreaterThanOp: pred = PRED_GT; break;
     case V_SgLessOrEqualOp: pred = PRED_LE; break;
     case V_SgGreaterOrEqualOp: pred = PRED_GE; break;
-    default: reject("Inequation::from_Sage: " + e->class_name() + " unhandled");
+    default: reject(e, "Inequation::from_Sage: " + e->class_name() + " unhandled: " + plain_words(e));
   }
   SgBinaryOp* b = isSgBinaryOp(e);
   Expression* lhs = Expression::from_Sage(b->get_lhs_operand());
@@ -373,7 +632,7 @@ std::pair<std::string, IndexFunction*> IndexFunction::from_Sage(SgExpression* re
   }
   const SgVarRefExp* base = isSgVarRefExp(e);
   if (!base)
-    reject("IndexFunction::from_Sage: array or scalar reference expected: " + text_of(ref));
+    reject(ref, "IndexFunction::from_Sage: array or scalar reference expected: " + text_of(ref));
   std::vector<Expression*> components(subscripts.rbegin(), subscripts.rend());
   IndexFunction* f = new IndexFunction(counters, components);
   del(subscripts);
@@ -388,7 +647,7 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
   }
   SgBinaryOp* op = isSgBinaryOp(e);
   if (!op)
-    reject("Polyhedron::fromSage: invalid expression " + e->class_name());
+    reject(e, "Polyhedron::fromSage: invalid expression " + e->class_name() + ": " + plain_words(e));
   SgExpression* a = op->get_lhs_operand();
   SgExpression* m = op->get_rhs_operand();
   switch (e->variantT()) {
@@ -404,21 +663,21 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
       if (call_named(m, "min"))
         return bounds(a, m, "min", PRED_LE, e->variantT() == V_SgLessThanOp ? 1 : 0);
       if (call_named(m, "max"))
-        reject("Polyhedron::from_Sage: < max unhandled");
+        reject(e, "Polyhedron::from_Sage: < max unhandled: a bound below a max is not one affine domain");
       break;
     case V_SgGreaterThanOp:
     case V_SgGreaterOrEqualOp:
     case V_SgEqualityOp:
       if (call_named(m, "max")) {
         if (e->variantT() == V_SgEqualityOp)
-          reject("Polyhedron::from_Sage: = max unhandled");
+          reject(e, "Polyhedron::from_Sage: = max unhandled: an equality with a max is not one affine domain");
         return bounds(a, m, "max", e->variantT() == V_SgGreaterThanOp ? PRED_GT : PRED_GE, 0);
       }
       if (call_named(m, "min"))
-        reject("Polyhedron::from_Sage: > min unhandled");
+        reject(e, "Polyhedron::from_Sage: > min unhandled: a bound above a min is not one affine domain");
       break;
     default:
-      reject("Polyhedron::from_Sage: " + e->class_name() + " unhandled");
+      reject(e, "Polyhedron::from_Sage: " + e->class_name() + " unhandled: " + plain_words(e));
   }
   Inequation* c = Inequation::from_Sage(e);
   Polyhedron* p = new Polyhedron();
@@ -465,19 +724,42 @@ std::pair<Rhs*, std::vector<SgExpression*>> collect_references(SgExpression* e)
   return {r, references};
 }
 
-Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
-                     SgAssignOp* a)
-    : stmt_rank(rank), iteration_domain(domain)
+namespace {
+
+SourcePosition position_of(const SgNode* node)
 {
-  for (const std::string& c : counters)
-    surrounding_counters.push_back(get_counter_rank(c));
-  auto [name, index] = IndexFunction::from_Sage(a->get_lhs_operand(), surrounding_counters);
+  return {node->get_filename(), node->get_line(), node->get_column(), construct_of(node)};
+}
+
+// A reference of a statement of the program: numbers it can compute with,
+// and, when it is written, an affine subscript.
+void check_reference(const IndexFunction* f, const SgNode* ref, bool written)
+{
+  for (const Expression* e : f->index_mapping) {
+    check_magnitude(e, ref);
+    if (written && !affine(e))
+      reject(ref, "Expression::to_vector: Non affine expression (newparm?): the subscript " +
+                      one_line(text_of(ref)) + " is not affine: " + why_not_affine(e));
+  }
+}
+
+}  // namespace
+
+void Statement::read_references(SgExpression* target, SgExpression* value)
+{
+  auto [name, index] = IndexFunction::from_Sage(target, surrounding_counters);
   lhs_id = name;
   lhs_index = index;
+  // The numbers of a pragma are read back, and checked, with the pragma.
+  bool checked = !is_reserved_array(lhs_id);
+  if (checked)
+    check_reference(lhs_index, target, true);
   add_array(lhs_id, lhs_index->dimension());
-  auto [tree, references] = collect_references(a->get_rhs_operand());
+  auto [tree, references] = collect_references(value);
   for (SgExpression* ref : references) {
     auto read = IndexFunction::from_Sage(ref, surrounding_counters);
+    if (checked)
+      check_reference(read.second, ref, false);
     add_array(read.first, read.second->dimension());
     rhs_index.push_back(read);
   }
@@ -486,13 +768,45 @@ Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedro
   delete tree;
 }
 
+Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
+                     SgAssignOp* a)
+    : stmt_rank(rank), iteration_domain(domain), position(position_of(a))
+{
+  for (const std::string& c : counters)
+    surrounding_counters.push_back(get_counter_rank(c));
+  read_references(a->get_lhs_operand(), a->get_rhs_operand());
+}
+
+Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
+                     SgUnaryOp* increment)
+    : stmt_rank(rank), iteration_domain(domain), position(position_of(increment))
+{
+  for (const std::string& c : counters)
+    surrounding_counters.push_back(get_counter_rank(c));
+  // x++ is x = x + 1: the operand is written and read.
+  SgExpression* target = increment->get_operand();
+  auto [name, index] = IndexFunction::from_Sage(target, surrounding_counters);
+  lhs_id = name;
+  lhs_index = index;
+  check_reference(lhs_index, target, true);
+  add_array(lhs_id, lhs_index->dimension());
+  auto read = IndexFunction::from_Sage(target, surrounding_counters);
+  rhs_index.push_back(read);
+  bool up = isSgPlusPlusOp(increment) != nullptr;
+  Rhs operand(name, 0), one("1");
+  rhs = new Rhs(up ? V_SgAddOp : V_SgSubtractOp, up ? "SgAddOp" : "SgSubtractOp", {&operand, &one});
+  rhs->fix_ranks();
+}
+
 // ---------------------------------------------------------------------------
 // The walk
 
 ASTInfo::ASTInfo() : domain(new Polyhedron()) {}
 
 ASTInfo::ASTInfo(const ASTInfo& o)
-    : counters(o.counters), domain(o.domain->clone()), skip_next_assignment(o.skip_next_assignment)
+    : counters(o.counters), domain(o.domain->clone()), skip_next_assignment(o.skip_next_assignment),
+      downward(o.downward), unreadable(o.unreadable), loops(o.loops), breakable(o.breakable),
+      continuable(o.continuable)
 {
 }
 
@@ -504,6 +818,11 @@ ASTInfo& ASTInfo::operator=(const ASTInfo& o)
     domain = copy;
     counters = o.counters;
     skip_next_assignment = o.skip_next_assignment;
+    downward = o.downward;
+    unreadable = o.unreadable;
+    loops = o.loops;
+    breakable = o.breakable;
+    continuable = o.continuable;
   }
   return *this;
 }
@@ -515,69 +834,287 @@ void ASTInfo::add_counter(const std::string& name) { counters.push_back(name); }
 void ASTInfo::add_constraint(SgExpression* e)
 {
   Polyhedron* p = Polyhedron::from_Sage(e);
+  check_constraints(p, e);
   domain->add_constraints(p);
   delete p;
 }
 
+MainTraversal::MainTraversal() = default;
+MainTraversal::~MainTraversal() = default;
+
+void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
+{
+  auto [c, first] = read_loop_init(loop);
+  SgExpression* test = loop->get_test_expr();
+  if (!test)
+    reject(loop, "Program::from_Sage: " + loop_name(loop) + ": the loop has no test");
+  SgExpression* step = loop->get_increment();
+  int direction = step ? unit_step(step, c) : 0;
+  if (direction == 0)
+    reject(step ? static_cast<const SgNode*>(step) : loop,
+           "Program::from_Sage: " + loop_name(loop) + ": expect a step of one (" + c +
+               "++); found: " + (step ? text_of(step) : std::string("no step")) +
+               ": a loop counts up or down by one (" + c + "++ or " + c + "--)");
+  create_counter_rank(c);
+  int rank = get_counter_rank(c);
+  info.add_counter(c);
+  if (direction < 0)
+    info.downward.insert(rank);
+  // The first value bounds the counter from below (up) or above (down): one
+  // constraint per argument of a max (up) or min (down).
+  std::vector<SgExpression*> firsts;
+  const char* unfolded = direction > 0 ? "max" : "min";
+  if (call_named(first, direction > 0 ? "min" : "max"))
+    reject(first, direction > 0 ? "Polyhedron::from_Sage: > min unhandled: a loop counting up from a min"
+                                : "Polyhedron::from_Sage: < max unhandled: a loop counting down from a max");
+  if (call_named(first, unfolded))
+    gather(first, unfolded, firsts);
+  else
+    firsts.push_back(first);
+  Expression counter(c);
+  Polyhedron start;
+  for (SgExpression* x : firsts) {
+    Expression* bound = Expression::from_Sage(x);
+    add_comparison(&start, direction > 0 ? PRED_GE : PRED_LE, &counter, bound);
+    delete bound;
+  }
+  check_constraints(&start, first);
+  info.domain->add_constraints(&start);
+  // The test must stop the counter where it goes: every constraint on it is
+  // an upper bound in a loop counting up, a lower bound in one counting down;
+  // else the loop would not run through its domain.
+  Polyhedron* stop = Polyhedron::from_Sage(test);
+  check_constraints(stop, test);
+  for (const Inequation* constraint : stop->constraints)
+    for (int coefficient : coefficients(constraint, rank))
+      if ((direction > 0) == (coefficient > 0))
+        reject(test, "Program::from_Sage: " + loop_name(loop) + ": the test does not bound " + c +
+                         (direction > 0 ? " from above, where the loop counts up"
+                                        : " from below, where the loop counts down"));
+  info.domain->add_constraints(stop);
+  delete stop;
+  info.loops.push_back(loop);
+  info.breakable = loop;
+  info.continuable = loop;
+}
+
+void MainTraversal::read_if(SgIfStmt* branch, ASTInfo& info)
+{
+  const SgExprStatement* cond = isSgExprStatement(branch->get_conditional());
+  if (!cond)
+    reject(branch, "Program::from_Sage: if statement at line " + line_of(branch) +
+                       ": unhandled condition");
+  SgExpression* e = cond->get_expression();
+  if (branch->get_false_body()) {
+    std::unique_ptr<Polyhedron> negated(negation(e));
+    std::unique_ptr<Polyhedron> otherwise;
+    if (negated) {
+      check_constraints(negated.get(), e);
+      otherwise.reset(info.domain->clone());
+      otherwise->add_constraints(negated.get());
+    }
+    else_domains_[branch] = std::move(otherwise);
+  }
+  info.add_constraint(e);
+}
+
+ASTInfo MainTraversal::attributeForChild(SgNode* node, SgNode* child, const ASTInfo& for_children)
+{
+  SgIfStmt* branch = isSgIfStmt(node);
+  if (!branch || child != branch->get_false_body())
+    return for_children;
+  ASTInfo otherwise(for_children);
+  auto found = else_domains_.find(branch);
+  if (found != else_domains_.end() && found->second) {
+    delete otherwise.domain;
+    otherwise.domain = found->second->clone();
+  } else {
+    otherwise.unreadable = branch;
+  }
+  return otherwise;
+}
+
+void MainTraversal::add_statement(SgExpression* node, const ASTInfo& info)
+{
+  int rank = static_cast<int>(statement_vec.size());
+  Statement* s = nullptr;
+  if (SgAssignOp* a = isSgAssignOp(node))
+    s = new Statement(rank, info.counters, info.domain->clone(), a);
+  else
+    s = new Statement(rank, info.counters, info.domain->clone(), isSgUnaryOp(node));
+  s->downward_counters = info.downward;
+  statement_vec.push_back(s);
+  // A pragma stands before its assignment, which answers for both.
+  if (is_reserved_array(s->lhs_id))
+    return;
+  std::string at_line = "(line " + line_of(node) + ")";
+  if (const SgNode* around = info.unreadable) {
+    const char* message = isSgWhileStmt(around)    ? "a while loop around an assignment "
+                          : isSgDoWhileStmt(around) ? "a do loop around an assignment "
+                          : isSgSwitchStatement(around) ? "a switch around an assignment "
+                                                        : nullptr;
+    if (message)
+      reject(around, "Program::from_Sage: " + std::string(message) + at_line +
+                         ": only for loops and if statements are read");
+    reject(around, "Program::from_Sage: else branch of a condition whose negation is not one affine "
+                   "constraint: write it as its own if (assignment at line " + line_of(node) + ")");
+  }
+  if (first_goto_)
+    reject(first_goto_, "Program::from_Sage: a goto before an assignment " + at_line +
+                            ": jumps are not read");
+  for (const SgNode* loop : info.loops) {
+    auto jump = first_jump_in_loop_.find(loop);
+    if (jump != first_jump_in_loop_.end())
+      reject(jump->second, "Program::from_Sage: a " + jump_kind(jump->second) +
+                               " in the loop of an assignment " + at_line + ": jumps are not read");
+  }
+  if (!first_assignment_)
+    first_assignment_ = node;
+  for (const SgNode* loop : info.loops)
+    first_assignment_in_loop_.emplace(loop, node);
+}
+
+void MainTraversal::read_jump(SgStatement* jump, const ASTInfo& info)
+{
+  std::string kind = jump_kind(jump);
+  // The for loops whose iterations the jump cuts short.
+  std::vector<const SgNode*> cut;
+  if (kind == "return") {
+    cut = info.loops;
+  } else if (kind != "goto") {
+    const SgNode* target = kind == "break" ? info.breakable : info.continuable;
+    if (isSgForStatement(target))
+      cut.push_back(target);
+  }
+  for (const SgNode* loop : cut) {
+    auto assignment = first_assignment_in_loop_.find(loop);
+    if (assignment != first_assignment_in_loop_.end())
+      reject(jump, "Program::from_Sage: a " + kind + " in the loop of an assignment (line " +
+                       line_of(assignment->second) + "): jumps are not read");
+    first_jump_in_loop_.emplace(loop, jump);
+  }
+  if (kind == "goto") {
+    if (first_assignment_)
+      reject(jump, "Program::from_Sage: a goto after an assignment (line " +
+                       line_of(first_assignment_) + ") may run it again: jumps are not read");
+    if (!first_goto_)
+      first_goto_ = jump;
+  }
+}
+
+void MainTraversal::read_declaration(SgVariableDeclaration* declaration)
+{
+  // A counter declared in its loop's initialisation is no program variable.
+  if (in_loop_initialisation(declaration))
+    return;
+  var_declaration.push_back(text_of(declaration));
+  for (const SgInitializedName* v : declaration->get_variables())
+    if (v->has_constant_value())
+      initial_values_.emplace(v->get_name().getString(), v->get_constant_value());
+}
+
 ASTInfo MainTraversal::evaluateInheritedAttribute(SgNode* node, ASTInfo info)
 {
-  if (SgAssignOp* a = isSgAssignOp(node)) {
-    if (info.skip_next_assignment) {
-      info.skip_next_assignment = 0;
-    } else if (!is_loop_increment(node)) {
-      int rank = static_cast<int>(statement_vec.size());
-      statement_vec.push_back(new Statement(rank, info.counters, info.domain->clone(), a));
-    }
-  } else if (SgForStatement* loop = isSgForStatement(node)) {
-    bool declared = false;
-    auto [c, lb] = read_loop_init(loop, declared);
-    SgExpression* test = loop->get_test_expr();
-    if (!test)
-      reject("Program::from_Sage: " + loop_name(loop) + ": the loop has no test");
-    SgExpression* step = loop->get_increment();
-    if (!step || !is_unit_step(step, c))
-      reject("Program::from_Sage: " + loop_name(loop) + ": expect a step of one (" + c + "++); found: " +
-             (step ? text_of(step) : std::string("no step")));
-    create_counter_rank(c);
-    info.add_counter(c);
-    if (declared) {
-      // No reference node names the counter: the bounds c >= lb (one per
-      // argument of a max) are made directly.
-      std::vector<SgExpression*> lower;
-      if (call_named(lb, "min"))
-        reject("Polyhedron::from_Sage: > min unhandled");
-      if (call_named(lb, "max"))
-        gather(lb, "max", lower);
-      else
-        lower.push_back(lb);
-      Expression counter(c);
-      for (SgExpression* x : lower) {
-        Expression* bound = Expression::from_Sage(x);
-        add_comparison(info.domain, PRED_GE, &counter, bound);
-        delete bound;
+  switch (node->variantT()) {
+    case V_SgAssignOp:
+    case V_SgPlusPlusOp:
+    case V_SgMinusMinusOp:
+      if (info.skip_next_assignment && isSgAssignOp(node)) {
+        info.skip_next_assignment = 0;
+      } else if (!is_loop_increment(node)) {
+        if (!at_statement_level(node))
+          reject(node, "Program::from_Sage: an assignment inside an expression: write it as a "
+                       "statement of its own");
+        add_statement(isSgExpression(node), info);
       }
-    } else {
-      SgAssignOp* init = isSgAssignOp(isSgExprStatement(loop->get_init_stmt()[0])->get_expression());
-      info.add_constraint(buildGreaterOrEqualOp(init->get_lhs_operand(), lb));
-    }
-    info.add_constraint(test);
-  } else if (isSgForInitStatement(node)) {
-    info.skip_next_assignment = 1;
-  } else if (SgIfStmt* branch = isSgIfStmt(node)) {
-    if (branch->get_false_body() &&
-        !branch->get_false_body()->get_traversalSuccessorContainer().empty())
-      std::cout << "WARNING: Program::from_Sage: ELSE not handled" << std::endl;
-    const SgExprStatement* cond = isSgExprStatement(branch->get_conditional());
-    if (!cond)
-      reject("Program::from_Sage: if statement at line " + line_of(branch) +
-             ": unhandled condition");
-    info.add_constraint(cond->get_expression());
-  } else if (isSgVariableDeclaration(node)) {
-    // A counter declared in its loop's initialisation is no program variable.
-    if (!in_loop_initialisation(node))
-      var_declaration.push_back(text_of(node));
+      break;
+    case V_SgForStatement: read_loop(isSgForStatement(node), info); break;
+    case V_SgForInitStatement: info.skip_next_assignment = 1; break;
+    case V_SgIfStmt: read_if(isSgIfStmt(node), info); break;
+    case V_SgWhileStmt:
+    case V_SgDoWhileStmt:
+      info.unreadable = node;
+      info.breakable = node;
+      info.continuable = node;
+      break;
+    case V_SgSwitchStatement:
+      info.unreadable = node;
+      info.breakable = node;
+      break;
+    case V_SgGotoStatement:
+    case V_SgReturnStmt:
+    case V_SgBreakStmt:
+    case V_SgContinueStmt: read_jump(isSgStatement(node), info); break;
+    case V_SgFunctionDefinition:
+      first_goto_ = nullptr;
+      first_assignment_ = nullptr;
+      break;
+    case V_SgVariableDeclaration: read_declaration(isSgVariableDeclaration(node)); break;
+    default: break;
   }
   return info;
+}
+
+namespace {
+
+// The object-like macros of the command line's -D switches (an -U drops the
+// earlier ones of its name), then those of the file.
+std::vector<std::string> defined_macros(SgProject* project)
+{
+  std::vector<std::pair<std::string, std::string>> given;
+  for (const std::string& option : project->get_preprocessor_switches()) {
+    if (option.compare(0, 2, "-D") != 0 && option.compare(0, 2, "-U") != 0)
+      continue;
+    std::string definition = option.substr(2);
+    std::size_t equal = definition.find('=');
+    std::string name = definition.substr(0, equal);
+    std::vector<std::pair<std::string, std::string>> kept;
+    for (const auto& d : given)
+      if (d.first != name)
+        kept.push_back(d);
+    given = kept;
+    if (option[1] == 'D' && name.find('(') == std::string::npos)
+      given.push_back({name, equal == std::string::npos ? "1" : definition.substr(equal + 1)});
+  }
+  std::vector<std::string> result;
+  for (const auto& [name, value] : given)
+    result.push_back("#define " + name + " " + value);
+  for (const SgSourceFile* file : project->get_fileList())
+    for (const std::string& d : file->get_macro_definitions())
+      result.push_back(d);
+  return result;
+}
+
+}  // namespace
+
+void check_dependence_subscripts(const Program* program,
+                                 const std::map<int, std::vector<int>>& inputs,
+                                 const std::map<int, std::vector<int>>& outputs)
+{
+  auto listed = [](const std::map<int, std::vector<int>>& m, int rank) {
+    auto it = m.find(rank);
+    return it == m.end() ? std::vector<int>() : it->second;
+  };
+  std::set<std::string> written;
+  for (const Statement* s : program->statement) {
+    written.insert(s->lhs_id);
+    for (int k : listed(outputs, s->stmt_rank))
+      written.insert(s->nth(k).first);
+  }
+  for (const Statement* s : program->statement) {
+    std::vector<int> used = listed(inputs, s->stmt_rank);
+    std::vector<int> out = listed(outputs, s->stmt_rank);
+    used.insert(used.end(), out.begin(), out.end());
+    for (int k : used) {
+      const Reference& ref = s->nth(k);
+      if (!written.count(ref.first))
+        continue;
+      for (const Expression* e : ref.second->index_mapping)
+        if (!affine(e))
+          fail(Stream::Out, cat(s->position.prefix(), "Expression::to_vector: Non affine expression (newparm?): the "
+                                "subscript ", ref.first, *ref.second, " is not affine: ", why_not_affine(e)));
+    }
+  }
 }
 
 Program* Program::from_Sage(SgProject* project)
@@ -587,5 +1124,7 @@ Program* Program::from_Sage(SgProject* project)
   walk.traverseInputFiles(project, ASTInfo());
   Program* p = new Program(get_nb_counters(), get_nb_parameters(), statement_vec);
   p->set_variable_declaration(var_declaration);
+  p->macro_definitions = defined_macros(project);
+  p->initial_values = walk.initial_values();
   return p;
 }

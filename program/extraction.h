@@ -2,13 +2,23 @@
 //
 // One top-down walk keeps, for every node, the counters of the enclosing
 // loops and the domain of their bounds and if-conditions; every assignment
-// met becomes a Statement over them. Expressions, constraints and references
-// are read by Expression::from_Sage, Inequation::from_Sage,
-// IndexFunction::from_Sage and Polyhedron::from_Sage.
+// met (x = e, x op= e, x++, --x, ...) becomes a Statement over them. An else
+// branch gets the negated condition when that is one affine constraint. Loops
+// count up or down by one; a loop that counts down keeps its counter, and its
+// statements record it (Statement::downward_counters). Constructs whose
+// instances the model cannot describe (while, do, switch and jumps around or
+// before an assignment, an assignment inside an expression) are refused.
+// Expressions, constraints and references are read by Expression::from_Sage,
+// Inequation::from_Sage, IndexFunction::from_Sage and Polyhedron::from_Sage.
+// Every refusal is one line on standard output that starts with the place
+// and the construct ("prog.c:7:12: if (i != 2): ...").
 #ifndef VORL_PROGRAM_EXTRACTION_H
 #define VORL_PROGRAM_EXTRACTION_H
 
 #include <list>
+#include <map>
+#include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -16,16 +26,33 @@
 #include "frontend/traversal.h"
 
 class Polyhedron;
+class Program;
 class Rhs;
 class Statement;
 
+// The largest number a bound, condition or subscript may reach (the sum of
+// the magnitudes of its terms): the analysis computes with machine integers.
+const long long kLargestModelValue = 1000000000;
+
 // The attribute handed from a node to its children. Ownership: each
-// attribute owns its domain; copying clones it.
+// attribute owns its domain; copying clones it. The node pointers are kept by
+// the tree.
 class ASTInfo {
  public:
   std::list<std::string> counters;
   Polyhedron* domain;
   int skip_next_assignment = 0;
+  // Ranks of the enclosing counters whose loops count down.
+  std::set<int> downward;
+  // The innermost enclosing construct the model cannot read around an
+  // assignment: a while, do or switch, or the if whose else branch this is
+  // when its negated condition is not one affine constraint.
+  const SgNode* unreadable = nullptr;
+  // The enclosing for loops, outermost first.
+  std::vector<const SgNode*> loops;
+  // The innermost loop or switch a break leaves, and loop a continue restarts.
+  const SgNode* breakable = nullptr;
+  const SgNode* continuable = nullptr;
 
   ASTInfo();
   ASTInfo(const ASTInfo& other);
@@ -42,15 +69,43 @@ class ASTInfo {
 extern std::vector<Statement*> statement_vec;
 extern std::vector<std::string> var_declaration;
 
-// Lines put in front of the user's text before the parse the walk reads (the
-// reserved declarations of the pragma preprocessing); messages subtract it so
-// that they name lines of the user's file. 0 unless set.
-extern int source_line_offset;
-
 class MainTraversal : public AstTopDownProcessing<ASTInfo> {
+ public:
+  MainTraversal();
+  ~MainTraversal() override;
+  // Variable name -> constant value of its first declaration that gives one.
+  const std::map<std::string, long long>& initial_values() const { return initial_values_; }
+
  protected:
   ASTInfo evaluateInheritedAttribute(SgNode* node, ASTInfo info) override;
+  ASTInfo attributeForChild(SgNode* node, SgNode* child, const ASTInfo& for_children) override;
+
+ private:
+  void read_loop(SgForStatement* loop, ASTInfo& info);
+  void read_if(SgIfStmt* branch, ASTInfo& info);
+  void add_statement(SgExpression* node, const ASTInfo& info);
+  void read_jump(SgStatement* jump, const ASTInfo& info);
+  void read_declaration(SgVariableDeclaration* declaration);
+
+  // The domain of each else branch met (null when the negated condition is
+  // not one affine constraint), by its if. Keys are only looked up.
+  std::map<const SgNode*, std::unique_ptr<Polyhedron>> else_domains_;
+  // The first goto and assignment of the function being walked, and the
+  // first jump and assignment inside each for loop.
+  const SgNode* first_goto_ = nullptr;
+  const SgNode* first_assignment_ = nullptr;
+  std::map<const SgNode*, const SgNode*> first_jump_in_loop_;
+  std::map<const SgNode*, const SgNode*> first_assignment_in_loop_;
+  std::map<std::string, long long> initial_values_;
 };
+
+// Refuses, with one line at its statement, a reference that takes part in a
+// dependence (read by the inputs or written by the outputs of the pragma
+// maps, of an array that some statement writes) when its subscript is not
+// affine. The program and maps are only read.
+void check_dependence_subscripts(const Program* program,
+                                 const std::map<int, std::vector<int>>& inputs,
+                                 const std::map<int, std::vector<int>>& outputs);
 
 // The right-hand side as an Rhs tree, with the reference nodes it reads in
 // left-to-right order. Ownership: the tree is new, given to the caller.

@@ -45,6 +45,7 @@ Program* Program::restrict_to_statement(int k) const
   p->variable_declaration = variable_declaration;
   p->macro_definitions = macro_definitions;
   p->initial_values = initial_values;
+  p->resource_pragma = resource_pragma;
   return p;
 }
 
@@ -57,6 +58,7 @@ Program* Program::clone() const
   p->variable_declaration = variable_declaration;
   p->macro_definitions = macro_definitions;
   p->initial_values = initial_values;
+  p->resource_pragma = resource_pragma;
   return p;
 }
 

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "program/source_position.h"
+
 class Polyhedron;
 class SgProject;
 class Statement;
@@ -29,6 +31,9 @@ class Program {
   // Variable name -> the constant value its declaration initialises it with,
   // for the declarations that give one (the default values of the sizes).
   std::map<std::string, long long> initial_values;
+  // The resource pragma (the file alone when the program has none), once the
+  // pragmas are read back.
+  SourcePosition resource_pragma;
 
   Program();
   Program(int nb_counters, int nb_parameters, const std::vector<Statement*>& statements);

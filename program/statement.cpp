@@ -155,6 +155,9 @@ Statement* Statement::clone() const
   for (const auto& [name, f] : rhs_index)
     c->rhs_index.emplace_back(name, f->clone());
   c->rhs = rhs ? rhs->clone() : nullptr;
+  c->downward_counters = downward_counters;
+  c->position = position;
+  c->latency_pragma = latency_pragma;
   return c;
 }
 

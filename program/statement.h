@@ -13,12 +13,17 @@
 #include <ostream>
 #include <string>
 #include <utility>
+#include <set>
 #include <vector>
+
+#include "program/source_position.h"
 
 class IndexFunction;
 class Operation;
 class Polyhedron;
 class SgAssignOp;
+class SgExpression;
+class SgUnaryOp;
 class Statement;
 
 // The right-hand side as a tree of literals, references and operators.
@@ -66,9 +71,20 @@ class Statement {
   IndexFunction* lhs_index = nullptr;
   std::list<Reference> rhs_index;
   Rhs* rhs = nullptr;
+  // The surrounding counters (ranks) whose loops count down: the program
+  // runs through their values from the highest to the lowest.
+  std::set<int> downward_counters;
+  // The assignment as written, and the latency pragma that annotates it
+  // (unknown until the pragmas are read back).
+  SourcePosition position;
+  SourcePosition latency_pragma;
 
   // Builds the statement of an assignment of the syntax tree (consumes domain).
   Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain, SgAssignOp* a);
+  // The statement of an increment or decrement (a[i]++, --a[i], ...): the
+  // assignment a[i] = a[i] + 1 (or - 1). Consumes domain.
+  Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
+            SgUnaryOp* increment);
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
   virtual ~Statement();
@@ -88,9 +104,14 @@ class Statement {
   const Reference& nth(int k) const;
   // Debugging block on the error stream.
   void print() const;
+  // Whether the loop of counter rank k counts down around this statement.
+  bool counts_down(int k) const { return downward_counters.count(k) != 0; }
 
  protected:
   Statement() = default;
+
+ private:
+  void read_references(SgExpression* target, SgExpression* value);
 };
 
 std::ostream& operator<<(std::ostream& os, const Statement& s);

@@ -240,7 +240,6 @@ class AnalysisTest : public ProgramTest {
     array.clear();
     statement_vec.clear();
     var_declaration.clear();
-    source_line_offset = 0;
     Options::option.clear();
     Options::option["tile"] = 1;
   }

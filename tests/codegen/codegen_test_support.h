@@ -76,6 +76,20 @@ inline int shell(const std::string& command)
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
+// Compiles a generated program of dir into dir/binary with gcc and checks it
+// with clang, both with -Wall -Wextra: what either of them said, with
+// "(failed)" when one of them stopped; empty when the program is clean.
+inline std::string compile_generated(const std::string& dir, const std::string& source = "out.c",
+                                     const std::string& binary = "out")
+{
+  std::string in = "cd '" + dir + "' && ";
+  int gcc = shell(in + "gcc -Wall -Wextra -o '" + binary + "' '" + source + "' > cc.log 2>&1");
+  std::string said = slurp(dir + "/cc.log");
+  int clang = shell(in + "clang -Wall -Wextra -fsyntax-only '" + source + "' > cc.log 2>&1");
+  said += slurp(dir + "/cc.log");
+  return said + (gcc != 0 || clang != 0 ? "(failed)" : "");
+}
+
 // text as a regular expression that matches it literally.
 inline std::string quoted(const std::string& text)
 {

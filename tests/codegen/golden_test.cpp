@@ -19,45 +19,6 @@ namespace {
 
 using E = std::unique_ptr<Expression>;
 
-const char* const kHeader = R"(#include <math.h>
-#include <malloc.h>
-#include <stdio.h>
-#include <stdlib.h> //for exit()
-
-#define true 1
-#define false 0
-
-//Correct euclidian division with negative integers
-#define floord(n,d) (int)(floor(((double)(n))/((double)(d))))
-#define ceild(n,d) (int)(ceil(((double)(n))/((double)(d))))
-#define min(x,y) ((x)<(y)?(x):(y))
-#define max(x,y) ((x)<(y)?(y):(x))
-#define ceild(n,d) (int)(ceil(((double)(n))/((double)(d))))
-#define div(a,b) ((a)>=0?(a)/(b):((a)-(ceild(-(a),(b))*(b)+(a))%(b))/(b))
-
-)";
-
-const char* const kMain = R"(
-int main(int argc, char** argv)
-{
-  //Find the red limit
-  int* red_limit = red_bottom_level();
-  print_red_date(red_limit);
-
-  //Find the green limit
-  int* green_limit = green_bottom_level(red_limit);
-  print_green_date(green_limit);
-
-  //KERNEL CODE HERE, with
-  //  if(below_red_stmtk(red_limit,iteration)) --stmtk for GPU-- )
-  //  if(below_green_stmtk(green_limit,red_limit,iteration)) --stmtk for CPU+GPU-- )
-
-  free(red_limit);
-  free(green_limit);
-  return 0;
-}
-)";
-
 using Section = std::pair<std::string, std::vector<std::string>>;
 
 // The text cut before every "//", "// title", "//" triple that starts a line.
@@ -77,20 +38,26 @@ std::vector<Section> sections(const std::string& text)
   return r;
 }
 
-// Line by line; "@@" in an expected line stands for any non-empty text.
-void expect_same_sections(const std::string& got, const std::string& expected)
+// The sections of `expected`, line by line, against the sections of that
+// title in `got`, which holds them in the same order; "@@" in an expected
+// line stands for any non-empty text.
+void expect_sections(const std::string& got, const std::string& expected)
 {
   std::vector<Section> g = sections(got), e = sections(expected);
-  ASSERT_EQ(g.size(), e.size()) << got;
-  for (size_t s = 0; s < e.size(); s++) {
-    SCOPED_TRACE(e[s].first);
-    EXPECT_EQ(g[s].first, e[s].first);
-    const std::vector<std::string>& gl = g[s].second;
-    const std::vector<std::string>& el = e[s].second;
+  size_t at = 0;
+  for (const Section& want : e) {
+    if (want.first == "(header)" && want.second.empty())
+      continue;
+    SCOPED_TRACE(want.first);
+    while (at < g.size() && g[at].first != want.first)
+      at++;
+    ASSERT_LT(at, g.size()) << "no such section, or out of order";
+    const std::vector<std::string>& gl = g[at].second;
+    const std::vector<std::string>& el = want.second;
     for (size_t k = 0; k < std::min(gl.size(), el.size()); k++) {
       std::string pattern, rest = el[k];
-      for (size_t at; (at = rest.find("@@")) != std::string::npos; rest = rest.substr(at + 2))
-        pattern += ::quoted(rest.substr(0, at)) + ".+";
+      for (size_t p; (p = rest.find("@@")) != std::string::npos; rest = rest.substr(p + 2))
+        pattern += ::quoted(rest.substr(0, p)) + ".+";
       pattern += ::quoted(rest);
       if (el[k].find("@@") != std::string::npos)
         EXPECT_TRUE(std::regex_match(gl[k], std::regex(pattern))) << gl[k] << "\nvs\n" << el[k];
@@ -99,7 +66,15 @@ void expect_same_sections(const std::string& got, const std::string& expected)
     }
     EXPECT_EQ(gl.size(), el.size());
   }
-  EXPECT_TRUE(!got.empty() && got.back() == '\n');
+}
+
+// What the program of dir/out.c prints (its standard output, then its error
+// stream) and its status, once compiled cleanly by gcc and clang.
+std::string run_generated(const std::string& dir, const std::string& arguments, int* status)
+{
+  EXPECT_EQ(compile_generated(dir), "");
+  *status = shell("cd '" + dir + "' && ./out " + arguments + " > out.txt 2> err.txt");
+  return slurp(dir + "/out.txt") + slurp(dir + "/err.txt");
 }
 
 class GoldenTest : public CodegenTest {
@@ -160,10 +135,46 @@ TEST_F(GoldenTest, TwoStatementsWithOneDimensionalSchedules)
   a.nb_cpu = 2;
   a.nb_gpu = 4;
 
-  const std::string declarations =
-      "  double X_0;\n  double a_i_0;\n  double double_result_0;\n  int is_defined_0,is_defined_1;\n"
-      "  int volume_stmt_0,volume_stmt_1;\n  int volume_total_0;\n";
-  const std::string one_count = R"(
+  // The declarations and the parameter table, the counts in exact integer
+  // arithmetic, the red search and the checks of each statement; the green
+  // sections are made alike, the others are fixed text.
+  const std::string expected = R"(//
+// Program declarations
+//
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wbuiltin-declaration-mismatch"
+#endif
+int N = 4;
+double a[4], b[4];
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+
+//
+// Program parameters: the values of the program, replaced by NAME=VALUE arguments
+//
+struct vorl_parameter { const char* vorl_name; int vorl_value; int vorl_known; int vorl_used; };
+static struct vorl_parameter vorl_parameters[] = {
+#ifdef N
+  {"N", (N), 1, 1},
+#else
+  {"N", 4, 1, 1},
+#endif
+  {0, 0, 0, 0}
+};
+#undef N
+#define N (vorl_parameters[0].vorl_value)
+
+//
+// Red front volume for each bottom level
+//
+long long red_front_volume(int t_0)
+{
+  int is_defined_0,is_defined_1;
+  long long volume_stmt_0,volume_stmt_1;
+  long long volume_total_0;
+
   //
   // Front volume for statement #0
   //
@@ -177,37 +188,14 @@ TEST_F(GoldenTest, TwoStatementsWithOneDimensionalSchedules)
     {
       volume_stmt_0 = 0;
     }
-)";
-  std::string expected = std::string(kHeader) + R"(//
-// Program declarations
-//
-int N = 4;
-double a[4], b[4];
 
-//
-// Red front volume for each bottom level
-//
-int red_front_volume(int t_0)
-{
-)" + declarations + one_count + R"(
   //
   // Front volume for statement #1
   //
   is_defined_1 = false;
   if((t_0 >= 0) && (t_0 <= N-1))
     {
-      double_result_0 = 0;
-      X_0 = 1;
-
-      //Degree 0 term
-      a_i_0 = 0.0;
-      double_result_0 += a_i_0*(X_0);
-      X_0 = X_0*(N);
-
-      //Degree 1 term
-      a_i_0 = 1.0/2.0;
-      double_result_0 += a_i_0*(X_0);
-      volume_stmt_1 = (int)floor(double_result_0 + 0.5);
+      volume_stmt_1 = vorl_count(N, 2);
       is_defined_1 = true;
     }
   if(!is_defined_1)
@@ -218,25 +206,7 @@ int red_front_volume(int t_0)
   //
   // Sum the volumes obtained for each statement
   //
-  volume_total_0 = volume_stmt_0 + volume_stmt_1;
-
-  return volume_total_0;
-}
-
-
-//
-// Green front volume for each bottom level
-//
-int green_front_volume(int* red_limit, int t_0)
-{
-)" + declarations + "  int t_red_0 = red_limit[0]; \n" +
-      std::regex_replace(one_count, std::regex(R"(\(t_0 >= 1\) && \(t_0 <= N\))"),
-                         "(t_0 >= 0) && (t_0 <= (N-1)-t_red_0)") +
-      R"(
-  //
-  // Sum the volumes obtained for each statement
-  //
-  volume_total_0 = volume_stmt_0;
+  volume_total_0 = vorl_count(vorl_add(volume_stmt_0, volume_stmt_1), 1);
 
   return volume_total_0;
 }
@@ -258,7 +228,7 @@ void print_red_date(int* date)
   printf("\n");
 }
 
-int* red_bottom_level()
+int* red_bottom_level(void)
 {
   int t_counter_0;
   for(t_counter_0 = 0; t_counter_0 <= N; t_counter_0++)
@@ -285,50 +255,36 @@ int below_red_stmt1(int* red_bottom_level, int i)
 }
 
 
-//
-// First level (before red level) executing #CPU+#GPU kernels in parallel
-//
-int* make_green_date(int t_counter_0)
-{
-  int* result_date = (int*)malloc(1*sizeof(int));
-  result_date[0] = t_counter_0;
-  return result_date;
-}
-
-void print_green_date(int* date)
-{
-  printf("%d ",date[0]);
-  printf("\n");
-}
-
-int* green_bottom_level(int* red_limit)
-{
-  int t_counter_0;
-  int t_red_0 = red_limit[0]; 
-  for(t_counter_0 = 0; t_counter_0 <= (-1+N)+(-1*t_red_0); t_counter_0++)
-    if(((t_counter_0 >= 0) && (t_counter_0 <= (N-1)-t_red_0)))
-    //valid date?
-      if(green_front_volume(red_limit,t_counter_0) >= 6)
-        return make_green_date(t_counter_0);
-  printf("green_bottom_level(): not found\n");
-  exit(1);
-}
-
-
-//
-// Green level checking (per statement)
-//
-int below_green_stmt0(int* green_bottom_level, int* red_limit, int i)
-{
-  int t_red_0 = red_limit[0]; 
-  return ((((N-1)-i)-t_red_0 < green_bottom_level[0])) || ((((N-1)-i)-t_red_0 == green_bottom_level[0]));
-}
-
-)" + kMain;
+)";
   std::string text = generate_program(a);
-  expect_same_sections(text, expected);
+  expect_sections(text, expected);
+  EXPECT_EQ(text.find("#include"), std::string::npos);
   write("out.c", text);
-  EXPECT_EQ(shell("cc -fsyntax-only -Wall -Wno-unused-variable -Werror out.c"), 0);
+  int status = 0;
+  // N = 4: at most 1 + 4 / 2 instances at a date, fewer than 4 GPUs; N = 8:
+  // 1 + 8 / 2 at date 0, then one green instance per date.
+  EXPECT_EQ(run_generated(dir_, "", &status), "red_bottom_level(): not found\n");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(run_generated(dir_, "N=8", &status), "0 \ngreen_bottom_level(): not found\n");
+  EXPECT_EQ(status, 1);
+
+  // The default of a size: the value of its macro, which the copied
+  // declarations use; the model's initial value; none, and the size must
+  // be given.
+  program->macro_definitions = {"#define N (2 * 4)"};
+  program->variable_declaration = {"double a[N], b[N];"};
+  write("out.c", generate_program(a));
+  EXPECT_EQ(run_generated(dir_, "", &status), "0 \ngreen_bottom_level(): not found\n");
+  EXPECT_EQ(run_generated(dir_, "N=4", &status), "red_bottom_level(): not found\n");
+  program->macro_definitions.clear();
+  program->variable_declaration.clear();
+  program->initial_values = {{"N", 8}};
+  write("out.c", generate_program(a));
+  EXPECT_EQ(run_generated(dir_, "", &status), "0 \ngreen_bottom_level(): not found\n");
+  program->initial_values.clear();
+  write("out.c", generate_program(a));
+  EXPECT_EQ(run_generated(dir_, "", &status), "./out: no value for the parameter N: give it as N=VALUE\n");
+  EXPECT_EQ(status, 1);
 }
 
 // A statement without dependence has an empty schedule: no level counter at
@@ -348,141 +304,21 @@ TEST_F(GoldenTest, IndependentStatementThroughThePipeline)
   std::string text = bottom_limit_program(program.get(), maps[0], maps[1], maps[2], resources);
   std::cerr.rdbuf(err);
 
-  const std::string declarations =
-      "  double X_0;\n  double a_i_0;\n  double double_result_0;\n  int is_defined_0;\n"
-      "  int volume_stmt_0;\n  int volume_total_0;\n";
-  std::string expected = std::string(kHeader) + R"(//
-// Program declarations
-//
-int****************** latency;
-int****************** resource;
-int****************** input;
-int****************** output;
-int N = 5;
-double a[8], b[8];
-int i;
-
-//
-// Red front volume for each bottom level
-//
-int red_front_volume()
-{
-)" + declarations + R"(
-  //
-  // Front volume for statement #0
-  //
-  is_defined_0 = false;
-  if(@@)
-    {
-      double_result_0 = 0;
-      X_0 = 1;
-
-      //Degree 0 term
-      a_i_0 = 0.0;
-      double_result_0 += a_i_0*(X_0);
-      X_0 = X_0*(N);
-
-      //Degree 1 term
-      a_i_0 = 1.0;
-      double_result_0 += a_i_0*(X_0);
-      volume_stmt_0 = (int)floor(double_result_0 + 0.5);
-      is_defined_0 = true;
-    }
-  if(!is_defined_0)
-    {
-      volume_stmt_0 = 0;
-    }
-
-  //
-  // Sum the volumes obtained for each statement
-  //
-  volume_total_0 = volume_stmt_0;
-
-  return volume_total_0;
-}
-
-
-//
-// Green front volume for each bottom level
-//
-int green_front_volume(int* red_limit)
-{
-)" + declarations + R"(  
-
-  //
-  // Sum the volumes obtained for each statement
-  //
-  volume_total_0 = 0;
-
-  return volume_total_0;
-}
-
-
-//
-// First level executing #GPU kernels in parallel
-//
-int* make_red_date()
-{
-  int* result_date = (int*)malloc(0*sizeof(int));
-  return result_date;
-}
-
-void print_red_date(int* date)
-{
-  printf("\n");
-}
-
-int* red_bottom_level()
-{
-    if((@@))
-    //valid date?
-      if(red_front_volume() >= 2)
-        return make_red_date();
-  printf("red_bottom_level(): not found\n");
-  exit(1);
-}
-
-
-//
-// Red level checking (per statement)
-//
-int below_red_stmt0(int* red_bottom_level, int i)
-{
-  return (true);
-}
-
-
-//
-// First level (before red level) executing #CPU+#GPU kernels in parallel
-//
-int* make_green_date()
-{
-  int* result_date = (int*)malloc(0*sizeof(int));
-  return result_date;
-}
-
-void print_green_date(int* date)
-{
-  printf("\n");
-}
-
-int* green_bottom_level(int* red_limit)
-{
-  
-    if(false)
-    //valid date?
-      if(green_front_volume(red_limit) >= 3)
-        return make_green_date();
-  printf("green_bottom_level(): not found\n");
-  exit(1);
-}
-
-
-//
-// Green level checking (per statement)
-//
-)" + kMain;
-  expect_same_sections(text, expected);
+  // No level counter: the functions of a date take nothing; no parameter
+  // of a check is used; the green program is empty, its search finds
+  // nothing.
+  for (const char* piece :
+       {"long long red_front_volume(void)\n{\n", "int* make_red_date(void)\n{\n",
+        "void print_red_date(int* date)\n{\n  (void)date;\n  printf(\"\\n\");\n}\n",
+        "int below_red_stmt0(int* red_bottom_level, int i)\n{\n  (void)red_bottom_level;\n"
+        "  (void)i;\n  return (true);\n}\n",
+        "long long green_front_volume(int* red_limit)\n{\n  long long volume_total_0;\n"
+        "  (void)red_limit;\n"})
+    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
+  write("out.c", text);
+  int status = 0;
+  EXPECT_EQ(run_generated(dir_, "", &status), "\ngreen_bottom_level(): not found\n");
+  EXPECT_EQ(status, 1);
 }
 
 // Two level counters: the search nests two loops, skips the dates of the
@@ -527,14 +363,20 @@ TEST_F(GoldenTest, TwoLevelSearchSkipsDatesOutsideTheDateSets)
        {"int* make_red_date(int t_counter_0, int t_counter_1)\n",
         "  int t_counter_0,t_counter_1;\n  for(t_counter_0 = 0; t_counter_0 <= 2; t_counter_0++)\n"
         "    for(t_counter_1 = 0; t_counter_1 <= 3; t_counter_1++)\n    if(((t_counter_0 >= 1) && ",
-        "      if(red_front_volume(t_counter_0,t_counter_1) >= 2)\n",
-        "int* green_bottom_level(int* red_limit)\n{\n  int t_red_0 = red_limit[0]; int t_red_1 = "
-        "red_limit[1]; \n"})
+        "      if(red_front_volume(t_counter_0,t_counter_1) >= 2)\n"})
     EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
   write("out.c", text);
-  ASSERT_EQ(shell("cc -o out out.c -lm"), 0);
-  EXPECT_EQ(shell("./out > out.txt"), 1);
-  EXPECT_EQ(slurp("out.txt"), "1 2 \ngreen_bottom_level(): not found\n");
+  int status = 0;
+  EXPECT_EQ(run_generated(dir_, "", &status), "1 2 \ngreen_bottom_level(): not found\n");
+  EXPECT_EQ(status, 1);
+  // The profile: the dates of the date set only, the limit where the
+  // volume (the second component) first reaches 2.
+  EXPECT_EQ(run_generated(dir_, "--profile", &status),
+            "series,date,volume,threshold,is_limit\n"
+            "red,1 0,0,2,0\nred,1 1,1,2,0\nred,1 2,2,2,1\nred,1 3,3,2,0\n"
+            "red,2 0,0,2,0\nred,2 1,1,2,0\nred,2 2,2,2,0\nred,2 3,3,2,0\n"
+            "green_bottom_level(): not found\n");
+  EXPECT_EQ(status, 1);
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
-// The latency pragmas: their rewriting, the re-parse, and the numbers read
-// back from the extracted program with every placement error.
+// The latency pragmas: their rewriting, the re-parse in memory, and the
+// numbers read back from the extracted program with every placement error.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 #include "driver/preprocessor.h"
+#include "frontend/source_text.h"
 #include "tests/program/program_test_support.h"
 
 namespace {
@@ -36,23 +38,69 @@ class PreprocessorTest : public ProgramTest {
 
 using Map = std::map<int, std::vector<int>>;
 
-TEST_F(PreprocessorTest, RewritingGivesTheTextOfTheSedStages)
+struct Rewriting {
+  std::string text, rewritten;  // lines inside a function body
+};
+
+void PrintTo(const Rewriting& r, std::ostream* os) { *os << r.text; }
+
+class RewritingTest : public ::testing::TestWithParam<Rewriting> {};
+
+// Each pragma becomes an assignment on its own line, its subscripts at the
+// columns the user wrote them; other lines are left as they are.
+TEST_P(RewritingTest, PragmaLinesBecomeAssignmentsInPlace)
 {
-  const std::string text =
-      "#pragma latency [3][1]\n  #pragma input [0]\nx; #pragma output[1] // tail\n"
-      "#pragma resource [4][1]\r\n#pragma latency [1] #pragma input [2]\n#pragma omp parallel\n"
-      "\n#pragma latencyX & \\1 /\nlast line #pragma output [0]";
-  write("in.c", text);
-  std::string command =
-      "cat in.c| sed -e \"s/#pragma latency\\(.*\\)/latency \\1 = 0;/\""
-      "| sed -e \"s/#pragma input\\(.*\\)/input \\1 = 0;/\""
-      "| sed -e \"s/#pragma output\\(.*\\)/output \\1 = 0;/\""
-      "| sed -e \"s/#pragma resource\\(.*\\)/resource \\1 = 0;/\" > out.c";
-  ASSERT_EQ(std::system(command.c_str()), 0);
-  std::ifstream in("out.c", std::ios::binary);
-  EXPECT_EQ(rewrite_pragmas(text), std::string(std::istreambuf_iterator<char>(in), {}));
-  EXPECT_EQ(rewrite_pragmas("  #pragma latency [3][1]\n"), "  latency  [3][1] = 0;\n");
-  EXPECT_EQ(rewrite_pragmas(""), "");
+  std::string open = "void f(void) {\n", close = "\n}\n";
+  EXPECT_EQ(rewrite_pragmas(open + GetParam().text + close, "p.c"), open + GetParam().rewritten + close);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, RewritingTest,
+    ::testing::Values(
+        Rewriting{"#pragma latency [3][1]\n  a[i] = 0;", "__vorl_latency  [3][1] = 0,\n  a[i] = 0;"},
+        Rewriting{"  #pragma latency[3][1] // tail\n  x++;", "  __vorl_latency [3][1] = 0, // tail\n  x++;"},
+        Rewriting{"#  pragma   input [0]  \n--x;", "__vorl_input      [0] = 0,  \n--x;"},
+        Rewriting{"#pragma latency [1][1]\n#pragma input [0][1]\n#pragma output [0]\n\n  /* c */ (a) = b;",
+                  "__vorl_latency  [1][1] = 0,\n__vorl_input  [0][1] = 0,\n__vorl_output  [0] = 0,\n\n"
+                  "  /* c */ (a) = b;"},
+        Rewriting{"#pragma resource [4][1]\r\n  for (;;) ;", "__vorl_resource  [4][1] = 0;\r\n  for (;;) ;"},
+        Rewriting{"#pragma latency [L][(1 + 2)] /* c\n */ s = 1;",
+                  "__vorl_latency  [L][(1 + 2)] = 0, /* c\n */ s = 1;"},
+        Rewriting{"#pragma latencyX [1]\n#pragma omp parallel\nx; #pragma latency [1]\n/*\n#pragma latency [1]\n*/",
+                  "#pragma latencyX [1]\n#pragma omp parallel\nx; #pragma latency [1]\n/*\n#pragma latency [1]\n*/"},
+        Rewriting{"#define X \\\n#pragma latency [1]\n  s = \"{\";", "#define X \\\n#pragma latency [1]\n  s = \"{\";"}),
+    [](const ::testing::TestParamInfo<Rewriting>& info) { return "case" + std::to_string(info.index); });
+
+TEST_F(PreprocessorTest, RewritingKeepsEveryOtherByteAndLine)
+{
+  std::ifstream in(VORL_SOURCE_DIR "/examples/compound.c");
+  std::string text((std::istreambuf_iterator<char>(in)), {});
+  std::string rewritten = rewrite_pragmas(text, "compound.c");
+  EXPECT_EQ(std::count(rewritten.begin(), rewritten.end(), '\n'), std::count(text.begin(), text.end(), '\n'));
+  std::istringstream a(text), b(rewritten);
+  for (std::string x, y; std::getline(a, x) && std::getline(b, y);)
+    EXPECT_TRUE(x.find("#pragma") != std::string::npos || x == y) << x << "\n" << y;
+  EXPECT_EQ(rewrite_pragmas("", "p.c"), "");
+}
+
+using PreprocessorDeathTest = PreprocessorTest;
+
+TEST_F(PreprocessorDeathTest, MisplacedOrMalformedPragmasStopAtTheirLine)
+{
+  const std::string at = ": Preprocessor::preprocess_latency: ";
+  const std::string not_followed = at + "expect the assignment it annotates right after the pragma";
+  EXPECT_STOPS(rewrite_pragmas("#pragma resource [1][1]\nint x;\n", "p.c"),
+               "p.c:1:1: #pragma resource [1][1]" + at + "a pragma outside a function");
+  EXPECT_STOPS(rewrite_pragmas("void f(void) {\n  #pragma latency [1]]\n  x = 0;\n}\n", "p.c"),
+               "p.c:2:3: #pragma latency [1]]" + at + "expect constant subscripts after the pragma");
+  for (const std::string bad : {"[1", "1", "", "[1] x", "[1];"})
+    EXPECT_STOPS(rewrite_pragmas("void f(void) {\n#pragma output " + bad + "\n  x = 0;\n}\n", "p.c"),
+                 "p.c:2:1: " + one_line("#pragma output " + bad) + at + "expect constant subscripts");
+  for (const std::string next : {"for (;;) x = 0;", "{ x = 0; }", "}", "int y = 0;", "#pragma omp simd\nx = 0;",
+                                 "return;", ";"})
+    EXPECT_STOPS(rewrite_pragmas("void f(void) {\n#pragma latency [1][1]\n" + next + "\n}\n", "p.c"),
+                 "p.c:2:1: #pragma latency [1][1]" + not_followed);
+  EXPECT_STOPS(rewrite_pragmas("void f(void) {\n#pragma input [0]\n", "p.c"), "p.c:2:1: #pragma input [0]" + not_followed);
 }
 
 TEST_F(PreprocessorTest, AnnotationsAreReadBackByAssignment)
@@ -77,24 +125,67 @@ TEST_F(PreprocessorTest, AnnotationsAreReadBackByAssignment)
   EXPECT_EQ(text(*program->statement[0]), "a[i]=a[i-1]+b[i]");
   EXPECT_EQ(text(*program->statement[4]), "s=0");
   EXPECT_EQ(code(*program->statement[0]->iteration_domain), "(i >= 1) && (i < N)");
-  EXPECT_FALSE(is_an_array("latency") || is_an_array("resource"));
-  EXPECT_TRUE(is_an_array("a") && is_an_array("b"));
-  EXPECT_FALSE(std::filesystem::exists("latency_source.c") ||
-               std::filesystem::exists("latency_target.c"));
+  EXPECT_EQ(array, (std::map<std::string, int>{{"a", 1}, {"b", 1}, {"s", 0}}));
+  // Where each assignment and its latency pragma were written.
+  const Statement& third = *program->statement[2];
+  EXPECT_EQ(third.position.prefix(), dir_ + "/prog.c:14:5: a[i] += 1: ");
+  EXPECT_EQ(third.latency_pragma.prefix(), dir_ + "/prog.c:12:1: #pragma latency [2][2]: ");
+  EXPECT_EQ(program->resource_pragma.prefix(), dir_ + "/prog.c:5:1: #pragma resource [4][1]: ");
 }
 
-TEST_F(PreprocessorTest, WithoutResourceTheFirstLatencyKeysTheFirstAssignment)
+TEST_F(PreprocessorTest, NothingIsWrittenAndLinesAreTheUsersOwn)
 {
-  pipeline(annotated("#pragma latency [2][1]\n  s = 1;\n#pragma latency [4][3]\n  a[0] = s;"));
+  write("prog.c", "");
+  std::vector<std::string> before;
+  for (const auto& e : std::filesystem::directory_iterator(dir_))
+    before.push_back(e.path().filename().string());
+  pipeline(annotated("\n\n#pragma latency [2][1]\n  s = 1;\n#pragma latency [4][3]\n  a[0] = s;"));
+  std::vector<std::string> after;
+  for (const auto& e : std::filesystem::directory_iterator(dir_))
+    after.push_back(e.path().filename().string());
+  EXPECT_EQ(after, before);
   EXPECT_EQ(maps[0], (Map{{0, {2, 1}}, {1, {4, 3}}}));
   EXPECT_EQ(maps[1], (Map{{1, {0}}}));
   EXPECT_TRUE(resources.empty());
+  EXPECT_EQ(program->statement[1]->position.line, 10);
+  EXPECT_EQ(program->statement[1]->latency_pragma.line, 9);
+  // Without a resource pragma the program knows its file.
+  EXPECT_EQ(program->resource_pragma.prefix(), dir_ + "/prog.c: ");
+}
+
+TEST_F(PreprocessorTest, AnnotationsInBodiesWithoutBraces)
+{
+  pipeline(annotated("#pragma resource [1][1]\n  for (i = 0; i < N; i++)\n#pragma latency [1][1]\n"
+                     "    a[i] = 0;\n  for (i = 0; i < N; i++)\n    if (i < 3)\n#pragma latency [2][1]\n"
+                     "#pragma input [0]\n      b[i] = a[i] + b[i];\n    else\n#pragma latency [3][1]\n"
+                     "      b[i] = 1;\n#pragma latency [4][1]\n  s = 2;"));
+  ASSERT_EQ(program->statement.size(), 4u);
+  EXPECT_EQ(code(*program->statement[0]->iteration_domain), "(i >= 0) && (i < N)");
+  EXPECT_EQ(code(*program->statement[1]->iteration_domain), "(i >= 0) && (i < N) && (i < 3)");
+  EXPECT_EQ(code(*program->statement[2]->iteration_domain), "(i >= 0) && (i < N) && (i >= 3)");
+  EXPECT_TRUE(program->statement[3]->surrounding_counters.empty());
+  EXPECT_EQ(maps[0], (Map{{0, {1, 1}}, {1, {2, 1}}, {2, {3, 1}}, {3, {4, 1}}}));
+  EXPECT_EQ(maps[1], (Map{{1, {0}}}));
+}
+
+TEST_F(PreprocessorTest, ArraysNamedLikeThePragmasAreOrdinaryArrays)
+{
+  pipeline("int N = 8;\ndouble latency[9], input[9], output[9], resource;\nint main(void) {\n  int i;\n"
+           "#pragma resource [2][1]\n  for (i = 1; i < N; i++) {\n#pragma latency [3][1]\n"
+           "    latency[i] = input[i] + output[i - 1] * resource;\n#pragma latency [1][1]\n"
+           "    output[i] = latency[i];\n  }\n  return 0;\n}\n");
+  ASSERT_EQ(program->statement.size(), 2u);
+  EXPECT_EQ(text(*program->statement[0]), "latency[i]=input[i]+(output[i-1]*resource)");
+  EXPECT_EQ(maps[0], (Map{{0, {3, 1}}, {1, {1, 1}}}));
+  EXPECT_EQ(resources, std::vector<int>({2, 1}));
+  EXPECT_EQ(array, (std::map<std::string, int>{{"latency", 1}, {"input", 1}, {"output", 1}, {"resource", 0}}));
+  EXPECT_EQ(program->variable_declaration,
+            std::vector<std::string>({"int N = 8;", "double latency[9], input[9], output[9], resource;",
+                                      "int i;"}));
 }
 
 TEST_F(PreprocessorTest, ReparseSeesTheSwitchesAndIncludesOfTheUsersFile)
 {
-  // The file lies in another directory than the working one, where its
-  // rewritten copy is parsed.
   std::filesystem::create_directory("src");
   write("src/bound.h", "#define M 50\n");
   std::string path = write("src/prog.c",
@@ -104,6 +195,7 @@ TEST_F(PreprocessorTest, ReparseSeesTheSwitchesAndIncludesOfTheUsersFile)
   pipeline(std::unique_ptr<SgProject>(frontend({"vorl", "-DN=100", path})));
   ASSERT_EQ(program->statement.size(), 1u);
   EXPECT_EQ(code(*program->statement[0]->iteration_domain), "(i >= 50) && (i < 100)");
+  EXPECT_EQ(program->macro_definitions, std::vector<std::string>({"#define N 100"}));
 }
 
 TEST_F(PreprocessorTest, ExampleIsReadBack)
@@ -119,46 +211,62 @@ TEST_F(PreprocessorTest, ExampleIsReadBack)
   EXPECT_EQ(text(*program->statement[2]), "r[i]=r[i]+(sqrt(a[i][j]))");
   EXPECT_EQ(code(*program->statement[2]->iteration_domain),
             "(i >= 0) && (i < N) && (j >= 1) && (j < N)");
-  // The reserved declarations come first; counters declared in loops are no
-  // program declarations.
-  const std::vector<std::string>& declarations = program->variable_declaration;
-  ASSERT_EQ(declarations.size(), 6u);
-  EXPECT_EQ(declarations[3] + declarations[4] + declarations[5],
-            "int****************** output;int N = 8;double a[8][8], r[8];");
+  // Only the program's own declarations; counters declared in loops are none.
+  EXPECT_EQ(program->variable_declaration,
+            std::vector<std::string>({"int N = 8;", "double a[8][8], r[8];"}));
+  EXPECT_EQ(program->initial_values, (std::map<std::string, long long>{{"N", 8}}));
 }
 
-using PreprocessorDeathTest = PreprocessorTest;
-
-TEST_F(PreprocessorDeathTest, PlacementErrorsStopWithTheirMessage)
+TEST_F(PreprocessorDeathTest, PlacementErrorsStopAtTheirLine)
 {
   const std::string at = "Preprocessor::extract_latency: ";
   EXPECT_STOPS(pipeline(annotated("#pragma latency [1][1]\n  a[1] = 0;\n  b[1] = 0;")),
-               at + "missing latency for assignment #2\n");
+               "prog.c:7:3: b[1] = 0: " + at + "missing latency for assignment #2\n");
   // The first statement is an assignment like any other.
   EXPECT_STOPS(pipeline(annotated("  a[1] = 0;\n#pragma latency [1][1]\n  b[1] = 0;")),
-               at + "missing latency for assignment #1\n");
+               "prog.c:5:3: a[1] = 0: " + at + "missing latency for assignment #1\n");
   EXPECT_STOPS(pipeline(annotated("#pragma latency [1][1]\n#pragma latency [2][2]\n  a[1] = 0;")),
-               at + "several latencies for assignment #1\n");
+               "prog.c:6:1: #pragma latency [2][2]: " + at + "several latencies for assignment #1\n");
   const std::string loop = "  for (i = 0; i < N; i++) {\n#pragma latency [1][1]\n    a[i] = 0;\n";
   EXPECT_STOPS(pipeline(annotated(loop + "#pragma latency [i][1]\n    b[i] = 0;\n  }")),
-               at + "expect a constant latency for assignment #2\n");
+               "prog.c:8:1: #pragma latency [i][1]: " + at + "expect a constant latency for assignment #2\n");
   const std::string second = loop + "#pragma latency [1][1]\n";
   EXPECT_STOPS(pipeline(annotated(second + "#pragma input [0][i]\n    b[i] = a[i];\n  }")),
-               at + "expect a constant input for assignment #2\n");
+               "prog.c:9:1: #pragma input [0][i]: " + at + "expect a constant input for assignment #2\n");
   EXPECT_STOPS(pipeline(annotated(second + "#pragma output [i + 1]\n    b[i] = a[i];\n  }")),
-               at + "expect a constant output for assignment #2\nFound: i+1\n");
+               "prog.c:9:1: #pragma output [i + 1]: " + at +
+                   "expect a constant output for assignment #2 (found: i+1)\n");
   EXPECT_STOPS(pipeline(annotated("#pragma resource [N][1]\n#pragma latency [1][1]\n  s = 0;")),
-               at + "expect constants\n");
+               "prog.c:5:1: #pragma resource [N][1]: " + at + "expect constants\n");
   EXPECT_STOPS(pipeline(annotated("#pragma resource [4][1]\n#pragma resource [2][2]\n"
                                   "#pragma latency [1][1]\n  s = 0;")),
-               at + "expect a single resource pragma\n");
+               "prog.c:6:1: #pragma resource [2][2]: " + at + "expect a single resource pragma\n");
 }
 
-TEST_F(PreprocessorDeathTest, MessagesNameLinesOfTheUsersFile)
+TEST_F(PreprocessorDeathTest, NumbersBeyondTheLargestAndPositionsBeyondTheReferencesStop)
 {
-  EXPECT_STOPS(pipeline(annotated("  for (i = 0; i < N; i += 2) {\n#pragma latency [1][1]\n"
-                                  "    a[i] = 0;\n  }")),
-               "Program::from_Sage: for loop at line 5: expect a step of one (i++); found: i += 2");
+  EXPECT_STOPS(pipeline(annotated("#pragma resource [2147483647][2147483647]\n#pragma latency [1][1]\n  s = 0;")),
+               "prog.c:5:1: #pragma resource [2147483647][2147483647]: Preprocessor::extract_latency: the "
+               "number of processors 2147483647 is beyond 1000000000, the largest the analysis takes\n");
+  EXPECT_STOPS(pipeline(annotated("#pragma latency [1000000001][1]\n  s = 0;")),
+               "prog.c:5:1: #pragma latency [1000000001][1]: Preprocessor::extract_latency: the latency of "
+               "assignment #1: 1000000001 is beyond 1000000000");
+  pipeline(annotated("#pragma resource [1000000000][1000000000]\n#pragma latency [1000000000][0]\n  s = 0;"));
+  EXPECT_EQ(resources, std::vector<int>({1000000000, 1000000000}));
+  EXPECT_STOPS(pipeline(annotated("#pragma latency [1][1]\n#pragma input [0][2]\n  s = a[1] + b[2];")),
+               "prog.c:6:1: #pragma input [0][2]: Statement::nth: bad rank: input index 2 but the "
+               "right-hand side has 2 references\n");
+  EXPECT_STOPS(pipeline(annotated("  for (i = 0; i < N; i++) {\n#pragma latency [1][1]\n    a[i] = b[i / 2];\n"
+                                  "#pragma latency [1][1]\n    b[i] = 0;\n  }")),
+               "prog.c:7:5: a[i] = b[i / 2]: Expression::to_vector: Non affine expression (newparm?): the "
+               "subscript b[i/2] is not affine: a division or remainder is not affine here\n");
+  // Not read, or of an array nothing writes: no dependence, no refusal.
+  pipeline(annotated("  for (i = 0; i < N; i++) {\n#pragma latency [1][1]\n#pragma input [0]\n"
+                     "    a[i] = b[i / 2] + a[i % 2 + 1];\n  }"));
+  EXPECT_EQ(program->statement.size(), 1u);
+  EXPECT_STOPS(pipeline(annotated("#pragma latency [1][1]\n#pragma output [1]\n  s = a[1];")),
+               "prog.c:6:1: #pragma output [1]: Statement::nth: bad rank: output index 1 but the "
+               "right-hand side has 1 reference\n");
 }
 
 }  // namespace

@@ -105,41 +105,13 @@ Optimum walk(const Quast* q, const Point& x)
   return q->is_leaf ? values(q->solution, x) : std::nullopt;
 }
 
-// Compiles the C program with cc -Wall, which must neither fail nor warn,
-// runs it and returns its output.
-std::string compile_and_run(const std::string& program)
-{
-  std::string pattern = testing::TempDir() + "vorl_engine_XXXXXX";
-  if (!mkdtemp(pattern.data())) {
-    ADD_FAILURE() << "no temporary directory";
-    return "";
-  }
-  std::filesystem::path dir(pattern);
-  std::ofstream(dir / "count.c") << program;
-  std::string d = dir.string();
-  std::string cc = "cc -Wall -o " + d + "/count " + d + "/count.c -lm >" + d + "/log 2>&1";
-  std::string output;
-  if (std::system(cc.c_str()) != 0 || std::filesystem::file_size(dir / "log") != 0) {
-    std::ifstream log(dir / "log");
-    ADD_FAILURE() << "cc:\n" << log.rdbuf() << "\n" << program;
-  } else if (std::system((d + "/count >" + d + "/out").c_str()) == 0) {
-    std::ifstream out(dir / "out");
-    output = text(out.rdbuf());
-  }
-  std::filesystem::remove_all(dir);
-  return output;
-}
-
-// The header of the generated program, the declarations of the variables the
-// compiled code uses, the functions and a main made of the calls.
+// The prelude of the generated program that compiled counts need, the
+// declarations of the variables the compiled code uses, the functions and a
+// main made of the calls.
 std::string c_program(const std::string& functions, const std::string& calls)
 {
   std::ostringstream os;
-  os << "#include <math.h>\n#include <stdio.h>\n#define true 1\n#define false 0\n"
-     << "#define floord(n,d) (int)(floor(((double)(n))/((double)(d))))\n"
-     << "#define ceild(n,d) (int)(ceil(((double)(n))/((double)(d))))\n"
-     << "#define min(x,y) ((x)<(y)?(x):(y))\n#define max(x,y) ((x)<(y)?(y):(x))\n"
-     << "#define div(a,b) ((a)>=0?(a)/(b):((a)-(ceild(-(a),(b))*(b)+(a))%(b))/(b))\n";
+  os << count_program_prelude();
   print_variable_declaration(os, "");
   os << functions << "int main(void)\n{\n" << calls << "  return 0;\n}\n";
   return os.str();
@@ -165,7 +137,7 @@ void c_call(std::string& calls, std::string& lines, const std::string& name, int
             int value)
 {
   std::string call = name + "(" + std::to_string(n) + ", " + std::to_string(m) + ")";
-  calls += "  printf(\"" + call + " = %d\\n\", " + call + ");\n";
+  calls += "  printf(\"" + call + " = %d\\n\", (int)" + call + ");\n";
   lines += call + " = " + std::to_string(value) + "\n";
 }
 

@@ -187,7 +187,7 @@ TEST_F(RankDeathTest, LookupsOfUnknownVariablesStop)
               "^Rank::get_counter_string: rank not found: 1\n$");
   EXPECT_EXIT(get_variable_type("v_0"), one, "^Rank::get_variable_type: undefined variable\n$");
   std::ostringstream os;
-  EXPECT_EXIT(print_variable_type(os, 2), one, "^Rank::print_type: undefined type\n$");
+  EXPECT_EXIT(print_variable_type(os, 3), one, "^Rank::print_type: undefined type\n$");
 }
 
 }  // namespace

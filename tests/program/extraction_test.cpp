@@ -66,29 +66,86 @@ TEST_F(ExtractionTest, MaxFloorAndCeilBounds)
 
 TEST_F(ExtractionTest, SubscriptsAndIntegralFloatingBounds)
 {
-  auto p = run("for (i = 0; i < 2.0 * N; i++)\n  c[i / 2] = b[i % 2] + b[-i + +N] + b[3 * i - 1];");
+  // A subscript that is read may be of any form; the analysis takes it only
+  // where it meets a write.
+  auto p = run("for (i = 0; i < 2.0 * N; i++)\n  c[i] = b[i / 2] + b[i % 2] + b[-i + +N] + b[3 * i - 1];");
   ASSERT_EQ(p->statement.size(), 1u);
   const Statement& s = *p->statement[0];
   EXPECT_EQ(code(*s.iteration_domain), "(i >= 0) && (i < 2*N)");
-  EXPECT_TRUE(s.lhs_index->index_mapping[0]->is_op(OP_DIV));
-  EXPECT_TRUE(s.rhs_index.front().second->index_mapping[0]->is_op(OP_MOD));
-  EXPECT_EQ(reads(*p, 0), "b[i%2] b[(-1*i)+N] b[(3*i)-1]");
+  EXPECT_TRUE(s.rhs_index.front().second->index_mapping[0]->is_op(OP_DIV));
+  EXPECT_TRUE(std::next(s.rhs_index.begin())->second->index_mapping[0]->is_op(OP_MOD));
+  EXPECT_EQ(reads(*p, 0), "b[i/2] b[i%2] b[(-1*i)+N] b[(3*i)-1]");
 }
 
-TEST_F(ExtractionTest, IfConditionsAndTheElseWarning)
+TEST_F(ExtractionTest, IfConditionsAndElseBranches)
 {
   testing::internal::CaptureStdout();
   auto p = run("for (i = 0; i < N; i++) {\n"
                "  if (i >= 1 && N - 2 >= i) c[i] = 0;\n"
-               "  if (i == 0) c[i] = 1; else c[i] = 2;\n"
+               "  if (i < 1) c[i] = 1; else c[i] = 2;\n"
+               "  if (i == 0) c[i] = 3; else ;\n"
+               "  if (i <= floor(N / 2)) c[i] = 4; else if (i > M) c[i] = 5; else c[i] = 6;\n"
                "}");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(),
-            "WARNING: Program::from_Sage: ELSE not handled\n");
-  ASSERT_EQ(p->statement.size(), 3u);
-  EXPECT_EQ(code(*p->statement[0]->iteration_domain),
-            "(i >= 0) && (i < N) && (i >= 1) && (N-2 >= i)");
-  EXPECT_EQ(code(*p->statement[1]->iteration_domain), "(i >= 0) && (i < N) && (i == 0)");
-  EXPECT_EQ(code(*p->statement[2]->iteration_domain), code(*p->statement[1]->iteration_domain));
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+  ASSERT_EQ(p->statement.size(), 7u);
+  const std::string loop = "(i >= 0) && (i < N)";
+  EXPECT_EQ(code(*p->statement[0]->iteration_domain), loop + " && (i >= 1) && (N-2 >= i)");
+  EXPECT_EQ(code(*p->statement[1]->iteration_domain), loop + " && (i < 1)");
+  EXPECT_EQ(code(*p->statement[2]->iteration_domain), loop + " && (i >= 1)");
+  // An else without assignment needs no negation.
+  EXPECT_EQ(code(*p->statement[3]->iteration_domain), loop + " && (i == 0)");
+  EXPECT_EQ(code(*p->statement[4]->iteration_domain), loop + " && (2*i <= N)");
+  EXPECT_EQ(code(*p->statement[5]->iteration_domain), loop + " && (N <= (2*(i-1))+1) && (i > M)");
+  EXPECT_EQ(code(*p->statement[6]->iteration_domain), loop + " && (N <= (2*(i-1))+1) && (i <= M)");
+}
+
+// The domains and the order of these loops are checked against the running
+// program (execution_order_test.cpp); here, what the model keeps of them.
+TEST_F(ExtractionTest, LoopsCountingDownKeepTheirCounter)
+{
+  auto p = run("for (i = N - 1; i >= 0; i--) c[i] = 0;\n"
+               "for (i = 0; i < N; i++) for (j = min(i, M); j > 0; --j) a[i][j] = 1;\n"
+               "for (k = N; k >= max(1, M); k -= 1) c[k] = 2;\n"
+               "for (int t = N; 0 < t; t = t - 1) c[t] = 4;");
+  ASSERT_EQ(p->statement.size(), 4u);
+  EXPECT_EQ(code(*p->statement[0]->iteration_domain), "(i <= N-1) && (i >= 0)");
+  EXPECT_EQ(code(*p->statement[2]->iteration_domain), "(k <= N) && (k >= M) && (k >= 1)");
+  std::vector<std::set<int>> downward;
+  for (const Statement* s : p->statement)
+    downward.push_back(s->downward_counters);
+  EXPECT_EQ(downward, std::vector<std::set<int>>({{0}, {2}, {3}, {4}}));
+  EXPECT_EQ(p->statement[1]->surrounding_counters, std::vector<int>({1, 2}));
+  EXPECT_EQ(text(*p->statement[1]), "a[i][j]=1");
+}
+
+TEST_F(ExtractionTest, IncrementsAreAssignments)
+{
+  auto p = run("for (i = 0; i < N; i++) { c[i]++; --b[i]; a[i][i]--; ++s; }");
+  ASSERT_EQ(p->statement.size(), 4u);
+  EXPECT_EQ(text(*p->statement[0]), "c[i]=c[i]+1");
+  EXPECT_EQ(text(*p->statement[1]), "b[i]=b[i]-1");
+  EXPECT_EQ(text(*p->statement[2]), "a[i][i]=a[i][i]-1");
+  EXPECT_EQ(text(*p->statement[3]), "s=s+1");
+  EXPECT_EQ(reads(*p, 0), "c[i]");
+  EXPECT_EQ(p->statement[0]->nb_operators(), 1);
+  EXPECT_EQ(p->statement[1]->position.line, 5);
+  EXPECT_EQ(p->statement[1]->position.column, 35);
+  EXPECT_EQ(p->statement[1]->position.text, "--b[i]");
+}
+
+TEST_F(ExtractionTest, MacrosDeclarationsAndInitialValuesOfTheModel)
+{
+  std::unique_ptr<SgProject> project(
+      parse("#define SIZE 6\nint N = SIZE, M = 2 * SIZE;\ndouble A[SIZE][SIZE];\n#define HALF (N / 2)\n"
+            "int main(void) { int i = 0; for (int k = 1; k < N; k++) A[k][k] = i; return 0; }\n",
+            {"-DEXTRA=3", "-DFLAG", "-DGONE=1", "-UGONE"}));
+  std::unique_ptr<Program> p(Program::from_Sage(project.get()));
+  EXPECT_EQ(p->macro_definitions,
+            std::vector<std::string>({"#define EXTRA 3", "#define FLAG 1", "#define SIZE 6",
+                                      "#define HALF (N / 2)"}));
+  EXPECT_EQ(p->initial_values, (std::map<std::string, long long>{{"N", 6}, {"M", 12}, {"i", 0}}));
+  EXPECT_EQ(p->variable_declaration,
+            std::vector<std::string>({"int N = SIZE, M = 2 * SIZE;", "double A[SIZE][SIZE];", "int i = 0;"}));
 }
 
 TEST_F(ExtractionTest, CountersAndParametersAreRegisteredInOrder)
@@ -189,7 +246,7 @@ TEST_F(ExtractionDeathTest, UnaffineExpressionsAndConditionsStop)
   EXPECT_STOPS(run("for (i = 0; i < 2.5 * N; i++) c[i] = 0;"), expr + "not an integer:2.5");
   EXPECT_STOPS(run("c[d[0]] = 0;"), expr + "SgPntrArrRefExp unhandled");
   EXPECT_STOPS(run("for (i = 0; i < floor(N); i++) c[i] = 0;"),
-               expr + "unary_function (./.) expected (ceil/floor handling):floor(N)\nN");
+               expr + "unary_function (./.) expected (ceil/floor handling):floor(N) (found: N)\n");
   EXPECT_STOPS(run("c[min(N, M)] = 0;"),
                expr + "unary function expected (ceil/floor handling):min(N, M)");
   EXPECT_STOPS(run("for (i = 0; i < round(N / 2); i++) c[i] = 0;"),
@@ -207,6 +264,93 @@ TEST_F(ExtractionDeathTest, UnaffineExpressionsAndConditionsStop)
   EXPECT_STOPS(run("if (N) s = 0;"), "Polyhedron::fromSage: invalid expression SgVarRefExp");
   EXPECT_STOPS(run("*(b + 1) = 0;"),
                "IndexFunction::from_Sage: array or scalar reference expected: *(b + 1)");
+}
+
+struct Refusal {
+  std::string body;     // a function body starting on line 5
+  std::string message;  // what the one line holds, from the place on
+};
+
+void PrintTo(const Refusal& r, std::ostream* os) { *os << r.body; }
+
+class RefusalTest : public ExtractionTest, public ::testing::WithParamInterface<Refusal> {};
+
+TEST_P(RefusalTest, OneLineNamesThePlaceTheConstructAndTheReason)
+{
+  EXPECT_STOPS(run(GetParam().body), GetParam().message);
+}
+
+const std::string kFrom = "Program::from_Sage: ";
+
+INSTANTIATE_TEST_SUITE_P(
+    Constructs, RefusalTest,
+    ::testing::Values(
+        Refusal{"while (i < N) {\n  c[i] = 0;\n  i++;\n}",
+                "5:1: while (i < N): " + kFrom + "a while loop around an assignment (line 6): only for "
+                "loops and if statements are read"},
+        Refusal{"do c[i] = 0; while (i < N);",
+                "5:1: do ... while (i < N): " + kFrom + "a do loop around an assignment (line 5)"},
+        Refusal{"switch (i) { case 0: c[i] = 0; }", "5:1: switch (i): " + kFrom + "a switch around an assignment"},
+        Refusal{"goto end;\nc[0] = 0;\nend: ;",
+                "5:1: goto end;: " + kFrom + "a goto before an assignment (line 6): jumps are not read"},
+        Refusal{"c[0] = 0;\nagain: c[1] = 1;\ngoto again;",
+                "7:1: goto again;: " + kFrom + "a goto after an assignment (line 5) may run it again"},
+        Refusal{"for (i = 0; i < N; i++) {\n  if (i > M) break;\n  c[i] = 0;\n}",
+                "6:14: break;: " + kFrom + "a break in the loop of an assignment (line 7)"},
+        Refusal{"for (i = 0; i < N; i++) {\n  c[i] = 0;\n  if (i > M) continue;\n  b[i] = 1;\n}",
+                "7:14: continue;: " + kFrom + "a continue in the loop of an assignment (line 6)"},
+        Refusal{"for (i = 0; i < N; i++) {\n  c[i] = 0;\n  if (i == M) return;\n}",
+                "7:15: return;: " + kFrom + "a return in the loop of an assignment (line 6)"},
+        Refusal{"if (i == 0) c[0] = 1; else c[0] = 2;",
+                "5:1: if (i == 0): " + kFrom + "else branch of a condition whose negation is not one affine "
+                "constraint: write it as its own if (assignment at line 5)"},
+        Refusal{"if (i > 0 && i < N) c[0] = 1;\nelse\n  c[0] = 2;",
+                "5:1: if (i > 0 && i < N): " + kFrom + "else branch of a condition whose negation is not one "
+                "affine constraint: write it as its own if (assignment at line 7)"},
+        Refusal{"if (i < min(N, M)) c[0] = 1; else c[0] = 2;", "5:1: if (i < min(N, M)): " + kFrom + "else branch"},
+        Refusal{"c[0] = b[0] = 1;", "5:8: c[0] = b[0] = 1: " + kFrom + "an assignment inside an expression: "
+                                    "write it as a statement of its own"},
+        Refusal{"for (i = 0; i < N; i++) c[i++] = 0;",
+                "5:27: c[i++] = 0: Expression::from_Sage: SgPlusPlusOp unhandled: an assignment in a loop "
+                "bound, condition or subscript"},
+        Refusal{"for (i = 0; i < N; i++) c[i] = b[i]++;", "5:32: c[i] = b[i]++: " + kFrom + "an assignment inside"},
+        Refusal{"for (i = 0; i > -N; i++) c[i] = 0;",
+                "5:13: for (i = 0; i > -N; i++): " + kFrom + "for loop at line 5: the test does not bound i from "
+                "above, where the loop counts up"},
+        Refusal{"for (i = N; i < 2 * N; i--) c[i] = 0;",
+                "5:13: for (i = N; i < 2 * N; i--): " + kFrom + "for loop at line 5: the test does not bound i "
+                "from below, where the loop counts down"},
+        Refusal{"for (i = 0; i == 0; i++) c[i] = 0;", "for loop at line 5: the test does not bound i"},
+        Refusal{"for (i = 0; i < N; i -= 2) c[i] = 0;",
+                "5:20: for (i = 0; i < N; i -= 2): " + kFrom + "for loop at line 5: expect a step of one (i++); "
+                "found: i -= 2: a loop counts up or down by one (i++ or i--)"},
+        Refusal{"for (i = max(N, M); i >= 0; i--) c[i] = 0;",
+                "5:10: for (i = max(N, M); i >= 0; i--): Polyhedron::from_Sage: < max unhandled"},
+        Refusal{"for (i = 0; i < N * M; i++) c[i] = 0;",
+                "5:13: for (i = 0; i < N * M; i++): Expression::to_vector: Non affine expression (newparm?): a "
+                "product of two variables is not affine"},
+        Refusal{"for (i = 0; i < 2000000000; i++) c[i] = 0;",
+                "5:13: for (i = 0; i < 2000000000; i++): Expression::from_Sage: the number 2000000000 is beyond "
+                "1000000000, the largest the analysis takes"},
+        Refusal{"for (i = 0; i < 600000000 + 600000000; i++) c[i] = 0;",
+                "Expression::from_Sage: the numbers of 600000000+600000000 add up beyond 1000000000"},
+        Refusal{"for (i = 0; i < N; i++) c[i * i] = 0;",
+                "5:25: c[i * i] = 0: Expression::to_vector: Non affine expression (newparm?): the subscript "
+                "c[i * i] is not affine: a product of two variables is not affine"},
+        Refusal{"if (i != 2) c[0] = 0;",
+                "5:5: if (i != 2): Polyhedron::from_Sage: SgNotEqualOp unhandled: a != condition is not affine"},
+        Refusal{"for (i = 0; i < (int)x; i++) c[i] = 0;",
+                "5:17: for (i = 0; i < (int)x; i++): Expression::from_Sage: SgCastExp unhandled: a cast in a "
+                "loop bound, condition or subscript"}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return "case" + std::to_string(info.index); });
+
+TEST_F(ExtractionTest, JumpsAndLoopsAwayFromAssignmentsAreAccepted)
+{
+  auto p = extract(kDeclarations + "int h(int n) {\n  while (n > 1) f(x, y);\n  return n;\n}\n"
+                   "void g(void) {\n  while (f(x, y) > 0) ;\n  for (i = 0; i < N; i++) {\n"
+                   "    if (i > M) continue;\n  }\n  for (i = 0; i < N; i++)\n    c[i] = 0;\n"
+                   "  if (i == 0) c[0] = 1; else ;\n  return;\n}\n");
+  EXPECT_EQ(p->statement.size(), 2u);
 }
 
 }  // namespace

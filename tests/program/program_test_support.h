@@ -1,6 +1,6 @@
 // Helpers of the program, driver and analysis tests: each test runs in a
-// fresh temporary directory, also its working directory (where the pragma
-// preprocessing writes its files), with empty registries.
+// fresh temporary directory, also its working directory, with empty
+// registries.
 #ifndef VORL_TESTS_PROGRAM_TEST_SUPPORT_H
 #define VORL_TESTS_PROGRAM_TEST_SUPPORT_H
 
@@ -47,7 +47,6 @@ class ProgramTest : public ::testing::Test {
     reset_registry();
     array.clear();
     var_declaration.clear();
-    source_line_offset = 0;
     std::string pattern = ::testing::TempDir() + "vorl_program_XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = current_dir() = pattern;

@@ -1,0 +1,159 @@
+// Parsing a text held in memory as the user's file, the declarations put
+// before it, the macro definitions and constant initialisers the tree
+// records, the nesting the front-end takes, and how messages name a place.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "frontend/sg_node.h"
+#include "frontend/sg_project.h"
+#include "frontend/source_text.h"
+#include "frontend_test_support.h"
+
+namespace {
+
+using ReparseTest = FrontendTest;
+using RecordTest = FrontendTest;
+using NestingTest = FrontendTest;
+using SourceTextTest = FrontendTest;
+
+std::vector<std::string> directory(const std::string& dir)
+{
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ReparseTest, TextInMemoryIsParsedAsTheFileWithThePreludeBeforeIt)
+{
+  auto first = parse("int a[8];\nvoid f(void) {\n  a[0] = N;\n}\n", {"-DN=3"});
+  std::vector<std::string> before = directory(dir_);
+  std::unique_ptr<SgProject> second(reparse(*first, "int a[8];\nvoid f(void) {\n\n  reserved[1][2] = N;\n}\n",
+                                            "int** reserved;\n"));
+  EXPECT_EQ(directory(dir_), before);
+  ASSERT_EQ(second->numberOfFiles(), 1);
+  EXPECT_EQ(second->get_file(0)->getFileName(), first->get_file(0)->getFileName());
+  EXPECT_EQ(second->get_preprocessor_switches(), first->get_preprocessor_switches());
+  EXPECT_EQ(second->get_originalCommandLineArgumentList(), first->get_originalCommandLineArgumentList());
+  // The prelude is no part of the tree; lines are those of the text.
+  std::vector<SgVariableDeclaration*> declarations = nodes_of<SgVariableDeclaration>(second.get());
+  ASSERT_EQ(declarations.size(), 1u);
+  SgAssignOp* assignment = first_of<SgAssignOp>(second.get());
+  ASSERT_NE(assignment, nullptr);
+  EXPECT_EQ(assignment->get_line(), 4);
+  EXPECT_EQ(assignment->get_column(), 3);
+  EXPECT_EQ(assignment->unparseToCompleteString(), "reserved[1][2] = N");
+  EXPECT_EQ(isSgIntVal(assignment->get_rhs_operand())->get_value(), 3);
+}
+
+TEST_F(ReparseTest, ErrorsNameTheFileAndTheLineOfTheText)
+{
+  auto first = parse("int x;\n");
+  EXPECT_EXIT(reparse(*first, "int x;\n\nint y = [1]];\n", ""), ::testing::ExitedWithCode(1),
+              "^[^ ]*/prog\\.c:3:9: int y = \\[1\\]\\];: error: ");
+}
+
+TEST_F(RecordTest, ObjectLikeMacrosOfTheFileAreRecordedInOrder)
+{
+  write("sizes.h", "#define FROM_HEADER 4\n");
+  auto project = parse("#include \"sizes.h\"\n#define N 6\n#define SQUARE(x) ((x) * (x))\n"
+                       "#define M (N + \\\n  1)\n#undef N\n#define N 7 // seven\n"
+                       "#if 0\n#define HIDDEN 1\n#endif\nint x;\n");
+  EXPECT_EQ(project->get_file(0)->get_macro_definitions(),
+            std::vector<std::string>({"#define N 6", "#define M (N +   1)", "#define N 7"}));
+}
+
+TEST_F(RecordTest, DeclaratorsKnowTheirConstantInitialValue)
+{
+  auto project = parse("#define SIZE 6\nint N = 6;\nint NI = 4, NJ = 5 * SIZE, K;\nint M = SIZE;\n"
+                       "double alpha = 1.5;\nlong big = 3 * 1000000000L;\nvoid f(void) { int L = N; }\n");
+  std::vector<std::string> named;
+  for (SgInitializedName* v : nodes_of<SgInitializedName>(project.get()))
+    named.push_back(v->get_name().getString() + (v->has_constant_value()
+                                                     ? "=" + std::to_string(v->get_constant_value())
+                                                     : ""));
+  EXPECT_EQ(named, std::vector<std::string>(
+                       {"N=6", "NI=4", "NJ=30", "K", "M=6", "alpha", "big=3000000000", "L"}));
+}
+
+TEST_F(NestingTest, DeepExpressionsAreRefusedWithOneLine)
+{
+  auto sum = [](int terms) {
+    std::string r = "b[0]";
+    for (int k = 1; k < terms; k++)
+      r += " + b[" + std::to_string(k % 10) + "]";
+    return "double a[1], b[10];\nvoid f(void) {\n  a[0] = " + r + ";\n}\n";
+  };
+  auto project = parse(sum(900));
+  EXPECT_EQ(nodes_of<SgAddOp>(project.get()).size(), 899u);
+  EXPECT_EXIT(parse(sum(10000)), ::testing::ExitedWithCode(1),
+              "^[^ ]*prog\\.c:3:10: b\\[0\\] \\+ b\\[1\\] .*\\.\\.\\.: frontend: error: expression nested "
+              "deeper than 1000 levels\n$");
+}
+
+TEST_F(NestingTest, DeepStatementsAreRefused)
+{
+  std::string loops;
+  for (int k = 0; k < 1100; k++)
+    loops += "for (;;) ";
+  EXPECT_EXIT(parse("void f(void) {\n  " + loops + ";\n}\n"), ::testing::ExitedWithCode(1),
+              "nested deeper than 1000 levels");
+}
+
+struct Place {
+  std::string statement;  // in a function body, on line 3
+  std::string node;       // class name of the node named
+  int nth;                // which of those nodes, in pre-order
+  std::string construct;
+};
+
+void PrintTo(const Place& p, std::ostream* os) { *os << p.statement << " / " << p.node; }
+
+class ConstructTest : public FrontendTest, public ::testing::WithParamInterface<Place> {};
+
+TEST_P(ConstructTest, NodesNameTheirConstruct)
+{
+  const Place& p = GetParam();
+  auto project = parse("int i, j, N, a[9], b[9];\nvoid f(void) {\n  " + p.statement + "\n}\n");
+  std::vector<SgNode*> all;
+  collect_nodes(project.get(), all);
+  std::vector<SgNode*> matching;
+  for (SgNode* n : all)
+    if (n->class_name() == p.node)
+      matching.push_back(n);
+  ASSERT_GT(matching.size(), static_cast<size_t>(p.nth));
+  SgNode* node = matching[static_cast<size_t>(p.nth)];
+  EXPECT_EQ(construct_of(node), p.construct);
+  EXPECT_EQ(refusal_prefix(node), location_of(node) + ": " + p.construct + ": ");
+  EXPECT_EQ(location_of(node).rfind(dir_ + "/prog.c:3:", 0), 0u) << location_of(node);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Places, ConstructTest,
+    ::testing::Values(
+        Place{"for (i = 0; i < N;\n       i++) a[i] = 0;", "SgLessThanOp", 0, "for (i = 0; i < N; i++)"},
+        Place{"for (i = 0; i < N; i++) a[i] = 0;", "SgPlusPlusOp", 0, "for (i = 0; i < N; i++)"},
+        Place{"for (i = 0; i < N; i++) a[i] = 0;", "SgIntVal", 0, "for (i = 0; i < N; i++)"},
+        Place{"for (i = 0; i < N; i++) a[i] = b[i + 1];", "SgAddOp", 0, "a[i] = b[i + 1]"},
+        Place{"for (int k = 0; k < N; k++) a[k] = 0;", "SgIntVal", 0, "for (int k = 0; k < N; k++)"},
+        Place{"if (i != 2) a[i] = 0; else a[j] = 1;", "SgNotEqualOp", 0, "if (i != 2)"},
+        Place{"if (i != 2) a[i] = 0; else a[j] = 1;", "SgVarRefExp", 4, "a[j] = 1"},
+        Place{"while (i < N) i++;", "SgLessThanOp", 0, "while (i < N)"},
+        Place{"do i++; while (i < N);", "SgDoWhileStmt", 0, "do ... while (i < N)"},
+        Place{"a[0] = 1, a[1] = 2;", "SgIntVal", 3, "a[1] = 2"},
+        Place{"a[0] = b[0] +\n    b[1];", "SgAddOp", 0, "a[0] = b[0] + b[1]"}),
+    [](const ::testing::TestParamInfo<Place>& info) { return "place" + std::to_string(info.index); });
+
+TEST_F(SourceTextTest, LongTextsAreCutOnOneLine)
+{
+  EXPECT_EQ(one_line("  a =\n\tb  +  c ;\n"), "a = b + c ;");
+  std::string long_text(100, 'x');
+  EXPECT_EQ(one_line(long_text), std::string(69, 'x') + "...");
+  EXPECT_EQ(one_line(""), "");
+}
+
+}  // namespace
