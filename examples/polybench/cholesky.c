@@ -1,0 +1,26 @@
+/* cholesky: Cholesky decomposition of a symmetric positive definite
+   matrix, the lower triangle in place. */
+double sqrt(double);
+int N = 7;
+double A[20][20];
+
+int main(void)
+{
+  int i, j, k;
+#pragma resource [2][4]
+  for (i = 0; i < N; i++) {
+    for (j = 0; j < i; j++) {
+      for (k = 0; k < j; k++)
+#pragma latency [2][1]
+        A[i][j] -= A[i][k] * A[j][k];
+#pragma latency [4][2]
+      A[i][j] /= A[j][j];
+    }
+    for (k = 0; k < i; k++)
+#pragma latency [2][1]
+      A[i][i] -= A[i][k] * A[i][k];
+#pragma latency [8][4]
+    A[i][i] = sqrt(A[i][i]);
+  }
+  return 0;
+}

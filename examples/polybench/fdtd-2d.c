@@ -1,0 +1,28 @@
+/* fdtd-2d: two-dimensional finite-difference time-domain kernel: the
+   electric fields ex and ey, then the magnetic field hz, at every step. */
+int TMAX = 3, NX = 5, NY = 6;
+double ex[20][20], ey[20][20], hz[20][20], _fict_[20];
+
+int main(void)
+{
+  int t, i, j;
+#pragma resource [2][4]
+  for (t = 0; t < TMAX; t++) {
+    for (j = 0; j < NY; j++)
+#pragma latency [1][1]
+      ey[0][j] = _fict_[t];
+    for (i = 1; i < NX; i++)
+      for (j = 0; j < NY; j++)
+#pragma latency [2][1]
+        ey[i][j] = ey[i][j] - 0.5 * (hz[i][j] - hz[i - 1][j]);
+    for (i = 0; i < NX; i++)
+      for (j = 1; j < NY; j++)
+#pragma latency [2][1]
+        ex[i][j] = ex[i][j] - 0.5 * (hz[i][j] - hz[i][j - 1]);
+    for (i = 0; i < NX - 1; i++)
+      for (j = 0; j < NY - 1; j++)
+#pragma latency [3][2]
+        hz[i][j] = hz[i][j] - 0.7 * (ex[i][j + 1] - ex[i][j] + ey[i + 1][j] - ey[i][j]);
+  }
+  return 0;
+}
