@@ -220,6 +220,58 @@ void eliminate_equalities(Problem& p)
   }
 }
 
+// Where the counted rows name two parameters only in one combination (the
+// column of p_j is c times that of p_i, c an integer, as t_0 + t_1 in every
+// row), the count depends on p_i + c * p_j alone: that sum becomes one
+// parameter (a quotient with divisor 1) and the two columns are cleared.
+// PolyLib's work grows fast with the number of parameters.
+void merge_parameters(Problem& p, std::vector<Row>& counted)
+{
+  int nb_sums = 0;
+  for (bool merged = true; merged;) {
+    merged = false;
+    int np = static_cast<int>(p.parameters.size());
+    for (int i = 0; i < np && !merged; i++) {
+      int ci = p.parameter_column(i);
+      if (std::all_of(counted.begin(), counted.end(), [ci](const Row& r) { return r[ci] == 0; }))
+        continue;
+      for (int j = i + 1; j < np && !merged; j++) {
+        int cj = p.parameter_column(j);
+        long long factor = 0;
+        bool proportional = true, named = false;
+        for (const Row& r : counted) {
+          if (r[ci] == 0) {
+            proportional = proportional && r[cj] == 0;
+            continue;
+          }
+          named = named || r[cj] != 0;
+          if (r[cj] % r[ci] != 0) {
+            proportional = false;
+            continue;
+          }
+          long long k = r[cj] / r[ci];
+          proportional = proportional && (factor == 0 || k == factor) && k != 0;
+          factor = k;
+        }
+        if (!proportional || !named)
+          continue;
+        Row numerator(np + 1, 0);
+        numerator[i] = 1;
+        numerator[j] = factor;
+        auto [rank, leaf] = create_parameter("count_s", nb_sums++);
+        delete leaf;
+        p.quotients.push_back({rank, numerator, 1});
+        add_parameter_column(p, rank);
+        for (Row& r : counted) {
+          r.insert(r.end() - 1, r[ci]);
+          r[ci] = r[cj] = 0;
+        }
+        merged = true;
+      }
+    }
+  }
+}
+
 std::vector<std::vector<int>> to_int_rows(const std::vector<Row>& rows)
 {
   std::vector<std::vector<int>> r;
@@ -435,7 +487,7 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
     std::unique_ptr<Expression> raw(affine(q.numerator, p.parameters));
     Expression* numerator = raw->substitute_parameters(meaning);
     Expression divisor(static_cast<int>(q.divisor));
-    meaning[q.rank] = new Expression(OP_DIV, numerator, &divisor);
+    meaning[q.rank] = q.divisor == 1 ? numerator->clone() : new Expression(OP_DIV, numerator, &divisor);
     quotients[q.rank] = {numerator, q.divisor};
   }
   std::vector<int> ranks;
@@ -453,6 +505,8 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
   }
   std::unique_ptr<Polyhedron> substituted(domain.substitute_parameters(meaning));
   for (const auto& [rank, q] : quotients) {
+    if (q.second == 1)
+      continue;
     std::unique_ptr<Inequation> integer(multiple_of(q.first, q.second));
     substituted->add_constraint(integer.get());
   }
@@ -555,6 +609,7 @@ PolyhedronMap<Expression*> Polyhedron::volume(const std::set<int>& vars)
       Inequation c(r[0] == 0 ? PRED_EQ : PRED_GE, e.get(), &zero);
       context.add_constraint(&c);
     }
+    merge_parameters(p, counted);
     std::vector<int> used;  // parameter columns that a counted row names
     for (size_t j = 0; j < p.parameters.size(); j++)
       if (std::any_of(counted.begin(), counted.end(),

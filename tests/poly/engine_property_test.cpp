@@ -392,12 +392,29 @@ Instance dated(std::mt19937& rng)
   return in;
 }
 
+// Random polyhedra, some with a date-like equality, whose rows name the two
+// parameters only as N + c * M for one c (as the dates and the red limit do
+// in the green counts): the count is made over that sum.
+Instance summed(std::mt19937& rng)
+{
+  Instance in = pick(rng, 0, 1) ? inequalities_only(rng) : dated(rng);
+  in.parameters = {3, 4};
+  int c = std::array<int, 4>{1, -1, 2, 3}[pick(rng, 0, 3)];
+  for (auto& [f, equality] : in.s.rows) {
+    int k = f.a[3] != 0 ? f.a[3] : f.a[4];
+    f.a[3] = k;
+    f.a[4] = k * c;
+  }
+  return in;
+}
+
 TEST_F(EngineProperty, VolumeEvaluatesAndCompilesToTheNumberOfPoints)
 {
   std::string functions, calls, expected;
   using Generator = Instance (*)(std::mt19937&);
   for (auto [kind, generate, least] : {std::tuple<std::string, Generator, int>{"count", inequalities_only, 2500},
-                                       std::tuple<std::string, Generator, int>{"dated", dated, 150}}) {
+                                       std::tuple<std::string, Generator, int>{"dated", dated, 150},
+                                       std::tuple<std::string, Generator, int>{"summed", summed, 150}}) {
     int inside = 0;
     for (int n = 0; n < 120 && !HasFailure(); n++)
       check_count(generate(rng), kind + std::to_string(n), n % 12 == 0, inside, functions, calls,
