@@ -358,6 +358,48 @@ bool value_at(const ORO__evalue* e, const std::vector<int>& point, Fraction& out
 const std::size_t kCheckedPoints = 24;
 const std::size_t kCandidatePoints = 4096;
 const int kCheckBox = 8;
+const int kSearchedParameters = 4;
+
+// The first `limit` integer points, in lexicographic order, of the chamber
+// given by rows [kind | parameters | constant] within [-box, box] in every
+// parameter, as ISLWrapper::points_in_box finds them, by a search that cuts
+// a branch as soon as a row cannot hold for any completion in the box (the
+// chambers are small: a few parameters, a few rows).
+std::vector<std::vector<int>> box_points(const std::vector<std::vector<int>>& rows, int np, int box,
+                                         std::size_t limit)
+{
+  std::vector<std::vector<int>> points;
+  std::vector<int> x(static_cast<std::size_t>(np), 0);
+  // reach[r][d]: box * the sum of |a_j| over j >= d, for row r.
+  std::vector<std::vector<long long>> reach(rows.size(), std::vector<long long>(np + 1, 0));
+  for (std::size_t r = 0; r < rows.size(); r++)
+    for (int d = np - 1; d >= 0; d--)
+      reach[r][d] = reach[r][d + 1] + static_cast<long long>(box) * std::llabs(rows[r][1 + d]);
+  std::vector<long long> partial(rows.size());
+  for (std::size_t r = 0; r < rows.size(); r++)
+    partial[r] = rows[r].back();
+  std::function<void(int)> search = [&](int d) {
+    for (std::size_t r = 0; r < rows.size(); r++) {
+      long long hi = partial[r] + reach[r][d], lo = partial[r] - reach[r][d];
+      if (hi < 0 || (rows[r][0] == 0 && lo > 0))
+        return;
+    }
+    if (d == np) {
+      points.push_back(x);
+      return;
+    }
+    for (int v = -box; v <= box && points.size() < limit; v++) {
+      x[d] = v;
+      for (std::size_t r = 0; r < rows.size(); r++)
+        partial[r] += static_cast<long long>(rows[r][1 + d]) * v;
+      search(d + 1);
+      for (std::size_t r = 0; r < rows.size(); r++)
+        partial[r] -= static_cast<long long>(rows[r][1 + d]) * v;
+    }
+  };
+  search(0);
+  return points;
+}
 
 // Whether the polynomial of a piece is right at the points of its chamber
 // that are checked. PolyLib may give a thin chamber a polynomial that is
@@ -366,8 +408,11 @@ const int kCheckBox = 8;
 bool checked_piece(const VolumePiece& piece, const std::vector<std::vector<int>>& rows, int nb_vars)
 {
   int np = static_cast<int>(rows.empty() ? 0 : rows[0].size()) - nb_vars - 2;
+  // Up to four parameters the box holds at most 17^4 points: searched here,
+  // without a solver's set-up per point; beyond, isl scans the chamber.
   std::vector<std::vector<int>> points =
-      ISLWrapper::points_in_box(piece.rows, np, kCheckBox, kCandidatePoints);
+      np <= kSearchedParameters ? box_points(piece.rows, np, kCheckBox, kCandidatePoints)
+                                : ISLWrapper::points_in_box(piece.rows, np, kCheckBox, kCandidatePoints);
   if (points.empty())
     return true;
   // The points where more of the chamber's constraints are tight come first
