@@ -364,12 +364,8 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
     delete a;
     delete b;
   }
-  if (respected) {
+  if (respected)
     os << "PASSED" << std::endl;
-  } else if (!Options::option["tile"]) {
-    os << "Press a key to continue (CTL+C to leave)..." << std::endl;
-    std::getchar();
-  }
   return respected;
 }
 

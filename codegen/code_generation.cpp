@@ -168,11 +168,9 @@ Intervals get_counter_intervals(Polyhedron* p, const std::vector<int>& counters)
     }
     Expression* lo = folded(b.first[0]);
     Expression* hi = folded(b.second[0]);
-    if (!lo->is_constant() || !hi->is_constant()) {
-      std::cerr << "CodeGeneration::get_counter_intervals: Non-constant interval" << std::endl;
-      std::cout << *lo << "\n" << *hi << std::endl;
-      std::exit(1);
-    }
+    if (!lo->is_constant() || !hi->is_constant())
+      fail(Stream::Err, cat("CodeGeneration::get_counter_intervals: Non-constant interval [", *lo, ", ",
+                            *hi, "]"));
     result[get_counter_string(c)] = {lo->val, hi->val};
     if (hi->val == kHighest) {
       std::cerr << "\nUnbounded iteration domain:\n" << *p;

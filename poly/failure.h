@@ -11,6 +11,12 @@
 
 enum class Stream { Out, Err };
 
+/// Plain words added to the messages of a value that left the int range of
+/// the analysis.
+constexpr const char* kBeyondTheIntegers =
+    " (a date or coefficient beyond 2147483647: the latencies and trip counts of this program are "
+    "too large for the 32-bit integers of the analysis)";
+
 [[noreturn]] void fail(Stream stream, const std::string& message, int status = 1);
 
 /// From now on, a message of fail() that does not start with a place of the

@@ -103,7 +103,7 @@ int to_int(isl_val* v)
               isl_val_cmp_si(v, n) == 0;
   isl_val_free(v);
   if (!fits)
-    fail(Stream::Err, "ISLWrapper::to_int: value out of the int range");
+    fail(Stream::Err, cat("ISLWrapper::to_int: value out of the int range", kBeyondTheIntegers));
   return static_cast<int>(n);
 }
 

@@ -36,7 +36,7 @@ ORO__enode::~ORO__enode()
 int get_int(long value)
 {
   if (value >= 2147483644L || value < INT_MIN)
-    fail(Stream::Err, "PolylibWrapper::get_int: too big integer");
+    fail(Stream::Err, cat("PolylibWrapper::get_int: too big integer", kBeyondTheIntegers));
   return static_cast<int>(value);
 }
 
@@ -56,7 +56,7 @@ struct PolylibFailure {
 int to_int(long value)
 {
   if (value >= 2147483644L || value < INT_MIN)
-    throw PolylibFailure{"PolylibWrapper::get_int: too big integer"};
+    throw PolylibFailure{cat("PolylibWrapper::get_int: too big integer", kBeyondTheIntegers)};
   return static_cast<int>(value);
 }
 

@@ -17,7 +17,7 @@
 static int to_int(long value)
 {
   if (value < INT32_MIN || value > INT32_MAX)
-    fail(Stream::Err, "Quast: solver value out of the int range");
+    fail(Stream::Err, cat("Quast: solver value out of the int range", kBeyondTheIntegers));
   return static_cast<int>(value);
 }
 
