@@ -33,11 +33,15 @@ struct timespec deadline;
 long long ceiling_pages = 0;
 volatile sig_atomic_t watching = 0;
 
+// The error stream as it was when the limits were armed: a library may send
+// descriptor 2 elsewhere for a while.
+int report_fd = 2;
+
 void write_all(const char* text)
 {
   std::size_t left = std::strlen(text);
   while (left > 0) {
-    ssize_t n = write(2, text, left);
+    ssize_t n = write(report_fd, text, left);
     if (n <= 0)
       return;
     text += n;
@@ -134,6 +138,9 @@ void arm_run_limits(const RunLimits& limits)
   long page_size = sysconf(_SC_PAGESIZE);
   ceiling_pages = static_cast<long long>(megabytes * kMegabyte / static_cast<unsigned long long>(
                                                                      page_size > 0 ? page_size : 4096));
+  int copy = dup(2);
+  if (copy >= 0)
+    report_fd = copy;
   clock_gettime(CLOCK_MONOTONIC, &deadline);
   deadline.tv_sec += static_cast<time_t>(limits.seconds);
   cap_address_space(megabytes);

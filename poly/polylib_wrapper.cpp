@@ -143,11 +143,42 @@ Matrix* polylib_hull(Matrix** members, size_t count, unsigned dimension)
 }
 
 
+// The error stream sent to /dev/null while it lives: PolyLib writes a line
+// on it for every exception it throws ("exception 1/-1: Vector_Combine ..."),
+// which the failure's own message replaces.
+class QuietErrors {
+ public:
+  QuietErrors()
+  {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    int null = ::open("/dev/null", O_WRONLY);
+    if (saved_ >= 0 && null >= 0)
+      ::dup2(null, 2);
+    if (null >= 0)
+      ::close(null);
+  }
+  ~QuietErrors()
+  {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      ::dup2(saved_, 2);
+      ::close(saved_);
+    }
+  }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  int saved_;
+};
+
 // Runs f(args...) under PolyLib's exception handler: an overflow or an
 // internal error becomes a clear message and status 1 instead of abort().
 template <typename Result, typename... Args>
 Result guarded(const char* operation, Result (*f)(Args...), Args... args)
 {
+  QuietErrors quiet;
   Result r{};
   CATCH(any_exception_error) { polylib_failed(operation); }
   TRY
