@@ -129,10 +129,15 @@ def campaign(args, inputs):
                     if detail:
                         print("  " + detail.strip().replace("\n", "\n  ")[-1500:], file=sys.stderr)
                 findings[k].append(name)
+    return print_table(counts, refusals, findings)
+
+
+def print_table(counts, refusals, findings):
+    """Prints the outcomes and the findings by kind; 1 when there is a finding."""
     total = sum(counts.values())
     print("inputs: %d" % total)
     for outcome, n in counts.most_common():
-        print("  %-14s %6d  %5.1f%%" % (outcome, n, 100.0 * n / total))
+        print("  %-14s %6d  %5.1f%%" % (outcome, n, 100.0 * n / total if total else 0.0))
     print("distinct refusal messages: %d" % len(refusals))
     print("findings by kind: %d" % len(findings))
     for k, names in sorted(findings.items(), key=lambda kv: -len(kv[1])):
@@ -154,15 +159,7 @@ def summary(paths):
                     refusals.add(kind(outcome, message, name))
                 elif outcome != "accepted":
                     findings.setdefault(kind(outcome, message, name), []).append(name)
-    total = sum(counts.values())
-    print("inputs: %d" % total)
-    for outcome, n in counts.most_common():
-        print("  %-14s %6d  %5.1f%%" % (outcome, n, 100.0 * n / total))
-    print("distinct refusal messages: %d" % len(refusals))
-    print("findings by kind: %d" % len(findings))
-    for k, names in sorted(findings.items(), key=lambda kv: -len(kv[1])):
-        print("  %5d  %s  (e.g. %s)" % (len(names), k, " ".join(sorted(names)[:3])))
-    return 1 if findings else 0
+    return print_table(counts, refusals, findings)
 
 
 def reduce(args):
