@@ -24,7 +24,7 @@ class Schedule;
 using Bounds = std::pair<std::vector<Expression*>, std::vector<Expression*>>;
 using Intervals = std::map<std::string, std::pair<int, int>>;
 
-// When non-zero, an unbounded counter interval ends the process.
+// When non-zero, an unbounded counter interval fails (Failure).
 extern int fail_on_unbounded;
 
 Bounds get_bounds(Polyhedron* p, int counter);

@@ -10,6 +10,7 @@
 #include "driver/output_file.h"
 #include "driver/preprocessor.h"
 #include "driver/run_limits.h"
+#include "frontend/fatal_error.h"
 #include "frontend/sg_project.h"
 #include "poly/current_step.h"
 #include "poly/failure.h"
@@ -101,15 +102,20 @@ int main(int argc, char** argv)
   }
   // An allocation that fails ends the run with the memory limit's line.
   std::set_new_handler(stop_for_memory);
-  name_the_step_in_failures();
   try {
     return run(line);
   } catch (const std::bad_alloc&) {
     stop_for_memory();
-  } catch (const char* text) {
-    std::cerr << failure_line(text) << std::endl;
+  } catch (const Failure& e) {
+    std::cout.flush();
+    (e.stream() == Stream::Out ? std::cout : std::cerr) << e.report() << std::endl;
+    return e.status();
+  } catch (const FrontendError& e) {
+    std::cout.flush();
+    std::cerr << e.what() << std::endl;
+    return 1;
   } catch (const std::exception& e) {
-    std::cerr << failure_line(e.what()) << std::endl;
+    std::cerr << Failure(Stream::Err, e.what(), 1, current_step()).report() << std::endl;
   }
   return 1;
 }
