@@ -12,9 +12,9 @@
 #include "driver/run_limits.h"
 #include "frontend/fatal_error.h"
 #include "frontend/sg_project.h"
-#include "poly/current_step.h"
-#include "poly/failure.h"
-#include "poly/options.h"
+#include "support/current_step.h"
+#include "support/failure.h"
+#include "support/options.h"
 #include "program/program.h"
 #include "program/statement.h"
 

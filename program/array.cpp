@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "poly/failure.h"
+#include "support/failure.h"
 
 std::map<std::string, int> array;
 

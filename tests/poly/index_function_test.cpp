@@ -3,9 +3,9 @@
 #include <memory>
 #include <sstream>
 
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/rank.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 #include "tests/expect_failure.h"
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <sstream>
 
-#include "poly/expression.h"
-#include "poly/matrix.h"
-#include "poly/rank.h"
+#include "algebra/expression.h"
+#include "algebra/matrix.h"
+#include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 #include "tests/expect_failure.h"
 

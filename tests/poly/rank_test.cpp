@@ -5,10 +5,10 @@
 #include <iostream>
 #include <sstream>
 
-#include "poly/expression.h"
-#include "poly/current_step.h"
-#include "poly/failure.h"
-#include "poly/rank.h"
+#include "algebra/expression.h"
+#include "support/current_step.h"
+#include "support/failure.h"
+#include "algebra/rank.h"
 #include "tests/expect_failure.h"
 
 namespace {

@@ -16,8 +16,8 @@
 #include <vector>
 
 #include "frontend/sg_project.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
 #include "program/array.h"
 #include "program/extraction.h"
 #include "program/program.h"

@@ -1,0 +1,43 @@
+#include "support/options.h"
+
+std::map<std::string, int> Options::option;
+int Options::pragma_scop = 0;
+
+void Options::set_options(const std::list<std::string>& arguments)
+{
+  option["verbose"] = 0;
+  option["asap"] = 0;
+  option["alap"] = 0;
+  for (const std::string& a : arguments) {
+    if (a == "-alap")
+      option["alap"] = 1;
+    else if (a == "-asap")
+      option["asap"] = 1;
+    else if (a == "-verbose" || a == "-v")
+      option["verbose"] = 1;
+  }
+}
+
+void Options::print_usage(std::ostream& os)
+{
+  os << "vorl: a polyhedral scheduler helper\n"
+     << "Finds the red and green bottom-level limits of affine loop nests\n"
+     << "\n"
+     << "Usage: vorl [options] program.c\n"
+     << "options:\n"
+     << "  -o FILE                  Write the generated program to FILE (default out.c)\n"
+     << "  -D NAME[=VALUE], -U NAME, -I DIR, -std=STANDARD\n"
+     << "                           Preprocessor switches, as for a C compiler\n"
+     << "  -verbose, -v             Detailed steps: the dependence graphs and the\n"
+     << "                           scheduler's traces, on the error stream\n"
+     << "  --time-limit SECONDS     Stop the analysis after SECONDS seconds (default 600)\n"
+     << "  --memory-limit MB        Stop the analysis beyond MB megabytes of memory\n"
+     << "                           (default half of the machine's physical memory)\n"
+     << "  -asap, -alap             Accepted, without effect\n"
+     << "  -h, --help, -?           This text\n"
+     << "  --version                The version of vorl\n"
+     << "\n"
+     << "The generated program prints the red limit, then the green limit, for the\n"
+     << "parameter values of program.c or those given as NAME=VALUE arguments;\n"
+     << "with --profile, every date searched and its parallelism, as CSV.\n";
+}
