@@ -225,6 +225,21 @@ class Scheduler {
   const Polyhedron& bounded(int s);
   void trace_edges(int dimension, const std::vector<int>& remaining) const;
 
+  // One dimension's integer program and what reading its answer needs.
+  struct Dimension {
+    Polyhedron problem;
+    std::set<int> scheduled;                   // statements of the edges left
+    std::map<std::string, int> representative;  // constraints -> first edge
+    int inv_eps = -1;
+  };
+  // Fills d, which starts empty.
+  void dimension_problem(const std::vector<int>& remaining, bool report_statements, Dimension& d);
+  std::unique_ptr<Quast> solve(Dimension& d) const;
+  void record(const Dimension& d, const IndexFunction* solution, std::vector<Schedule*>& schedules,
+              IndexFunction* latencies) const;
+  std::vector<int> edges_left(const Dimension& d, const IndexFunction* solution,
+                              const std::vector<int>& remaining, int dimension) const;
+
   Program* program_;
   DependenceGraph* graph_;
   const std::map<int, int>& latency_;
@@ -378,99 +393,127 @@ void Scheduler::trace_edges(int dimension, const std::vector<int>& remaining) co
   }
 }
 
+// The integer program of one dimension: the constraints of the edges left
+// (edges with the same constraints share the indicator of the first of them,
+// counted once per edge: an optimum satisfies all of them or none), inv_eps
+// the number of edges of the graph not strongly satisfied, and every
+// scheduled statement's component non-negative on its domain and below the
+// latency form.
+void Scheduler::dimension_problem(const std::vector<int>& remaining, bool report_statements,
+                                  Dimension& d)
+{
+  Expression E(0);
+  std::map<int, int> weight;
+  for (int e : remaining) {
+    edge(e);
+    d.scheduled.insert(graph_->edges[e]->source);
+    d.scheduled.insert(graph_->edges[e]->target);
+    weight[d.representative.insert({edge_key_.at(e), e}).first->second]++;
+  }
+  for (const auto& [e, times] : weight) {
+    d.problem.add_constraints(&edge(e));
+    Expression factor(times);
+    std::unique_ptr<Expression> c(Expression::from_counter_rank(indicator_.at(e)));
+    Expression term(OP_TIMES, &factor, c.get());
+    E = Expression(OP_PLUS, &E, &term);
+  }
+  create_extra_counter_rank("inv_eps");
+  d.inv_eps = get_counter_rank("inv_eps");
+  Expression total_edges(static_cast<int>(graph_->edges.size()));
+  Expression unsatisfied(OP_MINUS, &total_edges, &E);
+  std::unique_ptr<Expression> inv_leaf(Expression::from_counter_rank(d.inv_eps));
+  Inequation count(PRED_EQ, inv_leaf.get(), &unsatisfied);
+  d.problem.add_constraint(&count);
+  for (int s : d.scheduled) {
+    if (report_statements)
+      std::cout << "    Statement #" << s << std::endl;
+    d.problem.add_constraints(forms_[s].schedules);
+    d.problem.add_constraints(&bounded(s));
+  }
+  d.problem.add_constraints(latency_form_);
+}
+
+// The lexicographic minimum of (inv_eps, latency form coefficients): the
+// most edges strongly satisfied, then the smallest bound of the dates.
+// Gives the solver's answer, a single leaf.
+std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
+{
+  Schedule objective(joined({d.inv_eps}, latency_variables_));
+  std::unique_ptr<Quast> answer(d.problem.min_lex2(objective.index_function));
+  if (answer->is_bottom)
+    fail(Stream::Err, "No valid schedule found (or unbounded schedule domain)");
+  if (!answer->is_leaf)
+    fail(Stream::Err, "Parametric schedule?");
+  return answer;
+}
+
+// Appends the solution's component to each scheduled statement's schedule
+// and its bound to the latency function.
+void Scheduler::record(const Dimension& d, const IndexFunction* solution,
+                       std::vector<Schedule*>& schedules, IndexFunction* latencies) const
+{
+  bool verbose = Options::option["verbose"] != 0;
+  std::ostream& trace = std::cerr;
+  for (int s : d.scheduled) {
+    if (verbose)
+      trace << "Statement #" << s << "\n";
+    std::unique_ptr<Expression> component(read_component(
+        solution, forms_[s].theta_variables, forms_[s].variables, to_parameter_, "schedule"));
+    schedules[s]->add_dimension(component.get());
+    if (verbose)
+      trace << *component << "\n";
+  }
+  std::unique_ptr<Expression> bound(
+      read_component(solution, latency_variables_, W_, to_parameter_, "latency"));
+  if (verbose)
+    trace << "Latency: " << *bound << "\n";
+  latencies->add_dimension(bound.get());
+}
+
+// The edges that the solution does not satisfy strongly; fails when that is
+// all of them (no progress).
+std::vector<int> Scheduler::edges_left(const Dimension& d, const IndexFunction* solution,
+                                       const std::vector<int>& remaining, int dimension) const
+{
+  std::vector<int> left;
+  for (int e : remaining)
+    if (constant_value(solution, indicator_.at(d.representative.at(edge_key_.at(e))), "epsilon") == 0)
+      left.push_back(e);
+  if (left.size() == remaining.size()) {
+    std::ostringstream names;
+    for (int e : left)
+      names << " " << e;
+    fail(Stream::Err, cat("Schedule::greedy: no dependence could be satisfied at dimension ",
+                          dimension, "; edges left:", names.str()));
+  }
+  return left;
+}
+
 GreedyResult Scheduler::run(bool report_statements)
 {
-  std::ostream& trace = std::cerr;
-  bool verbose = Options::option["verbose"] != 0;
   int n = static_cast<int>(program_->statement.size());
-  std::vector<Schedule*> schedules;
+  std::vector<std::unique_ptr<Schedule>> schedules;
   for (int s = 0; s < n; s++)
-    schedules.push_back(new Schedule(std::vector<Expression*>()));
-  IndexFunction* latencies = new IndexFunction();
+    schedules.push_back(std::make_unique<Schedule>(std::vector<Expression*>()));
+  auto latencies = std::make_unique<IndexFunction>();
+  std::vector<Schedule*> kept;
+  for (const auto& schedule : schedules)
+    kept.push_back(schedule.get());
   std::vector<int> remaining;
   for (size_t e = 0; e < graph_->edges.size(); e++)
     remaining.push_back(static_cast<int>(e));
-
   for (int dimension = 0; !remaining.empty(); dimension++) {
-    if (verbose)
+    if (Options::option["verbose"])
       trace_edges(dimension, remaining);
-    // The edges left and their indicators; inv_eps counts the edges of the
-    // graph that are not strongly satisfied.
-    // Edges with the same constraints share the indicator of the first of
-    // them, counted once per edge: an optimum satisfies all of them or none.
-    Polyhedron problem;
-    Expression E(0);
-    std::set<int> scheduled;
-    std::map<std::string, int> representative;
-    std::map<int, int> weight;
-    for (int e : remaining) {
-      edge(e);
-      scheduled.insert(graph_->edges[e]->source);
-      scheduled.insert(graph_->edges[e]->target);
-      weight[representative.insert({edge_key_.at(e), e}).first->second]++;
-    }
-    for (const auto& [e, times] : weight) {
-      problem.add_constraints(&edge(e));
-      Expression factor(times);
-      std::unique_ptr<Expression> c(Expression::from_counter_rank(indicator_.at(e)));
-      Expression term(OP_TIMES, &factor, c.get());
-      E = Expression(OP_PLUS, &E, &term);
-    }
-    create_extra_counter_rank("inv_eps");
-    int inv_eps = get_counter_rank("inv_eps");
-    Expression total_edges(static_cast<int>(graph_->edges.size()));
-    Expression unsatisfied(OP_MINUS, &total_edges, &E);
-    std::unique_ptr<Expression> inv_leaf(Expression::from_counter_rank(inv_eps));
-    Inequation count(PRED_EQ, inv_leaf.get(), &unsatisfied);
-    problem.add_constraint(&count);
-    // Every scheduled statement's component: non-negative on its domain and
-    // below the latency form.
-    for (int s : scheduled) {
-      if (report_statements)
-        std::cout << "    Statement #" << s << std::endl;
-      problem.add_constraints(forms_[s].schedules);
-      problem.add_constraints(&bounded(s));
-    }
-    problem.add_constraints(latency_form_);
-
-    Schedule objective(joined({inv_eps}, latency_variables_));
-    std::unique_ptr<Quast> answer(problem.min_lex2(objective.index_function));
-    if (answer->is_bottom)
-      fail(Stream::Err, "No valid schedule found (or unbounded schedule domain)");
-    if (!answer->is_leaf)
-      fail(Stream::Err, "Parametric schedule?");
-    const IndexFunction* solution = answer->solution;
-
-    for (int s : scheduled) {
-      if (verbose)
-        trace << "Statement #" << s << "\n";
-      Expression* component = read_component(solution, forms_[s].theta_variables,
-                                              forms_[s].variables, to_parameter_, "schedule");
-      schedules[s]->add_dimension(component);
-      if (verbose)
-        trace << *component << "\n";
-      delete component;
-    }
-    Expression* bound = read_component(solution, latency_variables_, W_, to_parameter_, "latency");
-    if (verbose)
-      trace << "Latency: " << *bound << "\n";
-    latencies->add_dimension(bound);
-    delete bound;
-
-    std::vector<int> left;
-    for (int e : remaining)
-      if (constant_value(solution, indicator_.at(representative.at(edge_key_.at(e))), "epsilon") == 0)
-        left.push_back(e);
-    if (left.size() == remaining.size()) {
-      std::ostringstream names;
-      for (int e : left)
-        names << " " << e;
-      fail(Stream::Err, cat("Schedule::greedy: no dependence could be satisfied at dimension ",
-                            dimension, "; edges left:", names.str()));
-    }
-    remaining = left;
+    Dimension d;
+    dimension_problem(remaining, report_statements, d);
+    std::unique_ptr<Quast> answer = solve(d);
+    record(d, answer->solution, kept, latencies.get());
+    remaining = edges_left(d, answer->solution, remaining, dimension);
   }
-  return {schedules, latencies};
+  for (auto& schedule : schedules)
+    schedule.release();
+  return {kept, latencies.release()};
 }
 
 GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<int, int>& latency,
