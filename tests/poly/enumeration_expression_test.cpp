@@ -230,12 +230,6 @@ TEST_F(EnumerationTest, Stops)
   EXPECT_EXIT(compiled(*multi), one, "^EnumerationExpression::compile\\(\\): not an enumeration!\n$");
   EXPECT_EXIT(undefined.clone(), one, "^EnumerationExpression::clone\\(\\): not an enumeration!\n$");
   EXPECT_EXIT(undefined.parameters_to_parameters({}), one, "parameters_to_parameters: not an enum");
-
-  EXPECT_EQ(get_int(2147483643L), 2147483643);
-  EXPECT_EQ(get_int(INT_MIN), INT_MIN);
-  const char* beyond = "^PolylibWrapper::get_int: too big integer \\(a date or coefficient beyond 2147483647: .*\\)\n$";
-  EXPECT_EXIT(get_int(2147483644L), one, beyond);
-  EXPECT_EXIT(get_int(INT_MIN - 1L), one, beyond);
 }
 
 }  // namespace
