@@ -359,10 +359,39 @@ ISLWrapper::Rows rows_of(const Context& ctx, isl_basic_set* b, int nb_variables,
 
 }  // namespace
 
+namespace {
+
+// The rows [kind | variables | constant] as a rational basic set of isl:
+// its operations then work over the rationals (no constraint is tightened
+// over the integers), as PolyLib's do. isl's text form is the only way to
+// mark a set rational ("rat:").
+isl_basic_set* rational_set(const Context& ctx, const ISLWrapper::Rows& m, int nb_variables)
+{
+  std::string text = "{ rat: [";
+  for (int j = 0; j < nb_variables; j++)
+    text += (j ? ", x" : "x") + std::to_string(j);
+  text += "]";
+  const char* glue = " : ";
+  for (const auto& row : m) {
+    if (static_cast<int>(row.size()) != nb_variables + 2)
+      fail(Stream::Err, "ISLWrapper::rational_set: inconsistent row width");
+    text += glue + std::to_string(row.back());
+    for (int j = 0; j < nb_variables; j++)
+      if (row[1 + j] != 0)
+        text += " + " + std::to_string(row[1 + j]) + "*x" + std::to_string(j);
+    text += row[0] == 0 ? " = 0" : " >= 0";
+    glue = " and ";
+  }
+  text += " }";
+  return ctx.check(isl_basic_set_read_from_str(ctx.get(), text.c_str()), "rational_set");
+}
+
+}  // namespace
+
 ISLWrapper::Rows ISLWrapper::rational_minimal_form(const Rows& m, int nb_variables)
 {
   Context ctx;
-  isl_basic_set* b = basic_from_vec_vec(ctx, make_space(ctx, nb_variables, 0), m);
+  isl_basic_set* b = rational_set(ctx, m, nb_variables);
   b = ctx.check(isl_basic_set_detect_equalities(b), "rational_minimal_form");
   return rows_of(ctx, b, nb_variables, "rational_minimal_form");
 }
@@ -370,9 +399,9 @@ ISLWrapper::Rows ISLWrapper::rational_minimal_form(const Rows& m, int nb_variabl
 ISLWrapper::Rows ISLWrapper::rational_projection(const Rows& m, int nb_eliminated, int nb_kept)
 {
   Context ctx;
-  isl_basic_set* b = basic_from_vec_vec(ctx, make_space(ctx, nb_eliminated + nb_kept, 0), m);
-  // Fourier-Motzkin elimination (and Gaussian elimination with equalities),
-  // not an existential quantification: no local variable appears.
+  isl_basic_set* b = rational_set(ctx, m, nb_eliminated + nb_kept);
+  // Over the rationals: Fourier-Motzkin elimination (and Gaussian
+  // elimination with equalities), no local variable appears.
   b = isl_basic_set_remove_dims(b, isl_dim_set, 0, static_cast<unsigned>(nb_eliminated));
   return rows_of(ctx, b, nb_kept, "rational_projection");
 }
@@ -381,9 +410,13 @@ ISLWrapper::Rows ISLWrapper::rational_convex_hull(const std::vector<Rows>& membe
                                                   int nb_variables)
 {
   Context ctx;
-  isl_set* set = isl_set_empty(make_space(ctx, nb_variables, 0));
-  for (const auto& m : members)
-    set = isl_set_union(set, from_vec_vec(ctx, make_space(ctx, nb_variables, 0), m));
+  isl_set* set = nullptr;
+  for (const auto& m : members) {
+    isl_set* member = isl_set_from_basic_set(rational_set(ctx, m, nb_variables));
+    set = set ? isl_set_union(set, member) : member;
+  }
+  if (!set)
+    set = isl_set_empty(make_space(ctx, nb_variables, 0));
   isl_basic_set* hull = isl_set_convex_hull(ctx.check(set, "rational_convex_hull"));
   return rows_of(ctx, hull, nb_variables, "rational_convex_hull");
 }
