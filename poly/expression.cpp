@@ -267,7 +267,7 @@ Expression::Expression(const std::vector<Value>& v)
 // Spreads a compact vector (listed counters, listed parameters, constant) to
 // the full layout.
 static std::vector<Value> spread(const std::vector<Value>& coefs, const std::vector<int>& counters,
-                               const std::vector<int>& parameters)
+                                 const std::vector<int>& parameters)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();

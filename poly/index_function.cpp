@@ -88,7 +88,7 @@ std::vector<std::vector<Value>> IndexFunction::to_matrix() const
 }
 
 std::vector<std::vector<Value>> IndexFunction::to_matrix(const std::set<int>& counters,
-                                                       const std::set<int>& parameters) const
+                                                         const std::set<int>& parameters) const
 {
   std::vector<std::vector<Value>> m;
   for (Expression* e : index_mapping)

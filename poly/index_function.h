@@ -64,7 +64,7 @@ class IndexFunction {
 
   std::vector<std::vector<Value>> to_matrix() const;
   std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters,
-                                          const std::set<int>& parameters) const;
+                                            const std::set<int>& parameters) const;
 
   IndexFunction* counters_to_counters(const std::map<int, int>& m) const;
   IndexFunction* counters_to_parameters(const std::map<int, int>& m) const;

@@ -422,7 +422,7 @@ ISLWrapper::Rows ISLWrapper::rational_convex_hull(const std::vector<Rows>& membe
 }
 
 std::vector<std::vector<Value>> ISLWrapper::points_in_box(const Rows& m, int nb_parameters, int box,
-                                                        std::size_t limit)
+                                                          std::size_t limit)
 {
   Context ctx;
   isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_parameters, 0), m);

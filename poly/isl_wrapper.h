@@ -52,7 +52,7 @@ class ISLWrapper {
   // Integer points of the set of rows [kind | parameters | constant] whose
   // coordinates all lie in [-box, box], in lexicographic order, at most limit.
   static std::vector<std::vector<Value>> points_in_box(const Rows& m, int nb_parameters, int box,
-                                                     std::size_t limit);
+                                                       std::size_t limit);
   // For each parameter point, the exact number of integer points of the set
   // of rows [kind | variables | parameters | constant] at those parameter
   // values; -1 where that set is unbounded or its count beyond a long.

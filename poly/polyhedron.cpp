@@ -54,9 +54,9 @@ Polyhedron::Polyhedron(const std::vector<std::vector<Value>>& m)
 
 // Spreads rows over the active counters and parameters to the full width.
 static std::vector<std::vector<Value>> expand_active(const std::vector<std::vector<Value>>& m,
-                                                   const std::set<int>& counters,
-                                                   const std::set<int>& parameters,
-                                                   const std::string& who)
+                                                     const std::set<int>& counters,
+                                                     const std::set<int>& parameters,
+                                                     const std::string& who)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -244,7 +244,7 @@ std::vector<std::vector<Value>> Polyhedron::to_matrix(const std::set<int>& count
 }
 
 std::vector<std::vector<Value>> Polyhedron::to_matrix(const std::set<int>& counters,
-                                                    const std::set<int>& parameters)
+                                                      const std::set<int>& parameters)
 {
   int nc = get_nb_counters();
   std::vector<std::vector<Value>> r;

@@ -89,7 +89,7 @@ class Polyhedron {
   std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>> to_matrix_context();
   std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters);
   std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters,
-                                          const std::set<int>& parameters);
+                                            const std::set<int>& parameters);
   std::vector<std::vector<Value>> to_matrix_without_1() const;
 
   static bool is_universe(const std::vector<Polyhedron*>& u);
@@ -195,7 +195,7 @@ class Polyhedron {
   // actual_parameter with the rank of each kept column.
   static std::vector<std::vector<Value>> remove_null_columns(const std::vector<std::vector<Value>>& m);
   static std::vector<std::vector<Value>> remove_null_columns(const std::vector<std::vector<Value>>& m,
-                                                           int k);
+                                                             int k);
   static std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>
   remove_null_columns(
       const std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>& context_domain);

@@ -361,7 +361,7 @@ const int kSearchedParameters = 4;
 // a branch as soon as a row cannot hold for any completion in the box (the
 // chambers are small: a few parameters, a few rows).
 std::vector<std::vector<Value>> box_points(const std::vector<std::vector<Value>>& rows, int np, int box,
-                                         std::size_t limit)
+                                           std::size_t limit)
 {
   std::vector<std::vector<Value>> points;
   std::vector<Value> x(static_cast<std::size_t>(np), 0);

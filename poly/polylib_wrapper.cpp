@@ -210,7 +210,7 @@ std::vector<int> used_columns(const std::vector<const std::vector<std::vector<Va
 }
 
 std::vector<std::vector<Value>> compacted(const std::vector<std::vector<Value>>& m,
-                                        const std::vector<int>& columns)
+                                          const std::vector<int>& columns)
 {
   std::vector<std::vector<Value>> r;
   for (const auto& row : m) {
@@ -224,7 +224,7 @@ std::vector<std::vector<Value>> compacted(const std::vector<std::vector<Value>>&
 }
 
 std::vector<std::vector<Value>> expanded(const std::vector<std::vector<Value>>& m,
-                                       const std::vector<int>& columns, int width)
+                                         const std::vector<int>& columns, int width)
 {
   std::vector<std::vector<Value>> r;
   for (const auto& row : m) {
@@ -322,7 +322,7 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
 }
 
 std::vector<std::vector<Value>> PolylibWrapper::project(const std::vector<std::vector<Value>>& m,
-                                                      const std::set<int>& keep)
+                                                        const std::set<int>& keep)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();

@@ -66,11 +66,11 @@ class PolylibWrapper {
   // Rational projection onto the kept counters and all parameters, at full
   // width with zero columns for the other counters.
   static std::vector<std::vector<Value>> project(const std::vector<std::vector<Value>>& m,
-                                               const std::set<int>& keep);
+                                                 const std::set<int>& keep);
   // Rational projection of rows [kind | columns | constant] of any width onto
   // the columns whose flag is set: rows [kind | kept columns | constant].
   static std::vector<std::vector<Value>> project_columns(const std::vector<std::vector<Value>>& m,
-                                                       const std::vector<bool>& keep);
+                                                         const std::vector<bool>& keep);
   // Constraint rows of the convex hull of the members.
   static std::vector<std::vector<Value>> convex_hull(
       const std::list<std::vector<std::vector<Value>>>& members);
