@@ -1,6 +1,5 @@
 #include "algebra/expression.h"
 
-#include <climits>
 #include <cmath>
 #include <iostream>
 #include <sstream>
@@ -45,23 +44,27 @@ Expression* parameter_leaf(int rank)
   return e;
 }
 
-int checked_int(long long x, const char* where)
+// Floor and ceiling of an exact integer quotient (d != 0; the quotient of
+// the smallest value by -1 is the one that does not fit).
+Value floor_div(Value n, Value d, const char* where)
 {
-  if (x < INT_MIN || x > INT_MAX)
-    fail(Stream::Err, cat(where, ": integer overflow"));
-  return static_cast<int>(x);
-}
-
-// Floor and ceiling of an exact integer quotient (d != 0).
-long long floor_div(long long n, long long d)
-{
-  long long q = n / d;
+  if (d == -1)
+    return checked_neg(n, where);
+  Value q = n / d;
   if ((n % d != 0) && ((n < 0) != (d < 0)))
     q--;
   return q;
 }
 
-long long ceil_div(long long n, long long d) { return -floor_div(-n, d); }
+Value ceil_div(Value n, Value d, const char* where)
+{
+  if (d == -1)
+    return checked_neg(n, where);
+  Value q = n / d;
+  if ((n % d != 0) && ((n < 0) == (d < 0)))
+    q++;
+  return q;
+}
 
 bool needs_parentheses(const Expression* operand)
 {
@@ -177,7 +180,7 @@ bool any_node(const Expression* e, bool (*pred)(const Expression*))
 }
 
 // Reads a constant or a constant fraction as a rational number.
-bool as_rational(const Expression* e, long long& n, long long& d)
+bool as_rational(const Expression* e, Value& n, Value& d)
 {
   if (e->is_constant()) {
     n = e->val;
@@ -206,9 +209,9 @@ bool is_zero(const Expression* e) { return e->is_value(0); }
 
 Expression::Expression() = default;
 
-Expression::Expression(int value) : val(value) {}
+Expression::Expression(Value value) : val(value) {}
 
-Expression::Expression(int n, int d) : is_leaf(0), is_val(0), op(OP_DIV)
+Expression::Expression(Value n, Value d) : is_leaf(0), is_val(0), op(OP_DIV)
 {
   fg = new Expression(n);
   fd = new Expression(d);
@@ -231,7 +234,7 @@ Expression::Expression(operator_t o, const Expression* a, const Expression* b)
 {
 }
 
-Expression::Expression(const std::vector<int>& v)
+Expression::Expression(const std::vector<Value>& v)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -241,7 +244,7 @@ Expression::Expression(const std::vector<int>& v)
     fail(Stream::Out, cat("Expression(polylib_vector): bad vector size", n + 1, "\n", size));
   int skip = size - (n + 1);
   Expression* tree = new Expression(v[size - 1]);
-  auto add_term = [&](int c, Expression* leaf) {
+  auto add_term = [&](Value c, Expression* leaf) {
     Expression* term = c == 1 ? leaf : node(OP_TIMES, new Expression(c), leaf);
     tree = node(OP_PLUS, tree, term);
   };
@@ -263,8 +266,8 @@ Expression::Expression(const std::vector<int>& v)
 
 // Spreads a compact vector (listed counters, listed parameters, constant) to
 // the full layout.
-static std::vector<int> spread(const std::vector<int>& coefs, const std::vector<int>& counters,
-                               const std::vector<int>& parameters)
+static std::vector<Value> spread(const std::vector<Value>& coefs, const std::vector<int>& counters,
+                                 const std::vector<int>& parameters)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -272,7 +275,7 @@ static std::vector<int> spread(const std::vector<int>& coefs, const std::vector<
     fail(Stream::Out, cat("Expression(compact vector): bad vector size ", coefs.size(),
                           " for ", counters.size(), " counter(s) and ", parameters.size(),
                           " parameter(s)"));
-  std::vector<int> full(nc + np + 1, 0);
+  std::vector<Value> full(nc + np + 1, 0);
   for (size_t i = 0; i < counters.size(); i++) {
     if (counters[i] < 0 || counters[i] >= nc)
       fail(Stream::Out, cat("Expression(compact vector): counter rank out of range: ", counters[i]));
@@ -288,13 +291,13 @@ static std::vector<int> spread(const std::vector<int>& coefs, const std::vector<
   return full;
 }
 
-Expression::Expression(const std::vector<int>& coefs, const std::vector<int>& counter_ranks,
+Expression::Expression(const std::vector<Value>& coefs, const std::vector<int>& counter_ranks,
                        const std::vector<int>& parameter_ranks)
     : Expression(spread(coefs, counter_ranks, parameter_ranks))
 {
 }
 
-Expression::Expression(const std::vector<int>& coefs, const std::set<int>& counters,
+Expression::Expression(const std::vector<Value>& coefs, const std::set<int>& counters,
                        const std::set<int>& parameters)
     : Expression(spread(coefs, std::vector<int>(counters.begin(), counters.end()),
                         std::vector<int>(parameters.begin(), parameters.end())))
@@ -424,7 +427,7 @@ Expression* Expression::develop() const
 {
   if (is_leaf)
     return clone();
-  long long n, d;
+  Value n, d;
   if (as_rational(fg, n, d) && as_rational(fd, n, d))
     return evaluate();
   if (op == OP_TIMES) {
@@ -454,7 +457,7 @@ Expression* Expression::develop() const
   return clone();
 }
 
-Expression* Expression::scale(int k) const { return node(OP_TIMES, new Expression(k), clone()); }
+Expression* Expression::scale(Value k) const { return node(OP_TIMES, new Expression(k), clone()); }
 
 Expression* Expression::scale(const std::set<int>&) const
 {
@@ -474,8 +477,8 @@ std::pair<std::map<int, std::vector<int>>, Expression*> Expression::expand(
   return {merged, node(op, left.second, right.second)};
 }
 
-int Expression::evaluate_int(const std::map<int, int>& counters,
-                             const std::map<int, int>& parameters) const
+Value Expression::evaluate_int(const std::map<int, Value>& counters,
+                               const std::map<int, Value>& parameters) const
 {
   if (is_leaf) {
     if (is_val)
@@ -491,37 +494,48 @@ int Expression::evaluate_int(const std::map<int, int>& counters,
   }
   if (is_leaf)
     fail(Stream::Err, cat("Expression::evaluate_int: unknown operator: ", *this));
-  long long a = fg->evaluate_int(counters, parameters);
-  long long b = fd->evaluate_int(counters, parameters);
+  Value a = fg->evaluate_int(counters, parameters);
+  Value b = fd->evaluate_int(counters, parameters);
   const char* where = "Expression::evaluate_int";
   switch (op) {
-    case OP_PLUS: return checked_int(a + b, where);
-    case OP_MINUS: return checked_int(a - b, where);
-    case OP_TIMES: return checked_int(a * b, where);
+    case OP_PLUS: return checked_add(a, b, where);
+    case OP_MINUS: return checked_sub(a, b, where);
+    case OP_TIMES: return checked_mul(a, b, where);
     case OP_DIV:
     case OP_MOD:
     case OP_FLOOR:
     case OP_CEIL:
       if (b == 0)
         fail(Stream::Err, cat("Expression::evaluate_int: division by zero: ", *this));
-      if (op == OP_DIV) return checked_int(a / b, where);
-      if (op == OP_MOD) return checked_int(a % b, where);
-      if (op == OP_FLOOR) return checked_int(floor_div(a, b), where);
-      return checked_int(ceil_div(a, b), where);
+      if (op == OP_DIV) return b == -1 ? checked_neg(a, where) : a / b;
+      if (op == OP_MOD) return b == -1 ? 0 : a % b;
+      if (op == OP_FLOOR) return floor_div(a, b, where);
+      return ceil_div(a, b, where);
     case OP_POWER: {
-      double p = std::pow(static_cast<double>(a), static_cast<double>(b));
-      if (!(p > static_cast<double>(INT_MIN) - 1.0 && p < static_cast<double>(INT_MAX) + 1.0))
-        fail(Stream::Err, cat(where, ": integer overflow"));
-      return static_cast<int>(p);
+      if (b < 0) {  // 1 / a^-b, truncated toward zero
+        if (a == 0)
+          value_overflow(where);
+        if (a == 1 || a == -1)
+          return b % 2 == 0 ? 1 : a;
+        return 0;
+      }
+      if (a == 0 || a == 1)
+        return b == 0 ? 1 : a;
+      if (a == -1)
+        return b % 2 == 0 ? 1 : -1;
+      Value p = 1;  // |a| >= 2: at most 63 products before an overflow
+      for (Value i = 0; i < b; i++)
+        p = checked_mul(p, a, where);
+      return p;
     }
-    case OP_MAX: return static_cast<int>(a > b ? a : b);
+    case OP_MAX: return a > b ? a : b;
   }
   fail(Stream::Err, cat("Expression::evaluate_int: unknown operator: ", *this));
 }
 
-int Expression::evaluate_int(const std::map<int, int>& parameters) const
+Value Expression::evaluate_int(const std::map<int, Value>& parameters) const
 {
-  return evaluate_int(std::map<int, int>(), parameters);
+  return evaluate_int(std::map<int, Value>(), parameters);
 }
 
 double Expression::evaluate_double(const std::map<int, double>& counters,
@@ -582,15 +596,22 @@ Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
   }
   Expression* left = fg->evaluate(counters, parameters);
   Expression* right = fd->evaluate(counters, parameters);
-  long long a, b, c, d;
+  Value a, b, c, d;
   if (as_rational(left, a, b) && as_rational(right, c, d)) {
-    long long n = 0, m = 1;
+    const char* where = "Expression::evaluate";
+    Value n = 0, m = 1;
     bool ok = b != 0 && d != 0;
     switch (op) {
-      case OP_PLUS: n = c * b + a * d; m = b * d; break;
-      case OP_MINUS: n = a * d - c * b; m = b * d; break;
-      case OP_TIMES: n = a * c; m = b * d; break;
-      case OP_DIV: n = a * d; m = c * b; break;
+      case OP_PLUS:
+        n = checked_add(checked_mul(c, b, where), checked_mul(a, d, where), where);
+        m = checked_mul(b, d, where);
+        break;
+      case OP_MINUS:
+        n = checked_sub(checked_mul(a, d, where), checked_mul(c, b, where), where);
+        m = checked_mul(b, d, where);
+        break;
+      case OP_TIMES: n = checked_mul(a, c, where); m = checked_mul(b, d, where); break;
+      case OP_DIV: n = checked_mul(a, d, where); m = checked_mul(c, b, where); break;
       default: ok = false; break;
     }
     if (!ok || m == 0) {
@@ -602,15 +623,14 @@ Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
     }
     delete left;
     delete right;
-    const char* where = "Expression::evaluate";
-    int num = checked_int(n, where);
-    int den = checked_int(m, where);
+    Value num = n;
+    Value den = m;
     if (num == 0)
       return new Expression(0);
     simplify_fraction(num, den);
     if (den < 0) {  // keep the sign on the numerator
-      num = checked_int(-static_cast<long long>(num), where);
-      den = -den;
+      num = checked_neg(num, where);
+      den = checked_neg(den, where);
     }
     if (den == 1)
       return new Expression(num);
@@ -691,22 +711,22 @@ Expression* Expression::operator-(const Expression& e) const { return new Expres
 Expression* Expression::operator*(const Expression& e) const { return new Expression(OP_TIMES, this, &e); }
 Expression* Expression::operator/(const Expression& e) const { return new Expression(OP_DIV, this, &e); }
 Expression* Expression::operator%(const Expression& e) const { return new Expression(OP_MOD, this, &e); }
-Expression* Expression::operator+(int k) const { return node(OP_PLUS, clone(), new Expression(k)); }
-Expression* Expression::operator-(int k) const { return node(OP_MINUS, clone(), new Expression(k)); }
-Expression* Expression::operator*(int k) const { return node(OP_TIMES, clone(), new Expression(k)); }
-Expression* Expression::operator/(int k) const { return node(OP_DIV, clone(), new Expression(k)); }
-Expression* Expression::operator%(int k) const { return node(OP_MOD, clone(), new Expression(k)); }
-Expression* operator+(int k, const Expression& e) { return node(OP_PLUS, new Expression(k), e.clone()); }
-Expression* operator-(int k, const Expression& e) { return node(OP_MINUS, new Expression(k), e.clone()); }
-Expression* operator*(int k, const Expression& e) { return node(OP_TIMES, new Expression(k), e.clone()); }
-Expression* operator/(int k, const Expression& e) { return node(OP_DIV, new Expression(k), e.clone()); }
-Expression* operator%(int k, const Expression& e) { return node(OP_MOD, new Expression(k), e.clone()); }
+Expression* Expression::operator+(Value k) const { return node(OP_PLUS, clone(), new Expression(k)); }
+Expression* Expression::operator-(Value k) const { return node(OP_MINUS, clone(), new Expression(k)); }
+Expression* Expression::operator*(Value k) const { return node(OP_TIMES, clone(), new Expression(k)); }
+Expression* Expression::operator/(Value k) const { return node(OP_DIV, clone(), new Expression(k)); }
+Expression* Expression::operator%(Value k) const { return node(OP_MOD, clone(), new Expression(k)); }
+Expression* operator+(Value k, const Expression& e) { return node(OP_PLUS, new Expression(k), e.clone()); }
+Expression* operator-(Value k, const Expression& e) { return node(OP_MINUS, new Expression(k), e.clone()); }
+Expression* operator*(Value k, const Expression& e) { return node(OP_TIMES, new Expression(k), e.clone()); }
+Expression* operator/(Value k, const Expression& e) { return node(OP_DIV, new Expression(k), e.clone()); }
+Expression* operator%(Value k, const Expression& e) { return node(OP_MOD, new Expression(k), e.clone()); }
 
 // ---------------------------------------------------------------------------
 // Predicates
 
 bool Expression::is_constant() const { return is_leaf && is_val; }
-bool Expression::is_value(int k) const { return is_constant() && val == k; }
+bool Expression::is_value(Value k) const { return is_constant() && val == k; }
 bool Expression::is_positive_constant() const { return is_constant() && val >= 0; }
 bool Expression::is_constant_fraction() const
 {
@@ -745,7 +765,7 @@ int Expression::depth() const
 }
 bool Expression::is_positive()
 {
-  for (int x : to_vector())
+  for (Value x : to_vector())
     if (x < 0)
       return false;
   return true;
@@ -755,7 +775,7 @@ int Expression::nb_power_2() const
   if (is_leaf) {
     if (!is_val)
       return 0;
-    for (int p = 1; p <= 512; p *= 2)
+    for (Value p = 1; p <= 512; p *= 2)
       if (val == p)
         return 1;
     return 0;
@@ -802,26 +822,26 @@ namespace {
 
 // Adds factor times the coefficient vector of e to acc (counters, parameters,
 // constant), in one walk over the tree: no vector per node.
-void accumulate(const Expression* e, long long factor, std::vector<long long>& acc, int nc, int np)
+void accumulate(const Expression* e, Value factor, std::vector<Value>& acc, int nc, int np)
 {
   const char* where = "Expression::to_vector";
   if (e->has_vector && e->_nb_counters == nc && e->_nb_parameters == np) {
     for (size_t i = 0; i < acc.size(); i++)
-      acc[i] += factor * e->vec[i];
+      acc[i] = checked_mul_add(acc[i], factor, e->vec[i], where);
     return;
   }
   if (e->is_leaf) {
     if (e->is_val) {
-      acc[nc + np] += factor * e->val;
+      acc[nc + np] = checked_mul_add(acc[nc + np], factor, e->val, where);
     } else if (e->is_counter) {
       if (e->counter_rank < 0 || e->counter_rank >= nc)
         fail(Stream::Err, cat("Expression::to_vector: counter rank out of range: ", e->counter_rank));
-      acc[e->counter_rank] += factor;
+      acc[e->counter_rank] = checked_add(acc[e->counter_rank], factor, where);
     } else if (e->is_parameter) {
       if (e->parameter_rank < 0 || e->parameter_rank >= np)
         fail(Stream::Err,
              cat("Expression::to_vector: parameter rank out of range: ", e->parameter_rank));
-      acc[nc + e->parameter_rank] += factor;
+      acc[nc + e->parameter_rank] = checked_add(acc[nc + e->parameter_rank], factor, where);
     } else {
       throw Unrepresentable(kNonAffineNewparm);
     }
@@ -831,15 +851,14 @@ void accumulate(const Expression* e, long long factor, std::vector<long long>& a
     case OP_PLUS:
     case OP_MINUS:
       accumulate(e->fg, factor, acc, nc, np);
-      accumulate(e->fd, e->op == OP_PLUS ? factor : -factor, acc, nc, np);
+      accumulate(e->fd, e->op == OP_PLUS ? factor : checked_neg(factor, where), acc, nc, np);
       return;
     case OP_TIMES: {
       const Expression* constant =
           e->fg->is_constant() ? e->fg : e->fd->is_constant() ? e->fd : nullptr;
       if (!constant)
         throw Unrepresentable(kNonAffine);
-      long long scaled = factor * constant->val;
-      checked_int(scaled, where);
+      Value scaled = checked_mul(factor, constant->val, where);
       accumulate(constant == e->fg ? e->fd : e->fg, scaled, acc, nc, np);
       return;
     }
@@ -850,17 +869,14 @@ void accumulate(const Expression* e, long long factor, std::vector<long long>& a
 
 }  // namespace
 
-std::vector<int> Expression::to_vector()
+std::vector<Value> Expression::to_vector()
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
   if (has_vector && _nb_counters == nc && _nb_parameters == np)
     return vec;
-  std::vector<long long> acc(nc + np + 1, 0);
-  accumulate(this, 1, acc, nc, np);
-  std::vector<int> r(acc.size());
-  for (size_t i = 0; i < acc.size(); i++)
-    r[i] = checked_int(acc[i], "Expression::to_vector");
+  std::vector<Value> r(nc + np + 1, 0);
+  accumulate(this, 1, r, nc, np);
   has_vector = 1;
   vec = r;
   _nb_counters = nc;
@@ -868,12 +884,12 @@ std::vector<int> Expression::to_vector()
   return r;
 }
 
-std::vector<int> Expression::to_vector(const std::set<int>& counters,
-                                       const std::set<int>& parameters)
+std::vector<Value> Expression::to_vector(const std::set<int>& counters,
+                                         const std::set<int>& parameters)
 {
-  std::vector<int> full = to_vector();
+  std::vector<Value> full = to_vector();
   int nc = get_nb_counters();
-  std::vector<int> r;
+  std::vector<Value> r;
   for (int c : counters)
     r.push_back(full.at(c));
   for (int p : parameters)
@@ -1028,7 +1044,7 @@ std::set<const Expression*> Expression::check() const
 // ---------------------------------------------------------------------------
 // Free builders and helpers
 
-Expression* v(int k) { return new Expression(k); }
+Expression* v(Value k) { return new Expression(k); }
 Expression* s(const std::string& name) { return new Expression(name); }
 Expression* var(const std::string& name)
 {
@@ -1070,38 +1086,38 @@ void del(std::map<std::set<int>, Expression*>& m)
     delete e;
 }
 
-int gcd(int a, int b)
+Value gcd(Value a, Value b)
 {
   if (a < 1 || b < 1)
     fail(Stream::Err, "Expression: gcd: negative operand");
   while (b != 0) {
-    int t = a % b;
+    Value t = a % b;
     a = b;
     b = t;
   }
   return a;
 }
 
-int lcm(int a, int b)
+Value lcm(Value a, Value b)
 {
   if (a < 1 || b < 1)
     fail(Stream::Err, "lcm: negative numbers");
-  return checked_int(static_cast<long long>(a / gcd(a, b)) * b, "lcm");
+  return checked_mul(a / gcd(a, b), b, "lcm");
 }
 
-void simplify_fraction(int& n, int& d)
+void simplify_fraction(Value& n, Value& d)
 {
   if (d == 0)
     fail(Stream::Err, "Expression::simplify_fraction: */0");
   if (n == 0)
     return;
-  if (n == INT_MIN || d == INT_MIN)
-    fail(Stream::Err, "Expression::simplify_fraction: integer overflow");
+  if (n == INT64_MIN || d == INT64_MIN)
+    value_overflow("Expression::simplify_fraction");
   if (n < 0 && d < 0) {
     n = -n;
     d = -d;
   }
-  int g = gcd(n < 0 ? -n : n, d < 0 ? -d : d);
+  Value g = gcd(n < 0 ? -n : n, d < 0 ? -d : d);
   n /= g;
   d /= g;
 }

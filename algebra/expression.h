@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "algebra/value.h"
+
 class SgExpression;
 struct PipVector;
 struct ORO__evalue;
@@ -46,7 +48,7 @@ class Expression {
  public:
   int is_leaf = 1;
   int is_val = 1;
-  int val = 0;
+  Value val = 0;
   int is_counter = 0;
   int counter_rank = 0;
   int is_parameter = 0;
@@ -55,19 +57,19 @@ class Expression {
   Expression* fg = nullptr;
   Expression* fd = nullptr;
   int has_vector = 0;
-  std::vector<int> vec;
+  std::vector<Value> vec;
   int _nb_counters = 0;
   int _nb_parameters = 0;
 
   Expression();
-  explicit Expression(int v);
-  Expression(int n, int d);
+  explicit Expression(Value v);
+  Expression(Value n, Value d);
   explicit Expression(const std::string& name);
   Expression(operator_t op, const Expression* a, const Expression* b);
-  explicit Expression(const std::vector<int>& v);
-  Expression(const std::vector<int>& coefs, const std::vector<int>& counter_ranks,
+  explicit Expression(const std::vector<Value>& v);
+  Expression(const std::vector<Value>& coefs, const std::vector<int>& counter_ranks,
              const std::vector<int>& parameter_ranks);
-  Expression(const std::vector<int>& coefs, const std::set<int>& counters,
+  Expression(const std::vector<Value>& coefs, const std::set<int>& counters,
              const std::set<int>& parameters);
   Expression(const Expression& other);
   Expression& operator=(const Expression& other);
@@ -102,13 +104,13 @@ class Expression {
   virtual Expression* parameters_to_parameters(const std::map<int, int>& m) const;
   virtual std::vector<Expression*> get_divs();
   virtual Expression* develop() const;
-  virtual Expression* scale(int k) const;
+  virtual Expression* scale(Value k) const;
   virtual Expression* scale(const std::set<int>& s) const;
   virtual std::pair<std::map<int, std::vector<int>>, Expression*> expand(
       const std::map<int, int>& m) const;
-  virtual int evaluate_int(const std::map<int, int>& counters,
-                           const std::map<int, int>& parameters) const;
-  virtual int evaluate_int(const std::map<int, int>& parameters) const;
+  virtual Value evaluate_int(const std::map<int, Value>& counters,
+                             const std::map<int, Value>& parameters) const;
+  virtual Value evaluate_int(const std::map<int, Value>& parameters) const;
   virtual double evaluate_double(const std::map<int, double>& counters,
                                  const std::map<int, double>& parameters) const;
   virtual double evaluate_double(const std::map<int, double>& parameters) const;
@@ -128,15 +130,15 @@ class Expression {
   Expression* operator*(const Expression& e) const;
   Expression* operator/(const Expression& e) const;
   Expression* operator%(const Expression& e) const;
-  Expression* operator+(int k) const;
-  Expression* operator-(int k) const;
-  Expression* operator*(int k) const;
-  Expression* operator/(int k) const;
-  Expression* operator%(int k) const;
+  Expression* operator+(Value k) const;
+  Expression* operator-(Value k) const;
+  Expression* operator*(Value k) const;
+  Expression* operator/(Value k) const;
+  Expression* operator%(Value k) const;
 
   // Predicates.
   bool is_constant() const;
-  bool is_value(int k) const;
+  bool is_value(Value k) const;
   bool is_positive_constant() const;
   bool is_constant_fraction() const;
   bool is_a_parameter() const;
@@ -158,8 +160,8 @@ class Expression {
   // Transformations.
   Expression* simplify() const;
   Expression* one_pass_simplify() const;
-  std::vector<int> to_vector();
-  std::vector<int> to_vector(const std::set<int>& counters, const std::set<int>& parameters);
+  std::vector<Value> to_vector();
+  std::vector<Value> to_vector(const std::set<int>& counters, const std::set<int>& parameters);
   Expression* parameters_to_counters(const std::map<int, int>& m) const;
   Expression* counters_to_parameters(const std::map<int, int>& m) const;
   Expression* counters_to_counters(const std::map<int, int>& m) const;
@@ -186,16 +188,16 @@ std::ostream& operator<<(std::ostream& os, const Expression& e);
 std::ostream& operator<<(std::ostream& os, const std::vector<Expression*>& v);
 
 // Builders.
-Expression* v(int k);
+Expression* v(Value k);
 Expression* s(const std::string& name);
 Expression* var(const std::string& name);
 Expression* var(int rank);
 Expression* par(const std::string& name);
-Expression* operator+(int k, const Expression& e);
-Expression* operator-(int k, const Expression& e);
-Expression* operator*(int k, const Expression& e);
-Expression* operator/(int k, const Expression& e);
-Expression* operator%(int k, const Expression& e);
+Expression* operator+(Value k, const Expression& e);
+Expression* operator-(Value k, const Expression& e);
+Expression* operator*(Value k, const Expression& e);
+Expression* operator/(Value k, const Expression& e);
+Expression* operator%(Value k, const Expression& e);
 
 // Collections.
 std::vector<Expression*> clone_ve(const std::vector<Expression*>& v);
@@ -204,9 +206,9 @@ void del(std::map<int, Expression*>& m);
 void del(std::map<std::set<int>, Expression*>& m);
 
 // Integer helpers.
-int gcd(int a, int b);
-int lcm(int a, int b);
-void simplify_fraction(int& n, int& d);
+Value gcd(Value a, Value b);
+Value lcm(Value a, Value b);
+void simplify_fraction(Value& n, Value& d);
 
 // Sharing check of two sets of node addresses: throws on a common element.
 std::set<const Expression*> union_and_check(const std::set<const Expression*>& a,

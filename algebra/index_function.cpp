@@ -79,18 +79,18 @@ void IndexFunction::print_code(std::ostream& os, const std::vector<int>& positio
     os << (i ? "," : "") << *index_mapping.at(positions[i]);
 }
 
-std::vector<std::vector<int>> IndexFunction::to_matrix() const
+std::vector<std::vector<Value>> IndexFunction::to_matrix() const
 {
-  std::vector<std::vector<int>> m;
+  std::vector<std::vector<Value>> m;
   for (Expression* e : index_mapping)
     m.push_back(e->to_vector());
   return m;
 }
 
-std::vector<std::vector<int>> IndexFunction::to_matrix(const std::set<int>& counters,
-                                                       const std::set<int>& parameters) const
+std::vector<std::vector<Value>> IndexFunction::to_matrix(const std::set<int>& counters,
+                                                         const std::set<int>& parameters) const
 {
-  std::vector<std::vector<int>> m;
+  std::vector<std::vector<Value>> m;
   for (Expression* e : index_mapping)
     m.push_back(e->to_vector(counters, parameters));
   return m;

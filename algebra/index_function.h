@@ -16,6 +16,8 @@
 #include <utility>
 #include <vector>
 
+#include "algebra/value.h"
+
 class Expression;
 class Polyhedron;
 class SgExpression;
@@ -60,9 +62,9 @@ class IndexFunction {
   void print_code(std::ostream& os) const;
   void print_code(std::ostream& os, const std::vector<int>& positions) const;
 
-  std::vector<std::vector<int>> to_matrix() const;
-  std::vector<std::vector<int>> to_matrix(const std::set<int>& counters,
-                                          const std::set<int>& parameters) const;
+  std::vector<std::vector<Value>> to_matrix() const;
+  std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters,
+                                            const std::set<int>& parameters) const;
 
   IndexFunction* counters_to_counters(const std::map<int, int>& m) const;
   IndexFunction* counters_to_parameters(const std::map<int, int>& m) const;

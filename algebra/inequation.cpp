@@ -21,7 +21,7 @@ const char* text_of(predicate_t p, bool code)
   return "?";
 }
 
-bool is_trivial_row(const std::vector<int>& row)
+bool is_trivial_row(const std::vector<Value>& row)
 {
   for (size_t i = 0; i + 1 < row.size(); i++)
     if (row[i] != 0)
@@ -29,16 +29,14 @@ bool is_trivial_row(const std::vector<int>& row)
   return true;
 }
 
-std::vector<int> difference(const std::vector<int>& a, const std::vector<int>& b, int shift)
+std::vector<Value> difference(const std::vector<Value>& a, const std::vector<Value>& b, int shift)
 {
-  std::vector<int> r(a.size());
+  const char* where = "Inequation::to_matrix";
+  std::vector<Value> r(a.size());
   for (size_t i = 0; i < a.size(); i++) {
-    long long x = static_cast<long long>(a[i]) - b.at(i);
+    r[i] = checked_sub(a[i], b.at(i), where);
     if (i + 1 == a.size())
-      x -= shift;
-    r[i] = static_cast<int>(x);
-    if (r[i] != x)
-      fail(Stream::Err, "Inequation::to_matrix: integer overflow");
+      r[i] = checked_sub(r[i], shift, where);
   }
   return r;
 }
@@ -63,7 +61,7 @@ Inequation::Inequation(int b)
 {
 }
 
-Inequation::Inequation(const std::vector<int>& row)
+Inequation::Inequation(const std::vector<Value>& row)
     : pred(!row.empty() && row[0] == 0 ? PRED_EQ : PRED_GE),
       lhs(new Expression(row)),
       rhs(new Expression(0))
@@ -135,10 +133,10 @@ Inequation* Inequation::substitute_parameters(const std::map<int, Expression*>& 
   return adopt_sides(pred, lhs->substitute_parameters(m), rhs->substitute_parameters(m));
 }
 
-std::vector<std::vector<int>> Inequation::to_matrix() const
+std::vector<std::vector<Value>> Inequation::to_matrix() const
 {
-  std::vector<int> l = lhs->to_vector();
-  std::vector<int> r = rhs->to_vector();
+  std::vector<Value> l = lhs->to_vector();
+  std::vector<Value> r = rhs->to_vector();
   switch (pred) {
     case PRED_LT: return {difference(r, l, 1)};
     case PRED_LE: return {difference(r, l, 0)};
@@ -183,8 +181,8 @@ bool Inequation::implies(const Inequation* o) const
     return false;
   if ((pred == PRED_EQ) != (o->pred == PRED_EQ))
     return false;
-  std::vector<int> a = to_matrix()[0];
-  std::vector<int> b = o->to_matrix()[0];
+  std::vector<Value> a = to_matrix()[0];
+  std::vector<Value> b = o->to_matrix()[0];
   if (a.size() != b.size())
     return false;
   for (size_t i = 0; i + 1 < a.size(); i++)
@@ -220,10 +218,10 @@ Inequation* Inequation::negate() const
 
 std::vector<Inequation*> Inequation::separate(int k) const
 {
-  std::vector<int> w = to_matrix()[0];
+  std::vector<Value> w = to_matrix()[0];
   if (k < 0 || k >= static_cast<int>(w.size()) - 1)
     return {};
-  int a = w[k];
+  Value a = w[k];
   if (a == 0)
     return {};
   w[k] = 0;
@@ -232,9 +230,9 @@ std::vector<Inequation*> Inequation::separate(int k) const
   x.is_counter = 1;
   x.counter_rank = k;
   if (a > 0)
-    for (int& e : w)
-      e = -e;
-  int c = a < 0 ? -a : a;
+    for (Value& e : w)
+      e = checked_neg(e, "Inequation::separate");
+  Value c = a < 0 ? checked_neg(a, "Inequation::separate") : a;
   Expression e(w);
   auto bound = [&](operator_t op) -> Expression* {
     if (c == 1)
@@ -284,27 +282,27 @@ Inequation* operator<=(const Expression& a, const Expression& b) { return new In
 Inequation* operator>(const Expression& a, const Expression& b) { return new Inequation(PRED_GT, &a, &b); }
 Inequation* operator>=(const Expression& a, const Expression& b) { return new Inequation(PRED_GE, &a, &b); }
 
-static Inequation* with_constant(predicate_t p, const Expression& a, int b)
+static Inequation* with_constant(predicate_t p, const Expression& a, Value b)
 {
   Expression k(b);
   return new Inequation(p, &a, &k);
 }
-static Inequation* with_constant(predicate_t p, int a, const Expression& b)
+static Inequation* with_constant(predicate_t p, Value a, const Expression& b)
 {
   Expression k(a);
   return new Inequation(p, &k, &b);
 }
 
-Inequation* operator<(const Expression& a, int b) { return with_constant(PRED_LT, a, b); }
-Inequation* operator<=(const Expression& a, int b) { return with_constant(PRED_LE, a, b); }
-Inequation* operator>(const Expression& a, int b) { return with_constant(PRED_GT, a, b); }
-Inequation* operator>=(const Expression& a, int b) { return with_constant(PRED_GE, a, b); }
-Inequation* operator<(int a, const Expression& b) { return with_constant(PRED_LT, a, b); }
-Inequation* operator<=(int a, const Expression& b) { return with_constant(PRED_LE, a, b); }
-Inequation* operator>(int a, const Expression& b) { return with_constant(PRED_GT, a, b); }
-Inequation* operator>=(int a, const Expression& b) { return with_constant(PRED_GE, a, b); }
-Inequation* operator==(const Expression& a, int b) { return with_constant(PRED_EQ, a, b); }
-Inequation* operator==(int a, const Expression& b) { return with_constant(PRED_EQ, a, b); }
+Inequation* operator<(const Expression& a, Value b) { return with_constant(PRED_LT, a, b); }
+Inequation* operator<=(const Expression& a, Value b) { return with_constant(PRED_LE, a, b); }
+Inequation* operator>(const Expression& a, Value b) { return with_constant(PRED_GT, a, b); }
+Inequation* operator>=(const Expression& a, Value b) { return with_constant(PRED_GE, a, b); }
+Inequation* operator<(Value a, const Expression& b) { return with_constant(PRED_LT, a, b); }
+Inequation* operator<=(Value a, const Expression& b) { return with_constant(PRED_LE, a, b); }
+Inequation* operator>(Value a, const Expression& b) { return with_constant(PRED_GT, a, b); }
+Inequation* operator>=(Value a, const Expression& b) { return with_constant(PRED_GE, a, b); }
+Inequation* operator==(const Expression& a, Value b) { return with_constant(PRED_EQ, a, b); }
+Inequation* operator==(Value a, const Expression& b) { return with_constant(PRED_EQ, a, b); }
 
 void del(std::list<Inequation*>& l)
 {

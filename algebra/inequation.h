@@ -12,6 +12,8 @@
 #include <set>
 #include <vector>
 
+#include "algebra/value.h"
+
 class Expression;
 class SgExpression;
 
@@ -28,7 +30,7 @@ class Inequation {
   explicit Inequation(int b);
   // From a constraint row [kind | counters | parameters | constant]: the row
   // expression == 0 for kind 0, >= 0 for kind 1.
-  explicit Inequation(const std::vector<int>& row);
+  explicit Inequation(const std::vector<Value>& row);
   Inequation(const Inequation&) = delete;
   Inequation& operator=(const Inequation&) = delete;
   ~Inequation();
@@ -50,7 +52,7 @@ class Inequation {
   Inequation* substitute_parameters(const std::map<int, Expression*>& m) const;
 
   // Rows, without the kind column, each meaning row . (variables, 1) >= 0.
-  std::vector<std::vector<int>> to_matrix() const;
+  std::vector<std::vector<Value>> to_matrix() const;
   bool is_trivial() const;
   bool is_true() const;
   bool is_false() const;
@@ -76,16 +78,16 @@ Inequation* operator<(const Expression& a, const Expression& b);
 Inequation* operator<=(const Expression& a, const Expression& b);
 Inequation* operator>(const Expression& a, const Expression& b);
 Inequation* operator>=(const Expression& a, const Expression& b);
-Inequation* operator<(const Expression& a, int b);
-Inequation* operator<=(const Expression& a, int b);
-Inequation* operator>(const Expression& a, int b);
-Inequation* operator>=(const Expression& a, int b);
-Inequation* operator<(int a, const Expression& b);
-Inequation* operator<=(int a, const Expression& b);
-Inequation* operator>(int a, const Expression& b);
-Inequation* operator>=(int a, const Expression& b);
-Inequation* operator==(const Expression& a, int b);
-Inequation* operator==(int a, const Expression& b);
+Inequation* operator<(const Expression& a, Value b);
+Inequation* operator<=(const Expression& a, Value b);
+Inequation* operator>(const Expression& a, Value b);
+Inequation* operator>=(const Expression& a, Value b);
+Inequation* operator<(Value a, const Expression& b);
+Inequation* operator<=(Value a, const Expression& b);
+Inequation* operator>(Value a, const Expression& b);
+Inequation* operator>=(Value a, const Expression& b);
+Inequation* operator==(const Expression& a, Value b);
+Inequation* operator==(Value a, const Expression& b);
 
 void del(std::list<Inequation*>& l);
 

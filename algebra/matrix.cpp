@@ -1,6 +1,5 @@
 #include "algebra/matrix.h"
 
-#include <climits>
 #include <iostream>
 #include <sstream>
 
@@ -11,13 +10,7 @@ namespace {
 
 int columns(const Matrix& m) { return m.empty() ? 0 : static_cast<int>(m[0].size()); }
 
-int mul_add(long long acc, long long a, long long b)
-{
-  long long r = acc + a * b;
-  if (r < INT_MIN || r > INT_MAX)
-    fail(Stream::Out, "Matrix::*: integer overflow");
-  return static_cast<int>(r);
-}
+Value mul_add(Value acc, Value a, Value b) { return checked_mul_add(acc, a, b, "Matrix::*"); }
 
 std::string shown(const Matrix& m)
 {
@@ -48,30 +41,30 @@ Matrix null_matrix(int rows, int cols)
 {
   if (rows < 1 || cols < 1)
     fail(Stream::Out, "Matrix::null_matrix: dimensions must be > 0");
-  return Matrix(rows, std::vector<int>(cols, 0));
+  return Matrix(rows, std::vector<Value>(cols, 0));
 }
 
 Matrix identity_matrix(int n)
 {
   if (n < 0)
     fail(Stream::Out, "Matrix::identity_matrix: dimension must be >= 0");
-  Matrix m(n, std::vector<int>(n, 0));
+  Matrix m(n, std::vector<Value>(n, 0));
   for (int i = 0; i < n; i++)
     m[i][i] = 1;
   return m;
 }
 
-Matrix column_matrix(const std::vector<int>& v)
+Matrix column_matrix(const std::vector<Value>& v)
 {
   Matrix m;
-  for (int x : v)
+  for (Value x : v)
     m.push_back({x});
   return m;
 }
 
-std::vector<int> column_matrix_to_vector(const Matrix& m)
+std::vector<Value> column_matrix_to_vector(const Matrix& m)
 {
-  std::vector<int> v;
+  std::vector<Value> v;
   for (const auto& row : m) {
     if (row.size() != 1)
       fail(Stream::Err, "Matrix::column_matrix_to_vector: not a single col matrix");
@@ -84,7 +77,7 @@ Matrix transpose(const Matrix& m)
 {
   int r = static_cast<int>(m.size());
   int c = columns(m);
-  Matrix t(c, std::vector<int>(r, 0));
+  Matrix t(c, std::vector<Value>(r, 0));
   for (int i = 0; i < r; i++)
     for (int j = 0; j < c; j++)
       t[j][i] = m[i].at(j);
@@ -100,35 +93,35 @@ Matrix operator*(const Matrix& a, const Matrix& b)
   if (columns(a) != static_cast<int>(b.size()))
     fail(Stream::Out, cat("Matrix::*: mismatch matrices\n", shown(a), shown(b)));
   int n = static_cast<int>(a.size()), k = columns(a), m = columns(b);
-  Matrix r(n, std::vector<int>(m, 0));
+  Matrix r(n, std::vector<Value>(m, 0));
   for (int i = 0; i < n; i++)
     for (int j = 0; j < m; j++) {
-      long long acc = 0;
+      Value acc = 0;
       for (int l = 0; l < k; l++)
         acc = mul_add(acc, a[i].at(l), b[l].at(j));
-      r[i][j] = static_cast<int>(acc);
+      r[i][j] = acc;
     }
   return r;
 }
 
-std::vector<int> operator*(const Matrix& a, const std::vector<int>& v)
+std::vector<Value> operator*(const Matrix& a, const std::vector<Value>& v)
 {
   return column_matrix_to_vector(a * column_matrix(v));
 }
 
-Matrix operator*(int k, const Matrix& a)
+Matrix operator*(Value k, const Matrix& a)
 {
   Matrix r = a;
   for (auto& row : r)
-    for (int& x : row)
+    for (Value& x : row)
       x = mul_add(0, k, x);
   return r;
 }
 
-std::vector<int> operator*(int k, const std::vector<int>& v)
+std::vector<Value> operator*(Value k, const std::vector<Value>& v)
 {
-  std::vector<int> r = v;
-  for (int& x : r)
+  std::vector<Value> r = v;
+  for (Value& x : r)
     x = mul_add(0, k, x);
   return r;
 }
@@ -161,7 +154,7 @@ std::vector<Expression*> operator*(const Matrix& a, const std::vector<Expression
   return r;
 }
 
-Expression* operator*(const std::vector<Expression*>& e, const std::vector<int>& v)
+Expression* operator*(const std::vector<Expression*>& e, const std::vector<Value>& v)
 {
   std::vector<Expression*> r = e * column_matrix(v);
   if (r.empty())
@@ -169,13 +162,13 @@ Expression* operator*(const std::vector<Expression*>& e, const std::vector<int>&
   return r[0];
 }
 
-Expression* operator*(const std::vector<int>& v, const std::vector<Expression*>& e) { return e * v; }
+Expression* operator*(const std::vector<Value>& v, const std::vector<Expression*>& e) { return e * v; }
 
-std::vector<int> operator+(const std::vector<int>& v, const std::vector<int>& w)
+std::vector<Value> operator+(const std::vector<Value>& v, const std::vector<Value>& w)
 {
   if (v.size() != w.size())
     fail(Stream::Out, "Matrix::+(vec<int>,vec<int>): mismatch vector size");
-  std::vector<int> r(v.size());
+  std::vector<Value> r(v.size());
   for (size_t i = 0; i < v.size(); i++)
     r[i] = mul_add(v[i], w[i], 1);
   return r;
@@ -192,7 +185,7 @@ std::vector<Expression*> operator+(const std::vector<Expression*>& e,
   return r;
 }
 
-std::vector<Expression*> operator+(const std::vector<Expression*>& e, const std::vector<int>& v)
+std::vector<Expression*> operator+(const std::vector<Expression*>& e, const std::vector<Value>& v)
 {
   if (e.size() != v.size())
     fail(Stream::Out,
@@ -203,7 +196,7 @@ std::vector<Expression*> operator+(const std::vector<Expression*>& e, const std:
   return r;
 }
 
-bool sub_vec(const std::vector<int>& v, const std::vector<int>& w)
+bool sub_vec(const std::vector<Value>& v, const std::vector<Value>& w)
 {
   if (v.size() != w.size())
     fail(Stream::Err, "Matrix::sub_vec: vector size mismatch");
@@ -237,24 +230,36 @@ std::ostream& operator<<(std::ostream& os, const Matrix& m)
 {
   os << m.size() << " " << columns(m) << "\n";
   for (const auto& row : m) {
-    for (int x : row)
+    for (Value x : row)
       os << x << "  ";
     os << "\n";
   }
   return os;
 }
 
-std::ostream& operator<<(std::ostream& os, const std::vector<int>& v)
+template <typename Entry>
+static void print_entries(std::ostream& os, const std::vector<Entry>& v)
 {
   os << v.size() << "\n";
-  for (int x : v)
+  for (Entry x : v)
     os << x << "\n";
+}
+
+std::ostream& operator<<(std::ostream& os, const std::vector<Value>& v)
+{
+  print_entries(os, v);
   return os;
 }
 
-void MatrixPrinter::print_vec(const std::vector<int>& v)
+std::ostream& operator<<(std::ostream& os, const std::vector<int>& v)
 {
-  for (int x : v)
+  print_entries(os, v);
+  return os;
+}
+
+void MatrixPrinter::print_vec(const std::vector<Value>& v)
+{
+  for (Value x : v)
     std::cout << x << "  ";
   std::cout << "\n";
 }
@@ -265,7 +270,7 @@ void MatrixPrinter::print_vec_vec(const Matrix& m)
     print_vec(row);
 }
 
-void MatrixPrinter::print_list_vec(const std::list<std::vector<int>>& l)
+void MatrixPrinter::print_list_vec(const std::list<std::vector<Value>>& l)
 {
   for (const auto& v : l)
     print_vec(v);

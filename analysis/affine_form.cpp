@@ -74,13 +74,13 @@ AffineForm::AffineForm(Polyhedron* p, const std::set<int>& variables)
   build_farkas(p, variables, "lambda");
 }
 
-AffineForm::AffineForm(const std::vector<int>& coefficients, const Expression* constant)
+AffineForm::AffineForm(const std::vector<Value>& coefficients, const Expression* constant)
     : is_basic(1), u(coefficients), v(constant->clone())
 {
 }
 
 AffineForm::AffineForm(const std::vector<Expression*>& multipliers, const Expression* c,
-                       const std::vector<std::vector<int>>& a, const std::vector<int>& constants)
+                       const std::vector<std::vector<Value>>& a, const std::vector<Value>& constants)
     : is_farkas(1),
       lambda(clone_ve(multipliers)),
       constant_term(c->clone()),
@@ -182,7 +182,7 @@ AffineForm* AffineForm::clone() const { return new AffineForm(*this); }
 // ---------------------------------------------------------------------------
 // Operations
 
-void AffineForm::scale(int c)
+void AffineForm::scale(Value c)
 {
   if (!is_farkas)
     fail(Stream::Err, "AffineForm::scale: should be in farkas form");
@@ -194,8 +194,8 @@ void AffineForm::scale(int c)
   constant_term = scaled;
 }
 
-AffineForm* AffineForm::compose(const std::vector<std::vector<int>>& C,
-                                const std::vector<int>& d) const
+AffineForm* AffineForm::compose(const std::vector<std::vector<Value>>& C,
+                                const std::vector<Value>& d) const
 {
   if (!is_farkas)
     fail(Stream::Err, "AffineForm::compose: should be in farkas form");
@@ -211,7 +211,7 @@ AffineForm* AffineForm::compose(const IndexFunction* h, const std::set<int>& var
 {
   Matrix M = h->to_matrix(variables, std::set<int>());
   Matrix C;
-  std::vector<int> d;
+  std::vector<Value> d;
   for (const auto& row : M) {
     C.emplace_back(row.begin(), row.end() - 1);
     d.push_back(row.back());
@@ -325,7 +325,7 @@ Polyhedron* sum_roots(const std::vector<const AffineForm*>& terms)
     std::vector<Expression*> add;
     Expression* add_constant = nullptr;
     if (t->is_basic) {
-      for (int x : t->u)
+      for (Value x : t->u)
         add.push_back(new Expression(x));
       add_constant = t->v->clone();
     } else {

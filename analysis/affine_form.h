@@ -21,6 +21,8 @@
 #include <utility>
 #include <vector>
 
+#include "algebra/value.h"
+
 class Expression;
 class IndexFunction;
 class Polyhedron;
@@ -28,14 +30,14 @@ class Polyhedron;
 class AffineForm {
  public:
   int is_basic = 0;
-  std::vector<int> u;
+  std::vector<Value> u;
   Expression* v = nullptr;
   int is_farkas = 0;
   std::vector<Expression*> lambda;
   Expression* constant_term = nullptr;
   Expression* constant_multiplier = nullptr;
-  std::vector<std::vector<int>> A;
-  std::vector<int> b;
+  std::vector<std::vector<Value>> A;
+  std::vector<Value> b;
   int is_sum2 = 0;
   AffineForm* term1 = nullptr;
   AffineForm* term2 = nullptr;
@@ -51,9 +53,9 @@ class AffineForm {
   AffineForm(Polyhedron* p, const std::set<int>& variables, const std::string& name, int i);
   // The same with multipliers lambda_k, whose numbering goes on from earlier forms.
   AffineForm(Polyhedron* p, const std::set<int>& variables);
-  AffineForm(const std::vector<int>& u, const Expression* v);
+  AffineForm(const std::vector<Value>& u, const Expression* v);
   AffineForm(const std::vector<Expression*>& lambda, const Expression* c,
-             const std::vector<std::vector<int>>& A, const std::vector<int>& b);
+             const std::vector<std::vector<Value>>& A, const std::vector<Value>& b);
   AffineForm(const AffineForm* a, const AffineForm* b);
   AffineForm(const AffineForm* a, const AffineForm* b, const AffineForm* c);
   AffineForm(const AffineForm* a, const AffineForm* b, const AffineForm* c, const AffineForm* d);
@@ -63,8 +65,8 @@ class AffineForm {
   ~AffineForm();
 
   AffineForm* clone() const;
-  void scale(int c);
-  AffineForm* compose(const std::vector<std::vector<int>>& C, const std::vector<int>& d) const;
+  void scale(Value c);
+  AffineForm* compose(const std::vector<std::vector<Value>>& C, const std::vector<Value>& d) const;
   AffineForm* compose(const IndexFunction* h, const std::set<int>& variables) const;
   AffineForm* adapt_to(const std::set<int>& all, const std::set<int>& own) const;
   Polyhedron* get_positivity_constraints() const;

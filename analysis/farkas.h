@@ -18,11 +18,13 @@
 #include <set>
 #include <vector>
 
+#include "algebra/value.h"
+
 class Polyhedron;
 
 // An affine function of the unknowns: a coefficient per kept counter, per
 // kept parameter, then the constant.
-using UnknownRow = std::vector<long long>;
+using UnknownRow = std::vector<Value>;
 
 // The unknowns' values for which the function whose coefficient of the j-th
 // variable of `variables` (increasing rank) is coefficients[j], and whose

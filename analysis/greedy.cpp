@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 #include <memory>
+#include <numeric>
 #include <sstream>
 
 #include "analysis/farkas.h"
@@ -74,7 +75,7 @@ class Unknowns {
   // The rows of sum_k sign_k f_k over `over`, plus factor * parameter in the
   // constant when a parameter is given.
   std::vector<UnknownRow> rows(const std::set<int>& over, const std::vector<Term>& terms,
-                               int parameter = -1, long long factor = 0) const
+                               int parameter = -1, Value factor = 0) const
   {
     size_t width = counters_.size() + parameters_.size() + 1;
     std::vector<UnknownRow> r(over.size() + 1, UnknownRow(width, 0));
@@ -128,7 +129,7 @@ std::vector<int> joined(const std::vector<int>& a, const std::vector<int>& b)
   return r;
 }
 
-int constant_value(const IndexFunction* solution, int rank, const char* what)
+Value constant_value(const IndexFunction* solution, int rank, const char* what)
 {
   const Expression* e = solution->index_mapping.at(rank);
   if (!e->is_constant())
@@ -143,7 +144,7 @@ Expression* read_component(const IndexFunction* solution, const std::vector<int>
                            const std::set<int>& over, const std::map<int, int>& to_parameter,
                            const char* what)
 {
-  std::vector<int> values;
+  std::vector<Value> values;
   for (int rank : coefficient_vars)
     values.push_back(constant_value(solution, rank, what));
   Expression e(values, std::vector<int>(over.begin(), over.end()), std::vector<int>());
@@ -161,21 +162,27 @@ std::set<int> pinned_variables(Polyhedron* domain, const std::set<int>& variable
 {
   Polyhedron* minimal = domain->simplify_chernikova();
   std::vector<int> order(variables.rbegin(), variables.rend());
-  std::vector<std::pair<int, std::vector<long long>>> pivots;  // variable, reduced row
+  std::vector<std::pair<int, std::vector<Value>>> pivots;  // variable, reduced row
   std::set<int> pinned;
   for (const auto& row : minimal->to_matrix()) {
     if (row[0] != 0)
       continue;
-    std::vector<long long> r;
+    std::vector<Value> r;
     for (int v : order)
       r.push_back(row.at(1 + v));
+    const char* where = "Schedule::greedy_alap";
     for (const auto& [pivot, prow] : pivots) {
       size_t k = static_cast<size_t>(pivot);
-      long long a = r[k], b = prow[k];
+      Value a = r[k], b = prow[k];
       if (a == 0)
         continue;
+      // Divided by the common factor of the two rows' entries, which keeps
+      // the reduced rows small.
+      Value g = std::gcd(a, b);
+      a /= g;
+      b /= g;
       for (size_t j = 0; j < r.size(); j++)
-        r[j] = r[j] * b - prow[j] * a;
+        r[j] = checked_sub(checked_mul(r[j], b, where), checked_mul(prow[j], a, where), where);
     }
     for (size_t j = 0; j < r.size(); j++)
       if (r[j] != 0) {
@@ -342,7 +349,7 @@ const Polyhedron& Scheduler::edge(int e)
   for (const auto& row : projected->to_matrix(
            std::set<int>(u.counters().begin(), u.counters().end()), std::set<int>{eps})) {
     key << ';';
-    for (int v : row)
+    for (Value v : row)
       key << ' ' << v;
   }
   edge_key_[e] = key.str();

@@ -73,7 +73,7 @@ Schedule* Schedule::clone() const { return new Schedule(index_function); }
 
 void Schedule::add_dimension(const Expression* e) { index_function->add_dimension(e); }
 
-std::vector<std::vector<int>> Schedule::to_matrix() const { return index_function->to_matrix(); }
+std::vector<std::vector<Value>> Schedule::to_matrix() const { return index_function->to_matrix(); }
 
 std::vector<Polyhedron*> Schedule::before(const Schedule* other) const
 {

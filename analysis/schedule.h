@@ -13,6 +13,8 @@
 #include <ostream>
 #include <vector>
 
+#include "algebra/value.h"
+
 class Expression;
 class IndexFunction;
 class Operation;
@@ -45,7 +47,7 @@ class Schedule {
   IndexFunction* counters_to_counters(const std::map<int, int>& m) const;
   Schedule* clone() const;
   void add_dimension(const Expression* e);
-  std::vector<std::vector<int>> to_matrix() const;
+  std::vector<std::vector<Value>> to_matrix() const;
   void print() const;
   // The non-empty polyhedra, one per level, where this date is strictly
   // before the other's.

@@ -126,14 +126,16 @@ Expression* folded(Expression* e)
 {
   if ((e->is_ceil() || e->is_floor()) && e->fg->is_constant() && e->fd->is_constant() &&
       e->fd->val != 0) {
-    long long n = e->fg->val, d = e->fd->val;
-    long long q = n / d;
+    Value n = e->fg->val, d = e->fd->val;
+    if (d == -1)
+      n = checked_neg(n, "CodeGeneration::get_counter_intervals"), d = 1;
+    Value q = n / d;
     if (n % d != 0 && ((n < 0) != (d < 0)))
       q--;
     if (e->is_ceil() && n % d != 0)
       q++;
     delete e;
-    return new Expression(static_cast<int>(q));
+    return new Expression(q);
   }
   return e;
 }

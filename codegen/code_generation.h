@@ -14,6 +14,8 @@
 #include <utility>
 #include <vector>
 
+#include "algebra/value.h"
+
 class Expression;
 #include "polyhedra/polyhedron.h"
 class Program;
@@ -22,7 +24,7 @@ class Schedule;
 // Lower bounds, then upper bounds: the counter lies between the maximum of
 // the first and the minimum of the second.
 using Bounds = std::pair<std::vector<Expression*>, std::vector<Expression*>>;
-using Intervals = std::map<std::string, std::pair<int, int>>;
+using Intervals = std::map<std::string, std::pair<Value, Value>>;
 
 // When non-zero, an unbounded counter interval fails (Failure).
 extern int fail_on_unbounded;

@@ -84,7 +84,7 @@ std::string parameter_list(const std::vector<std::string>& names)
 {
   std::string r;
   for (size_t k = 0; k < names.size(); k++)
-    r += (k ? ", " : "") + std::string("int ") + names[k];
+    r += (k ? ", " : "") + std::string("long long ") + names[k];
   return r;
 }
 
@@ -109,7 +109,8 @@ std::string red_limit_copy(int R, const std::string& body)
   for (int k = 0; k < R; k++) {
     std::string name = "t_red_" + std::to_string(k);
     if (used.count(name))
-      r += (r.empty() ? "" : " ") + ("int " + name + " = red_limit[" + std::to_string(k) + "];");
+      r += (r.empty() ? "" : " ") +
+           ("long long " + name + " = red_limit[" + std::to_string(k) + "];");
   }
   return r.empty() ? r : "  " + r + "\n";
 }
@@ -176,7 +177,7 @@ void volume_function(std::ostream& os, const std::string& color,
   std::vector<std::string> parameters = parameter_names(level_parameters);
   std::string head = "long long " + color + "_front_volume(";
   if (green)
-    head += "int* red_limit" + std::string(parameters.empty() ? "" : ", ");
+    head += "long long* red_limit" + std::string(parameters.empty() ? "" : ", ");
   else if (parameters.empty())
     head += "void";
   head += parameter_list(parameters) + ")";
@@ -190,17 +191,18 @@ void volume_function(std::ostream& os, const std::string& color,
 void date_functions(std::ostream& os, const std::string& color, const std::vector<int>& counters)
 {
   int n = static_cast<int>(counters.size());
-  os << "int* make_" << color << "_date(" << (n ? names(counters, "int ", ", ") : "void")
-     << ")\n{\n";
-  os << "  int* result_date = (int*)malloc(" << std::max(n, 1) << "*sizeof(int));\n";
+  os << "long long* make_" << color << "_date("
+     << (n ? names(counters, "long long ", ", ") : "void") << ")\n{\n";
+  os << "  long long* result_date = (long long*)malloc(" << std::max(n, 1)
+     << "*sizeof(long long));\n";
   for (int k = 0; k < n; k++)
     os << "  result_date[" << k << "] = " << get_counter_string(counters[k]) << ";\n";
   os << "  return result_date;\n}\n\n";
-  os << "void print_" << color << "_date(int* date)\n{\n";
+  os << "void print_" << color << "_date(long long* date)\n{\n";
   if (n == 0)
     os << "  (void)date;\n";
   for (int k = 0; k < n; k++)
-    os << "  printf(\"%d \",date[" << k << "]);\n";
+    os << "  printf(\"%lld \",date[" << k << "]);\n";
   os << "  printf(\"\\n\");\n}\n\n";
 }
 
@@ -211,7 +213,7 @@ std::string scan_dates(Polyhedron* domain, const std::vector<int>& counters,
 {
   std::ostringstream os;
   if (!counters.empty())
-    os << "  int " << names(counters, "", ",") << ";\n";
+    os << "  long long " << names(counters, "", ",") << ";\n";
   print_scan(os, domain, counters, "  ");
   os << "    if(";
   Polyhedron::print_code(os, date_sets);
@@ -237,7 +239,7 @@ struct Search {
   }
   std::string head(const std::string& name) const
   {
-    return "int* " + color + "_" + name + (green() ? "(int* red_limit)" : "(void)");
+    return "long long* " + color + "_" + name + (green() ? "(long long* red_limit)" : "(void)");
   }
   std::vector<std::string> parameters() const
   {
@@ -263,7 +265,7 @@ void profile_function(std::ostream& os, const Search& s)
 {
   std::string args = names(s.counters, "", ",");
   std::string body =
-      "  int* vorl_limit = 0;\n" +
+      "  long long* vorl_limit = 0;\n" +
       scan_dates(s.domain, s.counters, s.date_sets,
                  "      vorl_limit = vorl_profile_row(\"" + s.color + "\", vorl_limit, make_" +
                      s.color + "_date(" + args + "), " + std::to_string(s.counters.size()) + ", " +
@@ -290,15 +292,15 @@ void level_checks(std::ostream& os, const std::string& color, const Program* pro
     IndexFunction L(limit);
     del(limit);
     std::vector<Polyhedron*> below = f->before_eq(&L);
-    std::string head = "int below_" + color + "_stmt" + std::to_string(i) + "(int* " + color +
-                       "_bottom_level";
+    std::string head = "int below_" + color + "_stmt" + std::to_string(i) + "(long long* " +
+                       color + "_bottom_level";
     std::vector<std::string> parameters{color + "_bottom_level"};
     if (green) {
-      head += ", int* red_limit";
+      head += ", long long* red_limit";
       parameters.push_back("red_limit");
     }
     for (int c : s->surrounding_counters) {
-      head += ", int " + get_counter_string(c);
+      head += ", long long " + get_counter_string(c);
       parameters.push_back(get_counter_string(c));
     }
     std::ostringstream body;
@@ -368,7 +370,7 @@ void parameter_table(std::ostream& os, const Program* program, const std::set<st
   }
   os << "  {0, 0, 0, 0}\n};\n";
   for (size_t k = 0; k < table.size(); k++)
-    os << "#undef " << table[k] << "\n#define " << table[k] << " (vorl_parameters[" << k
+    os << "#undef " << table[k] << "\n#define " << table[k] << " ((long long)vorl_parameters[" << k
        << "].vorl_value)\n";
   os << "\n";
 }

@@ -309,7 +309,7 @@ std::vector<int> constants(const Statement* s, const Expression** bad)
       *bad = e;
       return values;
     }
-    values.push_back(e->val);
+    values.push_back(static_cast<int>(e->val));  // the reader caps numbers at 10^9
   }
   return values;
 }

@@ -294,10 +294,10 @@ Fraction operator*(Fraction a, Fraction b)
   return reduced(checked_mul(a.n / g1, b.n / g2), checked_mul(a.d / g2, b.d / g1));
 }
 
-Fraction exact(const Expression* e, const std::map<int, int>& counters,
-               const std::map<int, int>& parameters)
+Fraction exact(const Expression* e, const std::map<int, Value>& counters,
+               const std::map<int, Value>& parameters)
 {
-  auto read = [](const std::map<int, int>& m, int rank) {
+  auto read = [](const std::map<int, Value>& m, int rank) -> Value {
     auto it = m.find(rank);
     return it == m.end() ? 0 : it->second;
   };
@@ -338,14 +338,11 @@ Fraction exact(const Expression* e, const std::map<int, int>& counters,
 
 }  // namespace
 
-int EnumerationExpression::evaluate_int(const std::map<int, int>& counters,
-                                        const std::map<int, int>& parameters) const
+Value EnumerationExpression::evaluate_int(const std::map<int, Value>& counters,
+                                          const std::map<int, Value>& parameters) const
 {
   Fraction value = exact(this, counters, parameters);
-  long long result = value.n / value.d;
-  if (result < INT_MIN || result > INT_MAX)
-    evaluation_overflow();
-  return static_cast<int>(result);
+  return value.n / value.d;
 }
 
 double EnumerationExpression::evaluate_double(const std::map<int, double>& counters,

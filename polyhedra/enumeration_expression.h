@@ -49,8 +49,8 @@ class EnumerationExpression : public Expression {
   using Expression::evaluate;
   using Expression::evaluate_double;
   using Expression::evaluate_int;
-  int evaluate_int(const std::map<int, int>& counters,
-                   const std::map<int, int>& parameters) const override;
+  Value evaluate_int(const std::map<int, Value>& counters,
+                     const std::map<int, Value>& parameters) const override;
   double evaluate_double(const std::map<int, double>& counters,
                          const std::map<int, double>& parameters) const override;
   Expression* evaluate(const std::map<int, Expression*>& counters,

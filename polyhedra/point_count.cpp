@@ -39,27 +39,28 @@ Expression* PointCount::parameters_to_parameters(const std::map<int, int>& m) co
 
 std::vector<Expression*> PointCount::get_divs() { return {}; }
 
-int PointCount::evaluate_int(const std::map<int, int>&, const std::map<int, int>& parameters) const
+Value PointCount::evaluate_int(const std::map<int, Value>&,
+                               const std::map<int, Value>& parameters) const
 {
   std::set<int> used = polyhedron_->get_parameters();
-  std::vector<std::vector<int>> rows = polyhedron_->to_matrix(counters_, used);
-  std::vector<int> point;
+  std::vector<std::vector<Value>> rows = polyhedron_->to_matrix(counters_, used);
+  std::vector<Value> point;
   for (int q : used) {
     auto it = parameters.find(q);
     point.push_back(it == parameters.end() ? 0 : it->second);
   }
   long n = ISLWrapper::counts(rows, static_cast<int>(counters_.size()), {point}).at(0);
-  if (n < 0 || n > INT_MAX)
+  if (n < 0)
     fail(Stream::Err, "PointCount::evaluate_int: unbounded or too large a count");
-  return static_cast<int>(n);
+  return n;
 }
 
 double PointCount::evaluate_double(const std::map<int, double>& counters,
                                    const std::map<int, double>& parameters) const
 {
-  std::map<int, int> whole;
+  std::map<int, Value> whole;
   for (const auto& [rank, value] : parameters)
-    whole[rank] = static_cast<int>(value);
+    whole[rank] = static_cast<Value>(value);
   (void)counters;
   return evaluate_int({}, whole);
 }

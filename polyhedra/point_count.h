@@ -35,8 +35,8 @@ class PointCount : public Expression {
   using Expression::evaluate_double;
   using Expression::evaluate_int;
   /// The exact count at the given parameter values (a missing value reads 0).
-  int evaluate_int(const std::map<int, int>& counters,
-                   const std::map<int, int>& parameters) const override;
+  Value evaluate_int(const std::map<int, Value>& counters,
+                     const std::map<int, Value>& parameters) const override;
   double evaluate_double(const std::map<int, double>& counters,
                          const std::map<int, double>& parameters) const override;
   /// A copy: the count stays symbolic.

@@ -42,7 +42,7 @@ Polyhedron::Polyhedron(Polyhedron* p) : has_divs(p->has_divs)
   }
 }
 
-Polyhedron::Polyhedron(const std::vector<std::vector<int>>& m)
+Polyhedron::Polyhedron(const std::vector<std::vector<Value>>& m)
 {
   for (const auto& row : m)
     constraints.push_back(new Inequation(row));
@@ -53,10 +53,10 @@ Polyhedron::Polyhedron(const std::vector<std::vector<int>>& m)
 }
 
 // Spreads rows over the active counters and parameters to the full width.
-static std::vector<std::vector<int>> expand_active(const std::vector<std::vector<int>>& m,
-                                                   const std::set<int>& counters,
-                                                   const std::set<int>& parameters,
-                                                   const std::string& who)
+static std::vector<std::vector<Value>> expand_active(const std::vector<std::vector<Value>>& m,
+                                                     const std::set<int>& counters,
+                                                     const std::set<int>& parameters,
+                                                     const std::string& who)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -67,11 +67,11 @@ static std::vector<std::vector<int>> expand_active(const std::vector<std::vector
   for (int q : parameters)
     if (q < 0 || q >= np)
       fail(Stream::Err, cat(who, "parameter rank out of range: ", q));
-  std::vector<std::vector<int>> full;
+  std::vector<std::vector<Value>> full;
   for (const auto& row : m) {
     if (row.size() != expected)
       fail(Stream::Err, cat(who, "expect ", expected, " columns. Found: ", row.size()));
-    std::vector<int> r(nc + np + 2, 0);
+    std::vector<Value> r(nc + np + 2, 0);
     r[0] = row[0];
     size_t i = 1;
     for (int c : counters)
@@ -84,7 +84,7 @@ static std::vector<std::vector<int>> expand_active(const std::vector<std::vector
   return full;
 }
 
-Polyhedron::Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& counters,
+Polyhedron::Polyhedron(const std::vector<std::vector<Value>>& m, const std::set<int>& counters,
                        const std::set<int>& parameters)
     : Polyhedron(expand_active(m, counters, parameters,
                                "Polyhedron::Polyhedron(active_counters,active_parameters): "))
@@ -99,7 +99,7 @@ static std::set<int> all_parameters()
   return r;
 }
 
-Polyhedron::Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& counters)
+Polyhedron::Polyhedron(const std::vector<std::vector<Value>>& m, const std::set<int>& counters)
     : Polyhedron(expand_active(m, counters, all_parameters(),
                                "Polyhedron::Polyhedron(active_counters): "))
 {
@@ -203,7 +203,7 @@ void Polyhedron::update_matrix()
   int np = get_nb_parameters();
   if (has_matrix && nb_counters == nc && nb_parameters == np)
     return;
-  std::vector<std::vector<int>> m;
+  std::vector<std::vector<Value>> m;
   for (const Inequation* c : constraints)
     for (auto& row : c->to_matrix()) {
       row.insert(row.begin(), 1);
@@ -215,21 +215,21 @@ void Polyhedron::update_matrix()
   nb_parameters = np;
 }
 
-std::vector<std::vector<int>> Polyhedron::to_matrix()
+std::vector<std::vector<Value>> Polyhedron::to_matrix()
 {
   update_matrix();
   return matrix;
 }
 
-std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>
+std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>
 Polyhedron::to_matrix_context()
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
-  std::vector<std::vector<int>> context, rest;
+  std::vector<std::vector<Value>> context, rest;
   for (const auto& row : to_matrix()) {
     if (is_context(row)) {
-      std::vector<int> r{1};
+      std::vector<Value> r{1};
       r.insert(r.end(), row.begin() + 1 + nc, row.begin() + 2 + nc + np);
       context.push_back(r);
     } else
@@ -238,18 +238,18 @@ Polyhedron::to_matrix_context()
   return {context, rest};
 }
 
-std::vector<std::vector<int>> Polyhedron::to_matrix(const std::set<int>& counters)
+std::vector<std::vector<Value>> Polyhedron::to_matrix(const std::set<int>& counters)
 {
   return to_matrix(counters, all_parameters());
 }
 
-std::vector<std::vector<int>> Polyhedron::to_matrix(const std::set<int>& counters,
-                                                    const std::set<int>& parameters)
+std::vector<std::vector<Value>> Polyhedron::to_matrix(const std::set<int>& counters,
+                                                      const std::set<int>& parameters)
 {
   int nc = get_nb_counters();
-  std::vector<std::vector<int>> r;
+  std::vector<std::vector<Value>> r;
   for (const auto& row : to_matrix()) {
-    std::vector<int> reduced{row[0]};
+    std::vector<Value> reduced{row[0]};
     for (int c : counters)
       reduced.push_back(row.at(1 + c));
     for (int q : parameters)
@@ -260,16 +260,16 @@ std::vector<std::vector<int>> Polyhedron::to_matrix(const std::set<int>& counter
   return r;
 }
 
-std::vector<std::vector<int>> Polyhedron::to_matrix_without_1() const
+std::vector<std::vector<Value>> Polyhedron::to_matrix_without_1() const
 {
-  std::vector<std::vector<int>> m;
+  std::vector<std::vector<Value>> m;
   for (const Inequation* c : constraints)
     for (auto& row : c->to_matrix())
       m.push_back(std::move(row));
   return m;
 }
 
-bool is_context(const std::vector<int>& row)
+bool is_context(const std::vector<Value>& row)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -284,7 +284,7 @@ bool is_context(const std::vector<int>& row)
   return false;
 }
 
-bool is_null(const std::vector<int>& row)
+bool is_null(const std::vector<Value>& row)
 {
   for (size_t i = 1; i < row.size(); i++)
     if (row[i] != 0)

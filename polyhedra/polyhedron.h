@@ -22,6 +22,8 @@
 #include <utility>
 #include <vector>
 
+#include "algebra/value.h"
+
 class Expression;
 class IndexFunction;
 class Inequation;
@@ -48,7 +50,7 @@ class Polyhedron {
   unsigned long long serial = next_serial();
   std::list<Inequation*> constraints;
   int has_matrix = 0;
-  std::vector<std::vector<int>> matrix;
+  std::vector<std::vector<Value>> matrix;
   int nb_counters = 0;
   int nb_parameters = 0;
   int has_divs = 0;
@@ -57,10 +59,10 @@ class Polyhedron {
   explicit Polyhedron(const Inequation* c);
   explicit Polyhedron(const std::list<Inequation*>& l);
   explicit Polyhedron(Polyhedron* p);
-  explicit Polyhedron(const std::vector<std::vector<int>>& m);
-  Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& active_counters,
+  explicit Polyhedron(const std::vector<std::vector<Value>>& m);
+  Polyhedron(const std::vector<std::vector<Value>>& m, const std::set<int>& active_counters,
              const std::set<int>& active_parameters);
-  Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& active_counters);
+  Polyhedron(const std::vector<std::vector<Value>>& m, const std::set<int>& active_counters);
   // A condition of the syntax tree (defined with the program extraction).
   static Polyhedron* from_Sage(SgExpression* e);
   Polyhedron(const Polyhedron&) = delete;
@@ -82,13 +84,13 @@ class Polyhedron {
   static Polyhedron* intersect(Polyhedron* a, const Polyhedron* b);
 
   void update_matrix();
-  std::vector<std::vector<int>> to_matrix();
+  std::vector<std::vector<Value>> to_matrix();
   // (context rows [1 | parameters | constant], remaining full rows)
-  std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>> to_matrix_context();
-  std::vector<std::vector<int>> to_matrix(const std::set<int>& counters);
-  std::vector<std::vector<int>> to_matrix(const std::set<int>& counters,
-                                          const std::set<int>& parameters);
-  std::vector<std::vector<int>> to_matrix_without_1() const;
+  std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>> to_matrix_context();
+  std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters);
+  std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters,
+                                            const std::set<int>& parameters);
+  std::vector<std::vector<Value>> to_matrix_without_1() const;
 
   static bool is_universe(const std::vector<Polyhedron*>& u);
   bool is_universe() const;
@@ -191,12 +193,12 @@ class Polyhedron {
   Quast* min_lex2(const IndexFunction* dates);
   // Column compaction before a solver call; fills actual_counter and
   // actual_parameter with the rank of each kept column.
-  static std::vector<std::vector<int>> remove_null_columns(const std::vector<std::vector<int>>& m);
-  static std::vector<std::vector<int>> remove_null_columns(const std::vector<std::vector<int>>& m,
-                                                           int k);
-  static std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>
+  static std::vector<std::vector<Value>> remove_null_columns(const std::vector<std::vector<Value>>& m);
+  static std::vector<std::vector<Value>> remove_null_columns(const std::vector<std::vector<Value>>& m,
+                                                             int k);
+  static std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>
   remove_null_columns(
-      const std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>& context_domain);
+      const std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>& context_domain);
 
  private:
   static unsigned long long next_serial();
@@ -212,8 +214,8 @@ inline bool CreatedBefore::operator()(const Polyhedron* a, const Polyhedron* b) 
 std::ostream& operator<<(std::ostream& os, const Polyhedron& p);
 std::ostream& operator<<(std::ostream& os, const std::vector<Polyhedron*>& u);
 
-bool is_context(const std::vector<int>& row);
-bool is_null(const std::vector<int>& row);
+bool is_context(const std::vector<Value>& row);
+bool is_null(const std::vector<Value>& row);
 
 // The single constraint 0 >= 0, respectively 0 > 0.
 Polyhedron* universe();

@@ -31,12 +31,13 @@ namespace {
 
 using Row = std::vector<long long>;
 
-// A coefficient of the reduction left the int range PolyLib is given.
+// A coefficient of the reduction left the 64-bit range PolyLib is given
+// (the smallest value, which has no opposite, included).
 struct TooLarge {};
 
 long long checked(__int128 v)
 {
-  if (v > INT_MAX || v < INT_MIN)
+  if (v > LLONG_MAX || v <= LLONG_MIN)
     throw TooLarge{};
   return static_cast<long long>(v);
 }
@@ -272,24 +273,18 @@ void merge_parameters(Problem& p, std::vector<Row>& counted)
   }
 }
 
-std::vector<std::vector<int>> to_int_rows(const std::vector<Row>& rows)
+std::vector<std::vector<Value>> to_value_rows(const std::vector<Row>& rows)
 {
-  std::vector<std::vector<int>> r;
-  for (const Row& row : rows) {
-    std::vector<int> x;
-    for (long long v : row)
-      x.push_back(static_cast<int>(checked(v)));
-    r.push_back(x);
-  }
+  std::vector<std::vector<Value>> r;
+  for (const Row& row : rows)
+    r.emplace_back(row.begin(), row.end());
   return r;
 }
 
 // The affine expression of a row [parameters | constant] over the given ranks.
 Expression* affine(const Row& coefficients, const std::vector<int>& ranks)
 {
-  std::vector<int> c;
-  for (long long v : coefficients)
-    c.push_back(static_cast<int>(checked(v)));
+  std::vector<Value> c(coefficients.begin(), coefficients.end());
   return new Expression(c, std::vector<int>(), std::vector<int>(ranks.begin(), ranks.begin() + (c.size() - 1)));
 }
 
@@ -317,7 +312,7 @@ Fraction normal(__int128 n, __int128 d)
 
 // The value of an Ehrhart polynomial at a point of its parameters (by
 // position, 1-based in the polynomial); false when it overflows.
-bool value_at(const ORO__evalue* e, const std::vector<int>& point, Fraction& out)
+bool value_at(const ORO__evalue* e, const std::vector<Value>& point, Fraction& out)
 {
   if (e->d != 0) {
     out = normal(e->n, e->d);
@@ -365,22 +360,25 @@ const int kSearchedParameters = 4;
 // parameter, as ISLWrapper::points_in_box finds them, by a search that cuts
 // a branch as soon as a row cannot hold for any completion in the box (the
 // chambers are small: a few parameters, a few rows).
-std::vector<std::vector<int>> box_points(const std::vector<std::vector<int>>& rows, int np, int box,
-                                         std::size_t limit)
+std::vector<std::vector<Value>> box_points(const std::vector<std::vector<Value>>& rows, int np, int box,
+                                           std::size_t limit)
 {
-  std::vector<std::vector<int>> points;
-  std::vector<int> x(static_cast<std::size_t>(np), 0);
-  // reach[r][d]: box * the sum of |a_j| over j >= d, for row r.
-  std::vector<std::vector<long long>> reach(rows.size(), std::vector<long long>(np + 1, 0));
+  std::vector<std::vector<Value>> points;
+  std::vector<Value> x(static_cast<std::size_t>(np), 0);
+  // reach[r][d]: box * the sum of |a_j| over j >= d, for row r (in 128 bits:
+  // the coefficients are 64-bit values).
+  std::vector<std::vector<__int128>> reach(rows.size(), std::vector<__int128>(np + 1, 0));
   for (std::size_t r = 0; r < rows.size(); r++)
-    for (int d = np - 1; d >= 0; d--)
-      reach[r][d] = reach[r][d + 1] + static_cast<long long>(box) * std::llabs(rows[r][1 + d]);
-  std::vector<long long> partial(rows.size());
+    for (int d = np - 1; d >= 0; d--) {
+      __int128 a = rows[r][1 + d];
+      reach[r][d] = reach[r][d + 1] + static_cast<__int128>(box) * (a < 0 ? -a : a);
+    }
+  std::vector<__int128> partial(rows.size());
   for (std::size_t r = 0; r < rows.size(); r++)
     partial[r] = rows[r].back();
   std::function<void(int)> search = [&](int d) {
     for (std::size_t r = 0; r < rows.size(); r++) {
-      long long hi = partial[r] + reach[r][d], lo = partial[r] - reach[r][d];
+      __int128 hi = partial[r] + reach[r][d], lo = partial[r] - reach[r][d];
       if (hi < 0 || (rows[r][0] == 0 && lo > 0))
         return;
     }
@@ -391,10 +389,10 @@ std::vector<std::vector<int>> box_points(const std::vector<std::vector<int>>& ro
     for (int v = -box; v <= box && points.size() < limit; v++) {
       x[d] = v;
       for (std::size_t r = 0; r < rows.size(); r++)
-        partial[r] += static_cast<long long>(rows[r][1 + d]) * v;
+        partial[r] += static_cast<__int128>(rows[r][1 + d]) * v;
       search(d + 1);
       for (std::size_t r = 0; r < rows.size(); r++)
-        partial[r] -= static_cast<long long>(rows[r][1 + d]) * v;
+        partial[r] -= static_cast<__int128>(rows[r][1 + d]) * v;
     }
   };
   search(0);
@@ -405,32 +403,32 @@ std::vector<std::vector<int>> box_points(const std::vector<std::vector<int>>& ro
 // that are checked. PolyLib may give a thin chamber a polynomial that is
 // wrong at part of its integer points, seen where its boundaries meet: the
 // points checked are those of the box closest to the chamber's boundary.
-bool checked_piece(const VolumePiece& piece, const std::vector<std::vector<int>>& rows, int nb_vars)
+bool checked_piece(const VolumePiece& piece, const std::vector<std::vector<Value>>& rows, int nb_vars)
 {
   int np = static_cast<int>(rows.empty() ? 0 : rows[0].size()) - nb_vars - 2;
   // Up to four parameters the box holds at most 17^4 points: searched here,
   // without a solver's set-up per point; beyond, isl scans the chamber.
-  std::vector<std::vector<int>> points =
+  std::vector<std::vector<Value>> points =
       np <= kSearchedParameters ? box_points(piece.rows, np, kCheckBox, kCandidatePoints)
                                 : ISLWrapper::points_in_box(piece.rows, np, kCheckBox, kCandidatePoints);
   if (points.empty())
     return true;
   // The points where more of the chamber's constraints are tight come first
   // (its vertices, then its edges), then those closer to its boundary.
-  auto closeness = [&piece](const std::vector<int>& x) {
-    long long tight = 0, total = 0;
+  auto closeness = [&piece](const std::vector<Value>& x) {
+    __int128 tight = 0, total = 0;
     for (const auto& r : piece.rows) {
-      long long v = r.back();
+      __int128 v = r.back();
       for (size_t j = 0; j < x.size(); j++)
-        v += static_cast<long long>(r[1 + j]) * x[j];
+        v += static_cast<__int128>(r[1 + j]) * x[j];
       v = v < 0 ? -v : v;
       tight += v == 0;
       total += v;
     }
-    return std::pair<long long, long long>(-tight, total);
+    return std::pair<__int128, __int128>(-tight, total);
   };
   std::stable_sort(points.begin(), points.end(),
-                   [&closeness](const std::vector<int>& a, const std::vector<int>& b) {
+                   [&closeness](const std::vector<Value>& a, const std::vector<Value>& b) {
                      return closeness(a) < closeness(b);
                    });
   if (points.size() > kCheckedPoints)
@@ -453,7 +451,7 @@ Expression* convert(const ORO__evalue* e, const std::vector<Expression*>& variab
                     const std::map<int, long long>& residues)
 {
   if (e->d != 0) {
-    int numerator = e->n, denominator = e->d;
+    Value numerator = e->n, denominator = e->d;
     simplify_fraction(numerator, denominator);
     return denominator == 1 || numerator == 0 ? new Expression(numerator)
                                                : new Expression(numerator, denominator);
@@ -507,7 +505,7 @@ void periods(const ORO__evalue* e, std::map<int, long long>& out)
 // e == 0 (mod m) as a constraint: e - m * div(e, m) == 0.
 Inequation* multiple_of(const Expression* e, long long m)
 {
-  Expression modulus(static_cast<int>(checked(m)));
+  Expression modulus(Value{checked(m)});
   Expression quotient(OP_DIV, e, &modulus);
   Expression multiple(OP_TIMES, &modulus, &quotient);
   Expression zero(0);
@@ -531,7 +529,7 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
   for (const Quotient& q : p.quotients) {
     std::unique_ptr<Expression> raw(affine(q.numerator, p.parameters));
     Expression* numerator = raw->substitute_parameters(meaning);
-    Expression divisor(static_cast<int>(q.divisor));
+    Expression divisor(Value{q.divisor});
     meaning[q.rank] = q.divisor == 1 ? numerator->clone() : new Expression(OP_DIV, numerator, &divisor);
     quotients[q.rank] = {numerator, q.divisor};
   }
@@ -586,7 +584,7 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
         // q = r (mod period) where q = numerator / divisor: numerator = divisor * r
         // (mod divisor * period).
         residues[position] = r;
-        Expression shift(static_cast<int>(checked(static_cast<__int128>(divisor) * r)));
+        Expression shift(Value{checked(static_cast<__int128>(divisor) * r)});
         Expression shifted(OP_MINUS, numerator, &shift);
         std::unique_ptr<Inequation> c(multiple_of(&shifted, checked(static_cast<__int128>(divisor) * period)));
         std::unique_ptr<Polyhedron> narrower(where.clone());
@@ -612,7 +610,7 @@ PolyhedronMap<Expression*> Polyhedron::volume(const std::set<int>& vars)
   Problem p;
   p.nb_vars = static_cast<int>(vars.size());
   p.parameters.assign(parameters.begin(), parameters.end());
-  std::vector<std::vector<int>> minimal = to_matrix(vars, parameters);
+  std::vector<std::vector<Value>> minimal = to_matrix(vars, parameters);
   bool by_enumeration = false;
   try {
     // Implicit equalities made explicit, redundant rows dropped.
@@ -676,14 +674,14 @@ PolyhedronMap<Expression*> Polyhedron::volume(const std::set<int>& vars)
       compact.push_back(one);
     }
     try {
-      std::vector<std::vector<int>> rows = to_int_rows(compact);
+      std::vector<std::vector<Value>> rows = to_value_rows(compact);
       bool failed = false;
       std::unique_ptr<std::vector<VolumePiece>> pieces =
           p.nb_vars == 0 ? nullptr : PolylibWrapper::volume(rows, p.nb_vars, &failed);
       if (p.nb_vars == 0) {
         // Only the context: one point.
         VolumePiece all;
-        all.rows.push_back(std::vector<int>(used.size() + 2, 0));
+        all.rows.push_back(std::vector<Value>(used.size() + 2, 0));
         all.rows[0][0] = all.rows[0].back() = 1;
         auto one = std::make_unique<ORO__evalue>();
         one->d = 1;

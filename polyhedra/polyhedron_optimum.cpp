@@ -12,7 +12,7 @@
 #include "polyhedra/quast.h"
 #include "algebra/rank.h"
 
-using Rows = std::vector<std::vector<int>>;
+using Rows = std::vector<std::vector<Value>>;
 
 namespace {
 
@@ -61,7 +61,7 @@ Rows select(const Rows& m, const std::vector<size_t>& columns)
 {
   Rows r;
   for (const auto& row : m) {
-    std::vector<int> out;
+    std::vector<Value> out;
     for (size_t c : columns)
       out.push_back(row.at(c));
     r.push_back(out);
@@ -96,7 +96,7 @@ Rows solver_rows(Polyhedron* p)
   }
   Rows m;
   for (const Inequation* c : p->constraints) {
-    std::vector<std::vector<int>> rows = c->to_matrix();
+    std::vector<std::vector<Value>> rows = c->to_matrix();
     if (c->pred == PRED_EQ)
       rows.resize(1);
     for (auto& row : rows) {
@@ -114,16 +114,16 @@ Rows solver_rows(Polyhedron* p)
 // many sources repeat the same rows.
 Rows without_repeated_rows(const Rows& m)
 {
-  std::set<std::vector<int>> seen;
+  std::set<std::vector<Value>> seen;
   Rows r;
-  for (std::vector<int> row : m) {
-    int g = 0;
+  for (std::vector<Value> row : m) {
+    Value g = 0;
     for (size_t j = 1; j + 1 < row.size(); j++)
       g = std::gcd(g, row[j] < 0 ? -row[j] : row[j]);
     if (g > 1 && (row[0] != 0 || row.back() % g == 0)) {
       for (size_t j = 1; j + 1 < row.size(); j++)
         row[j] /= g;
-      int c = row.back();
+      Value c = row.back();
       row.back() = c / g - (c % g != 0 && c < 0);
     }
     if (seen.insert(row).second)
@@ -193,7 +193,7 @@ static bool integer_empty(Polyhedron* p, bool general)
     auto [fresh, rewritten] = p->eliminate_divs();
     Expression zero(0);
     auto non_negative = [&](const std::vector<int>& counter, const std::vector<int>& parameter) {
-      Expression x(std::vector<int>{1, 0}, counter, parameter);
+      Expression x(std::vector<Value>{1, 0}, counter, parameter);
       Inequation c(PRED_GE, &x, &zero);
       rewritten->add_constraint(&c);
     };
@@ -256,14 +256,14 @@ Quast* Polyhedron::min_lex2(const IndexFunction* dates)
   Rows m;
   // t_i = S_i(x), an equality row.
   for (int i = 0; i < k; i++) {
-    std::vector<int> date(width, 0);
+    std::vector<Value> date(width, 0);
     date[1 + i] = -1;
     for (size_t j = 0; j < S[i].size(); j++)
       date[k + 1 + j] = S[i][j];
     m.push_back(date);
   }
   for (const auto& row : D) {
-    std::vector<int> shifted(width, 0);
+    std::vector<Value> shifted(width, 0);
     shifted[0] = row[0];
     for (size_t j = 1; j < row.size(); j++)
       shifted[k + j] = row[j];

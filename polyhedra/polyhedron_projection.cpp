@@ -136,7 +136,7 @@ Polyhedron* Polyhedron::convex_hull(const std::list<Polyhedron*>& l)
 {
   if (l.empty())
     fail(Stream::Out, "Polyhedron::convex_hull: empty list of polyhedra");
-  std::list<std::vector<std::vector<int>>> matrices;
+  std::list<std::vector<std::vector<Value>>> matrices;
   for (Polyhedron* p : l)
     matrices.push_back(p->to_matrix());
   return new Polyhedron(PolylibWrapper::convex_hull(matrices));

@@ -198,13 +198,13 @@ std::pair<std::map<int, Expression*>, Polyhedron*> Polyhedron::un_div() const
   std::vector<Expression*> originals = clone_ve(divs);
   // A division free of inner divisions is known by its numerator's vector and
   // its denominator; the keys are taken before any counter widens the vectors.
-  std::vector<std::pair<std::vector<int>, int>> keys(divs.size());
+  std::vector<std::pair<std::vector<Value>, Value>> keys(divs.size());
   for (size_t i = 0; i < divs.size(); i++) {
     check_constant_denominator(divs[i]);
     if (!divs[i]->fg->has_div())
       keys[i] = {divs[i]->fg->to_vector(), divs[i]->fd->val};
   }
-  std::map<std::pair<std::vector<int>, int>, int> shared;  // key -> q
+  std::map<std::pair<std::vector<Value>, Value>, int> shared;  // key -> q
   int k = 0;
   for (size_t i = 0; i < divs.size(); i++) {
     Expression* div = divs[i];

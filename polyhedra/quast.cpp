@@ -14,13 +14,6 @@
 // ---------------------------------------------------------------------------
 // Solver vectors to expressions
 
-static int to_int(long value)
-{
-  if (value < INT32_MIN || value > INT32_MAX)
-    fail(Stream::Err, cat("Quast: solver value out of the int range", kBeyondTheIntegers));
-  return static_cast<int>(value);
-}
-
 Expression* Expression::from_PipVector(const PipVector* vector,
                                        const std::map<int, Expression*>& newparms)
 {
@@ -28,9 +21,8 @@ Expression* Expression::from_PipVector(const PipVector* vector,
   const std::vector<long>& v = vector->the_vector;
   if (v.size() != k + newparms.size() + 1)
     fail(Stream::Out, "Expression::from_PipVector(): bad vector size");
-  Expression* tree = new Expression(to_int(v.back()));
-  auto add = [&tree](long coefficient, Expression* term) {
-    int c = to_int(coefficient);
+  Expression* tree = new Expression(Value{v.back()});
+  auto add = [&tree](Value c, Expression* term) {
     Expression* scaled = term;
     if (c != 1) {
       Expression factor(c);
@@ -124,7 +116,7 @@ void Quast::build(const PipQuast* answer, int skip, const std::map<int, Expressi
     newparms[rank] = e->clone();
   for (const PipNewparm& p : answer->newparm) {
     Expression* numerator = Expression::from_PipVector(&p.vector, newparms);
-    Expression denominator(to_int(p.deno));
+    Expression denominator(Value{p.deno});
     Expression* div = new Expression(OP_DIV, numerator, &denominator);
     delete numerator;
     if (newparms.count(p.rank))

@@ -583,10 +583,10 @@ bool at_statement_level(const SgNode* node)
 
 // The coefficient of counter rank k in the rows of a constraint that mention
 // it, each row meaning row . (variables, 1) >= 0.
-std::vector<int> coefficients(const Inequation* c, int k)
+std::vector<Value> coefficients(const Inequation* c, int k)
 {
-  std::vector<int> r;
-  for (const std::vector<int>& row : c->to_matrix())
+  std::vector<Value> r;
+  for (const std::vector<Value>& row : c->to_matrix())
     if (row.at(static_cast<size_t>(k)) != 0)
       r.push_back(row[static_cast<size_t>(k)]);
   return r;
@@ -899,7 +899,7 @@ void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
                                          : " from below, where the loop counts down");
   bool stops = false;
   for (const Inequation* constraint : stop->constraints)
-    for (int coefficient : coefficients(constraint, rank)) {
+    for (Value coefficient : coefficients(constraint, rank)) {
       if ((direction > 0) == (coefficient > 0))
         reject(test, unbounded);
       stops = true;

@@ -78,8 +78,13 @@ isl_basic_set* basic_from_vec_vec(const Context& ctx, isl_space* space, const IS
   for (const auto& row : m) {
     isl_mat*& target = row[0] == 0 ? eq : ineq;
     int& r = row[0] == 0 ? e : i;
-    for (int j = 1; j < width; j++)
-      target = isl_mat_set_element_si(target, r, j - 1, row[j]);
+    for (int j = 1; j < width; j++) {
+      Value x = row[j];
+      if (x >= INT_MIN && x <= INT_MAX)  // the cheap path, without an isl_val
+        target = isl_mat_set_element_si(target, r, j - 1, static_cast<int>(x));
+      else
+        target = isl_mat_set_element_val(target, r, j - 1, isl_val_int_from_si(ctx.get(), x));
+    }
     r++;
   }
   isl_basic_set* bset = isl_basic_set_from_constraint_matrices(
@@ -92,28 +97,33 @@ isl_set* from_vec_vec(const Context& ctx, isl_space* space, const ISLWrapper::Ro
   return ctx.check(isl_set_from_basic_set(basic_from_vec_vec(ctx, space, m)), "from_vec_vec");
 }
 
-int to_int(isl_val* v)
+// Whether the integer v fits a Value.
+bool fits_a_value(isl_val* v)
+{
+  return isl_val_cmp_si(v, LONG_MAX) <= 0 && isl_val_cmp_si(v, LONG_MIN) >= 0;
+}
+
+Value to_value(isl_val* v)
 {
   if (!v || !isl_val_is_int(v)) {
     isl_val_free(v);
-    fail(Stream::Err, "ISLWrapper::to_int: not an integer");
+    fail(Stream::Err, "ISLWrapper::to_value: not an integer");
   }
-  long n = isl_val_get_num_si(v);
-  bool fits = isl_val_is_int(v) && n >= INT_MIN && n <= INT_MAX &&
-              isl_val_cmp_si(v, n) == 0;
+  bool fits = fits_a_value(v);
+  Value n = fits ? isl_val_get_num_si(v) : 0;
   isl_val_free(v);
   if (!fits)
-    fail(Stream::Err, cat("ISLWrapper::to_int: value out of the int range", kBeyondTheIntegers));
-  return static_cast<int>(n);
+    fail(Stream::Err, cat("ISLWrapper::to_value: value out of the 64-bit range", kBeyondTheIntegers));
+  return n;
 }
 
 void append_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
 {
   int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
   for (int i = 0; i < nr; i++) {
-    std::vector<int> row{kind};
+    std::vector<Value> row{kind};
     for (int j = 0; j < nc; j++)
-      row.push_back(to_int(isl_mat_get_element_val(m, i, j)));
+      row.push_back(to_value(isl_mat_get_element_val(m, i, j)));
     rows.push_back(row);
   }
   isl_mat_free(m);
@@ -122,7 +132,41 @@ void append_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
 struct Collected {
   std::vector<ISLWrapper::Rows> matrices;
   bool has_locals = false;
+  bool too_large = false;  // a coefficient beyond the 64-bit range
 };
+
+const char* const kTooLarge = "ISLWrapper: a coefficient beyond the 64-bit range";
+
+// The value as a Value; throws Unrepresentable when it does not fit.
+Value checked_value(isl_val* v)
+{
+  bool fits = v && isl_val_is_int(v) && fits_a_value(v);
+  Value n = fits ? isl_val_get_num_si(v) : 0;
+  isl_val_free(v);
+  if (!fits)
+    throw Unrepresentable(kTooLarge);
+  return n;
+}
+
+// Appends the rows of m (taken) with the kind in front; throws like
+// checked_value.
+void append_checked_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
+{
+  int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
+  for (int i = 0; i < nr; i++) {
+    std::vector<Value> row{kind};
+    for (int j = 0; j < nc; j++) {
+      try {
+        row.push_back(checked_value(isl_mat_get_element_val(m, i, j)));
+      } catch (...) {
+        isl_mat_free(m);
+        throw;
+      }
+    }
+    rows.push_back(row);
+  }
+  isl_mat_free(m);
+}
 
 isl_stat collect_basic_set(isl_basic_set* bset, void* user)
 {
@@ -133,10 +177,14 @@ isl_stat collect_basic_set(isl_basic_set* bset, void* user)
     return isl_stat_ok;
   }
   ISLWrapper::Rows rows;
-  append_rows(rows, isl_basic_set_inequalities_matrix(bset, isl_dim_set, isl_dim_param,
-                                                      isl_dim_div, isl_dim_cst), 1);
-  append_rows(rows, isl_basic_set_equalities_matrix(bset, isl_dim_set, isl_dim_param,
-                                                    isl_dim_div, isl_dim_cst), 0);
+  try {
+    append_checked_rows(rows, isl_basic_set_inequalities_matrix(bset, isl_dim_set, isl_dim_param,
+                                                                isl_dim_div, isl_dim_cst), 1);
+    append_checked_rows(rows, isl_basic_set_equalities_matrix(bset, isl_dim_set, isl_dim_param,
+                                                              isl_dim_div, isl_dim_cst), 0);
+  } catch (const Unrepresentable&) {
+    out->too_large = true;  // nothing is thrown through isl
+  }
   out->matrices.push_back(rows);
   isl_basic_set_free(bset);
   return isl_stat_ok;
@@ -150,6 +198,8 @@ std::vector<ISLWrapper::Rows> to_vec_vec_vec(const Context& ctx, isl_set* set)
   isl_set_free(set);
   if (out.has_locals)
     throw Unrepresentable(kLocalVariables);
+  if (out.too_large)
+    throw Unrepresentable(kTooLarge);
   return out.matrices;
 }
 
@@ -194,7 +244,7 @@ std::vector<ISLWrapper::Rows> ISLWrapper::coalesce(const std::vector<Rows>& u, i
 namespace {
 
 struct PointCollector {
-  std::vector<std::vector<int>>* points;
+  std::vector<std::vector<Value>>* points;
   int nb_variables;
   size_t limit;
   bool too_many = false;
@@ -208,9 +258,9 @@ isl_stat collect_point(isl_point* point, void* user)
     isl_point_free(point);
     return isl_stat_error;
   }
-  std::vector<int> values;
+  std::vector<Value> values;
   for (int j = 0; j < c->nb_variables; j++)
-    values.push_back(to_int(isl_point_get_coordinate_val(point, isl_dim_set, j)));
+    values.push_back(to_value(isl_point_get_coordinate_val(point, isl_dim_set, j)));
   c->points->push_back(values);
   isl_point_free(point);
   return isl_stat_ok;
@@ -219,7 +269,7 @@ isl_stat collect_point(isl_point* point, void* user)
 }  // namespace
 
 bool ISLWrapper::bounded_points(const Rows& m, int nb_variables, size_t limit,
-                                std::vector<std::vector<int>>& points)
+                                std::vector<std::vector<Value>>& points)
 {
   Context ctx;
   isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_variables, 0), m);
@@ -248,45 +298,11 @@ long ISLWrapper::count(const Rows& m, int nb_variables)
   isl_val* n = ctx.check(isl_set_count_val(set), "count");
   isl_set_free(set);
   long value = -1;
-  if (isl_val_is_int(n) && isl_val_cmp_si(n, INT_MAX) <= 0)
+  if (isl_val_is_int(n) && isl_val_cmp_si(n, LONG_MAX) < 0)
     value = isl_val_get_num_si(n);
   isl_val_free(n);
   return value;
 }
-
-namespace {
-
-// The value as an int; throws Unrepresentable when it does not fit.
-int checked_int(isl_val* v)
-{
-  bool fits = v && isl_val_is_int(v) && isl_val_cmp_si(v, INT_MAX) <= 0 &&
-              isl_val_cmp_si(v, INT_MIN) >= 0;
-  long n = fits ? isl_val_get_num_si(v) : 0;
-  isl_val_free(v);
-  if (!fits)
-    throw Unrepresentable("ISLWrapper: a coefficient beyond the int range");
-  return static_cast<int>(n);
-}
-
-void append_checked_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
-{
-  int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
-  for (int i = 0; i < nr; i++) {
-    std::vector<int> row{kind};
-    for (int j = 0; j < nc; j++) {
-      try {
-        row.push_back(checked_int(isl_mat_get_element_val(m, i, j)));
-      } catch (...) {
-        isl_mat_free(m);
-        throw;
-      }
-    }
-    rows.push_back(row);
-  }
-  isl_mat_free(m);
-}
-
-}  // namespace
 
 bool ISLWrapper::minimal_form(Rows& m, int nb_variables, int nb_parameters)
 {
@@ -313,8 +329,100 @@ bool ISLWrapper::minimal_form(Rows& m, int nb_variables, int nb_parameters)
   return true;
 }
 
-std::vector<std::vector<int>> ISLWrapper::points_in_box(const Rows& m, int nb_parameters, int box,
-                                                        std::size_t limit)
+namespace {
+
+// The rows of a basic set without local variables (taken), or the single row
+// -1 >= 0 when it is empty.
+ISLWrapper::Rows rows_of(const Context& ctx, isl_basic_set* b, int nb_variables,
+                         const char* operation)
+{
+  b = ctx.check(isl_basic_set_remove_redundancies(ctx.check(b, operation)), operation);
+  if (isl_basic_set_plain_is_empty(b) == isl_bool_true) {
+    isl_basic_set_free(b);
+    ISLWrapper::Rows empty(1, std::vector<Value>(nb_variables + 2, 0));
+    empty[0][0] = 1;
+    empty[0].back() = -1;
+    return empty;
+  }
+  if (isl_basic_set_dim(b, isl_dim_div) != 0) {
+    isl_basic_set_free(b);
+    fail(Stream::Err, cat("ISLWrapper::", operation, ": result with local variables"));
+  }
+  ISLWrapper::Rows rows;
+  append_rows(rows, isl_basic_set_equalities_matrix(b, isl_dim_set, isl_dim_param, isl_dim_div,
+                                                    isl_dim_cst), 0);
+  append_rows(rows, isl_basic_set_inequalities_matrix(b, isl_dim_set, isl_dim_param, isl_dim_div,
+                                                      isl_dim_cst), 1);
+  isl_basic_set_free(b);
+  return rows;
+}
+
+}  // namespace
+
+namespace {
+
+// The rows [kind | variables | constant] as a rational basic set of isl:
+// its operations then work over the rationals (no constraint is tightened
+// over the integers), as PolyLib's do. isl's text form is the only way to
+// mark a set rational ("rat:").
+isl_basic_set* rational_set(const Context& ctx, const ISLWrapper::Rows& m, int nb_variables)
+{
+  std::string text = "{ rat: [";
+  for (int j = 0; j < nb_variables; j++)
+    text += (j ? ", x" : "x") + std::to_string(j);
+  text += "]";
+  const char* glue = " : ";
+  for (const auto& row : m) {
+    if (static_cast<int>(row.size()) != nb_variables + 2)
+      fail(Stream::Err, "ISLWrapper::rational_set: inconsistent row width");
+    text += glue + std::to_string(row.back());
+    for (int j = 0; j < nb_variables; j++)
+      if (row[1 + j] != 0)
+        text += " + " + std::to_string(row[1 + j]) + "*x" + std::to_string(j);
+    text += row[0] == 0 ? " = 0" : " >= 0";
+    glue = " and ";
+  }
+  text += " }";
+  return ctx.check(isl_basic_set_read_from_str(ctx.get(), text.c_str()), "rational_set");
+}
+
+}  // namespace
+
+ISLWrapper::Rows ISLWrapper::rational_minimal_form(const Rows& m, int nb_variables)
+{
+  Context ctx;
+  isl_basic_set* b = rational_set(ctx, m, nb_variables);
+  b = ctx.check(isl_basic_set_detect_equalities(b), "rational_minimal_form");
+  return rows_of(ctx, b, nb_variables, "rational_minimal_form");
+}
+
+ISLWrapper::Rows ISLWrapper::rational_projection(const Rows& m, int nb_eliminated, int nb_kept)
+{
+  Context ctx;
+  isl_basic_set* b = rational_set(ctx, m, nb_eliminated + nb_kept);
+  // Over the rationals: Fourier-Motzkin elimination (and Gaussian
+  // elimination with equalities), no local variable appears.
+  b = isl_basic_set_remove_dims(b, isl_dim_set, 0, static_cast<unsigned>(nb_eliminated));
+  return rows_of(ctx, b, nb_kept, "rational_projection");
+}
+
+ISLWrapper::Rows ISLWrapper::rational_convex_hull(const std::vector<Rows>& members,
+                                                  int nb_variables)
+{
+  Context ctx;
+  isl_set* set = nullptr;
+  for (const auto& m : members) {
+    isl_set* member = isl_set_from_basic_set(rational_set(ctx, m, nb_variables));
+    set = set ? isl_set_union(set, member) : member;
+  }
+  if (!set)
+    set = isl_set_empty(make_space(ctx, nb_variables, 0));
+  isl_basic_set* hull = isl_set_convex_hull(ctx.check(set, "rational_convex_hull"));
+  return rows_of(ctx, hull, nb_variables, "rational_convex_hull");
+}
+
+std::vector<std::vector<Value>> ISLWrapper::points_in_box(const Rows& m, int nb_parameters, int box,
+                                                          std::size_t limit)
 {
   Context ctx;
   isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_parameters, 0), m);
@@ -322,7 +430,7 @@ std::vector<std::vector<int>> ISLWrapper::points_in_box(const Rows& m, int nb_pa
     set = isl_set_lower_bound_si(set, isl_dim_set, static_cast<unsigned>(j), -box);
     set = isl_set_upper_bound_si(set, isl_dim_set, static_cast<unsigned>(j), box);
   }
-  std::vector<std::vector<int>> points;
+  std::vector<std::vector<Value>> points;
   PointCollector c{&points, nb_parameters, limit};
   isl_stat status = isl_set_foreach_point(ctx.check(set, "points_in_box"), collect_point, &c);
   isl_set_free(set);
@@ -332,16 +440,17 @@ std::vector<std::vector<int>> ISLWrapper::points_in_box(const Rows& m, int nb_pa
 }
 
 std::vector<long> ISLWrapper::counts(const Rows& m, int nb_variables,
-                                     const std::vector<std::vector<int>>& parameter_points)
+                                     const std::vector<std::vector<Value>>& parameter_points)
 {
   Context ctx;
   int nb_parameters = m.empty() ? 0 : static_cast<int>(m[0].size()) - nb_variables - 2;
   isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_variables, nb_parameters), m);
   std::vector<long> result;
-  for (const std::vector<int>& point : parameter_points) {
+  for (const std::vector<Value>& point : parameter_points) {
     isl_set* fixed = isl_set_copy(set);
     for (int j = 0; j < nb_parameters; j++)
-      fixed = isl_set_fix_si(fixed, isl_dim_param, static_cast<unsigned>(j), point.at(j));
+      fixed = isl_set_fix_val(fixed, isl_dim_param, static_cast<unsigned>(j),
+                              isl_val_int_from_si(ctx.get(), point.at(j)));
     fixed = ctx.check(fixed, "counts");
     long value = -1;
     if (isl_set_is_bounded(fixed) == isl_bool_true) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "support/failure.h"
+#include "solvers/isl_wrapper.h"
 #include "algebra/rank.h"
 
 // PolyLib's headers have no C++ guards of their own and define macros that
@@ -33,16 +34,10 @@ ORO__enode::~ORO__enode()
     delete v;
 }
 
-int get_int(long value)
-{
-  if (value >= 2147483644L || value < INT_MIN)
-    fail(Stream::Err, cat("PolylibWrapper::get_int: too big integer", kBeyondTheIntegers));
-  return static_cast<int>(value);
-}
-
 namespace {
 
-// A failure of PolyLib, or a value it gives back that does not fit an int.
+// A failure of PolyLib, or a value it gives back that the analysis cannot
+// take (the smallest 64-bit value, which has no opposite).
 struct PolylibFailure {
   std::string message;
 };
@@ -53,11 +48,11 @@ struct PolylibFailure {
                            ": PolyLib failed (integer overflow or too many rays)")};
 }
 
-int to_int(long value)
+Value to_value(long long value)
 {
-  if (value >= 2147483644L || value < INT_MIN)
-    throw PolylibFailure{cat("PolylibWrapper::get_int: too big integer", kBeyondTheIntegers)};
-  return static_cast<int>(value);
+  if (value == LLONG_MIN)
+    throw PolylibFailure{cat("PolylibWrapper::get_value: too big integer", kBeyondTheIntegers)};
+  return value;
 }
 
 // PolyLib matrices owned here.
@@ -66,18 +61,19 @@ struct MatrixFree {
 };
 using OwnedMatrix = std::unique_ptr<Matrix, MatrixFree>;
 
-// Runs f, turning a failure into a Failure with its message.
-template <typename F>
-auto or_fail(F f) -> decltype(f())
+// Runs f; when PolyLib fails (its own 64-bit arithmetic overflows or it
+// runs out of rays), runs the exact fallback instead.
+template <typename F, typename Fallback>
+auto or_else(F f, Fallback fallback) -> decltype(f())
 {
   try {
     return f();
-  } catch (const PolylibFailure& e) {
-    fail(Stream::Err, e.message);
+  } catch (const PolylibFailure&) {
+    return fallback();
   }
 }
 
-Matrix* to_polylib(const std::vector<std::vector<int>>& m, int width)
+Matrix* to_polylib(const std::vector<std::vector<Value>>& m, int width)
 {
   for (const auto& row : m)
     if (static_cast<int>(row.size()) != width)
@@ -91,12 +87,12 @@ Matrix* to_polylib(const std::vector<std::vector<int>>& m, int width)
   return r;
 }
 
-std::vector<std::vector<int>> from_polylib(const Matrix* m)
+std::vector<std::vector<Value>> from_polylib(const Matrix* m)
 {
-  std::vector<std::vector<int>> r(m->NbRows, std::vector<int>(m->NbColumns));
+  std::vector<std::vector<Value>> r(m->NbRows, std::vector<Value>(m->NbColumns));
   for (unsigned i = 0; i < m->NbRows; i++)
     for (unsigned j = 0; j < m->NbColumns; j++)
-      r[i][j] = to_int(VALUE_TO_LONG(m->p[i][j]));
+      r[i][j] = to_value(VALUE_TO_LONG(m->p[i][j]));
   return r;
 }
 
@@ -198,7 +194,7 @@ namespace {
 // The variable columns (between the kind and the constant) that some row of
 // some matrix uses: a column no row uses is a free dimension, which would only
 // make PolyLib's generators larger.
-std::vector<int> used_columns(const std::vector<const std::vector<std::vector<int>>*>& matrices,
+std::vector<int> used_columns(const std::vector<const std::vector<std::vector<Value>>*>& matrices,
                               int width)
 {
   std::vector<int> columns;
@@ -213,12 +209,12 @@ std::vector<int> used_columns(const std::vector<const std::vector<std::vector<in
   return columns;
 }
 
-std::vector<std::vector<int>> compacted(const std::vector<std::vector<int>>& m,
-                                        const std::vector<int>& columns)
+std::vector<std::vector<Value>> compacted(const std::vector<std::vector<Value>>& m,
+                                          const std::vector<int>& columns)
 {
-  std::vector<std::vector<int>> r;
+  std::vector<std::vector<Value>> r;
   for (const auto& row : m) {
-    std::vector<int> x{row[0]};
+    std::vector<Value> x{row[0]};
     for (int c : columns)
       x.push_back(row[c]);
     x.push_back(row.back());
@@ -227,12 +223,12 @@ std::vector<std::vector<int>> compacted(const std::vector<std::vector<int>>& m,
   return r;
 }
 
-std::vector<std::vector<int>> expanded(const std::vector<std::vector<int>>& m,
-                                       const std::vector<int>& columns, int width)
+std::vector<std::vector<Value>> expanded(const std::vector<std::vector<Value>>& m,
+                                         const std::vector<int>& columns, int width)
 {
-  std::vector<std::vector<int>> r;
+  std::vector<std::vector<Value>> r;
   for (const auto& row : m) {
-    std::vector<int> x(width, 0);
+    std::vector<Value> x(width, 0);
     x[0] = row[0];
     for (size_t k = 0; k < columns.size(); k++)
       x[columns[k]] = row[1 + k];
@@ -244,7 +240,7 @@ std::vector<std::vector<int>> expanded(const std::vector<std::vector<int>>& m,
 
 }  // namespace
 
-std::vector<std::vector<int>> PolylibWrapper::simplify(const std::vector<std::vector<int>>& m)
+std::vector<std::vector<Value>> PolylibWrapper::simplify(const std::vector<std::vector<Value>>& m)
 {
   if (m.empty())
     return {};
@@ -253,17 +249,22 @@ std::vector<std::vector<int>> PolylibWrapper::simplify(const std::vector<std::ve
     if (static_cast<int>(row.size()) != width)
       fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
   std::vector<int> columns = used_columns({&m}, width);
-  std::vector<std::vector<int>> small = compacted(m, columns);
-  return expanded(or_fail([&small, &columns] {
-                    OwnedMatrix pm(to_polylib(small, static_cast<int>(columns.size()) + 2));
-                    OwnedMatrix r(guarded("simplify", polylib_minimal_form, pm.get()));
-                    return from_polylib(r.get());
-                  }),
+  std::vector<std::vector<Value>> small = compacted(m, columns);
+  return expanded(or_else(
+                      [&small, &columns] {
+                        OwnedMatrix pm(to_polylib(small, static_cast<int>(columns.size()) + 2));
+                        OwnedMatrix r(guarded("simplify", polylib_minimal_form, pm.get()));
+                        return from_polylib(r.get());
+                      },
+                      [&small, &columns] {
+                        return ISLWrapper::rational_minimal_form(
+                            small, static_cast<int>(columns.size()));
+                      }),
                   columns, width);
 }
 
-std::vector<std::vector<int>> PolylibWrapper::project_columns(
-    const std::vector<std::vector<int>>& m, const std::vector<bool>& keep)
+std::vector<std::vector<Value>> PolylibWrapper::project_columns(
+    const std::vector<std::vector<Value>>& m, const std::vector<bool>& keep)
 {
   if (m.empty())
     return {};
@@ -284,7 +285,7 @@ std::vector<std::vector<int>> PolylibWrapper::project_columns(
     if (keep[c - 1])
       order.push_back(c);
   int small = static_cast<int>(order.size()) + 2;
-  std::vector<std::vector<int>> rows = or_fail([&] {
+  std::vector<std::vector<Value>> rows = or_else([&] {
     OwnedMatrix pm(to_polylib(compacted(m, order), small));
     OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
     // Generators without the coordinates of the eliminated columns.
@@ -297,6 +298,8 @@ std::vector<std::vector<int>> PolylibWrapper::project_columns(
     }
     OwnedMatrix constraints(guarded("project", polylib_constraints_of_rays, generators.get()));
     return from_polylib(constraints.get());
+  }, [&] {
+    return ISLWrapper::rational_projection(compacted(m, order), eliminated, small - 2 - eliminated);
   });
   // Back over every kept column, zero for those no row used.
   std::vector<int> kept_columns;
@@ -306,9 +309,9 @@ std::vector<std::vector<int>> PolylibWrapper::project_columns(
   std::vector<int> position(width, -1);
   for (size_t k = 0; k < kept_columns.size(); k++)
     position[kept_columns[k]] = static_cast<int>(k);
-  std::vector<std::vector<int>> result;
+  std::vector<std::vector<Value>> result;
   for (const auto& row : rows) {
-    std::vector<int> r(kept_columns.size() + 2, 0);
+    std::vector<Value> r(kept_columns.size() + 2, 0);
     r[0] = row[0];
     for (int j = eliminated; j < static_cast<int>(order.size()); j++)
       r[1 + position[order[j]]] = row[1 + j - eliminated];
@@ -318,8 +321,8 @@ std::vector<std::vector<int>> PolylibWrapper::project_columns(
   return result;
 }
 
-std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vector<int>>& m,
-                                                      const std::set<int>& keep)
+std::vector<std::vector<Value>> PolylibWrapper::project(const std::vector<std::vector<Value>>& m,
+                                                        const std::set<int>& keep)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -337,11 +340,11 @@ std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vec
   return expanded(project_columns(m, kept), columns, nc + np + 2);
 }
 
-std::vector<std::vector<int>> PolylibWrapper::convex_hull(
-    const std::list<std::vector<std::vector<int>>>& members)
+std::vector<std::vector<Value>> PolylibWrapper::convex_hull(
+    const std::list<std::vector<std::vector<Value>>>& members)
 {
   int width = full_width();
-  std::vector<const std::vector<std::vector<int>>*> all;
+  std::vector<const std::vector<std::vector<Value>>*> all;
   for (const auto& m : members) {
     for (const auto& row : m)
       if (static_cast<int>(row.size()) != width)
@@ -350,17 +353,22 @@ std::vector<std::vector<int>> PolylibWrapper::convex_hull(
   }
   std::vector<int> columns = used_columns(all, width);
   int small = static_cast<int>(columns.size()) + 2;
-  return expanded(or_fail([&] {
-                    std::vector<OwnedMatrix> owned;
-                    std::vector<Matrix*> pms;
-                    for (const auto& m : members) {
-                      owned.emplace_back(to_polylib(compacted(m, columns), small));
-                      pms.push_back(owned.back().get());
-                    }
-                    OwnedMatrix r(guarded("convex_hull", polylib_hull, pms.data(), pms.size(),
-                                          static_cast<unsigned>(small - 2)));
-                    return from_polylib(r.get());
-                  }),
+  std::vector<std::vector<std::vector<Value>>> small_members;
+  for (const auto& m : members)
+    small_members.push_back(compacted(m, columns));
+  return expanded(or_else(
+                      [&] {
+                        std::vector<OwnedMatrix> owned;
+                        std::vector<Matrix*> pms;
+                        for (const auto& m : small_members) {
+                          owned.emplace_back(to_polylib(m, small));
+                          pms.push_back(owned.back().get());
+                        }
+                        OwnedMatrix r(guarded("convex_hull", polylib_hull, pms.data(),
+                                              pms.size(), static_cast<unsigned>(small - 2)));
+                        return from_polylib(r.get());
+                      },
+                      [&] { return ISLWrapper::rational_convex_hull(small_members, small - 2); }),
                   columns, width);
 }
 
@@ -414,16 +422,24 @@ std::string write_enumeration(const Enumeration* e)
 }
 
 // Reads back what write_enumeration wrote; throws PolylibFailure on a value
-// beyond an int or a malformed text.
+// the analysis cannot take or a malformed text.
 class Reader {
  public:
   explicit Reader(const std::string& text) : in_(text) {}
-  int next()
+  Value next()
   {
     long long v = 0;
     if (!(in_ >> v))
       throw PolylibFailure{"PolylibWrapper::volume: incomplete answer"};
-    return to_int(static_cast<long>(v));
+    return to_value(v);
+  }
+  // A count, size or position.
+  int next_int()
+  {
+    Value v = next();
+    if (v < INT_MIN || v > INT_MAX)
+      throw PolylibFailure{"PolylibWrapper::volume: malformed answer"};
+    return static_cast<int>(v);
   }
   std::unique_ptr<ORO__evalue> evalue()
   {
@@ -434,9 +450,9 @@ class Reader {
       return r;
     }
     auto n = std::make_unique<ORO__enode>();
-    n->type = next();
-    n->size = next();
-    n->pos = next();
+    n->type = next_int();
+    n->size = next_int();
+    n->pos = next_int();
     if (n->size < 0 || n->size > 100000)
       throw PolylibFailure{"PolylibWrapper::volume: malformed answer"};
     for (int i = 0; i < n->size; i++)
@@ -542,7 +558,7 @@ std::string enumerate_elsewhere(Matrix* pm, unsigned np)
 }  // namespace
 
 std::unique_ptr<std::vector<VolumePiece>> PolylibWrapper::volume(
-    const std::vector<std::vector<int>>& m, int nb_vars, bool* failed)
+    const std::vector<std::vector<Value>>& m, int nb_vars, bool* failed)
 {
   *failed = false;
   // The parameters are the columns between the variables and the constant.
@@ -552,16 +568,16 @@ std::unique_ptr<std::vector<VolumePiece>> PolylibWrapper::volume(
   try {
     OwnedMatrix pm(to_polylib(m, nb_vars + np + 2));
     Reader answer(enumerate_elsewhere(pm.get(), static_cast<unsigned>(np)));
-    int count = answer.next();
+    int count = answer.next_int();
     if (count == 0)
       return nullptr;
     auto pieces = std::make_unique<std::vector<VolumePiece>>();
     for (int k = 0; k < count; k++) {
       VolumePiece v;
-      v.nb_rows = answer.next();
-      v.nb_columns = answer.next();
+      v.nb_rows = answer.next_int();
+      v.nb_columns = answer.next_int();
       for (int i = 0; i < v.nb_rows; i++) {
-        std::vector<int> row;
+        std::vector<Value> row;
         for (int j = 0; j < v.nb_columns; j++)
           row.push_back(answer.next());
         v.rows.push_back(row);

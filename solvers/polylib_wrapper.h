@@ -14,13 +14,15 @@
 #include <set>
 #include <vector>
 
+#include "algebra/value.h"
+
 struct ORO__enode;
 
 // Machine-integer copy of PolyLib's evalue: a rational n / d when d != 0, the
 // node p when d == 0.
 struct ORO__evalue {
-  int d = 0;
-  int n = 0;
+  Value d = 0;
+  Value n = 0;
   ORO__enode* p = nullptr;
   ORO__evalue() = default;
   ORO__evalue(const ORO__evalue&) = delete;
@@ -44,7 +46,7 @@ struct ORO__enode {
 // One piece of a count: the validity domain over the parameters (rows
 // [kind | parameters | constant]) and the Ehrhart quasi-polynomial there.
 struct VolumePiece {
-  std::vector<std::vector<int>> rows;
+  std::vector<std::vector<Value>> rows;
   int nb_columns = 0;
   int nb_rows = 0;
   std::unique_ptr<ORO__evalue> polynomial;
@@ -53,33 +55,33 @@ struct VolumePiece {
 // Budget of rays and constraints given to every PolyLib call.
 constexpr unsigned kPolylibMaxRays = 200;
 
-// The checked conversion of a library value to int: values at or above
-// 2147483644, or below the int range, fail.
-int get_int(long value);
-
 class PolylibWrapper {
  public:
+  // Where PolyLib fails on simplify, project_columns or convex_hull (its own
+  // 64-bit arithmetic overflows or it runs out of rays), the same rational
+  // operation is done by isl instead.
+
   // Minimal constraint form (redundant rows removed, equalities as kind 0).
-  static std::vector<std::vector<int>> simplify(const std::vector<std::vector<int>>& m);
+  static std::vector<std::vector<Value>> simplify(const std::vector<std::vector<Value>>& m);
   // Rational projection onto the kept counters and all parameters, at full
   // width with zero columns for the other counters.
-  static std::vector<std::vector<int>> project(const std::vector<std::vector<int>>& m,
-                                               const std::set<int>& keep);
+  static std::vector<std::vector<Value>> project(const std::vector<std::vector<Value>>& m,
+                                                 const std::set<int>& keep);
   // Rational projection of rows [kind | columns | constant] of any width onto
   // the columns whose flag is set: rows [kind | kept columns | constant].
-  static std::vector<std::vector<int>> project_columns(const std::vector<std::vector<int>>& m,
-                                                       const std::vector<bool>& keep);
+  static std::vector<std::vector<Value>> project_columns(const std::vector<std::vector<Value>>& m,
+                                                         const std::vector<bool>& keep);
   // Constraint rows of the convex hull of the members.
-  static std::vector<std::vector<int>> convex_hull(
-      const std::list<std::vector<std::vector<int>>>& members);
+  static std::vector<std::vector<Value>> convex_hull(
+      const std::list<std::vector<std::vector<Value>>>& members);
   // Ehrhart pieces of the integer points of m in its nb_vars first variables,
   // as functions of the parameters of its remaining columns (rows [kind |
   // variables | parameters | constant]; the pieces' rows and the counts
   // number those parameters by position); null when PolyLib finds no
   // enumeration (an empty polyhedron). When PolyLib fails (its 64-bit
-  // arithmetic overflows, it runs out of rays, or a value does not fit an
-  // int), *failed is set and the result is null.
-  static std::unique_ptr<std::vector<VolumePiece>> volume(const std::vector<std::vector<int>>& m,
+  // arithmetic overflows, it runs out of rays, or its time budget runs
+  // out), *failed is set and the result is null.
+  static std::unique_ptr<std::vector<VolumePiece>> volume(const std::vector<std::vector<Value>>& m,
                                                           int nb_vars, bool* failed);
 };
 

@@ -14,11 +14,11 @@
 
 enum class Stream { Out, Err };
 
-/// Plain words added to the messages of a value that left the int range of
-/// the analysis.
+/// Plain words added to the messages of a value that left the 64-bit range
+/// of the analysis.
 constexpr const char* kBeyondTheIntegers =
-    " (a date or coefficient beyond 2147483647: the latencies and trip counts of this program are "
-    "too large for the 32-bit integers of the analysis)";
+    " (a date or coefficient beyond 9223372036854775807: the latencies and trip counts of this "
+    "program are too large for the 64-bit integers of the analysis)";
 
 /// A place of the user's input named at the start of a message
 /// ("prog.c:7:12: ..."); line and column are 0 when the message names none.

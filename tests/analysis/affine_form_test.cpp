@@ -10,7 +10,7 @@
 
 namespace {
 
-using Matrix = std::vector<std::vector<int>>;
+using Matrix = std::vector<std::vector<Value>>;
 
 class AffineFormTest : public ::testing::Test {
  protected:
@@ -50,7 +50,7 @@ TEST_F(AffineFormTest, FarkasFormOfARangeAndItsDefinition)
   AffineForm f(&range, {i}, "m");
   EXPECT_TRUE(f.is_farkas && !f.is_basic && !f.is_sum);
   EXPECT_EQ(f.A, (Matrix{{1}, {-1}}));
-  EXPECT_EQ(f.b, (std::vector<int>{0, 9}));
+  EXPECT_EQ(f.b, (std::vector<Value>{0, 9}));
   ASSERT_EQ(f.lambda.size(), 2u);
   EXPECT_EQ(name(f.lambda[0]) + " " + name(f.lambda[1]), "m_0 m_1");
   EXPECT_EQ(name(f.constant_term), "m_2");
@@ -98,12 +98,12 @@ TEST_F(AffineFormTest, ScalingTwiceByMinusOneGivesTheFormBack)
   std::string positivity = text(*std::unique_ptr<Polyhedron>(f.get_positivity_constraints()));
   f.scale(-1);
   EXPECT_EQ(f.A, (Matrix{{-1}, {1}}));
-  EXPECT_EQ(f.b, (std::vector<int>{0, -9}));
+  EXPECT_EQ(f.b, (std::vector<Value>{0, -9}));
   EXPECT_EQ(f.constant_term->evaluate_int({{get_counter_rank("m_2"), 5}}, {}), -5);
   EXPECT_EQ(name(f.constant_multiplier), "m_2");
   f.scale(-1);
   EXPECT_EQ(f.A, (Matrix{{1}, {-1}}));
-  EXPECT_EQ(f.b, (std::vector<int>{0, 9}));
+  EXPECT_EQ(f.b, (std::vector<Value>{0, 9}));
   EXPECT_EQ(f.constant_term->evaluate_int({{get_counter_rank("m_2"), 5}}, {}), 5);
   EXPECT_EQ(text(*std::unique_ptr<Polyhedron>(f.get_positivity_constraints())), positivity);
 }
@@ -113,7 +113,7 @@ TEST_F(AffineFormTest, ComposeAndAdaptPlaceTheColumns)
   AffineForm f(&range, {i}, "m");
   std::unique_ptr<AffineForm> g(f.compose(Matrix{{2}}, {1}));  // f(2y + 1)
   EXPECT_EQ(g->A, (Matrix{{2}, {-2}}));
-  EXPECT_EQ(g->b, (std::vector<int>{1, 8}));
+  EXPECT_EQ(g->b, (std::vector<Value>{1, 8}));
   EXPECT_EQ(*g->lambda[1], *f.lambda[1]);
   std::unique_ptr<AffineForm> on_j(f.adapt_to({i, j}, {j}));
   EXPECT_EQ(on_j->A, (Matrix{{0, 1}, {0, -1}}));

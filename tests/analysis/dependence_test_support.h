@@ -21,7 +21,7 @@
 
 namespace truth {
 
-using Values = std::map<int, int>;  // rank -> value
+using Values = std::map<int, Value>;  // rank -> value
 using Point = std::vector<int>;     // a statement's counters, outermost first
 
 // Division-free trees only: evaluate_int truncates where constraints floor.

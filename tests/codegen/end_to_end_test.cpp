@@ -23,7 +23,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using Values = std::map<int, int>;  // rank -> value
+using Values = std::map<int, Value>;  // rank -> value
 using Date = std::vector<int>;
 
 std::vector<std::string> lines_of(const std::string& text)
@@ -289,10 +289,10 @@ class EndToEndTest : public CodegenTest {
 
   static int box(const Values& parameters)
   {
-    int largest = 0;
+    Value largest = 0;
     for (const auto& [rank, value] : parameters)
-      largest = std::max(largest, std::abs(value));
-    return 2 * largest + 8;
+      largest = std::max(largest, value < 0 ? -value : value);
+    return static_cast<int>(2 * largest + 8);
   }
 
   // The limits and counts of the analysed program for these parameter values.

@@ -164,12 +164,12 @@ static struct vorl_parameter vorl_parameters[] = {
   {0, 0, 0, 0}
 };
 #undef N
-#define N (vorl_parameters[0].vorl_value)
+#define N ((long long)vorl_parameters[0].vorl_value)
 
 //
 // Red front volume for each bottom level
 //
-long long red_front_volume(int t_0)
+long long red_front_volume(long long t_0)
 {
   int is_defined_0,is_defined_1;
   long long volume_stmt_0,volume_stmt_1;
@@ -215,22 +215,22 @@ long long red_front_volume(int t_0)
 //
 // First level executing #GPU kernels in parallel
 //
-int* make_red_date(int t_counter_0)
+long long* make_red_date(long long t_counter_0)
 {
-  int* result_date = (int*)malloc(1*sizeof(int));
+  long long* result_date = (long long*)malloc(1*sizeof(long long));
   result_date[0] = t_counter_0;
   return result_date;
 }
 
-void print_red_date(int* date)
+void print_red_date(long long* date)
 {
-  printf("%d ",date[0]);
+  printf("%lld ",date[0]);
   printf("\n");
 }
 
-int* red_bottom_level(void)
+long long* red_bottom_level(void)
 {
-  int t_counter_0;
+  long long t_counter_0;
   for(t_counter_0 = 0; t_counter_0 <= N; t_counter_0++)
     if(((t_counter_0 >= 1) && (t_counter_0 <= N)) || ((t_counter_0 >= 0) && (t_counter_0 <= N-1)))
     //valid date?
@@ -244,12 +244,12 @@ int* red_bottom_level(void)
 //
 // Red level checking (per statement)
 //
-int below_red_stmt0(int* red_bottom_level, int i)
+int below_red_stmt0(long long* red_bottom_level, long long i)
 {
   return ((N-i < red_bottom_level[0])) || ((N-i == red_bottom_level[0]));
 }
 
-int below_red_stmt1(int* red_bottom_level, int i)
+int below_red_stmt1(long long* red_bottom_level, long long i)
 {
   return (((N-1)-i < red_bottom_level[0])) || (((N-1)-i == red_bottom_level[0]));
 }
@@ -308,11 +308,11 @@ TEST_F(GoldenTest, IndependentStatementThroughThePipeline)
   // of a check is used; the green program is empty, its search finds
   // nothing.
   for (const char* piece :
-       {"long long red_front_volume(void)\n{\n", "int* make_red_date(void)\n{\n",
-        "void print_red_date(int* date)\n{\n  (void)date;\n  printf(\"\\n\");\n}\n",
-        "int below_red_stmt0(int* red_bottom_level, int i)\n{\n  (void)red_bottom_level;\n"
+       {"long long red_front_volume(void)\n{\n", "long long* make_red_date(void)\n{\n",
+        "void print_red_date(long long* date)\n{\n  (void)date;\n  printf(\"\\n\");\n}\n",
+        "int below_red_stmt0(long long* red_bottom_level, long long i)\n{\n  (void)red_bottom_level;\n"
         "  (void)i;\n  return (true);\n}\n",
-        "long long green_front_volume(int* red_limit)\n{\n  long long volume_total_0;\n"
+        "long long green_front_volume(long long* red_limit)\n{\n  long long volume_total_0;\n"
         "  (void)red_limit;\n"})
     EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
   write("out.c", text);
@@ -360,8 +360,8 @@ TEST_F(GoldenTest, TwoLevelSearchSkipsDatesOutsideTheDateSets)
   a.nb_gpu = 2;
   std::string text = generate_program(a);
   for (const char* piece :
-       {"int* make_red_date(int t_counter_0, int t_counter_1)\n",
-        "  int t_counter_0,t_counter_1;\n  for(t_counter_0 = 0; t_counter_0 <= 2; t_counter_0++)\n"
+       {"long long* make_red_date(long long t_counter_0, long long t_counter_1)\n",
+        "  long long t_counter_0,t_counter_1;\n  for(t_counter_0 = 0; t_counter_0 <= 2; t_counter_0++)\n"
         "    for(t_counter_1 = 0; t_counter_1 <= 3; t_counter_1++)\n    if(((t_counter_0 >= 1) && ",
         "      if(red_front_volume(t_counter_0,t_counter_1) >= 2)\n"})
     EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;

@@ -1,6 +1,7 @@
 // The end-to-end check of every annotated program of the repository: the
 // PolyBench-style kernels of examples/polybench/ at their own sizes and at
-// larger ones, and the examples of examples/ at their own sizes. Each case
+// larger ones, the examples of examples/ at their own sizes, and the inputs
+// of the fuzz corpus whose values go beyond 32 bits. Each case
 // runs vorl, compiles and runs out.c, and compares its limits and vorl's
 // schedules with the brute force of the checker (checker.h). Slow: CTest
 // label e2e. VORL_E2E_TIMEOUT (seconds) bounds each vorl run.
@@ -60,6 +61,14 @@ std::vector<Case> examples()
   return r;
 }
 
+// Inputs whose dates and schedule coefficients go beyond 32 bits, small
+// enough to be checked by brute force (a latency of 10^5 on a 6 x 6 lu).
+std::vector<Case> wide_values()
+{
+  std::string corpus = std::string(VORL_SOURCE_DIR) + "/tests/fuzz/corpus/";
+  return {{"latency_of_a_hundred_thousand", corpus + "latency_of_a_hundred_thousand.c", false}};
+}
+
 int vorl_timeout()
 {
   const char* text = std::getenv("VORL_E2E_TIMEOUT");
@@ -96,6 +105,8 @@ TEST_P(ProgramTest, LimitsAndSchedulesAgreeWithBruteForce)
 INSTANTIATE_TEST_SUITE_P(Polybench, ProgramTest, ::testing::ValuesIn(kernels()),
                          [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
 INSTANTIATE_TEST_SUITE_P(Examples, ProgramTest, ::testing::ValuesIn(examples()),
+                         [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(WideValues, ProgramTest, ::testing::ValuesIn(wide_values()),
                          [](const ::testing::TestParamInfo<Case>& info) { return info.param.name; });
 
 }  // namespace

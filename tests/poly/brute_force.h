@@ -45,7 +45,7 @@ struct Form {
   Expression* expression() const
   {
     auto affine = [](const Row& c) {
-      return Expression(std::vector<int>(c.begin(), c.end()), std::vector<int>{0, 1, 2},
+      return Expression(std::vector<Value>(c.begin(), c.end()), std::vector<int>{0, 1, 2},
                         std::vector<int>{0, 1});
     };
     Expression e = affine(a), n = affine(num), den(d), factor(q);
@@ -110,7 +110,7 @@ bool each_point(Point x, const std::vector<int>& positions, int lo, int hi, F&& 
 
 // A point as the maps evaluate_int reads.
 struct Values {
-  std::map<int, int> counters, parameters;
+  std::map<int, Value> counters, parameters;
   explicit Values(const Point& x)
       : counters{{0, x[0]}, {1, x[1]}, {2, x[2]}}, parameters{{0, x[3]}, {1, x[4]}}
   {

@@ -81,8 +81,8 @@ TEST_F(ConditionTest, NegationAndPolyhedra)
   EXPECT_EQ(text(*negation), "(i < 0) or (i > N)");
   Union pieces = negation->to_polyhedra();  // consumes negation
   ASSERT_EQ(pieces.size(), 2u);
-  EXPECT_EQ(pieces[0]->to_matrix(), std::vector<std::vector<int>>({{1, -1, 0, 0, -1}}));
-  EXPECT_EQ(pieces[1]->to_matrix(), std::vector<std::vector<int>>({{1, 1, 0, -1, -1}}));
+  EXPECT_EQ(pieces[0]->to_matrix(), std::vector<std::vector<Value>>({{1, -1, 0, 0, -1}}));
+  EXPECT_EQ(pieces[1]->to_matrix(), std::vector<std::vector<Value>>({{1, 1, 0, -1, -1}}));
   del(pieces);
   EXPECT_TRUE(Cond(Condition(1).negate())->is_false());
 

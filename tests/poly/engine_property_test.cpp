@@ -346,7 +346,7 @@ void check_count(const Instance& in, const std::string& name, bool compiled, int
       if (brute::holds(domain, x))
         hits.push_back(count);
     for (const Expression* count : hits) {
-      int got = count->evaluate_int(brute::Values(x).parameters);
+      Value got = count->evaluate_int(brute::Values(x).parameters);
       EXPECT_EQ(got, points) << text(x) << ": " << hits.size() << " piece(s)\n" << *p << all.str();
     }
     if (hits.empty()) {
@@ -496,9 +496,9 @@ TEST_F(EngineProperty, CountsThatOverflowPolyLibAreMadeByEnumeration)
 
 namespace {
 
-bool satisfied(const Inequation* c, const std::map<int, int>& parameters)
+bool satisfied(const Inequation* c, const std::map<int, Value>& parameters)
 {
-  int l = c->lhs->evaluate_int(parameters), r = c->rhs->evaluate_int(parameters);
+  Value l = c->lhs->evaluate_int(parameters), r = c->rhs->evaluate_int(parameters);
   switch (c->pred) {
     case PRED_LT: return l < r;
     case PRED_LE: return l <= r;
@@ -528,7 +528,7 @@ TEST(NarrowChamber, CountIsRightAtEveryPointOfEveryPiece)
     int points = 0;
     for (int x = -3; x <= 3; x++)
       points += x <= n - 4 && x <= 1 - n;
-    std::map<int, int> values{{0, n}};
+    std::map<int, Value> values{{0, n}};
     for (const auto& [domain, count] : pieces)
       if (std::all_of(domain->constraints.begin(), domain->constraints.end(),
                       [&](const Inequation* c) { return satisfied(c, values); })) {

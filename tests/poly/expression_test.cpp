@@ -16,7 +16,7 @@ namespace {
 using E = std::unique_ptr<Expression>;
 E own(Expression* e) { return E(e); }
 E op(operator_t o, const E& a, const E& b) { return own(new Expression(o, a.get(), b.get())); }
-E op(operator_t o, int a, int b) { return op(o, own(v(a)), own(v(b))); }
+E op(operator_t o, Value a, Value b) { return op(o, own(v(a)), own(v(b))); }
 
 std::string code(const Expression& e, bool as_double = false)
 {
@@ -174,7 +174,7 @@ TEST_F(ExpressionTest, SimplifyRemovesNeutralElementsOnly)
   EXPECT_EQ(text(*own(own(*own(*N / 1) * *own(1 * *i))->simplify())), "N*i");
   // The simplified tree keeps the cached vector of its input.
   E c = own(*own(*i + *j) * 1);
-  std::vector<int> cv = c->to_vector();
+  std::vector<Value> cv = c->to_vector();
   E sc = own(c->simplify());
   EXPECT_TRUE(sc->has_vector && sc->vec == cv);
 }
@@ -182,15 +182,15 @@ TEST_F(ExpressionTest, SimplifyRemovesNeutralElementsOnly)
 TEST_F(ExpressionTest, CoefficientVectorFollowsTheRegistry)
 {
   E e = own(*own(*own(2 * *i) - *N) + 3);
-  EXPECT_EQ(e->to_vector(), (std::vector<int>{0, 2, -1, 3}));
-  EXPECT_EQ(e->to_vector({1}, {0}), (std::vector<int>{2, -1, 3}));
+  EXPECT_EQ(e->to_vector(), (std::vector<Value>{0, 2, -1, 3}));
+  EXPECT_EQ(e->to_vector({1}, {0}), (std::vector<Value>{2, -1, 3}));
   E kept = own(e->clone());
   create_counter_rank("k");
-  EXPECT_EQ(e->to_vector(), (std::vector<int>{0, 2, 0, -1, 3}));
-  EXPECT_EQ(kept->to_vector(), (std::vector<int>{0, 2, 0, -1, 3}));
+  EXPECT_EQ(e->to_vector(), (std::vector<Value>{0, 2, 0, -1, 3}));
+  EXPECT_EQ(kept->to_vector(), (std::vector<Value>{0, 2, 0, -1, 3}));
   E m = own(s("M"));
-  EXPECT_EQ(e->to_vector(), (std::vector<int>{0, 2, 0, -1, 0, 3}));
-  EXPECT_EQ(own(*own(*own(*i * -2) + *m) * 3)->to_vector(), (std::vector<int>{0, -6, 0, 0, 3, 0}));
+  EXPECT_EQ(e->to_vector(), (std::vector<Value>{0, 2, 0, -1, 0, 3}));
+  EXPECT_EQ(own(*own(*own(*i * -2) + *m) * 3)->to_vector(), (std::vector<Value>{0, -6, 0, 0, 3, 0}));
 
   E prod = own(*i * *j);
   testing::internal::CaptureStdout();
@@ -204,16 +204,16 @@ TEST_F(ExpressionTest, CoefficientVectorFollowsTheRegistry)
 
 TEST_F(ExpressionTest, TreeFromACoefficientVector)
 {
-  Expression e(std::vector<int>{0, 2, -1, 3});
+  Expression e(std::vector<Value>{0, 2, -1, 3});
   EXPECT_EQ(text(e), "(3+(2*i))+(-1*N)");
-  EXPECT_TRUE(e.has_vector && e.vec == (std::vector<int>{0, 2, -1, 3}));
-  Expression row(std::vector<int>{1, 0, 2, -1, 3});  // a constraint row: its flag is skipped
+  EXPECT_TRUE(e.has_vector && e.vec == (std::vector<Value>{0, 2, -1, 3}));
+  Expression row(std::vector<Value>{1, 0, 2, -1, 3});  // a constraint row: its flag is skipped
   EXPECT_TRUE(row == e && row.vec == e.vec);
-  EXPECT_EQ(text(Expression(std::vector<int>{1, 1, 0, 0})), "j+i");
-  EXPECT_EQ(text(Expression(std::vector<int>{0, 0, 0, 0})), "0");
+  EXPECT_EQ(text(Expression(std::vector<Value>{1, 1, 0, 0})), "j+i");
+  EXPECT_EQ(text(Expression(std::vector<Value>{0, 0, 0, 0})), "0");
   EXPECT_EQ(text(Expression({4, 0, 1}, std::vector<int>{1}, std::vector<int>{0})), "1+(4*i)");
   create_counter_rank("k");
-  EXPECT_EQ(e.to_vector(), (std::vector<int>{0, 2, 0, -1, 3}));
+  EXPECT_EQ(e.to_vector(), (std::vector<Value>{0, 2, 0, -1, 3}));
 }
 
 TEST_F(ExpressionTest, RankMapsAndSubstitutions)
@@ -265,6 +265,9 @@ TEST_F(ExpressionTest, IntegerAndFloatingPointEvaluation)
   EXPECT_EQ(op(OP_DIV, -7, 2)->evaluate_int({}), -3);
   EXPECT_EQ(op(OP_MOD, -7, 2)->evaluate_int({}), -1);
   EXPECT_EQ(op(OP_POWER, 2, 10)->evaluate_int({}), 1024);
+  EXPECT_EQ(op(OP_POWER, -2, 61)->evaluate_int({}), -(Value{1} << 61));
+  EXPECT_EQ(op(OP_POWER, -1, 7)->evaluate_int({}), -1);
+  EXPECT_EQ(op(OP_POWER, 2, -1)->evaluate_int({}), 0);
   EXPECT_EQ(op(OP_MAX, -3, -5)->evaluate_int({}), -3);
 
   EXPECT_DOUBLE_EQ(own(*i / 2)->evaluate_double({{1, 7.0}}, {}), 3.5);
@@ -296,14 +299,14 @@ TEST(IntegerHelpersTest, GcdLcmAndFractions)
   EXPECT_EQ(gcd(12, 18), 6);
   EXPECT_EQ(gcd(7, 1), 1);
   EXPECT_EQ(lcm(4, 6), 12);
-  auto reduce = [](int n, int d) {
+  auto reduce = [](Value n, Value d) {
     simplify_fraction(n, d);
     return std::make_pair(n, d);
   };
-  EXPECT_EQ(reduce(6, -4), std::make_pair(3, -2));
-  EXPECT_EQ(reduce(-6, -4), std::make_pair(3, 2));
-  EXPECT_EQ(reduce(-6, 4), std::make_pair(-3, 2));
-  EXPECT_EQ(reduce(0, -5), std::make_pair(0, -5));
+  EXPECT_EQ(reduce(6, -4), std::make_pair(Value{3}, Value{-2}));
+  EXPECT_EQ(reduce(-6, -4), std::make_pair(Value{3}, Value{2}));
+  EXPECT_EQ(reduce(-6, 4), std::make_pair(Value{-3}, Value{2}));
+  EXPECT_EQ(reduce(0, -5), std::make_pair(Value{0}, Value{-5}));
 }
 
 TEST_F(ExpressionTest, SharingCheck)
@@ -321,13 +324,19 @@ TEST_F(ExpressionFailureTest, ImpossibleOperationsStop)
 {
   EXPECT_FAILURE(own(*i % *N)->evaluate_int({}), 1, "^Expression::evaluate_int: division by zero: i%N\n$");
   EXPECT_FAILURE(op(OP_FLOOR, 3, 0)->evaluate_int({}), 1, "division by zero: floord\\(3,0\\)");
-  EXPECT_FAILURE(op(OP_TIMES, 65536, 65536)->evaluate_int({}), 1, "integer overflow");
+  const Value two_to_32 = Value{1} << 32, two_to_62 = Value{1} << 62;
+  const char* beyond = "integer overflow \\(a date or coefficient beyond 9223372036854775807: ";
+  EXPECT_EQ(op(OP_TIMES, 65536, 65536)->evaluate_int({}), two_to_32);
+  EXPECT_FAILURE(op(OP_TIMES, two_to_32, two_to_32)->evaluate_int({}), 1, beyond);
   EXPECT_FAILURE(op(OP_MAX, 1, 2)->evaluate_double({}), 1, "^Expression::evaluate_double: unknown/forbidden operator: max\\(1,2\\)\n$");
   EXPECT_FAILURE(op(OP_MOD, 7, 2)->evaluate(), 1, "^Expression::evaluate: unhandled operator: 7%2\n$");
   EXPECT_FAILURE(op(OP_DIV, 1, 0)->evaluate(), 1, "^Expression::evaluate: unhandled operator: 1/0\n$");
-  EXPECT_FAILURE(op(OP_TIMES, 65536, 65536)->evaluate(), 1, "integer overflow");
-  EXPECT_FAILURE(op(OP_PLUS, 1 << 30, 1 << 30)->to_vector(), 1, "integer overflow");
-  EXPECT_FAILURE(on_stderr([] { Expression(std::vector<int>{1, 2}); }), 1, "^Expression\\(polylib_vector\\): bad vector size4\n2\n$");
+  EXPECT_FAILURE(op(OP_TIMES, two_to_32, two_to_32)->evaluate(), 1, beyond);
+  EXPECT_EQ(op(OP_PLUS, 1 << 30, 1 << 30)->to_vector().back(), two_to_32 / 2);
+  EXPECT_FAILURE(op(OP_PLUS, two_to_62, two_to_62)->to_vector(), 1, beyond);
+  EXPECT_FAILURE(op(OP_POWER, 2, 63)->evaluate_int({}), 1, beyond);
+  EXPECT_FAILURE(op(OP_DIV, INT64_MIN, -1)->evaluate_int({}), 1, beyond);
+  EXPECT_FAILURE(on_stderr([] { Expression(std::vector<Value>{1, 2}); }), 1, "^Expression\\(polylib_vector\\): bad vector size4\n2\n$");
   EXPECT_FAILURE(i->scale(std::set<int>{0}), 1, "^Expression::scale: expect an EnumerationExpression\n$");
   std::ostringstream os;
   EXPECT_FAILURE(i->print_vhdl(os, os), 1, "^Expression::print_vhdl: not an EnumerationExpression\n$");
@@ -335,8 +344,8 @@ TEST_F(ExpressionFailureTest, ImpossibleOperationsStop)
   EXPECT_FAILURE(gcd(0, 4), 1, "^Expression: gcd: negative operand\n$");
   EXPECT_FAILURE(gcd(4, -2), 1, "gcd: negative operand");
   EXPECT_FAILURE(lcm(-1, 3), 1, "^lcm: negative numbers\n$");
-  int n = 1;
-  int d = 0;
+  Value n = 1;
+  Value d = 0;
   EXPECT_FAILURE(simplify_fraction(n, d), 1, "^Expression::simplify_fraction: \\*/0\n$");
 }
 

@@ -11,7 +11,7 @@
 
 namespace {
 
-using Rows = std::vector<std::vector<int>>;
+using Rows = std::vector<std::vector<Value>>;
 
 // Registry: counters i, j; parameter N. Vectors are [i, j, N, constant].
 // f is the reference a[i][j+1][N*2] around the counters (0, 1).

@@ -12,7 +12,7 @@
 
 namespace {
 
-using Rows = std::vector<std::vector<int>>;
+using Rows = std::vector<std::vector<Value>>;
 
 std::string code(const Inequation& c)
 {
@@ -69,7 +69,7 @@ TEST_F(InequationTest, ConstructorsCloneAndOperatorsPlaceConstants)
   EXPECT_EQ(code(*e), "0 == j");
   EXPECT_FALSE(*a == *b);
 
-  Inequation from_eq(std::vector<int>{0, 1, 0, -1, 2}), from_ge(std::vector<int>{1, 0, 1, 0, 0});
+  Inequation from_eq(std::vector<Value>{0, 1, 0, -1, 2}), from_ge(std::vector<Value>{1, 0, 1, 0, 0});
   EXPECT_EQ(from_eq.to_matrix(), (Rows{{1, 0, -1, 2}, {-1, 0, 1, -2}}));
   EXPECT_EQ(from_ge.to_matrix(), (Rows{{0, 1, 0, 0}}));
 }
@@ -137,7 +137,7 @@ TEST_F(InequationTest, NegateSwapsStrictness)
 
 TEST_F(InequationTest, SeparateReadsBoundsOnOneCounter)
 {
-  auto bounds = [](const std::vector<int>& row, int k) {
+  auto bounds = [](const std::vector<Value>& row, int k) {
     std::string out;
     for (Inequation* b : Inequation(row).separate(k)) {
       out += text(*b) + ";";

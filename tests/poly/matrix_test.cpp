@@ -24,7 +24,7 @@ TEST(MatrixTest, ShapesAndConversions)
   EXPECT_EQ(identity_matrix(3), (Matrix{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}));
   EXPECT_TRUE(identity_matrix(0).empty());
   EXPECT_EQ(column_matrix({4, -1}), (Matrix{{4}, {-1}}));
-  EXPECT_EQ(column_matrix_to_vector(Matrix{{4}, {-1}}), (std::vector<int>{4, -1}));
+  EXPECT_EQ(column_matrix_to_vector(Matrix{{4}, {-1}}), (std::vector<Value>{4, -1}));
   EXPECT_EQ(transpose(A23), (Matrix{{1, 4}, {2, 5}, {3, 6}}));
   EXPECT_TRUE(transpose(Matrix{}).empty());
   EXPECT_EQ(vec_to_set({3, 1, 3}), (std::set<int>{1, 3}));
@@ -34,10 +34,10 @@ TEST(MatrixTest, ProductsSumsAndRankMaps)
 {
   EXPECT_EQ((A23 * Matrix{{1}, {0}, {-1}}), (Matrix{{-2}, {-2}}));
   EXPECT_EQ(A23 * transpose(A23), (Matrix{{14, 32}, {32, 77}}));
-  EXPECT_EQ((A23 * std::vector<int>{1, 1, 1}), (std::vector<int>{6, 15}));
+  EXPECT_EQ((A23 * std::vector<Value>{1, 1, 1}), (std::vector<Value>{6, 15}));
   EXPECT_EQ(-2 * A23, (Matrix{{-2, -4, -6}, {-8, -10, -12}}));
-  EXPECT_EQ((3 * std::vector<int>{1, -2}), (std::vector<int>{3, -6}));
-  EXPECT_EQ((std::vector<int>{1, 2}) + (std::vector<int>{10, -20}), (std::vector<int>{11, -18}));
+  EXPECT_EQ((3 * std::vector<Value>{1, -2}), (std::vector<Value>{3, -6}));
+  EXPECT_EQ((std::vector<Value>{1, 2}) + (std::vector<Value>{10, -20}), (std::vector<Value>{11, -18}));
 
   EXPECT_TRUE(sub_vec({0, 2, 0}, {5, 2, -1}));
   EXPECT_FALSE(sub_vec({0, 2, 1}, {5, 2, -1}));
@@ -79,16 +79,16 @@ TEST_F(ExpressionVectorTest, ProductsBuildUnsimplifiedLeftNestedSums)
   EXPECT_TRUE(texts(std::vector<Expression*>{} * Matrix{}).empty());
   EXPECT_TRUE(texts(Matrix{} * e).empty());
 
-  std::unique_ptr<Expression> dot(e * std::vector<int>{2, -1});
-  std::unique_ptr<Expression> tod(std::vector<int>{2, -1} * e);
+  std::unique_ptr<Expression> dot(e * std::vector<Value>{2, -1});
+  std::unique_ptr<Expression> tod(std::vector<Value>{2, -1} * e);
   EXPECT_EQ(text(*dot), "(0+(i*2))+(N*-1)");
   EXPECT_TRUE(*dot == *tod);
-  EXPECT_EQ(dot->to_vector(), (std::vector<int>{2, -1, 0}));
-  std::unique_ptr<Expression> zero(std::vector<Expression*>{} * std::vector<int>{});
-  std::unique_ptr<Expression> orez(std::vector<int>{} * std::vector<Expression*>{});
+  EXPECT_EQ(dot->to_vector(), (std::vector<Value>{2, -1, 0}));
+  std::unique_ptr<Expression> zero(std::vector<Expression*>{} * std::vector<Value>{});
+  std::unique_ptr<Expression> orez(std::vector<Value>{} * std::vector<Expression*>{});
   EXPECT_TRUE(zero->is_value(0) && orez->is_value(0));
 
-  EXPECT_EQ(texts((e + std::vector<int>{1, -2})), (S{"i+1", "N+-2"}));
+  EXPECT_EQ(texts((e + std::vector<Value>{1, -2})), (S{"i+1", "N+-2"}));
   std::vector<Expression*> f = clone_ve(e);
   std::vector<Expression*> sum = e + f;
   // The results own copies: the operands may go.
@@ -101,8 +101,8 @@ TEST(MatrixTest, Printers)
 {
   EXPECT_EQ(text(A23), "2 3\n1  2  3  \n4  5  6  \n");
   EXPECT_EQ(text(Matrix{}), "0 0\n");
-  EXPECT_EQ(text(std::vector<int>{7, -1}), "2\n7\n-1\n");
-  EXPECT_EQ(text(std::vector<int>{}), "0\n");
+  EXPECT_EQ(text(std::vector<Value>{7, -1}), "2\n7\n-1\n");
+  EXPECT_EQ(text(std::vector<Value>{}), "0\n");
 
   testing::internal::CaptureStdout();
   MatrixPrinter::print_vec({1, -2});
@@ -120,10 +120,11 @@ TEST(MatrixFailureTest, MismatchesStop)
   EXPECT_FAILURE(column_matrix_to_vector(A23), 1, "^Matrix::column_matrix_to_vector: not a single col matrix\n$");
   EXPECT_FAILURE(on_stderr([] { A23 * A23; }), 1, "^Matrix::\\*: mismatch matrices\n2 3\n1  2  3  \n4  5  6  \n2 3\n");
   EXPECT_FAILURE(on_stderr([] { Matrix{} * A23; }), 1, "^Matrix::\\*: empty matrices col\\(A\\) = 0 col\\(B\\) = 2\n$");
-  EXPECT_FAILURE(on_stderr([] { A23 * std::vector<int>{}; }), 1, "empty matrices");
-  EXPECT_FAILURE(on_stderr([] { A23 * std::vector<int>{1, 2}; }), 1, "mismatch matrices");
-  EXPECT_FAILURE(on_stderr([] { Matrix{{1 << 16}} * Matrix{{1 << 16}}; }), 1, "integer overflow");
-  EXPECT_FAILURE(on_stderr([] { std::vector<int>{1} + std::vector<int>{1, 2}; }), 1, "^Matrix::\\+\\(vec<int>,vec<int>\\): mismatch vector size\n$");
+  EXPECT_FAILURE(on_stderr([] { A23 * std::vector<Value>{}; }), 1, "empty matrices");
+  EXPECT_FAILURE(on_stderr([] { A23 * std::vector<Value>{1, 2}; }), 1, "mismatch matrices");
+  EXPECT_EQ((Matrix{{1 << 16}} * Matrix{{1 << 16}}), (Matrix{{Value{1} << 32}}));
+  EXPECT_FAILURE(on_stderr([] { Matrix{{Value{1} << 32}} * Matrix{{Value{1} << 31}}; }), 1, "^Matrix::\\*: integer overflow \\(a date or coefficient beyond 9223372036854775807: ");
+  EXPECT_FAILURE(on_stderr([] { std::vector<Value>{1} + std::vector<Value>{1, 2}; }), 1, "^Matrix::\\+\\(vec<int>,vec<int>\\): mismatch vector size\n$");
   EXPECT_FAILURE(sub_vec({1}, {1, 2}), 1, "^Matrix::sub_vec: vector size mismatch\n$");
   EXPECT_FAILURE(inv({{1, 7}, {2, 7}}), 1, "^Matrix::inv\\(map<int,int>\\): expect an injective map\n$");
 }
@@ -134,10 +135,10 @@ TEST_F(ExpressionVectorFailureTest, MismatchesStop)
 {
   std::vector<Expression*> x = e;
   EXPECT_FAILURE(on_stderr([&] { x * transpose(A23); }), 1, "^Matrix::\\(tx \\* A\\):mismatch dimensions\ni\nN\n3 2\n1  4  \n");
-  EXPECT_FAILURE(on_stderr([&] { x * std::vector<int>{1}; }), 1, "mismatch dimensions");
+  EXPECT_FAILURE(on_stderr([&] { x * std::vector<Value>{1}; }), 1, "mismatch dimensions");
   EXPECT_FAILURE(A23 * x, 1, "^Matrix::\\*\\(int_matrix, expression_vector\\): size mismatch\n$");
   EXPECT_FAILURE(on_stderr([&] { x + std::vector<Expression*>{x[0]}; }), 1, "^Matrix::\\+\\(vec<Expr,Expr>: mismatch vector size\n$");
-  EXPECT_FAILURE(on_stderr([&] { x + std::vector<int>{1, 2, 3}; }), 1, "^Matrix::\\+\\(vec<Expr>,vec<int>\\): mismatch vector size: 2 vs 3\n$");
+  EXPECT_FAILURE(on_stderr([&] { x + std::vector<Value>{1, 2, 3}; }), 1, "^Matrix::\\+\\(vec<Expr>,vec<int>\\): mismatch vector size: 2 vs 3\n$");
 }
 
 }  // namespace

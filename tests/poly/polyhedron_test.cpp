@@ -13,7 +13,7 @@
 
 namespace {
 
-using Rows = std::vector<std::vector<int>>;
+using Rows = std::vector<std::vector<Value>>;
 using Union = std::vector<Polyhedron*>;
 
 std::string code(const Polyhedron& p)
@@ -114,7 +114,7 @@ TEST_F(PolyhedronTest, CacheIsReusedUntilConstraintsOrRegistryChange)
   auto c = own(*i <= 9);
   box->add_constraint(c.get());
   EXPECT_EQ(box->has_matrix, 0);
-  EXPECT_EQ(box->to_matrix().back(), (std::vector<int>{1, -1, 0, 0, 9}));
+  EXPECT_EQ(box->to_matrix().back(), (std::vector<Value>{1, -1, 0, 0, 9}));
   copy.add_constraints(box.get());
   EXPECT_EQ(copy.has_matrix, 0);
   EXPECT_EQ(copy.to_matrix().size(), 7u);

@@ -14,7 +14,7 @@
 
 namespace {
 
-using Rows = std::vector<std::vector<int>>;
+using Rows = std::vector<std::vector<Value>>;
 using Union = std::vector<Polyhedron*>;
 using Poly = std::unique_ptr<Polyhedron>;
 
@@ -69,7 +69,7 @@ TEST_F(SimplificationTest, SyntacticMatrixAndMinimalForms)
   // PolyLib drops i >= -1 and gives j == N back as one equality row.
   Poly p(poly({*i >= 0, *i >= *minus, *i <= *n, *j <= *n, *j >= *n}));
   Rows rows = Poly(p->simplify_chernikova())->to_matrix();
-  auto has = [&rows](const std::vector<int>& r) { return std::count(rows.begin(), rows.end(), r); };
+  auto has = [&rows](const std::vector<Value>& r) { return std::count(rows.begin(), rows.end(), r); };
   EXPECT_EQ(has({1, 1, 0, 0, 0}) + has({1, -1, 0, 1, 0}), 2);
   EXPECT_EQ(has({0, 0, 1, -1, 0}) + has({0, 0, -1, 1, 0}), 1);
   EXPECT_EQ(has({1, 1, 0, 0, 1}), 0);

@@ -26,7 +26,7 @@ struct Kernel {
 
 void PrintTo(const Kernel& k, std::ostream* os) { *os << k.name; }
 
-using Values = std::map<int, int>;
+using Values = std::map<int, Value>;
 
 bool holds(const Inequation* c, const Values& counters, const Values& parameters)
 {
@@ -48,7 +48,7 @@ class ExecutionOrderTest : public ProgramTest, public ::testing::WithParamInterf
   std::vector<std::string> model_trace(const Program& program, const Values& parameters)
   {
     std::vector<Schedule*> schedules = Schedule::from_Program(&program);
-    std::vector<std::pair<std::vector<int>, std::string>> dated;
+    std::vector<std::pair<std::vector<Value>, std::string>> dated;
     const int box = 40;
     for (size_t k = 0; k < program.statement.size(); k++) {
       const Statement* s = program.statement[k];
@@ -62,7 +62,7 @@ class ExecutionOrderTest : public ProgramTest, public ::testing::WithParamInterf
           std::string line = std::to_string(k);
           for (int c : counters)
             line += " " + std::to_string(point[c]);
-          std::vector<int> date;
+          std::vector<Value> date;
           for (const Expression* e : schedules[k]->index_function->index_mapping)
             date.push_back(e->evaluate_int(point, parameters));
           dated.push_back({date, line});

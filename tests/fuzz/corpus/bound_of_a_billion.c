@@ -1,4 +1,4 @@
-/* LU over a constant range of 10^9: the analysis overflows its machine integers. */
+/* LU over a constant range of 10^9: solver values beyond 32 bits. */
 int N = 6;
 double A[6][6];
 

@@ -1,4 +1,4 @@
-/* LU with a GPU latency of 100000: the analysis overflows its machine integers. */
+/* LU with a GPU latency of 100000: dates and Farkas coefficients beyond 32 bits. */
 int N = 6;
 double A[6][6];
 

@@ -1,5 +1,5 @@
 /* cholesky over a range of 10^6 with a counter from -5: a projection overflows
-   PolyLib's 64-bit integers. */
+   PolyLib's 64-bit integers, and isl makes it instead. */
 double latency(double);
 int N = 7;
 double A[20][20];
