@@ -381,7 +381,7 @@ void Scheduler::trace_edges(int dimension, const std::vector<int>& remaining) co
 GreedyResult Scheduler::run(bool report_statements)
 {
   std::ostream& trace = std::cerr;
-  bool verbose = Options::option["verbose"] != 0;
+  bool verbose = options().verbose;
   int n = static_cast<int>(program_->statement.size());
   std::vector<Schedule*> schedules;
   for (int s = 0; s < n; s++)

@@ -55,7 +55,7 @@ int run(const CommandLine& line)
   arm_run_limits({line.time_limit, line.memory_limit});
   set_current_step("reading the program");
   SgProject* project = frontend(line.arguments);
-  Options::set_options(project->get_originalCommandLineArgumentList());
+  options() = Options::from_arguments(project->get_originalCommandLineArgumentList());
   if (project->numberOfFiles() == 0)
     return wrong_command_line("no source file (program.c)");
   set_current_step("reading the pragmas");

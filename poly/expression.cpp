@@ -5,10 +5,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "poly/analysis_context.h"
 #include "poly/failure.h"
 #include "poly/rank.h"
 
-int expression_print_parenthesis = 0;
 
 namespace {
 
@@ -87,7 +87,7 @@ void print_leaf(std::ostream& os, const Expression* e)
   if (e->is_val)
     os << e->val;
   else if (e->is_counter) {
-    if (expression_print_parenthesis)
+    if (analysis_context().parenthesise_counters)
       os << "(" << get_counter_string(e->counter_rank) << ")";
     else
       os << get_counter_string(e->counter_rank);

@@ -1,22 +1,22 @@
 #include "poly/options.h"
 
-std::map<std::string, int> Options::option;
-int Options::pragma_scop = 0;
+#include "poly/analysis_context.h"
 
-void Options::set_options(const std::list<std::string>& arguments)
+Options Options::from_arguments(const std::list<std::string>& arguments)
 {
-  option["verbose"] = 0;
-  option["asap"] = 0;
-  option["alap"] = 0;
+  Options read;
   for (const std::string& a : arguments) {
     if (a == "-alap")
-      option["alap"] = 1;
+      read.alap = true;
     else if (a == "-asap")
-      option["asap"] = 1;
+      read.asap = true;
     else if (a == "-verbose" || a == "-v")
-      option["verbose"] = 1;
+      read.verbose = true;
   }
+  return read;
 }
+
+Options& options() { return analysis_context().options; }
 
 void Options::print_usage(std::ostream& os)
 {

@@ -2,16 +2,13 @@
 
 #include <iostream>
 
+#include "poly/analysis_context.h"
 #include "poly/expression.h"
 #include "poly/failure.h"
 #include "poly/inequation.h"
 #include "poly/rank.h"
 
-unsigned long long Polyhedron::next_serial()
-{
-  static unsigned long long made = 0;
-  return made++;
-}
+unsigned long long Polyhedron::next_serial() { return analysis_context().polyhedra_made++; }
 
 Polyhedron::Polyhedron() = default;
 

@@ -6,7 +6,6 @@
 #include "poly/failure.h"
 #include "poly/inequation.h"
 #include "poly/isl_wrapper.h"
-#include "poly/options.h"
 #include "poly/polyhedron.h"
 #include "poly/polylib_wrapper.h"
 #include "poly/rank.h"
@@ -62,8 +61,6 @@ static std::vector<ISLWrapper::Rows> restricted(const std::vector<Polyhedron*>& 
 std::vector<Polyhedron*> Polyhedron::gist(const std::vector<Polyhedron*>& u,
                                           const std::vector<Polyhedron*>& context)
 {
-  if (Options::option["no-gist"])
-    return clones(u);
   std::vector<Polyhedron*> all = u;
   all.insert(all.end(), context.begin(), context.end());
   std::set<int> C = get_counters(all);
@@ -99,8 +96,6 @@ Polyhedron* Polyhedron::gist(Polyhedron* p, Polyhedron* context)
 
 std::vector<Polyhedron*> Polyhedron::coalesce(const std::vector<Polyhedron*>& u)
 {
-  if (Options::option["no-coalesce"])
-    return clones(u);
   std::set<int> C = get_counters(u);
   std::set<int> P = get_parameters(u);
   std::vector<ISLWrapper::Rows> result;

@@ -6,6 +6,7 @@
 
 #include "analysis/affine_form.h"
 #include "tests/analysis/dependence_test_support.h"
+#include "poly/analysis_context.h"
 
 namespace {
 
@@ -13,10 +14,11 @@ using Matrix = std::vector<std::vector<int>>;
 
 class AffineFormTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    reset_registry();
     create_counter_rank("i");
     create_counter_rank("j");
     i = get_counter_rank("i");

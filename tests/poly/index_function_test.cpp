@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 
+#include "poly/analysis_context.h"
 #include "poly/expression.h"
 #include "poly/index_function.h"
 #include "poly/rank.h"
@@ -16,10 +17,10 @@ using Rows = std::vector<std::vector<int>>;
 // f is the reference a[i][j+1][N*2] around the counters (0, 1).
 class IndexFunctionTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
-    print_surrounding_index = 0;
     create_counter_rank("i");
     create_counter_rank("j");
     auto j = own(var(1));
@@ -28,7 +29,6 @@ class IndexFunctionTest : public ::testing::Test {
     f.reset(new IndexFunction({0, 1}, comps));
     del(comps);  // f holds clones
   }
-  void TearDown() override { print_surrounding_index = 0; }
   std::unique_ptr<IndexFunction> f;
 };
 
@@ -54,7 +54,7 @@ TEST_F(IndexFunctionTest, ConstructionAndPrinting)
 
 TEST_F(IndexFunctionTest, SurroundingSwitchSelectsPositions)
 {
-  print_surrounding_index = 1;
+  analysis_context().print_surrounding_index = true;
   EXPECT_EQ(text(*f), "[i][j+1]");
   f->surrounding_counters = {2, 0, 9};  // out-of-range positions are skipped
   EXPECT_EQ(text(*f), "[N*2][i]");

@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "poly/analysis_context.h"
 #include "poly/expression.h"
 #include "poly/matrix.h"
 #include "poly/rank.h"
@@ -49,9 +50,10 @@ TEST(MatrixTest, ProductsSumsAndRankMaps)
 
 class ExpressionVectorTest : public testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_parameter_rank("N");
     e = {s("i"), s("N")};

@@ -4,6 +4,7 @@
 #include <memory>
 #include <sstream>
 
+#include "poly/analysis_context.h"
 #include "poly/expression.h"
 #include "poly/inequation.h"
 #include "poly/polyhedron.h"
@@ -26,9 +27,10 @@ std::string code(const Polyhedron& p)
 // box is {N >= 1, i >= 0, i <= N - 1}.
 class PolyhedronTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_parameter_rank("N");
     i.reset(var(0));

@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 
+#include "poly/analysis_context.h"
 #include "poly/expression.h"
 #include "poly/index_function.h"
 #include "poly/inequation.h"
@@ -27,9 +28,10 @@ std::string printed(const Quast& q)
 // solution (N, 0) on the then side and a bottom on the else side.
 class QuastTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");

@@ -4,9 +4,9 @@
 #include <memory>
 #include <sstream>
 
+#include "poly/analysis_context.h"
 #include "poly/expression.h"
 #include "poly/inequation.h"
-#include "poly/options.h"
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
 #include "tests/poly/poly_test_support.h"
@@ -30,10 +30,10 @@ std::multiset<std::string> consumed(Union u)
 // Registry: counters i, j and parameter N; rows are [kind, i, j, N, constant].
 class SimplificationTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
-    Options::option.clear();
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");
@@ -42,7 +42,6 @@ class SimplificationTest : public ::testing::Test {
     n.reset(par("N"));
     half.reset(*i / 2);
   }
-  void TearDown() override { Options::option.clear(); }
   static Polyhedron* poly(std::initializer_list<Inequation*> cs)
   {
     Polyhedron* p = new Polyhedron();
@@ -92,11 +91,6 @@ TEST_F(SimplificationTest, GistForms)
   EXPECT_EQ(consumed(Polyhedron::gist(Union{box.get(), d.get()}, Union{ctx.get()})),
             (std::multiset<std::string>{text(*box), text(*d)}));
   EXPECT_EQ(text(*Poly(d->simplify_gist())), text(*d));
-
-  Options::option["no-gist"] = 1;
-  EXPECT_EQ(text(*Poly(Polyhedron::gist(box.get(), ctx.get()))), text(*box));
-  EXPECT_EQ(consumed(Polyhedron::gist(Union{box.get()}, ctx.get())),
-            (std::multiset<std::string>{text(*box)}));
 }
 
 TEST_F(SimplificationTest, Coalesce)
@@ -115,10 +109,7 @@ TEST_F(SimplificationTest, Coalesce)
   EXPECT_TRUE(Polyhedron::coalesce({}).empty());
   Poly d(poly({*half >= 1}));
   EXPECT_THROW(Polyhedron::coalesce({d.get()}), const char*);
-
-  Options::option["no-coalesce"] = 1;
-  std::multiset<std::string> copies = consumed(Polyhedron::coalesce(u));
-  EXPECT_EQ(copies, consumed(u));
+  del(u);
 }
 
 TEST_F(SimplificationTest, DivisionElimination)
