@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <new>
 #include <sstream>
 
 #include "analysis/schedule.h"
@@ -9,6 +10,7 @@
 #include "codegen/code_generation.h"
 #include "driver/preprocessor.h"
 #include "driver/stream_record.h"
+#include "frontend/fatal_error.h"
 #include "frontend/sg_project.h"
 #include "poly/analysis_context.h"
 #include "poly/current_step.h"
@@ -121,6 +123,17 @@ void run_pipeline(const AnalysisRequest& request, AnalysisResult& result)
       side_of(analysis.green_schedules, analysis.green_front_volumes, analysis.green_level_domain);
   result.schedules = schedules_text(result.limits);
   result.outcome = AnalysisResult::Outcome::Done;
+  result.status = 0;
+}
+
+// Ends the analysis with the line of a failure on its stream.
+void stop(AnalysisResult& result, Stream stream, const std::string& line, int status)
+{
+  std::cout.flush();
+  (stream == Stream::Out ? std::cout : std::cerr) << line << std::endl;
+  result.outcome = AnalysisResult::Outcome::Failed;
+  result.status = status;
+  result.failure = line;
 }
 
 }  // namespace
@@ -132,7 +145,17 @@ AnalysisResult run_analysis(const AnalysisRequest& request)
   StreamRecord diagnostics(std::cerr, request.echo, request.record);
   {
     AnalysisScope scope;
-    run_pipeline(request, result);
+    try {
+      run_pipeline(request, result);
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const Failure& e) {
+      stop(result, e.stream(), e.report(), e.status());
+    } catch (const FrontendError& e) {
+      stop(result, Stream::Err, e.what(), 1);
+    } catch (const std::exception& e) {
+      stop(result, Stream::Err, Failure(Stream::Err, e.what(), 1, current_step()).report(), 1);
+    }
   }
   result.output = output.text();
   result.diagnostics = diagnostics.text();

@@ -9,9 +9,11 @@
 // progress, the traces) is recorded in the result, or reaches those streams
 // as it is written, or both, as the request says.
 //
-// An input the analysis refuses still ends the process, with its one message
-// and status, as the vorl command does; an allocation failure, or a C string
-// or std::exception thrown by the layers, leaves run_analysis() with the
+// An input the analysis refuses, or an error of its layers (Failure,
+// FrontendError, any other std::exception), ends the analysis: its one line,
+// the one the vorl command writes, goes on its stream (recorded or echoed as
+// the rest), and the result says Failed with the exit status. An allocation
+// that fails (std::bad_alloc) leaves run_analysis() as it is, with the
 // context and the streams put back.
 //
 // Ownership: values only; run_analysis() keeps nothing of the request, and
@@ -73,9 +75,16 @@ struct AnalysisResult {
     /// The analysis ran to its end: out_c holds the generated program.
     Done,
     /// The command line names no source file (program.c): nothing ran.
-    NoSource
+    NoSource,
+    /// The analysis stopped: failure holds its line.
+    Failed
   };
   Outcome outcome = Outcome::NoSource;
+  /// The status the vorl command ends with: 0 when Done, else 1 or the
+  /// failure's own.
+  int status = 1;
+  /// The line that reports the failure (Failed), without its end of line.
+  std::string failure;
   /// The red schedules, then the green ones, as the progress prints them
   /// ("  Statement #0: [...]", one line each), after a "red:" and a "green:" line.
   std::string schedules;

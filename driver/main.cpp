@@ -8,6 +8,7 @@
 #include "driver/command_line.h"
 #include "driver/output_file.h"
 #include "driver/run_limits.h"
+#include "poly/current_step.h"
 #include "poly/failure.h"
 #include "poly/options.h"
 
@@ -42,6 +43,8 @@ int run(const CommandLine& line)
   AnalysisResult result = run_analysis(request);
   if (result.outcome == AnalysisResult::Outcome::NoSource)
     return wrong_command_line("no source file (program.c)");
+  if (result.outcome == AnalysisResult::Outcome::Failed)
+    return result.status;
   disarm_run_limits();
   std::string error = write_file_whole(line.output, result.out_c);
   if (!error.empty()) {
@@ -74,15 +77,12 @@ int main(int argc, char** argv)
   }
   // An allocation that fails ends the run with the memory limit's line.
   std::set_new_handler(stop_for_memory);
-  name_the_step_in_failures();
   try {
     return run(line);
   } catch (const std::bad_alloc&) {
     stop_for_memory();
-  } catch (const char* text) {
-    std::cerr << failure_line(text) << std::endl;
   } catch (const std::exception& e) {
-    std::cerr << failure_line(e.what()) << std::endl;
+    std::cerr << Failure(Stream::Err, e.what(), 1, current_step()).report() << std::endl;
   }
   return 1;
 }

@@ -37,7 +37,7 @@ SgProject* preprocess_latency(SgProject* project);
 // one statement, also as the body of a loop or if without braces; a resource
 // pragma is a statement of its own. A pragma that is not inside a function,
 // has no constant subscripts, or (latency, input, output) is not followed by
-// the assignment it annotates ends the process with one line naming it
+// the assignment it annotates fails with one line naming it
 // (file_name:line:column).
 std::string rewrite_pragmas(const std::string& text, const std::string& file_name = "");
 

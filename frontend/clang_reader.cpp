@@ -22,6 +22,9 @@
 
 #include <clang-c/Index.h>
 #include <pthread.h>
+
+#include <exception>
+#include <memory>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -891,24 +894,47 @@ void report_errors(CXTranslationUnit unit, CXFile main_file, const std::string& 
 // pages the parser touches are used.
 const std::size_t kParserStack = 512u << 20;
 
-void* run_job(void* job)
+// libclang's index and translation units, disposed when they go out of scope.
+struct IndexDispose {
+  void operator()(void* index) const { clang_disposeIndex(index); }
+};
+using OwnedIndex = std::unique_ptr<void, IndexDispose>;
+struct UnitDispose {
+  void operator()(CXTranslationUnit unit) const { clang_disposeTranslationUnit(unit); }
+};
+using OwnedUnit = std::unique_ptr<CXTranslationUnitImpl, UnitDispose>;
+
+// A job for the deep-stack thread and what it threw, if anything.
+struct DeepJob {
+  std::function<void()> run;
+  std::exception_ptr thrown;
+};
+
+void* run_job(void* data)
 {
-  (*static_cast<std::function<void()>*>(job))();
+  auto* job = static_cast<DeepJob*>(data);
+  try {
+    job->run();
+  } catch (...) {
+    job->thrown = std::current_exception();
+  }
   return nullptr;
 }
 
 // Runs job on a thread of its own with a stack of kParserStack bytes, with
 // libclang told to parse on the calling thread (LIBCLANG_NOTHREADS) instead
 // of a thread of its own; runs it here, libclang's thread left as it is,
-// when no such thread can be made (a small address-space limit).
+// when no such thread can be made (a small address-space limit). What the
+// job throws is thrown again here.
 void run_on_deep_stack(std::function<void()> job)
 {
   pthread_attr_t attributes;
   pthread_t thread;
+  DeepJob deep{std::move(job), nullptr};
   bool made = pthread_attr_init(&attributes) == 0;
   if (made && pthread_attr_setstacksize(&attributes, kParserStack) == 0) {
     setenv("LIBCLANG_NOTHREADS", "1", 1);
-    made = pthread_create(&thread, &attributes, run_job, &job) == 0;
+    made = pthread_create(&thread, &attributes, run_job, &deep) == 0;
     if (made)
       pthread_join(thread, nullptr);
     unsetenv("LIBCLANG_NOTHREADS");
@@ -917,11 +943,13 @@ void run_on_deep_stack(std::function<void()> job)
   }
   pthread_attr_destroy(&attributes);
   if (!made)
-    job();
+    deep.run();
+  else if (deep.thrown)
+    std::rethrow_exception(deep.thrown);
 }
 
 // Parses text as the file at path, after the declarations of prelude when it
-// is not empty; ends the process on a parse error, quoting the line of shown
+// is not empty; throws FrontendError on a parse error, quoting the line of shown
 // (the text as the user wrote it, whose lines are those of text).
 CXTranslationUnit parse_text(CXIndex index, const std::string& path, const std::string& text,
                              const std::vector<std::string>& parser_arguments,
@@ -948,11 +976,12 @@ CXTranslationUnit parse_text(CXIndex index, const std::string& path, const std::
     frontend_fatal("frontend: error: the C parser rejected '" + path + "' with the arguments" +
                    given + " (libclang error " + std::to_string(static_cast<int>(status)) + ")");
   }
+  OwnedUnit owned(unit);
   main_file = clang_getFile(unit, path.c_str());
   if (main_file == nullptr)
     frontend_fatal("frontend: error: cannot find '" + path + "' after parsing it");
   report_errors(unit, main_file, path, shown);
-  return unit;
+  return owned.release();
 }
 
 // [begin, end) of a cursor's extent in the main file; false elsewhere.
@@ -1092,15 +1121,17 @@ SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
   // among them) recurse as deep as the longest operator chain.
   SgSourceFile* file = nullptr;
   run_on_deep_stack([&] {
-    CXIndex index = clang_createIndex(0, 0);
+    OwnedIndex owned_index(clang_createIndex(0, 0));
+    CXIndex index = owned_index.get();
     CXFile main_file = nullptr;
-    CXTranslationUnit unit = parse_text(index, path, text, parser_arguments, prelude, user_text, main_file);
+    OwnedUnit owned_unit(parse_text(index, path, text, parser_arguments, prelude, user_text, main_file));
     std::string expanded;
-    if (expand_own_macros(unit, main_file, text, expanded)) {
-      clang_disposeTranslationUnit(unit);
+    if (expand_own_macros(owned_unit.get(), main_file, text, expanded)) {
+      owned_unit.reset();
       text = expanded;
-      unit = parse_text(index, path, text, parser_arguments, prelude, user_text, main_file);
+      owned_unit.reset(parse_text(index, path, text, parser_arguments, prelude, user_text, main_file));
     }
+    CXTranslationUnit unit = owned_unit.get();
 
     file = project->adopt(new SgSourceFile(project, path, text));
     file->set_position(file, 1, 1);
@@ -1112,8 +1143,6 @@ SgSourceFile* SgTreeBuilder::read(SgProject* project, const std::string& path,
       file->set_macro_definitions(builder.macro_definitions(unit_cursor));
       file->set_child_slot(0, builder.build_global(unit_cursor));
     }
-    clang_disposeTranslationUnit(unit);
-    clang_disposeIndex(index);
   });
   return file;
 }
@@ -1766,7 +1795,7 @@ SgExpression* SgTreeBuilder::build_integer(CXCursor cursor)
   return node;
 }
 
-// The value of an integer evaluation, which is freed; ends the process when
+// The value of an integer evaluation, which is freed; throws FrontendError when
 // there is none or it does not fit in an int.
 int SgTreeBuilder::checked_int(CXEvalResult result, CXCursor cursor, const std::string& what) const
 {

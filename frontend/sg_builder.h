@@ -9,7 +9,7 @@
 #include "frontend/sg_node.h"
 
 // lhs >= rhs over the two given expressions, of the boolean type. Both must
-// come from a parsed project; ends the process otherwise.
+// come from a parsed project; throws FrontendError otherwise.
 SgGreaterOrEqualOp* buildGreaterOrEqualOp(SgExpression* lhs, SgExpression* rhs);
 
 // A deep copy of an expression (new nodes throughout; symbols and types are

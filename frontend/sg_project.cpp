@@ -10,13 +10,7 @@
 #include "frontend/clang_reader.h"
 #include "frontend/fatal_error.h"
 
-void frontend_fatal(const std::string& message)
-{
-  std::cout.flush();
-  std::cerr << message << std::endl;
-  std::fflush(nullptr);
-  std::exit(1);
-}
+void frontend_fatal(const std::string& message) { throw FrontendError(message); }
 
 namespace {
 

@@ -4,9 +4,9 @@
 // source; the preprocessor switches -D, -U, -I (joined, "-DN=1", or with their
 // value as the next argument, "-D N=1") and -std= are passed on to the C
 // parser (a -std= replaces the default gnu99); every other argument is left
-// to the tool. A missing or unreadable file or a parse error ends the process
-// with one line on the error stream (file:line:col: source line: error:
-// message) and status 1; warnings are not shown. reparse() parses another
+// to the tool. A missing or unreadable file or a parse error throws
+// FrontendError whose message is one line (file:line:col: source line:
+// error: message); warnings are not shown. reparse() parses another
 // text as the same file, in memory: nothing is written.
 //
 // Ownership: frontend() and reparse() return a new project owned by the

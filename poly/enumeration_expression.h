@@ -57,7 +57,7 @@ class EnumerationExpression : public Expression {
                        const std::map<int, Expression*>& parameters) const override;
   void print(std::ostream& os) const override;
   /// Writes "result = <the value in exact integer arithmetic>;" (a periodic
-  /// number or a polynomial; a multivariate polynomial ends the process).
+  /// number or a polynomial; a multivariate polynomial fails).
   void compile(std::ostream& os, const std::string& result,
                const std::string& prefix) const override;
 };

@@ -823,7 +823,7 @@ void accumulate(const Expression* e, long long factor, std::vector<long long>& a
              cat("Expression::to_vector: parameter rank out of range: ", e->parameter_rank));
       acc[nc + e->parameter_rank] += factor;
     } else {
-      throw kNonAffineNewparm;
+      throw Unrepresentable(kNonAffineNewparm);
     }
     return;
   }
@@ -836,17 +836,15 @@ void accumulate(const Expression* e, long long factor, std::vector<long long>& a
     case OP_TIMES: {
       const Expression* constant =
           e->fg->is_constant() ? e->fg : e->fd->is_constant() ? e->fd : nullptr;
-      if (!constant) {
-        std::cout << kNonAffine << std::endl;
-        throw kNonAffine;
-      }
+      if (!constant)
+        throw Unrepresentable(kNonAffine);
       long long scaled = factor * constant->val;
       checked_int(scaled, where);
       accumulate(constant == e->fg ? e->fd : e->fg, scaled, acc, nc, np);
       return;
     }
     default:
-      throw kNonAffineNewparm;
+      throw Unrepresentable(kNonAffineNewparm);
   }
 }
 
@@ -1009,7 +1007,7 @@ std::set<const Expression*> union_and_check(const std::set<const Expression*>& a
   std::set<const Expression*> r = a;
   for (const Expression* e : b)
     if (!r.insert(e).second)
-      throw "union_and_check: interference found";
+      fail(Stream::Err, "union_and_check: interference found");
   return r;
 }
 
@@ -1020,8 +1018,8 @@ std::set<const Expression*> Expression::check() const
   std::set<const Expression*> r;
   try {
     r = union_and_check(fg->check(), fd->check());
-  } catch (const char*) {
-    throw "Expression::check: interference found";
+  } catch (const Failure&) {
+    fail(Stream::Err, "Expression::check: interference found");
   }
   r.insert(this);
   return r;

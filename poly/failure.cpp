@@ -1,38 +1,48 @@
 #include "poly/failure.h"
 
-#include <cstdlib>
-#include <iostream>
 #include <regex>
 
 #include "poly/current_step.h"
 
-namespace {
-
-bool naming_the_step = false;
-
-// "file:line:column: " at the start: a message about a place of the input.
-bool starts_with_place(const std::string& message)
+SourcePlace place_of(const std::string& message)
 {
-  static const std::regex place("^[^\n]*?:[0-9]+:[0-9]+: ");
-  return std::regex_search(message, place);
+  static const std::regex place("^([^\n]*?):([0-9]+):([0-9]+): ");
+  std::smatch m;
+  SourcePlace r;
+  if (!std::regex_search(message, m, place))
+    return r;
+  try {
+    r.file = m[1].str();
+    r.line = std::stoi(m[2].str());
+    r.column = std::stoi(m[3].str());
+  } catch (const std::exception&) {
+    return SourcePlace{};
+  }
+  return r;
 }
 
-}  // namespace
-
-void name_the_step_in_failures() { naming_the_step = true; }
-
-std::string failure_line(const std::string& message)
+Failure::Failure(Stream stream, const std::string& message, int status, std::string step)
+    : std::runtime_error(message),
+      stream_(stream),
+      status_(status),
+      step_(std::move(step)),
+      place_(place_of(message))
 {
-  if (!naming_the_step || starts_with_place(message))
-    return message;
-  return std::string("vorl: analysis failed while ") + current_step() + ": " + message;
+}
+
+std::string Failure::report() const
+{
+  if (place_.known() || step_.empty())
+    return what();
+  return "vorl: analysis failed while " + step_ + ": " + what();
+}
+
+Unrepresentable::Unrepresentable(const std::string& message)
+    : Failure(Stream::Err, message, 1, current_step())
+{
 }
 
 void fail(Stream stream, const std::string& message, int status)
 {
-  std::ostream& os = stream == Stream::Out ? std::cout : std::cerr;
-  os << failure_line(message) << std::endl;
-  std::cout.flush();
-  std::cerr.flush();
-  std::exit(status);
+  throw Failure(stream, message, status, current_step());
 }

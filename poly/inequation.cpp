@@ -269,8 +269,8 @@ std::set<const Expression*> Inequation::check() const
 {
   try {
     return union_and_check(lhs->check(), rhs->check());
-  } catch (const char*) {
-    throw "Inequation::check: interference found";
+  } catch (const Failure&) {
+    fail(Stream::Err, "Inequation::check: interference found");
   }
 }
 

@@ -149,7 +149,7 @@ std::vector<ISLWrapper::Rows> to_vec_vec_vec(const Context& ctx, isl_set* set)
     ctx.check(static_cast<isl_set*>(nullptr), "to_vec_vec_vec");
   isl_set_free(set);
   if (out.has_locals)
-    throw kLocalVariables;
+    throw Unrepresentable(kLocalVariables);
   return out.matrices;
 }
 
@@ -256,7 +256,7 @@ long ISLWrapper::count(const Rows& m, int nb_variables)
 
 namespace {
 
-// The value as an int, or a thrown C string when it does not fit.
+// The value as an int; throws Unrepresentable when it does not fit.
 int checked_int(isl_val* v)
 {
   bool fits = v && isl_val_is_int(v) && isl_val_cmp_si(v, INT_MAX) <= 0 &&
@@ -264,7 +264,7 @@ int checked_int(isl_val* v)
   long n = fits ? isl_val_get_num_si(v) : 0;
   isl_val_free(v);
   if (!fits)
-    throw "ISLWrapper: a coefficient beyond the int range";
+    throw Unrepresentable("ISLWrapper: a coefficient beyond the int range");
   return static_cast<int>(n);
 }
 

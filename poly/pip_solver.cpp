@@ -121,7 +121,7 @@ class Session {
     return n;
   }
 
-  // Takes v. An integer that fits in a long, or the process ends.
+  // Takes v. An integer that fits in a long, or a Failure.
   long to_long(isl_val* v, const char* what) const
   {
     Isl<isl_val> val = check(v);

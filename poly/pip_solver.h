@@ -30,7 +30,7 @@ struct PipMatrix {
 // the parameters, respectively the unknowns, have unrestricted sign; otherwise
 // each of them is constrained to be >= 0. Max_operations: cap on the isl
 // operations spent on the optimum (not on emptiness tests); 0 means no cap.
-// Reaching the cap ends the process with a message.
+// Reaching the cap fails with a message.
 struct PipOptions {
   int Maximize = 0;
   int Urs_parms = 0;

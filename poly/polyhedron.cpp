@@ -476,8 +476,8 @@ std::set<const Expression*> Polyhedron::check() const
   for (const Inequation* c : constraints) {
     try {
       all = union_and_check(all, c->check());
-    } catch (const char*) {
-      throw "Polyhedron::check: interference found";
+    } catch (const Failure&) {
+      fail(Stream::Err, "Polyhedron::check: interference found");
     }
   }
   return all;

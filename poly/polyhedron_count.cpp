@@ -626,7 +626,7 @@ PolyhedronMap<Expression*> Polyhedron::volume(const std::set<int>& vars)
       return result;
   } catch (const TooLarge&) {
     by_enumeration = true;
-  } catch (const char*) {
+  } catch (const Unrepresentable&) {
     by_enumeration = true;
   }
 

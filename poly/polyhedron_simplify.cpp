@@ -73,7 +73,7 @@ std::vector<Polyhedron*> Polyhedron::gist(const std::vector<Polyhedron*>& u,
     for (const auto& m : result)
       r.push_back(new Polyhedron(m, C, P));
     return r;
-  } catch (const char*) {
+  } catch (const Unrepresentable&) {
     // A constraint that has no matrix (a division), or an answer with local
     // variables: keep the input as it is.
     return clones(u);
@@ -99,12 +99,10 @@ std::vector<Polyhedron*> Polyhedron::coalesce(const std::vector<Polyhedron*>& u)
   std::set<int> C = get_counters(u);
   std::set<int> P = get_parameters(u);
   std::vector<ISLWrapper::Rows> result;
+  std::vector<ISLWrapper::Rows> rows = restricted(u, C, P);
   try {
-    result = ISLWrapper::coalesce(restricted(u, C, P), static_cast<int>(C.size()),
-                                  static_cast<int>(P.size()));
-  } catch (const char* text) {
-    if (std::string(text).rfind("ISLWrapper", 0) != 0)
-      throw;
+    result = ISLWrapper::coalesce(rows, static_cast<int>(C.size()), static_cast<int>(P.size()));
+  } catch (const Unrepresentable&) {
     // isl answered with local variables the rows cannot hold: the union is
     // kept as it was given.
     return clones(u);

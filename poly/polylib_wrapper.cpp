@@ -66,7 +66,7 @@ struct MatrixFree {
 };
 using OwnedMatrix = std::unique_ptr<Matrix, MatrixFree>;
 
-// Runs f, turning a failure into the end of the process with its message.
+// Runs f, turning a failure into a Failure with its message.
 template <typename F>
 auto or_fail(F f) -> decltype(f())
 {
@@ -477,11 +477,16 @@ std::string enumerate_elsewhere(Matrix* pm, unsigned np)
     CATCH(any_exception_error) { ::_exit(3); }
     TRY
     {
-      // The child ends right after: nothing is freed.
-      Polyhedron* p = Constraints2Polyhedron(pm, kPolylibMaxRays);
-      Polyhedron* context = Universe_Polyhedron(np);
-      Enumeration* e = Polyhedron_Enumerate(p, context, kPolylibMaxRays, nullptr);
-      text = e ? write_enumeration(e) : "0 ";
+      // The child ends right after: nothing is freed, and nothing it throws
+      // may reach the caller's frames.
+      try {
+        Polyhedron* p = Constraints2Polyhedron(pm, kPolylibMaxRays);
+        Polyhedron* context = Universe_Polyhedron(np);
+        Enumeration* e = Polyhedron_Enumerate(p, context, kPolylibMaxRays, nullptr);
+        text = e ? write_enumeration(e) : "0 ";
+      } catch (...) {
+        ::_exit(3);
+      }
       UNCATCH(any_exception_error);
     }
     size_t written = 0;

@@ -54,7 +54,7 @@ struct VolumePiece {
 constexpr unsigned kPolylibMaxRays = 200;
 
 // The checked conversion of a library value to int: values at or above
-// 2147483644, or below the int range, end the process.
+// 2147483644, or below the int range, fail.
 int get_int(long value);
 
 class PolylibWrapper {

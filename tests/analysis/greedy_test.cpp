@@ -6,6 +6,7 @@
 
 #include "analysis/greedy.h"
 #include "tests/analysis/dependence_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -275,15 +276,14 @@ TEST_F(GreedyTest, EntryPointsWithoutLatenciesWriteNoStatementLines)
   delete alap.second;
 }
 
-using GreedyDeathTest = GreedyTest;
+using GreedyFailureTest = GreedyTest;
 
-TEST_F(GreedyDeathTest, MissingLatencyAndDimensionsThatSatisfyNoEdgeStop)
+TEST_F(GreedyFailureTest, MissingLatencyAndDimensionsThatSatisfyNoEdgeStop)
 {
   load_body("for (i = 0; i < N; i++) a[i] = a[i-1];");
   OwnedGraph owned{DependenceGraph(program.get())};
   ASSERT_EQ(owned.graph.edges.size(), 1u);
-  EXPECT_EXIT(greedy(program.get(), &owned.graph, {{1, 1}}), testing::ExitedWithCode(1),
-              "Schedule::greedy: undefined latency for assignment #1");
+  EXPECT_FAILURE(greedy(program.get(), &owned.graph, {{1, 1}}), 1, "Schedule::greedy: undefined latency for assignment #1");
   // An edge from every instance to itself is only ever weakly satisfied.
   DependenceEdge* e = owned.graph.edges[0];
   Polyhedron* same = new Polyhedron();
@@ -294,8 +294,7 @@ TEST_F(GreedyDeathTest, MissingLatencyAndDimensionsThatSatisfyNoEdgeStop)
   same->add_constraint(&equal);
   delete e->dependence_polyhedron;
   e->dependence_polyhedron = same;
-  EXPECT_EXIT(greedy(program.get(), &owned.graph, {{0, 1}}), testing::ExitedWithCode(1),
-              "Schedule::greedy: no dependence could be satisfied at dimension 0; edges left: 0");
+  EXPECT_FAILURE(greedy(program.get(), &owned.graph, {{0, 1}}), 1, "Schedule::greedy: no dependence could be satisfied at dimension 0; edges left: 0");
 }
 
 }  // namespace

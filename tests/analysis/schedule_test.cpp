@@ -9,6 +9,7 @@
 #include "poly/index_function.h"
 #include "poly/operation.h"
 #include "tests/program/program_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -110,12 +111,11 @@ TEST_F(ScheduleTest, DateOfAnInstance)
   EXPECT_EQ(text(*at), "[0][3][0][4][1]");
 }
 
-using ScheduleDeathTest = ScheduleTest;
+using ScheduleFailureTest = ScheduleTest;
 
-TEST_F(ScheduleDeathTest, MaxDimensionOfNoStatementStops)
+TEST_F(ScheduleFailureTest, MaxDimensionOfNoStatementStops)
 {
-  EXPECT_EXIT(Schedule::max_dimension({}), ::testing::ExitedWithCode(1),
-              "^Schedule::max_dim: 0 statements\n$");
+  EXPECT_FAILURE(Schedule::max_dimension({}), 1, "^Schedule::max_dim: 0 statements\n$");
 }
 
 }  // namespace

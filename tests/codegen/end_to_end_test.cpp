@@ -18,6 +18,7 @@
 #include "poly/index_function.h"
 #include "poly/inequation.h"
 #include "tests/codegen/codegen_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -647,13 +648,10 @@ TEST(EndToEndValidationTest, NegativeMachineOrLatenciesAreRefused)
   Program empty;
   std::map<int, std::vector<int>> fine{{0, {2, 1}}}, negative{{0, {2, -1}}}, none;
   auto alone = [](const std::string& message) { return "^" + quoted(message) + "\n$"; };
-  EXPECT_EXIT(analyze_bottom_limit(&empty, fine, none, none, {-1, 2}), ::testing::ExitedWithCode(1),
-              alone("Schedule::bottom_limit: resources: expect non-negative numbers of cpus and gpus"));
-  EXPECT_EXIT(analyze_bottom_limit(&empty, negative, none, none, {1, 1}), ::testing::ExitedWithCode(1),
-              alone("Schedule::bottom_limit: assignment #1: latency: expect non-negative latencies"));
+  EXPECT_FAILURE(analyze_bottom_limit(&empty, fine, none, none, {-1, 2}), 1, alone("Schedule::bottom_limit: resources: expect non-negative numbers of cpus and gpus"));
+  EXPECT_FAILURE(analyze_bottom_limit(&empty, negative, none, none, {1, 1}), 1, alone("Schedule::bottom_limit: assignment #1: latency: expect non-negative latencies"));
   // A machine of GPUs alone passes; the empty program then stops at its schedules.
-  EXPECT_EXIT(analyze_bottom_limit(&empty, fine, none, none, {0, 3}), ::testing::ExitedWithCode(1),
-              "^" + quoted(kProgress[0]) + "\n(.|\n)*Schedule::max_dim: 0 statements\n$");
+  EXPECT_FAILURE(analyze_bottom_limit(&empty, fine, none, none, {0, 3}), 1, "^" + quoted(kProgress[0]) + "\n(.|\n)*Schedule::max_dim: 0 statements\n$");
 }
 
 TEST_F(EndToEndTest, SchedulesOfDifferentLengthsRunToTheEnd)

@@ -11,6 +11,7 @@
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
 #include "tests/codegen/codegen_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -106,10 +107,8 @@ TEST_F(ScanTest, CounterListMustBeExactlyThePolyhedronCounters)
   add(p, PRED_LE, t0, k(3));
   add(p, PRED_GE, t1, k(0));
   add(p, PRED_LE, t1, k(3));
-  EXPECT_EXIT(scan_text(p, {t0->counter_rank}), ::testing::ExitedWithCode(1),
-              quoted("CodeGeneration::print_scan: 'counters' must contain exactly polyhedron counters"));
-  EXPECT_EXIT(scan_text(p, {t0->counter_rank, u->counter_rank}), ::testing::ExitedWithCode(1),
-              quoted("CodeGeneration::print_scan: 'counters' must contain only polyhedron counters"));
+  EXPECT_FAILURE(scan_text(p, {t0->counter_rank}), 1, quoted("CodeGeneration::print_scan: 'counters' must contain exactly polyhedron counters"));
+  EXPECT_FAILURE(scan_text(p, {t0->counter_rank, u->counter_rank}), 1, quoted("CodeGeneration::print_scan: 'counters' must contain only polyhedron counters"));
 }
 
 TEST_F(ScanTest, MissingBoundStopsTheScan)
@@ -118,10 +117,8 @@ TEST_F(ScanTest, MissingBoundStopsTheScan)
   Polyhedron below, above;
   add(below, PRED_LE, t, N);
   add(above, PRED_GE, t, N);
-  EXPECT_EXIT(scan_text(below, {t->counter_rank}), ::testing::ExitedWithCode(1),
-              "^No lower bound for " + std::to_string(t->counter_rank) + "\n$");
-  EXPECT_EXIT(scan_text(above, {t->counter_rank}), ::testing::ExitedWithCode(1),
-              "^" + quoted("CodeGeneration::print_scan: no upper bound for t"));
+  EXPECT_FAILURE(scan_text(below, {t->counter_rank}), 1, "^No lower bound for " + std::to_string(t->counter_rank) + "\n$");
+  EXPECT_FAILURE(scan_text(above, {t->counter_rank}), 1, "^" + quoted("CodeGeneration::print_scan: no upper bound for t"));
 }
 
 TEST_F(ScanTest, IntervalsOfConstantBoundsAreFoldedAndMerged)
@@ -144,10 +141,8 @@ TEST_F(ScanTest, IntervalsOfConstantBoundsAreFoldedAndMerged)
   EXPECT_EQ(a, (Intervals{{"t", {-1, 4}}, {"u", {0, 6}}}));
   Intervals both = get_counter_intervals(std::vector<Polyhedron*>{&p, &q});
   EXPECT_EQ(both, (Intervals{{"t", {-1, 6}}, {"u", {0, 10}}}));
-  EXPECT_EXIT(max_intervals(a, Intervals{{"t", {0, 1}}}), ::testing::ExitedWithCode(1),
-              quoted("CodeGeneration::max_intervals: u not found"));
-  EXPECT_EXIT(get_counter_intervals(std::vector<Polyhedron*>{}), ::testing::ExitedWithCode(1),
-              quoted("CodeGeneration::get_counter_intervals: empty domain"));
+  EXPECT_FAILURE(max_intervals(a, Intervals{{"t", {0, 1}}}), 1, quoted("CodeGeneration::max_intervals: u not found"));
+  EXPECT_FAILURE(get_counter_intervals(std::vector<Polyhedron*>{}), 1, quoted("CodeGeneration::get_counter_intervals: empty domain"));
 }
 
 TEST_F(ScanTest, UnboundedIntervalIsReportedAndKeptUnlessAsked)
@@ -163,8 +158,7 @@ TEST_F(ScanTest, UnboundedIntervalIsReportedAndKeptUnlessAsked)
   EXPECT_EQ(r, (Intervals{{"t", {2, 2147483643}}, {"u", {0, 5}}}));
   EXPECT_EQ(err.rfind("\nUnbounded iteration domain:\n", 0), 0u) << err;
   analysis_context().fail_on_unbounded = true;
-  EXPECT_EXIT(get_counter_intervals(&p, {t->counter_rank}), ::testing::ExitedWithCode(1),
-              "Unbounded iteration domain:");
+  EXPECT_FAILURE(get_counter_intervals(&p, {t->counter_rank}), 1, "Unbounded iteration domain:");
 }
 
 }  // namespace

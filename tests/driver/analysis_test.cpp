@@ -108,6 +108,39 @@ TEST_F(AnalysisTest, TextHeldInMemoryIsAnalysedAsTheFileItNames)
   EXPECT_TRUE(vorl_process::files_in(dir_).empty());
 }
 
+// Inputs the analysis refuses, each at a different step: the same line,
+// stream and status as a vorl process, and the next analysis is unharmed.
+TEST_F(AnalysisTest, RefusedInputsEndTheirAnalysisAsTheyEndTheCommand)
+{
+  const std::string head = "int N = 8;\ndouble a[8];\nint main(void) {\n  int i;\n";
+  const std::vector<std::string> refused = {
+      // The parser's error.
+      head + "  i = ;\n}\n",
+      // A construct the model cannot read around an assignment.
+      head + "#pragma resource [1][1]\n  while (i < N) {\n#pragma latency [2][1]\n    a[i] = 0;\n  }\n}\n",
+      // No machine.
+      head + "  for (i = 1; i < N; i++) {\n#pragma latency [2][1]\n    a[i] = a[i-1];\n  }\n}\n",
+      // Nothing to schedule.
+      head + "#pragma resource [1][1]\n  return 0;\n}\n"};
+  for (std::size_t k = 0; k < refused.size(); k++) {
+    std::string source = "refused" + std::to_string(k) + ".c";
+    SCOPED_TRACE(source);
+    write(source, refused[k]);
+    SeparateRun run = separate(source);
+    AnalysisResult result = run_analysis(AnalysisRequest::for_file(source));
+    ASSERT_NE(run.status, 0);
+    EXPECT_EQ(result.outcome, AnalysisResult::Outcome::Failed);
+    EXPECT_EQ(result.status, run.status);
+    EXPECT_EQ(result.output, run.out);
+    EXPECT_EQ(result.diagnostics, run.err);
+    EXPECT_NE((run.out + run.err).find(result.failure + "\n"), std::string::npos) << result.failure;
+    EXPECT_EQ(result.out_c, "");
+    EXPECT_EQ(run.out_c, "");
+  }
+  std::string good = example("recurrence.c");
+  expect_same(run_analysis(AnalysisRequest::for_file(good)), separate(good));
+}
+
 TEST_F(AnalysisTest, ACommandLineWithoutSourceRunsNothing)
 {
   AnalysisRequest request;

@@ -83,9 +83,9 @@ TEST_F(PreprocessorTest, RewritingKeepsEveryOtherByteAndLine)
   EXPECT_EQ(rewrite_pragmas("", "p.c"), "");
 }
 
-using PreprocessorDeathTest = PreprocessorTest;
+using PreprocessorFailureTest = PreprocessorTest;
 
-TEST_F(PreprocessorDeathTest, MisplacedOrMalformedPragmasStopAtTheirLine)
+TEST_F(PreprocessorFailureTest, MisplacedOrMalformedPragmasStopAtTheirLine)
 {
   const std::string at = ": Preprocessor::preprocess_latency: ";
   const std::string not_followed = at + "expect the assignment it annotates right after the pragma";
@@ -217,7 +217,7 @@ TEST_F(PreprocessorTest, ExampleIsReadBack)
   EXPECT_EQ(program->initial_values, (std::map<std::string, long long>{{"N", 8}}));
 }
 
-TEST_F(PreprocessorDeathTest, PlacementErrorsStopAtTheirLine)
+TEST_F(PreprocessorFailureTest, PlacementErrorsStopAtTheirLine)
 {
   const std::string at = "Preprocessor::extract_latency: ";
   EXPECT_STOPS(pipeline(annotated("#pragma latency [1][1]\n  a[1] = 0;\n  b[1] = 0;")),
@@ -243,7 +243,7 @@ TEST_F(PreprocessorDeathTest, PlacementErrorsStopAtTheirLine)
                "prog.c:6:1: #pragma resource [2][2]: " + at + "expect a single resource pragma\n");
 }
 
-TEST_F(PreprocessorDeathTest, NumbersBeyondTheLargestAndPositionsBeyondTheReferencesStop)
+TEST_F(PreprocessorFailureTest, NumbersBeyondTheLargestAndPositionsBeyondTheReferencesStop)
 {
   EXPECT_STOPS(pipeline(annotated("#pragma resource [2147483647][2147483647]\n#pragma latency [1][1]\n  s = 0;")),
                "prog.c:5:1: #pragma resource [2147483647][2147483647]: Preprocessor::extract_latency: the "

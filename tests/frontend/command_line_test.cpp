@@ -9,6 +9,7 @@
 
 #include "frontend/sg_project.h"
 #include "frontend_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -85,8 +86,7 @@ TEST_F(CommandLineTest, DefaultStandardIsGnu99AndStdReplacesIt)
   auto project = parse(wants_c11, {"-std=c11"});
   EXPECT_EQ(project->numberOfFiles(), 1);
   EXPECT_EQ(project->get_preprocessor_switches(), std::vector<std::string>({"-std=c11"}));
-  EXPECT_EXIT(parse(wants_c11), ::testing::ExitedWithCode(1),
-              "prog\\.c:2:2: #error not C11: error: not C11");
+  EXPECT_FAILURE(parse(wants_c11), 1, "prog\\.c:2:2: #error not C11: error: not C11");
 }
 
 TEST_F(CommandLineTest, UnknownSwitchesAreIgnored)
@@ -120,49 +120,42 @@ TEST_F(CommandLineTest, TheProgramNameIsNeverTheSource)
 TEST_F(CommandLineTest, MissingFileEndsWithStatusOne)
 {
   std::string path = dir_ + "/absent.c";
-  EXPECT_EXIT(frontend(std::vector<std::string>{"vorl", path}), ::testing::ExitedWithCode(1),
-              "cannot read source file '.*absent\\.c': No such file or directory");
+  EXPECT_FAILURE(frontend(std::vector<std::string>{"vorl", path}), 1, "cannot read source file '.*absent\\.c': No such file or directory");
 }
 
 TEST_F(CommandLineTest, DirectoryNamedLikeASourceEndsWithStatusOne)
 {
   std::filesystem::create_directories(dir_ + "/folder.c");
-  EXPECT_EXIT(frontend(std::vector<std::string>{"vorl", dir_ + "/folder.c"}),
-              ::testing::ExitedWithCode(1), "cannot read source file '.*folder\\.c'");
+  EXPECT_FAILURE(frontend(std::vector<std::string>{"vorl", dir_ + "/folder.c"}), 1, "cannot read source file '.*folder\\.c'");
 }
 
 TEST_F(CommandLineTest, ParseErrorsShowTheFirstAtItsLineAndEndWithStatusOne)
 {
   // One line: the first error, its source line, and how many others follow.
   const char* broken = "int f(void) {\n  int x = ;\n  return y;\n}\n";
-  EXPECT_EXIT(parse(broken), ::testing::ExitedWithCode(1),
-              "^[^ ]*prog\\.c:2:11: int x = ;: error: expected expression \\(and 1 more error\\)\n$");
+  EXPECT_FAILURE(parse(broken), 1, "^[^ ]*prog\\.c:2:11: int x = ;: error: expected expression \\(and 1 more error\\)\n$");
 }
 
 TEST_F(CommandLineTest, MissingHeaderIsAParseError)
 {
-  EXPECT_EXIT(parse("#include \"nowhere.h\"\nint x;\n"), ::testing::ExitedWithCode(1),
-              "prog\\.c:1:10: #include \"nowhere\\.h\": fatal error: 'nowhere\\.h' file not found");
+  EXPECT_FAILURE(parse("#include \"nowhere.h\"\nint x;\n"), 1, "prog\\.c:1:10: #include \"nowhere\\.h\": fatal error: 'nowhere\\.h' file not found");
 }
 
 TEST_F(CommandLineTest, SwitchWithoutItsValueIsRejected)
 {
-  EXPECT_EXIT(frontend(std::vector<std::string>{"vorl", "prog.c", "-I"}),
-              ::testing::ExitedWithCode(1), "missing value after '-I'");
+  EXPECT_FAILURE(frontend(std::vector<std::string>{"vorl", "prog.c", "-I"}), 1, "missing value after '-I'");
 }
 
 TEST_F(CommandLineTest, TwoSourceFilesAreRejected)
 {
   std::string first = write("a.c", "int a;\n");
   std::string second = write("b.c", "int b;\n");
-  EXPECT_EXIT(frontend(std::vector<std::string>{"vorl", first, second}),
-              ::testing::ExitedWithCode(1), "more than one source file");
+  EXPECT_FAILURE(frontend(std::vector<std::string>{"vorl", first, second}), 1, "more than one source file");
 }
 
 TEST_F(CommandLineTest, ParserRejectingTheSwitchesIsReported)
 {
-  EXPECT_EXIT(parse("int x;\n", {"-std=c++11"}), ::testing::ExitedWithCode(1),
-              "the C parser rejected .*-std=c\\+\\+11");
+  EXPECT_FAILURE(parse("int x;\n", {"-std=c++11"}), 1, "the C parser rejected .*-std=c\\+\\+11");
 }
 
 }  // namespace

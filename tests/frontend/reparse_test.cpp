@@ -11,6 +11,7 @@
 #include "frontend/sg_project.h"
 #include "frontend/source_text.h"
 #include "frontend_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -53,12 +54,10 @@ TEST_F(ReparseTest, TextInMemoryIsParsedAsTheFileWithThePreludeBeforeIt)
 TEST_F(ReparseTest, ErrorsNameTheFileAndTheLineOfTheText)
 {
   auto first = parse("int x;\n");
-  EXPECT_EXIT(reparse(*first, "int x;\n\nint y = [1]];\n", ""), ::testing::ExitedWithCode(1),
-              "^[^ ]*/prog\\.c:3:9: int y = \\[1\\]\\];: error: ");
+  EXPECT_FAILURE(reparse(*first, "int x;\n\nint y = [1]];\n", ""), 1, "^[^ ]*/prog\\.c:3:9: int y = \\[1\\]\\];: error: ");
   // A rewritten text: the line as the user wrote it.
   std::string shown = "int x;\n\n#pragma weight [1]]\n";
-  EXPECT_EXIT(reparse(*first, "int x;\n\nint y = [1]];\n", "", &shown), ::testing::ExitedWithCode(1),
-              "^[^ ]*/prog\\.c:3:9: #pragma weight \\[1\\]\\]: error: ");
+  EXPECT_FAILURE(reparse(*first, "int x;\n\nint y = [1]];\n", "", &shown), 1, "^[^ ]*/prog\\.c:3:9: #pragma weight \\[1\\]\\]: error: ");
 }
 
 // What the parser cannot take stops before it, at its line: a file beyond
@@ -67,17 +66,14 @@ TEST_F(ReparseTest, ErrorsNameTheFileAndTheLineOfTheText)
 TEST_F(ReparseTest, FilesTooLargeOrEndlessAndErrorsInHeadersStopAtTheirLine)
 {
   write("bad.h", "int a;\nint b = ;\n");
-  EXPECT_EXIT(parse("int x;\n#include \"bad.h\"\n"), ::testing::ExitedWithCode(1),
-              "^[^ ]*/prog\\.c:2:10: #include \"bad\\.h\": [^ ]*bad\\.h:2:9: error: expected expression\n$");
-  EXPECT_EXIT(parse("int x;\n  #  include </dev/zero>\n"), ::testing::ExitedWithCode(1),
-              "^[^ ]*/prog\\.c:2:14: # include </dev/zero>: frontend: error: '/dev/zero' is not a regular "
+  EXPECT_FAILURE(parse("int x;\n#include \"bad.h\"\n"), 1, "^[^ ]*/prog\\.c:2:10: #include \"bad\\.h\": [^ ]*bad\\.h:2:9: error: expected expression\n$");
+  EXPECT_FAILURE(parse("int x;\n  #  include </dev/zero>\n"), 1, "^[^ ]*/prog\\.c:2:14: # include </dev/zero>: frontend: error: '/dev/zero' is not a regular "
               "file\n$");
   std::string line(1023, 'x');
   std::string large = "/*\n";
   for (int k = 0; k < 16 * 1024 + 1; k++)
     large += line + "\n";
-  EXPECT_EXIT(parse(large + "*/\n"), ::testing::ExitedWithCode(1),
-              "^[^ ]*/prog\\.c:16385:1: frontend: error: the file is longer than 16 MB, the most vorl reads\n$");
+  EXPECT_FAILURE(parse(large + "*/\n"), 1, "^[^ ]*/prog\\.c:16385:1: frontend: error: the file is longer than 16 MB, the most vorl reads\n$");
 }
 
 TEST_F(RecordTest, ObjectLikeMacrosOfTheFileAreRecordedInOrder)
@@ -113,8 +109,7 @@ TEST_F(NestingTest, DeepExpressionsAreRefusedWithOneLine)
   };
   auto project = parse(sum(900));
   EXPECT_EQ(nodes_of<SgAddOp>(project.get()).size(), 899u);
-  EXPECT_EXIT(parse(sum(10000)), ::testing::ExitedWithCode(1),
-              "^[^ ]*prog\\.c:3:10: b\\[0\\] \\+ b\\[1\\] .*\\.\\.\\.: frontend: error: expression nested "
+  EXPECT_FAILURE(parse(sum(10000)), 1, "^[^ ]*prog\\.c:3:10: b\\[0\\] \\+ b\\[1\\] .*\\.\\.\\.: frontend: error: expression nested "
               "deeper than 1000 levels\n$");
 }
 
@@ -123,8 +118,7 @@ TEST_F(NestingTest, DeepStatementsAreRefused)
   std::string loops;
   for (int k = 0; k < 1100; k++)
     loops += "for (;;) ";
-  EXPECT_EXIT(parse("void f(void) {\n  " + loops + ";\n}\n"), ::testing::ExitedWithCode(1),
-              "nested deeper than 1000 levels");
+  EXPECT_FAILURE(parse("void f(void) {\n  " + loops + ";\n}\n"), 1, "nested deeper than 1000 levels");
 }
 
 struct Place {

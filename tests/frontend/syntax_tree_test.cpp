@@ -10,6 +10,7 @@
 #include "frontend/sg_node.h"
 #include "frontend/sg_project.h"
 #include "frontend_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -150,11 +151,9 @@ TEST_F(OperatorTest, CommaOverAConvertedOperandInAMacroBodyIsNotAWrite)
 TEST_F(OperatorTest, AssignmentInAMacroBodyOfAHeaderIsRejected)
 {
   write("set.h", "#define SET(v, e) v = e\n#define BUMP(v) v += 2\n");
-  EXPECT_EXIT(parse("#include \"set.h\"\n" + body("SET(x, a);")), ::testing::ExitedWithCode(1),
-              "^[^ ]*prog\\.c:5:3: SET\\(x, a\\): frontend: error: cannot read the operator of "
+  EXPECT_FAILURE(parse("#include \"set.h\"\n" + body("SET(x, a);")), 1, "^[^ ]*prog\\.c:5:3: SET\\(x, a\\): frontend: error: cannot read the operator of "
               "'SET\\(x, a\\)'.*may be an assignment");
-  EXPECT_EXIT(parse("#include \"set.h\"\n" + body("BUMP(x);")), ::testing::ExitedWithCode(1),
-              "prog\\.c:5:3: BUMP\\(x\\): frontend: error: cannot read the operator of 'BUMP\\(x\\)'");
+  EXPECT_FAILURE(parse("#include \"set.h\"\n" + body("BUMP(x);")), 1, "prog\\.c:5:3: BUMP\\(x\\): frontend: error: cannot read the operator of 'BUMP\\(x\\)'");
 }
 
 // ---------------------------------------------------------------------------
@@ -244,9 +243,7 @@ TEST_F(ForLoopTest, SemicolonsNestedInTheHeaderDoNotCount)
 
 TEST_F(ForLoopTest, HeaderWrittenByAMacroWithMissingPartsIsRejected)
 {
-  EXPECT_EXIT(parse("#define FOREVER for (; ; i++)\n" + body("FOREVER break;")),
-              ::testing::ExitedWithCode(1),
-              "prog\\.c:5:3: FOREVER break: frontend: error: cannot tell the parts of this for loop");
+  EXPECT_FAILURE(parse("#define FOREVER for (; ; i++)\n" + body("FOREVER break;")), 1, "prog\\.c:5:3: FOREVER break: frontend: error: cannot tell the parts of this for loop");
 }
 
 // ---------------------------------------------------------------------------
@@ -345,19 +342,15 @@ TEST_F(LiteralTest, LargestIntIsAccepted)
 
 TEST_F(LiteralTest, IntegerBeyondIntIsRejected)
 {
-  EXPECT_EXIT(parse(body("x = 2147483648;")), ::testing::ExitedWithCode(1),
-              "prog\\.c:4:7: 2147483648: frontend: error: integer literal 2147483648 is out of the "
+  EXPECT_FAILURE(parse(body("x = 2147483648;")), 1, "prog\\.c:4:7: 2147483648: frontend: error: integer literal 2147483648 is out of the "
               "range of int");
-  EXPECT_EXIT(parse(body("x = 0xFFFFFFFFu;")), ::testing::ExitedWithCode(1),
-              "integer literal 4294967295 is out of the range of int");
-  EXPECT_EXIT(parse("#define BIG 5000000000\n" + body("x = BIG;")), ::testing::ExitedWithCode(1),
-              "prog\\.c:5:7: BIG: frontend: error: integer literal 5000000000");
+  EXPECT_FAILURE(parse(body("x = 0xFFFFFFFFu;")), 1, "integer literal 4294967295 is out of the range of int");
+  EXPECT_FAILURE(parse("#define BIG 5000000000\n" + body("x = BIG;")), 1, "prog\\.c:5:7: BIG: frontend: error: integer literal 5000000000");
 }
 
 TEST_F(LiteralTest, InfiniteFloatingLiteralIsRejected)
 {
-  EXPECT_EXIT(parse(body("v[0][0] = 1e400;")), ::testing::ExitedWithCode(1),
-              "prog\\.c:4:13: 1e400: frontend: error: floating literal '1e400' is not a finite value");
+  EXPECT_FAILURE(parse(body("v[0][0] = 1e400;")), 1, "prog\\.c:4:13: 1e400: frontend: error: floating literal '1e400' is not a finite value");
 }
 
 // ---------------------------------------------------------------------------

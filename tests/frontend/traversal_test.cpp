@@ -10,6 +10,7 @@
 #include "frontend/sg_project.h"
 #include "frontend/traversal.h"
 #include "frontend_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -183,8 +184,7 @@ TEST_F(BuilderTest, MissingOperandIsRejected)
 {
   auto project = parse("int i;\nvoid f(void) { i = 0; }\n");
   SgExpression* lhs = first_of<SgAssignOp>(project.get())->get_lhs_operand();
-  EXPECT_EXIT(buildGreaterOrEqualOp(lhs, nullptr), ::testing::ExitedWithCode(1),
-              "buildGreaterOrEqualOp: missing operand");
+  EXPECT_FAILURE(buildGreaterOrEqualOp(lhs, nullptr), 1, "buildGreaterOrEqualOp: missing operand");
 }
 
 TEST_F(BuilderTest, OperandsOfTwoProjectsAreRejected)
@@ -193,8 +193,7 @@ TEST_F(BuilderTest, OperandsOfTwoProjectsAreRejected)
   auto second = parse("int j;\nvoid g(void) { j = 1; }\n");
   SgExpression* lhs = first_of<SgAssignOp>(first.get())->get_lhs_operand();
   SgExpression* rhs = first_of<SgAssignOp>(second.get())->get_rhs_operand();
-  EXPECT_EXIT(buildGreaterOrEqualOp(lhs, rhs), ::testing::ExitedWithCode(1),
-              "do not belong to one parsed project");
+  EXPECT_FAILURE(buildGreaterOrEqualOp(lhs, rhs), 1, "do not belong to one parsed project");
 }
 
 TEST_F(BuilderTest, CopyIsDeepAndDetached)

@@ -13,6 +13,7 @@
 #include "poly/polylib_wrapper.h"
 #include "poly/rank.h"
 #include "tests/poly/poly_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -113,8 +114,7 @@ TEST_F(EnumerationTest, RenamingAndDivisions)
   // Monomials that meet add up; a monomial cannot turn into a square.
   Ptr linear = multivariate({{{0}, v(2)}, {{1}, v(5)}});
   EXPECT_EQ(text(*Ptr(linear->parameters_to_parameters({{0, 1}}))), "(2+5)*M");
-  EXPECT_EXIT(multi->parameters_to_parameters({{0, 1}}), ::testing::ExitedWithCode(1),
-              "^EnumerationExpression::parameters_to_parameters: a monomial would square");
+  EXPECT_FAILURE(multi->parameters_to_parameters({{0, 1}}), 1, "^EnumerationExpression::parameters_to_parameters: a monomial would square");
 
   EXPECT_EQ(per->get_divs(), static_cast<EnumerationExpression*>(per.get())->periodic_values);
   auto* q = static_cast<EnumerationExpression*>(poly.get());
@@ -222,22 +222,20 @@ TEST_F(EnumerationTest, CompiledCountsAreExactForLargeSizesAndStopOnOverflow)
 
 TEST_F(EnumerationTest, Stops)
 {
-  const auto one = ::testing::ExitedWithCode(1);
   Ptr per = periodic({v(1), v(2)}, 0), multi = multivariate({{{0}, v(1)}});
   EnumerationExpression undefined;
-  EXPECT_EXIT(per->evaluate({{0, m.get()}}), one,
-              "^EnumerationExpression: evaluate: periodic value not resolved: \\[ 1 2 \\]_N\n$");
-  EXPECT_EXIT(multi->evaluate_int({}), one, "^EnumerationExpression::evaluate_int\\(\\): not an enum");
-  EXPECT_EXIT(multi->evaluate_double({}), one, "^EnumerationExpression::evaluate_double\\(\\): not an");
-  EXPECT_EXIT(compiled(*multi), one, "^EnumerationExpression::compile\\(\\): not an enumeration!\n$");
-  EXPECT_EXIT(undefined.clone(), one, "^EnumerationExpression::clone\\(\\): not an enumeration!\n$");
-  EXPECT_EXIT(undefined.parameters_to_parameters({}), one, "parameters_to_parameters: not an enum");
+  EXPECT_FAILURE(per->evaluate({{0, m.get()}}), 1, "^EnumerationExpression: evaluate: periodic value not resolved: \\[ 1 2 \\]_N\n$");
+  EXPECT_FAILURE(multi->evaluate_int({}), 1, "^EnumerationExpression::evaluate_int\\(\\): not an enum");
+  EXPECT_FAILURE(multi->evaluate_double({}), 1, "^EnumerationExpression::evaluate_double\\(\\): not an");
+  EXPECT_FAILURE(compiled(*multi), 1, "^EnumerationExpression::compile\\(\\): not an enumeration!\n$");
+  EXPECT_FAILURE(undefined.clone(), 1, "^EnumerationExpression::clone\\(\\): not an enumeration!\n$");
+  EXPECT_FAILURE(undefined.parameters_to_parameters({}), 1, "parameters_to_parameters: not an enum");
 
   EXPECT_EQ(get_int(2147483643L), 2147483643);
   EXPECT_EQ(get_int(INT_MIN), INT_MIN);
   const char* beyond = "^PolylibWrapper::get_int: too big integer \\(a date or coefficient beyond 2147483647: .*\\)\n$";
-  EXPECT_EXIT(get_int(2147483644L), one, beyond);
-  EXPECT_EXIT(get_int(INT_MIN - 1L), one, beyond);
+  EXPECT_FAILURE(get_int(2147483644L), 1, beyond);
+  EXPECT_FAILURE(get_int(INT_MIN - 1L), 1, beyond);
 }
 
 }  // namespace

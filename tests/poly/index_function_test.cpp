@@ -8,6 +8,7 @@
 #include "poly/index_function.h"
 #include "poly/rank.h"
 #include "tests/poly/poly_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -81,12 +82,9 @@ TEST_F(IndexFunctionTest, CopiesAreIndependent)
 
 TEST_F(IndexFunctionTest, KeepBeyondTheDimensionStops)
 {
-  EXPECT_EXIT(f->keep_first(4), ::testing::ExitedWithCode(1),
-              "^IndexFunction::keep_first: bigger than the dimension\n$");
-  EXPECT_EXIT(f->keep_last(4), ::testing::ExitedWithCode(1),
-              "^IndexFunction::keep_last: bigger than the dimension\n$");
-  EXPECT_EXIT(f->keep_first(-1), ::testing::ExitedWithCode(1),
-              "^IndexFunction::keep_first: negative size\n$");
+  EXPECT_FAILURE(f->keep_first(4), 1, "^IndexFunction::keep_first: bigger than the dimension\n$");
+  EXPECT_FAILURE(f->keep_last(4), 1, "^IndexFunction::keep_last: bigger than the dimension\n$");
+  EXPECT_FAILURE(f->keep_first(-1), 1, "^IndexFunction::keep_first: negative size\n$");
 }
 
 TEST_F(IndexFunctionTest, MatricesFollowTheRegistry)

@@ -9,6 +9,7 @@
 #include "poly/inequation.h"
 #include "poly/rank.h"
 #include "tests/poly/poly_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -130,12 +131,10 @@ TEST_F(InequationTest, NegateSwapsStrictness)
     EXPECT_TRUE(*neg->lhs == *i && *neg->rhs == *n);
   }
   Inequation eq(PRED_EQ, i.get(), n.get());
-  EXPECT_EXIT(
-      {
+  EXPECT_FAILURE({
         std::cout.rdbuf(std::cerr.rdbuf());
         eq.negate();
-      },
-      ::testing::ExitedWithCode(1), "^Inequation::negate: unhandled predicate\ni = N\n$");
+      }, 1, "^Inequation::negate: unhandled predicate\ni = N\n$");
 }
 
 TEST_F(InequationTest, SeparateReadsBoundsOnOneCounter)
@@ -194,8 +193,8 @@ TEST_F(InequationTest, CheckFindsSharedSides)
   try {
     c.check();
     ADD_FAILURE() << "no interference reported";
-  } catch (const char* m) {
-    EXPECT_STREQ(m, "Inequation::check: interference found");
+  } catch (const Failure& e) {
+    EXPECT_STREQ(e.what(), "Inequation::check: interference found");
   }
   c.rhs = kept;
   std::list<Inequation*> l{c.clone(), c.clone()};

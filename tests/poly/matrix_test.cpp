@@ -10,6 +10,7 @@
 #include "poly/matrix.h"
 #include "poly/rank.h"
 #include "tests/poly/poly_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -114,43 +115,31 @@ TEST(MatrixTest, Printers)
             "1  -2  \n1  2  3  \n4  5  6  \n5  \n\n--\n1  \n\n\n--\n");
 }
 
-TEST(MatrixDeathTest, MismatchesStop)
+TEST(MatrixFailureTest, MismatchesStop)
 {
-  const auto one = testing::ExitedWithCode(1);
-  EXPECT_EXIT(on_stderr([] { null_matrix(0, 3); }), one,
-              "^Matrix::null_matrix: dimensions must be > 0\n$");
-  EXPECT_EXIT(on_stderr([] { identity_matrix(-1); }), one,
-              "^Matrix::identity_matrix: dimension must be >= 0\n$");
-  EXPECT_EXIT(column_matrix_to_vector(A23), one,
-              "^Matrix::column_matrix_to_vector: not a single col matrix\n$");
-  EXPECT_EXIT(on_stderr([] { A23 * A23; }), one,
-              "^Matrix::\\*: mismatch matrices\n2 3\n1  2  3  \n4  5  6  \n2 3\n");
-  EXPECT_EXIT(on_stderr([] { Matrix{} * A23; }), one,
-              "^Matrix::\\*: empty matrices col\\(A\\) = 0 col\\(B\\) = 2\n$");
-  EXPECT_EXIT(on_stderr([] { A23 * std::vector<int>{}; }), one, "empty matrices");
-  EXPECT_EXIT(on_stderr([] { A23 * std::vector<int>{1, 2}; }), one, "mismatch matrices");
-  EXPECT_EXIT(on_stderr([] { Matrix{{1 << 16}} * Matrix{{1 << 16}}; }), one, "integer overflow");
-  EXPECT_EXIT(on_stderr([] { std::vector<int>{1} + std::vector<int>{1, 2}; }), one,
-              "^Matrix::\\+\\(vec<int>,vec<int>\\): mismatch vector size\n$");
-  EXPECT_EXIT(sub_vec({1}, {1, 2}), one, "^Matrix::sub_vec: vector size mismatch\n$");
-  EXPECT_EXIT(inv({{1, 7}, {2, 7}}), one,
-              "^Matrix::inv\\(map<int,int>\\): expect an injective map\n$");
+  EXPECT_FAILURE(on_stderr([] { null_matrix(0, 3); }), 1, "^Matrix::null_matrix: dimensions must be > 0\n$");
+  EXPECT_FAILURE(on_stderr([] { identity_matrix(-1); }), 1, "^Matrix::identity_matrix: dimension must be >= 0\n$");
+  EXPECT_FAILURE(column_matrix_to_vector(A23), 1, "^Matrix::column_matrix_to_vector: not a single col matrix\n$");
+  EXPECT_FAILURE(on_stderr([] { A23 * A23; }), 1, "^Matrix::\\*: mismatch matrices\n2 3\n1  2  3  \n4  5  6  \n2 3\n");
+  EXPECT_FAILURE(on_stderr([] { Matrix{} * A23; }), 1, "^Matrix::\\*: empty matrices col\\(A\\) = 0 col\\(B\\) = 2\n$");
+  EXPECT_FAILURE(on_stderr([] { A23 * std::vector<int>{}; }), 1, "empty matrices");
+  EXPECT_FAILURE(on_stderr([] { A23 * std::vector<int>{1, 2}; }), 1, "mismatch matrices");
+  EXPECT_FAILURE(on_stderr([] { Matrix{{1 << 16}} * Matrix{{1 << 16}}; }), 1, "integer overflow");
+  EXPECT_FAILURE(on_stderr([] { std::vector<int>{1} + std::vector<int>{1, 2}; }), 1, "^Matrix::\\+\\(vec<int>,vec<int>\\): mismatch vector size\n$");
+  EXPECT_FAILURE(sub_vec({1}, {1, 2}), 1, "^Matrix::sub_vec: vector size mismatch\n$");
+  EXPECT_FAILURE(inv({{1, 7}, {2, 7}}), 1, "^Matrix::inv\\(map<int,int>\\): expect an injective map\n$");
 }
 
-using ExpressionVectorDeathTest = ExpressionVectorTest;
+using ExpressionVectorFailureTest = ExpressionVectorTest;
 
-TEST_F(ExpressionVectorDeathTest, MismatchesStop)
+TEST_F(ExpressionVectorFailureTest, MismatchesStop)
 {
-  const auto one = testing::ExitedWithCode(1);
   std::vector<Expression*> x = e;
-  EXPECT_EXIT(on_stderr([&] { x * transpose(A23); }), one,
-              "^Matrix::\\(tx \\* A\\):mismatch dimensions\ni\nN\n3 2\n1  4  \n");
-  EXPECT_EXIT(on_stderr([&] { x * std::vector<int>{1}; }), one, "mismatch dimensions");
-  EXPECT_EXIT(A23 * x, one, "^Matrix::\\*\\(int_matrix, expression_vector\\): size mismatch\n$");
-  EXPECT_EXIT(on_stderr([&] { x + std::vector<Expression*>{x[0]}; }), one,
-              "^Matrix::\\+\\(vec<Expr,Expr>: mismatch vector size\n$");
-  EXPECT_EXIT(on_stderr([&] { x + std::vector<int>{1, 2, 3}; }), one,
-              "^Matrix::\\+\\(vec<Expr>,vec<int>\\): mismatch vector size: 2 vs 3\n$");
+  EXPECT_FAILURE(on_stderr([&] { x * transpose(A23); }), 1, "^Matrix::\\(tx \\* A\\):mismatch dimensions\ni\nN\n3 2\n1  4  \n");
+  EXPECT_FAILURE(on_stderr([&] { x * std::vector<int>{1}; }), 1, "mismatch dimensions");
+  EXPECT_FAILURE(A23 * x, 1, "^Matrix::\\*\\(int_matrix, expression_vector\\): size mismatch\n$");
+  EXPECT_FAILURE(on_stderr([&] { x + std::vector<Expression*>{x[0]}; }), 1, "^Matrix::\\+\\(vec<Expr,Expr>: mismatch vector size\n$");
+  EXPECT_FAILURE(on_stderr([&] { x + std::vector<int>{1, 2, 3}; }), 1, "^Matrix::\\+\\(vec<Expr>,vec<int>\\): mismatch vector size: 2 vs 3\n$");
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "poly/polyhedron.h"
 #include "poly/rank.h"
 #include "tests/poly/poly_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -141,13 +142,10 @@ TEST_F(PolyhedronTest, ActiveColumnsAreSpreadToFullWidth)
   EXPECT_EQ(q.to_matrix(), (Rows{{0, 2, 0, 7, 8, 9}}));
   EXPECT_EQ(q.constraints.front()->pred, PRED_EQ);
 
-  EXPECT_EXIT(Polyhedron(Rows{{1, 3, 4}}, {1}, {1}), ::testing::ExitedWithCode(1),
-              "^Polyhedron::Polyhedron\\(active_counters,active_parameters\\): expect 4 "
+  EXPECT_FAILURE(Polyhedron(Rows{{1, 3, 4}}, {1}, {1}), 1, "^Polyhedron::Polyhedron\\(active_counters,active_parameters\\): expect 4 "
               "columns. Found: 3\n$");
-  EXPECT_EXIT(Polyhedron(Rows{{1, 3, 4, 5}}, {1}), ::testing::ExitedWithCode(1),
-              "^Polyhedron::Polyhedron\\(active_counters\\): expect 5 columns. Found: 4\n$");
-  EXPECT_EXIT(Polyhedron(Rows{{1, 3, 5}}, {2}, {}), ::testing::ExitedWithCode(1),
-              "counter rank out of range: 2");
+  EXPECT_FAILURE(Polyhedron(Rows{{1, 3, 4, 5}}, {1}), 1, "^Polyhedron::Polyhedron\\(active_counters\\): expect 5 columns. Found: 4\n$");
+  EXPECT_FAILURE(Polyhedron(Rows{{1, 3, 5}}, {2}, {}), 1, "counter rank out of range: 2");
 }
 
 TEST_F(PolyhedronTest, CopiesOwnTheirConstraints)
@@ -255,8 +253,8 @@ TEST_F(PolyhedronTest, CheckFindsNodesSharedBetweenConstraints)
   try {
     box->check();
     ADD_FAILURE() << "no interference reported";
-  } catch (const char* m) {
-    EXPECT_STREQ(m, "Polyhedron::check: interference found");
+  } catch (const Failure& e) {
+    EXPECT_STREQ(e.what(), "Polyhedron::check: interference found");
   }
   second->rhs = kept;
 }

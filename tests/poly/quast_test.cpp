@@ -12,6 +12,7 @@
 #include "poly/quast.h"
 #include "poly/rank.h"
 #include "tests/poly/poly_test_support.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -136,8 +137,7 @@ TEST_F(QuastTest, NullAnswersAreBottoms)
 
 TEST_F(QuastTest, FlattenInnerNode)
 {
-  EXPECT_EXIT((std::cout.rdbuf(std::cerr.rdbuf()), tree->flatten()), ::testing::ExitedWithCode(1),
-              "^Quast::_flatten: untagged Quast\n$");
+  EXPECT_FAILURE((std::cout.rdbuf(std::cerr.rdbuf()), tree->flatten()), 1, "^Quast::_flatten: untagged Quast\n$");
   tree->tag(5);
   tree->then_branch->statement = 3;
   tree->then_branch->tag_vector = {0};

@@ -7,8 +7,10 @@
 
 #include "poly/analysis_context.h"
 #include "poly/expression.h"
+#include "poly/current_step.h"
 #include "poly/failure.h"
 #include "poly/rank.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -21,18 +23,40 @@ class RankTest : public testing::Test {
   // Empty registries, options and switches for each test.
   AnalysisScope scope_;
 };
-using RankDeathTest = RankTest;
+using RankFailureTest = RankTest;
 
-TEST(FailureDeathTest, WritesTheMessageOnTheChosenStreamAndExits)
+TEST(FailureTest, CarriesTheMessageItsStreamStatusStepAndPlace)
 {
   EXPECT_EQ(cat("rank ", 3, ' ', -1.5), "rank 3 -1.5");
-  EXPECT_EXIT(fail(Stream::Err, "Layer::op: broken"), testing::ExitedWithCode(1),
-              "^Layer::op: broken\n$");
-  EXPECT_EXIT(fail(Stream::Err, "stop", 0), testing::ExitedWithCode(0), "^stop\n$");
-  EXPECT_EXIT(fail(Stream::Err, "stop", 7), testing::ExitedWithCode(7), "stop");
-  EXPECT_EXIT(on_stderr([] { fail(Stream::Out, "on stdout"); }), testing::ExitedWithCode(1),
-              "^on stdout\n$");
-  EXPECT_EXIT(fail(Stream::Out, "on stdout"), testing::ExitedWithCode(1), "^$");
+  EXPECT_FAILURE(fail(Stream::Err, "Layer::op: broken"), 1, "^Layer::op: broken\n$");
+  EXPECT_FAILURE(fail(Stream::Err, "stop", 0), 0, "^stop\n$");
+  EXPECT_FAILURE(fail(Stream::Err, "stop", 7), 7, "stop");
+  set_current_step("counting");
+  struct Case {
+    Stream stream;
+    std::string message;
+    std::string report;
+    SourcePlace place;
+  };
+  for (const Case& c : std::vector<Case>{
+           {Stream::Out, "on stdout", "vorl: analysis failed while counting: on stdout", {}},
+           {Stream::Err, "prog.c:7:12: i != 2: not affine", "prog.c:7:12: i != 2: not affine",
+            {"prog.c", 7, 12}},
+           {Stream::Err, "a:b:c: x", "vorl: analysis failed while counting: a:b:c: x", {}}}) {
+    try {
+      fail(c.stream, c.message);
+      ADD_FAILURE() << "no failure";
+    } catch (const Failure& e) {
+      EXPECT_EQ(e.stream(), c.stream);
+      EXPECT_EQ(e.what(), c.message);
+      EXPECT_EQ(e.step(), "counting");
+      EXPECT_EQ(e.report(), c.report);
+      EXPECT_EQ(e.place().file, c.place.file);
+      EXPECT_EQ(e.place().line, c.place.line);
+      EXPECT_EQ(e.place().column, c.place.column);
+    }
+  }
+  set_current_step("starting");
 }
 
 TEST_F(RankTest, RanksAreNumberedPerKindInRegistrationOrder)
@@ -187,18 +211,15 @@ TEST_F(RankTest, PrintsTheRegistryAndRankLists)
   EXPECT_EQ(os.str(), "i, j|j,i|N");
 }
 
-TEST_F(RankDeathTest, LookupsOfUnknownVariablesStop)
+TEST_F(RankFailureTest, LookupsOfUnknownVariablesStop)
 {
-  const auto one = testing::ExitedWithCode(1);
   create_counter_rank("i");
-  EXPECT_EXIT(on_stderr([] { get_counter_rank("k"); }), one, "^get_counter_rank: k not found.\n$");
-  EXPECT_EXIT(on_stderr([] { get_parameter_rank("i"); }), one,
-              "^get_parameter_rank: i not found.\n$");
-  EXPECT_EXIT(on_stderr([] { get_counter_string(1); }), one,
-              "^Rank::get_counter_string: rank not found: 1\n$");
-  EXPECT_EXIT(get_variable_type("v_0"), one, "^Rank::get_variable_type: undefined variable\n$");
+  EXPECT_FAILURE(on_stderr([] { get_counter_rank("k"); }), 1, "^get_counter_rank: k not found.\n$");
+  EXPECT_FAILURE(on_stderr([] { get_parameter_rank("i"); }), 1, "^get_parameter_rank: i not found.\n$");
+  EXPECT_FAILURE(on_stderr([] { get_counter_string(1); }), 1, "^Rank::get_counter_string: rank not found: 1\n$");
+  EXPECT_FAILURE(get_variable_type("v_0"), 1, "^Rank::get_variable_type: undefined variable\n$");
   std::ostringstream os;
-  EXPECT_EXIT(print_variable_type(os, 3), one, "^Rank::print_type: undefined type\n$");
+  EXPECT_FAILURE(print_variable_type(os, 3), 1, "^Rank::print_type: undefined type\n$");
 }
 
 }  // namespace

@@ -220,9 +220,9 @@ TEST_F(ExtractionTest, AcceptedLoopFormsAndDeclarations)
                                       "static double w = 2;"}));
 }
 
-using ExtractionDeathTest = ExtractionTest;
+using ExtractionFailureTest = ExtractionTest;
 
-TEST_F(ExtractionDeathTest, LoopsOtherThanUnitStepCountersStop)
+TEST_F(ExtractionFailureTest, LoopsOtherThanUnitStepCountersStop)
 {
   const std::string at = "Program::from_Sage: for loop at line 6: ";
   const std::string init = at + "expect an initialisation c = lb or int c = lb; found: ";
@@ -239,7 +239,7 @@ TEST_F(ExtractionDeathTest, LoopsOtherThanUnitStepCountersStop)
   EXPECT_STOPS(run("\nfor (int t; t < N; t++) c[t] = 0;"), init + "int t;");
 }
 
-TEST_F(ExtractionDeathTest, UnaffineExpressionsAndConditionsStop)
+TEST_F(ExtractionFailureTest, UnaffineExpressionsAndConditionsStop)
 {
   const std::string expr = "Expression::from_Sage: ";
   const std::string poly = "Polyhedron::from_Sage: ";

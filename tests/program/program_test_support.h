@@ -23,6 +23,7 @@
 #include "program/extraction.h"
 #include "program/program.h"
 #include "program/statement.h"
+#include "tests/expect_failure.h"
 
 class ProgramTest : public ::testing::Test {
  protected:
@@ -114,10 +115,7 @@ inline std::string quoted(const std::string& text)
   return r;
 }
 
-// The statement ends the process with status 1 and writes message (on
-// standard output, sent to the error stream for the match).
-#define EXPECT_STOPS(statement, message)                                         \
-  EXPECT_EXIT({ std::cout.rdbuf(std::cerr.rdbuf()); statement; },                \
-              ::testing::ExitedWithCode(1), quoted(message))
+// The statement fails with status 1 and the message.
+#define EXPECT_STOPS(statement, message) EXPECT_FAILURE(statement, 1, quoted(message))
 
 #endif
