@@ -2,13 +2,13 @@
 
 #include <iostream>
 
-#include "poly/expression.h"
-#include "poly/failure.h"
-#include "poly/index_function.h"
-#include "poly/inequation.h"
-#include "poly/matrix.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
+#include "algebra/expression.h"
+#include "support/failure.h"
+#include "algebra/index_function.h"
+#include "algebra/inequation.h"
+#include "algebra/matrix.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
 
 namespace {
 

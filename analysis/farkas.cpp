@@ -2,9 +2,9 @@
 
 #include <climits>
 
-#include "poly/failure.h"
-#include "poly/polyhedron.h"
-#include "poly/polylib_wrapper.h"
+#include "support/failure.h"
+#include "polyhedra/polyhedron.h"
+#include "solvers/polylib_wrapper.h"
 
 namespace {
 

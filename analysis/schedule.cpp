@@ -2,12 +2,12 @@
 
 #include <iostream>
 
-#include "poly/expression.h"
-#include "poly/failure.h"
-#include "poly/index_function.h"
-#include "poly/matrix.h"
-#include "poly/rank.h"
-#include "poly/operation.h"
+#include "algebra/expression.h"
+#include "support/failure.h"
+#include "algebra/index_function.h"
+#include "algebra/matrix.h"
+#include "algebra/rank.h"
+#include "polyhedra/operation.h"
 #include "program/program.h"
 #include "program/statement.h"
 

@@ -27,9 +27,9 @@
 #include "analysis/schedule.h"
 #include "driver/preprocessor.h"
 #include "frontend/sg_project.h"
-#include "poly/analysis_context.h"
-#include "poly/index_function.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "algebra/index_function.h"
+#include "algebra/rank.h"
 #include "program/extraction.h"
 #include "program/program.h"
 

@@ -5,14 +5,14 @@
 #include <sstream>
 
 #include "analysis/schedule.h"
-#include "poly/analysis_context.h"
-#include "poly/enumeration_expression.h"
-#include "poly/expression.h"
-#include "poly/failure.h"
-#include "poly/index_function.h"
-#include "poly/inequation.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "polyhedra/enumeration_expression.h"
+#include "algebra/expression.h"
+#include "support/failure.h"
+#include "algebra/index_function.h"
+#include "algebra/inequation.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
 #include "program/program.h"
 #include "program/statement.h"
 

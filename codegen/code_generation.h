@@ -15,7 +15,7 @@
 #include <vector>
 
 class Expression;
-#include "poly/polyhedron.h"
+#include "polyhedra/polyhedron.h"
 class Program;
 class Schedule;
 

@@ -11,12 +11,12 @@
 #include "analysis/schedule.h"
 #include "codegen/code_generation.h"
 #include "codegen/generated_runtime.h"
-#include "poly/count_code.h"
-#include "poly/enumeration_expression.h"
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
+#include "polyhedra/count_code.h"
+#include "polyhedra/enumeration_expression.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
 #include "program/program.h"
 #include "program/statement.h"
 
@@ -114,7 +114,7 @@ std::string red_limit_copy(int R, const std::string& body)
   return r.empty() ? r : "  " + r + "\n";
 }
 
-// The declarations of the typed variables (poly/rank.h) that the body uses.
+// The declarations of the typed variables (algebra/rank.h) that the body uses.
 std::string variable_declarations(const std::string& body)
 {
   std::set<std::string> used = identifiers(body);

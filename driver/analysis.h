@@ -1,5 +1,5 @@
 // The tool as a library: one analysis of one C source, from its text to the
-// text of out.c, in an analysis context of its own (poly/analysis_context.h),
+// text of out.c, in an analysis context of its own (algebra/analysis_context.h),
 // so that analyses run one after the other in one process give what separate
 // processes give. The vorl command is a shell over it.
 //

@@ -7,7 +7,7 @@
 //   --time-limit SECONDS, --memory-limit MB (or --time-limit=SECONDS, ...)
 //                         the budget of the run (driver/run_limits.h)
 //   -verbose, -v, -asap, -alap
-//                         read into the option table (poly/options.h)
+//                         read into the option table (support/options.h)
 //   -D, -U, -I, -std=     the front-end's switches, passed on
 //
 // Any other argument that starts with '-' is an unknown option. The

@@ -8,9 +8,9 @@
 #include "driver/command_line.h"
 #include "driver/output_file.h"
 #include "driver/run_limits.h"
-#include "poly/current_step.h"
-#include "poly/failure.h"
-#include "poly/options.h"
+#include "support/current_step.h"
+#include "support/failure.h"
+#include "support/options.h"
 
 #ifndef VORL_VERSION
 #define VORL_VERSION "unknown"

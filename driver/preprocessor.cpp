@@ -5,9 +5,9 @@
 
 #include "frontend/sg_project.h"
 #include "frontend/source_text.h"
-#include "poly/expression.h"
-#include "poly/failure.h"
-#include "poly/index_function.h"
+#include "algebra/expression.h"
+#include "support/failure.h"
+#include "algebra/index_function.h"
 #include "program/array.h"
 #include "program/extraction.h"
 #include "program/program.h"

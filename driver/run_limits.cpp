@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "poly/current_step.h"
+#include "support/current_step.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define VORL_ADDRESS_SANITIZER 1

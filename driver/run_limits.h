@@ -5,7 +5,7 @@
 // line on the error stream,
 //   "vorl: analysis stopped: time limit of N s reached while <step>"
 //   "vorl: analysis stopped: memory limit of N MB reached while <step>"
-// (<step> from poly/current_step.h) and ends the process with status 1.
+// (<step> from support/current_step.h) and ends the process with status 1.
 // The limits are lifted before the generated program is written, so that
 // they never stop a run with its output half done. The address space is
 // capped too, at twice the ceiling and 1 GB more, so that one allocation far

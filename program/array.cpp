@@ -2,8 +2,8 @@
 
 #include <iostream>
 
-#include "poly/analysis_context.h"
-#include "poly/failure.h"
+#include "algebra/analysis_context.h"
+#include "support/failure.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // for a scalar), and the names of the arrays the pragma rewriting writes to.
 //
 // Ownership: the registry is AnalysisContext::arrays, of the current analysis
-// context (poly/analysis_context.h); the functions return values.
+// context (algebra/analysis_context.h); the functions return values.
 #ifndef VORL_PROGRAM_ARRAY_H
 #define VORL_PROGRAM_ARRAY_H
 

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "poly/polyhedron.h"
+#include "polyhedra/polyhedron.h"
 #include "program/statement.h"
 
 Program::Program() = default;

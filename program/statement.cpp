@@ -3,12 +3,12 @@
 #include <iostream>
 
 #include "frontend/sg_node.h"
-#include "poly/expression.h"
-#include "poly/failure.h"
-#include "poly/index_function.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
-#include "poly/operation.h"
+#include "algebra/expression.h"
+#include "support/failure.h"
+#include "algebra/index_function.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
+#include "polyhedra/operation.h"
 
 // ---------------------------------------------------------------------------
 // Rhs

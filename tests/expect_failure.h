@@ -16,7 +16,7 @@
 #include <string>
 
 #include "frontend/fatal_error.h"
-#include "poly/failure.h"
+#include "support/failure.h"
 
 namespace vorl_test {
 

@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "analysis/affine_form.h"
-#include "poly/analysis_context.h"
+#include "algebra/analysis_context.h"
 #include "tests/analysis/dependence_test_support.h"
 #include "tests/expect_failure.h"
 

@@ -13,11 +13,11 @@
 #include "analysis/dependence_graph.h"
 #include "analysis/schedule.h"
 #include "driver/preprocessor.h"
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/inequation.h"
-#include "poly/operation.h"
-#include "poly/options.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "algebra/inequation.h"
+#include "polyhedra/operation.h"
+#include "algebra/analysis_context.h"
 #include "tests/program/program_test_support.h"
 
 namespace truth {

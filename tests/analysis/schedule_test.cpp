@@ -5,9 +5,9 @@
 #include <optional>
 
 #include "analysis/schedule.h"
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/operation.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "polyhedra/operation.h"
 #include "tests/program/program_test_support.h"
 #include "tests/expect_failure.h"
 

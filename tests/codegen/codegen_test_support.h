@@ -16,11 +16,11 @@
 #include <vector>
 
 #include "frontend/sg_project.h"
-#include "poly/analysis_context.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "algebra/rank.h"
 #include "program/array.h"
 #include "program/extraction.h"
-#include "poly/polyhedron.h"
+#include "polyhedra/polyhedron.h"
 #include "program/program.h"
 #include "program/statement.h"
 

@@ -14,9 +14,9 @@
 #include "analysis/schedule.h"
 #include "codegen/bottom_limit.h"
 #include "driver/preprocessor.h"
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/inequation.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "algebra/inequation.h"
 #include "tests/codegen/codegen_test_support.h"
 #include "tests/expect_failure.h"
 

@@ -10,9 +10,9 @@
 #include "codegen/bottom_limit.h"
 #include "codegen/code_generation.h"
 #include "driver/preprocessor.h"
-#include "poly/enumeration_expression.h"
-#include "poly/expression.h"
-#include "poly/inequation.h"
+#include "polyhedra/enumeration_expression.h"
+#include "algebra/expression.h"
+#include "algebra/inequation.h"
 #include "tests/codegen/codegen_test_support.h"
 
 namespace {

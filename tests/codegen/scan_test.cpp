@@ -5,11 +5,11 @@
 #include <regex>
 
 #include "codegen/code_generation.h"
-#include "poly/analysis_context.h"
-#include "poly/expression.h"
-#include "poly/inequation.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "algebra/expression.h"
+#include "algebra/inequation.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
 #include "tests/codegen/codegen_test_support.h"
 #include "tests/expect_failure.h"
 

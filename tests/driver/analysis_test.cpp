@@ -6,8 +6,8 @@
 #include <filesystem>
 
 #include "driver/analysis.h"
-#include "poly/analysis_context.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "algebra/rank.h"
 #include "tests/driver/vorl_process.h"
 #include "tests/program/program_test_support.h"
 

@@ -13,7 +13,7 @@
 #include <thread>
 
 #include "driver/output_file.h"
-#include "poly/options.h"
+#include "support/options.h"
 #include "tests/program/program_test_support.h"
 
 namespace fs = std::filesystem;

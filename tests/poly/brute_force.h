@@ -14,9 +14,9 @@
 #include <random>
 #include <vector>
 
-#include "poly/expression.h"
-#include "poly/inequation.h"
-#include "poly/polyhedron.h"
+#include "algebra/expression.h"
+#include "algebra/inequation.h"
+#include "polyhedra/polyhedron.h"
 
 namespace brute {
 

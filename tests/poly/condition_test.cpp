@@ -3,12 +3,12 @@
 #include <memory>
 #include <sstream>
 
-#include "poly/analysis_context.h"
-#include "poly/condition.h"
-#include "poly/expression.h"
-#include "poly/inequation.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "polyhedra/condition.h"
+#include "algebra/expression.h"
+#include "algebra/inequation.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 
 namespace {

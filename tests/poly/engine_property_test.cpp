@@ -15,12 +15,12 @@
 #include <tuple>
 
 #include "brute_force.h"
-#include "poly/analysis_context.h"
-#include "poly/enumeration_expression.h"
-#include "poly/index_function.h"
-#include "poly/operation.h"
-#include "poly/quast.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "polyhedra/enumeration_expression.h"
+#include "algebra/index_function.h"
+#include "polyhedra/operation.h"
+#include "polyhedra/quast.h"
+#include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 
 namespace {

@@ -5,13 +5,13 @@
 #include <memory>
 #include <sstream>
 
-#include "poly/analysis_context.h"
-#include "poly/count_code.h"
-#include "poly/enumeration_expression.h"
-#include "poly/inequation.h"
-#include "poly/polyhedron.h"
-#include "poly/polylib_wrapper.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "polyhedra/count_code.h"
+#include "polyhedra/enumeration_expression.h"
+#include "algebra/inequation.h"
+#include "polyhedra/polyhedron.h"
+#include "solvers/polylib_wrapper.h"
+#include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 #include "tests/expect_failure.h"
 

@@ -3,10 +3,10 @@
 #include <memory>
 #include <sstream>
 
-#include "poly/analysis_context.h"
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 #include "tests/expect_failure.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <random>
 
-#include "poly/pip_solver.h"
+#include "solvers/pip_solver.h"
 #include "tests/expect_failure.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <sstream>
 #include <string>
 
-#include "poly/count_code.h"
+#include "polyhedra/count_code.h"
 
 // What operator<< writes of x.
 template <typename T>

@@ -3,14 +3,14 @@
 #include <memory>
 #include <sstream>
 
-#include "poly/analysis_context.h"
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/inequation.h"
-#include "poly/operation.h"
-#include "poly/polyhedron.h"
-#include "poly/quast.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "algebra/inequation.h"
+#include "polyhedra/operation.h"
+#include "polyhedra/polyhedron.h"
+#include "polyhedra/quast.h"
+#include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 #include "tests/expect_failure.h"
 

@@ -5,11 +5,11 @@
 #include <iostream>
 #include <sstream>
 
-#include "poly/analysis_context.h"
-#include "poly/expression.h"
-#include "poly/current_step.h"
-#include "poly/failure.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "algebra/expression.h"
+#include "support/current_step.h"
+#include "support/failure.h"
+#include "algebra/rank.h"
 #include "tests/expect_failure.h"
 
 namespace {

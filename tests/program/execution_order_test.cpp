@@ -12,9 +12,9 @@
 
 #include "analysis/schedule.h"
 #include "driver/preprocessor.h"
-#include "poly/expression.h"
-#include "poly/index_function.h"
-#include "poly/inequation.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
+#include "algebra/inequation.h"
 #include "tests/program/program_test_support.h"
 
 namespace {

@@ -3,8 +3,8 @@
 // extraction refuses.
 #include <gtest/gtest.h>
 
-#include "poly/expression.h"
-#include "poly/index_function.h"
+#include "algebra/expression.h"
+#include "algebra/index_function.h"
 #include "tests/program/program_test_support.h"
 
 namespace {

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "frontend/sg_project.h"
-#include "poly/analysis_context.h"
-#include "poly/polyhedron.h"
-#include "poly/rank.h"
+#include "algebra/analysis_context.h"
+#include "polyhedra/polyhedron.h"
+#include "algebra/rank.h"
 #include "program/array.h"
 #include "program/extraction.h"
 #include "program/program.h"

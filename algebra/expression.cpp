@@ -1,0 +1,1107 @@
+#include "algebra/expression.h"
+
+#include <climits>
+#include <cmath>
+#include <iostream>
+#include <sstream>
+
+#include "algebra/analysis_context.h"
+#include "support/failure.h"
+#include "algebra/rank.h"
+
+
+namespace {
+
+const char* const kNonAffine = "Expression::to_vector: Non affine expression";
+const char* const kNonAffineNewparm = "Expression::to_vector: Non affine expression (newparm?)";
+
+// An inner node that adopts its two operands.
+Expression* node(operator_t op, Expression* left, Expression* right)
+{
+  Expression* e = new Expression();
+  e->is_leaf = 0;
+  e->is_val = 0;
+  e->op = op;
+  e->fg = left;
+  e->fd = right;
+  return e;
+}
+
+Expression* counter_leaf(int rank)
+{
+  Expression* e = new Expression();
+  e->is_val = 0;
+  e->is_counter = 1;
+  e->counter_rank = rank;
+  return e;
+}
+
+Expression* parameter_leaf(int rank)
+{
+  Expression* e = new Expression();
+  e->is_val = 0;
+  e->is_parameter = 1;
+  e->parameter_rank = rank;
+  return e;
+}
+
+int checked_int(long long x, const char* where)
+{
+  if (x < INT_MIN || x > INT_MAX)
+    fail(Stream::Err, cat(where, ": integer overflow"));
+  return static_cast<int>(x);
+}
+
+// Floor and ceiling of an exact integer quotient (d != 0).
+long long floor_div(long long n, long long d)
+{
+  long long q = n / d;
+  if ((n % d != 0) && ((n < 0) != (d < 0)))
+    q--;
+  return q;
+}
+
+long long ceil_div(long long n, long long d) { return -floor_div(-n, d); }
+
+bool needs_parentheses(const Expression* operand)
+{
+  return !(operand->is_leaf && !operand->is_a_polynomial() &&
+           !operand->is_a_multivariate_polynomial());
+}
+
+const char* infix_sign(operator_t op)
+{
+  switch (op) {
+    case OP_PLUS: return "+";
+    case OP_MINUS: return "-";
+    case OP_TIMES: return "*";
+    case OP_DIV: return "/";
+    case OP_POWER: return "^";
+    case OP_MOD: return "%";
+    default: return "?";
+  }
+}
+
+void print_leaf(std::ostream& os, const Expression* e)
+{
+  if (e->is_val)
+    os << e->val;
+  else if (e->is_counter) {
+    if (analysis_context().parenthesise_counters)
+      os << "(" << get_counter_string(e->counter_rank) << ")";
+    else
+      os << get_counter_string(e->counter_rank);
+  } else if (e->is_parameter)
+    os << get_parameter_string(e->parameter_rank);
+  else
+    e->print(os);  // an enumeration leaf prints itself
+}
+
+// C text of a tree; in floating-point mode constants get ".0" and OP_DIV is
+// the real division.
+void print_c(std::ostream& os, const Expression* e, bool as_double)
+{
+  if (e->is_leaf) {
+    print_leaf(os, e);
+    if (as_double && e->is_val)
+      os << ".0";
+    return;
+  }
+  switch (e->op) {
+    case OP_MAX:
+    case OP_FLOOR:
+    case OP_CEIL:
+      os << (e->op == OP_MAX ? "max(" : e->op == OP_FLOOR ? "floord(" : "ceild(");
+      print_c(os, e->fg, as_double);
+      os << ",";
+      print_c(os, e->fd, as_double);
+      os << ")";
+      return;
+    case OP_DIV:
+      if (!as_double) {
+        os << "div(";
+        print_c(os, e->fg, as_double);
+        os << ",";
+        print_c(os, e->fd, as_double);
+        os << ")";
+        return;
+      }
+      break;
+    default:
+      break;
+  }
+  bool wrap_left = needs_parentheses(e->fg);
+  // "a--1" would read as a decrement in C: a negative constant after a minus
+  // sign is parenthesised.
+  bool wrap_right = needs_parentheses(e->fd) ||
+                    (e->op == OP_MINUS && e->fd->is_val && e->fd->is_leaf && e->fd->val < 0);
+  if (wrap_left) os << "(";
+  print_c(os, e->fg, as_double);
+  if (wrap_left) os << ")";
+  os << infix_sign(e->op);
+  if (wrap_right) os << "(";
+  print_c(os, e->fd, as_double);
+  if (wrap_right) os << ")";
+}
+
+template <typename LeafMap>
+Expression* map_leaves(const Expression* e, const LeafMap& leaf_map)
+{
+  if (e->is_leaf) {
+    Expression* r = leaf_map(e);
+    return r ? r : e->clone();
+  }
+  return node(e->op, map_leaves(e->fg, leaf_map), map_leaves(e->fd, leaf_map));
+}
+
+void collect_ranks(const Expression* e, bool counters, std::set<int>& out)
+{
+  if (e->is_leaf) {
+    if (counters && e->is_counter)
+      out.insert(e->counter_rank);
+    if (!counters && e->is_parameter)
+      out.insert(e->parameter_rank);
+    return;
+  }
+  collect_ranks(e->fg, counters, out);
+  collect_ranks(e->fd, counters, out);
+}
+
+bool any_node(const Expression* e, bool (*pred)(const Expression*))
+{
+  if (pred(e))
+    return true;
+  if (e->is_leaf)
+    return false;
+  return any_node(e->fg, pred) || any_node(e->fd, pred);
+}
+
+// Reads a constant or a constant fraction as a rational number.
+bool as_rational(const Expression* e, long long& n, long long& d)
+{
+  if (e->is_constant()) {
+    n = e->val;
+    d = 1;
+    return true;
+  }
+  if (e->is_constant_fraction()) {
+    n = e->fg->val;
+    d = e->fd->val;
+    return true;
+  }
+  return false;
+}
+
+bool is_one(const Expression* e)
+{
+  return e->is_value(1) || (e->is_constant_fraction() && e->fg->val == e->fd->val);
+}
+
+bool is_zero(const Expression* e) { return e->is_value(0); }
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+// Construction
+
+Expression::Expression() = default;
+
+Expression::Expression(int value) : val(value) {}
+
+Expression::Expression(int n, int d) : is_leaf(0), is_val(0), op(OP_DIV)
+{
+  fg = new Expression(n);
+  fd = new Expression(d);
+}
+
+Expression::Expression(const std::string& name) : is_val(0)
+{
+  if (is_a_counter(name)) {
+    is_counter = 1;
+    counter_rank = get_counter_rank(name);
+  } else {
+    create_parameter_rank(name);
+    is_parameter = 1;
+    parameter_rank = get_parameter_rank(name);
+  }
+}
+
+Expression::Expression(operator_t o, const Expression* a, const Expression* b)
+    : is_leaf(0), is_val(0), op(o), fg(a->clone()), fd(b->clone())
+{
+}
+
+Expression::Expression(const std::vector<int>& v)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  int n = nc + np;
+  int size = static_cast<int>(v.size());
+  if (size != n + 2 && size != n + 1)
+    fail(Stream::Out, cat("Expression(polylib_vector): bad vector size", n + 1, "\n", size));
+  int skip = size - (n + 1);
+  Expression* tree = new Expression(v[size - 1]);
+  auto add_term = [&](int c, Expression* leaf) {
+    Expression* term = c == 1 ? leaf : node(OP_TIMES, new Expression(c), leaf);
+    tree = node(OP_PLUS, tree, term);
+  };
+  for (int r = 0; r < nc; r++)
+    if (v[skip + r] != 0)
+      add_term(v[skip + r], counter_leaf(r));
+  for (int q = 0; q < np; q++)
+    if (v[skip + nc + q] != 0)
+      add_term(v[skip + nc + q], parameter_leaf(q));
+  Expression* simplified = tree->simplify();
+  delete tree;
+  shallow_copy(simplified);
+  delete simplified;
+  has_vector = 1;
+  vec.assign(v.begin() + skip, v.end());
+  _nb_counters = nc;
+  _nb_parameters = np;
+}
+
+// Spreads a compact vector (listed counters, listed parameters, constant) to
+// the full layout.
+static std::vector<int> spread(const std::vector<int>& coefs, const std::vector<int>& counters,
+                               const std::vector<int>& parameters)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  if (coefs.size() != counters.size() + parameters.size() + 1)
+    fail(Stream::Out, cat("Expression(compact vector): bad vector size ", coefs.size(),
+                          " for ", counters.size(), " counter(s) and ", parameters.size(),
+                          " parameter(s)"));
+  std::vector<int> full(nc + np + 1, 0);
+  for (size_t i = 0; i < counters.size(); i++) {
+    if (counters[i] < 0 || counters[i] >= nc)
+      fail(Stream::Out, cat("Expression(compact vector): counter rank out of range: ", counters[i]));
+    full[counters[i]] = coefs[i];
+  }
+  for (size_t j = 0; j < parameters.size(); j++) {
+    if (parameters[j] < 0 || parameters[j] >= np)
+      fail(Stream::Out,
+           cat("Expression(compact vector): parameter rank out of range: ", parameters[j]));
+    full[nc + parameters[j]] = coefs[counters.size() + j];
+  }
+  full[nc + np] = coefs.back();
+  return full;
+}
+
+Expression::Expression(const std::vector<int>& coefs, const std::vector<int>& counter_ranks,
+                       const std::vector<int>& parameter_ranks)
+    : Expression(spread(coefs, counter_ranks, parameter_ranks))
+{
+}
+
+Expression::Expression(const std::vector<int>& coefs, const std::set<int>& counters,
+                       const std::set<int>& parameters)
+    : Expression(spread(coefs, std::vector<int>(counters.begin(), counters.end()),
+                        std::vector<int>(parameters.begin(), parameters.end())))
+{
+}
+
+Expression::Expression(const Expression& o)
+    : is_leaf(o.is_leaf),
+      is_val(o.is_val),
+      val(o.val),
+      is_counter(o.is_counter),
+      counter_rank(o.counter_rank),
+      is_parameter(o.is_parameter),
+      parameter_rank(o.parameter_rank),
+      op(o.op),
+      fg(o.fg ? o.fg->clone() : nullptr),
+      fd(o.fd ? o.fd->clone() : nullptr),
+      has_vector(o.has_vector),
+      vec(o.vec),
+      _nb_counters(o._nb_counters),
+      _nb_parameters(o._nb_parameters)
+{
+}
+
+Expression& Expression::operator=(const Expression& o)
+{
+  if (this == &o)
+    return *this;
+  Expression copy(o);
+  delete fg;
+  delete fd;
+  fg = nullptr;
+  fd = nullptr;
+  shallow_copy(&copy);
+  return *this;
+}
+
+Expression::~Expression()
+{
+  delete fg;
+  delete fd;
+}
+
+void Expression::shallow_copy(Expression* e)
+{
+  is_leaf = e->is_leaf;
+  is_val = e->is_val;
+  val = e->val;
+  is_counter = e->is_counter;
+  counter_rank = e->counter_rank;
+  is_parameter = e->is_parameter;
+  parameter_rank = e->parameter_rank;
+  op = e->op;
+  fg = e->fg;
+  fd = e->fd;
+  has_vector = e->has_vector;
+  vec = e->vec;
+  _nb_counters = e->_nb_counters;
+  _nb_parameters = e->_nb_parameters;
+  e->fg = nullptr;
+  e->fd = nullptr;
+}
+
+Expression* Expression::from_counter_rank(int rank) { return counter_leaf(rank); }
+Expression* Expression::from_parameter_rank(int rank) { return parameter_leaf(rank); }
+
+Expression* Expression::rebuild(Expression* left, Expression* right) const
+{
+  return node(op, left, right);
+}
+
+// ---------------------------------------------------------------------------
+// Virtual slots
+
+std::string Expression::get_class() const { return "Expression"; }
+
+bool Expression::operator==(const Expression& o) const
+{
+  if (is_leaf != o.is_leaf)
+    return false;
+  if (is_leaf) {
+    if (is_val && o.is_val)
+      return val == o.val;
+    if (is_counter && o.is_counter)
+      return counter_rank == o.counter_rank;
+    if (is_parameter && o.is_parameter)
+      return parameter_rank == o.parameter_rank;
+    return false;
+  }
+  return op == o.op && *fg == *o.fg && *fd == *o.fd;
+}
+
+bool Expression::is_an_enumeration() const { return false; }
+bool Expression::is_a_polynomial() const { return false; }
+bool Expression::is_a_multivariate_polynomial() const { return false; }
+bool Expression::is_a_periodic_number() const { return false; }
+
+Expression* Expression::clone() const { return new Expression(*this); }
+
+Expression* Expression::parameters_to_parameters(const std::map<int, int>& m) const
+{
+  if (is_leaf) {
+    if (is_parameter) {
+      auto it = m.find(parameter_rank);
+      if (it != m.end())
+        return parameter_leaf(it->second);
+    }
+    return clone();
+  }
+  return node(op, fg->parameters_to_parameters(m), fd->parameters_to_parameters(m));
+}
+
+std::vector<Expression*> Expression::get_divs()
+{
+  std::vector<Expression*> result;
+  if (is_leaf)
+    return result;
+  result = fg->get_divs();
+  std::vector<Expression*> right = fd->get_divs();
+  result.insert(result.end(), right.begin(), right.end());
+  if (op == OP_DIV)
+    result.push_back(this);
+  return result;
+}
+
+Expression* Expression::develop() const
+{
+  if (is_leaf)
+    return clone();
+  long long n, d;
+  if (as_rational(fg, n, d) && as_rational(fd, n, d))
+    return evaluate();
+  if (op == OP_TIMES) {
+    if (fg->is_constant() && fd->is_an_enumeration()) {
+      Expression* scaled = fd->scale(fg->val);
+      Expression* r = scaled->develop();
+      delete scaled;
+      return r;
+    }
+    if (fd->is_constant() && fg->is_an_enumeration()) {
+      Expression* scaled = fg->scale(fd->val);
+      Expression* r = scaled->develop();
+      delete scaled;
+      return r;
+    }
+    if (fg->is_leaf && fd->is_op(OP_PLUS)) {
+      Expression ab(OP_TIMES, fg, fd->fg);
+      Expression ac(OP_TIMES, fg, fd->fd);
+      return node(OP_PLUS, ab.develop(), ac.develop());
+    }
+    if (fg->is_op(OP_PLUS)) {
+      Expression ac(OP_TIMES, fg->fg, fd);
+      Expression bc(OP_TIMES, fg->fd, fd);
+      return node(OP_PLUS, ac.develop(), bc.develop());
+    }
+  }
+  return clone();
+}
+
+Expression* Expression::scale(int k) const { return node(OP_TIMES, new Expression(k), clone()); }
+
+Expression* Expression::scale(const std::set<int>&) const
+{
+  fail(Stream::Err, "Expression::scale: expect an EnumerationExpression");
+}
+
+std::pair<std::map<int, std::vector<int>>, Expression*> Expression::expand(
+    const std::map<int, int>& m) const
+{
+  if (is_leaf)
+    return {{}, clone()};
+  auto left = fg->expand(m);
+  auto right = fd->expand(m);
+  std::map<int, std::vector<int>> merged = left.first;
+  for (const auto& [k, v] : right.first)
+    merged[k] = v;
+  return {merged, node(op, left.second, right.second)};
+}
+
+int Expression::evaluate_int(const std::map<int, int>& counters,
+                             const std::map<int, int>& parameters) const
+{
+  if (is_leaf) {
+    if (is_val)
+      return val;
+    if (is_counter) {
+      auto it = counters.find(counter_rank);
+      return it == counters.end() ? 0 : it->second;
+    }
+    if (is_parameter) {
+      auto it = parameters.find(parameter_rank);
+      return it == parameters.end() ? 0 : it->second;
+    }
+  }
+  if (is_leaf)
+    fail(Stream::Err, cat("Expression::evaluate_int: unknown operator: ", *this));
+  long long a = fg->evaluate_int(counters, parameters);
+  long long b = fd->evaluate_int(counters, parameters);
+  const char* where = "Expression::evaluate_int";
+  switch (op) {
+    case OP_PLUS: return checked_int(a + b, where);
+    case OP_MINUS: return checked_int(a - b, where);
+    case OP_TIMES: return checked_int(a * b, where);
+    case OP_DIV:
+    case OP_MOD:
+    case OP_FLOOR:
+    case OP_CEIL:
+      if (b == 0)
+        fail(Stream::Err, cat("Expression::evaluate_int: division by zero: ", *this));
+      if (op == OP_DIV) return checked_int(a / b, where);
+      if (op == OP_MOD) return checked_int(a % b, where);
+      if (op == OP_FLOOR) return checked_int(floor_div(a, b), where);
+      return checked_int(ceil_div(a, b), where);
+    case OP_POWER: {
+      double p = std::pow(static_cast<double>(a), static_cast<double>(b));
+      if (!(p > static_cast<double>(INT_MIN) - 1.0 && p < static_cast<double>(INT_MAX) + 1.0))
+        fail(Stream::Err, cat(where, ": integer overflow"));
+      return static_cast<int>(p);
+    }
+    case OP_MAX: return static_cast<int>(a > b ? a : b);
+  }
+  fail(Stream::Err, cat("Expression::evaluate_int: unknown operator: ", *this));
+}
+
+int Expression::evaluate_int(const std::map<int, int>& parameters) const
+{
+  return evaluate_int(std::map<int, int>(), parameters);
+}
+
+double Expression::evaluate_double(const std::map<int, double>& counters,
+                                   const std::map<int, double>& parameters) const
+{
+  if (is_leaf) {
+    if (is_val)
+      return val;
+    if (is_counter) {
+      auto it = counters.find(counter_rank);
+      return it == counters.end() ? 0 : it->second;
+    }
+    if (is_parameter) {
+      auto it = parameters.find(parameter_rank);
+      return it == parameters.end() ? 0 : it->second;
+    }
+    fail(Stream::Err, cat("Expression::evaluate_double: unknown/forbidden operator: ", *this));
+  }
+  switch (op) {
+    case OP_PLUS:
+    case OP_MINUS:
+    case OP_TIMES:
+    case OP_DIV:
+    case OP_POWER: {
+      double a = fg->evaluate_double(counters, parameters);
+      double b = fd->evaluate_double(counters, parameters);
+      if (op == OP_PLUS) return a + b;
+      if (op == OP_MINUS) return a - b;
+      if (op == OP_TIMES) return a * b;
+      if (op == OP_DIV) return a / b;
+      return std::pow(a, b);
+    }
+    default:
+      fail(Stream::Err, cat("Expression::evaluate_double: unknown/forbidden operator: ", *this));
+  }
+}
+
+double Expression::evaluate_double(const std::map<int, double>& parameters) const
+{
+  return evaluate_double(std::map<int, double>(), parameters);
+}
+
+Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
+                                 const std::map<int, Expression*>& parameters) const
+{
+  if (is_leaf) {
+    if (is_counter) {
+      auto it = counters.find(counter_rank);
+      if (it != counters.end())
+        return it->second->clone();
+    }
+    if (is_parameter) {
+      auto it = parameters.find(parameter_rank);
+      if (it != parameters.end())
+        return it->second->clone();
+    }
+    return clone();
+  }
+  Expression* left = fg->evaluate(counters, parameters);
+  Expression* right = fd->evaluate(counters, parameters);
+  long long a, b, c, d;
+  if (as_rational(left, a, b) && as_rational(right, c, d)) {
+    long long n = 0, m = 1;
+    bool ok = b != 0 && d != 0;
+    switch (op) {
+      case OP_PLUS: n = c * b + a * d; m = b * d; break;
+      case OP_MINUS: n = a * d - c * b; m = b * d; break;
+      case OP_TIMES: n = a * c; m = b * d; break;
+      case OP_DIV: n = a * d; m = c * b; break;
+      default: ok = false; break;
+    }
+    if (!ok || m == 0) {
+      std::ostringstream text;
+      text << "Expression::evaluate: unhandled operator: " << *this;
+      delete left;
+      delete right;
+      fail(Stream::Err, text.str());
+    }
+    delete left;
+    delete right;
+    const char* where = "Expression::evaluate";
+    int num = checked_int(n, where);
+    int den = checked_int(m, where);
+    if (num == 0)
+      return new Expression(0);
+    simplify_fraction(num, den);
+    if (den < 0) {  // keep the sign on the numerator
+      num = checked_int(-static_cast<long long>(num), where);
+      den = -den;
+    }
+    if (den == 1)
+      return new Expression(num);
+    return new Expression(num, den);
+  }
+  if (op == OP_PLUS && is_zero(left)) {
+    delete left;
+    return right;
+  }
+  if (op == OP_PLUS && is_zero(right)) {
+    delete right;
+    return left;
+  }
+  if (op == OP_TIMES && is_one(left)) {
+    delete left;
+    return right;
+  }
+  if (op == OP_TIMES && is_one(right)) {
+    delete right;
+    return left;
+  }
+  return node(op, left, right);
+}
+
+Expression* Expression::evaluate(const std::map<int, Expression*>& parameters) const
+{
+  return evaluate(std::map<int, Expression*>(), parameters);
+}
+
+Expression* Expression::evaluate() const
+{
+  return evaluate(std::map<int, Expression*>(), std::map<int, Expression*>());
+}
+
+void Expression::print(std::ostream& os) const
+{
+  if (is_leaf) {
+    print_leaf(os, this);
+    return;
+  }
+  switch (op) {
+    case OP_MAX: os << "max(" << *fg << "," << *fd << ")"; return;
+    case OP_FLOOR: os << "floord(" << *fg << "," << *fd << ")"; return;
+    case OP_CEIL: os << "ceild(" << *fg << "," << *fd << ")"; return;
+    default: break;
+  }
+  if (needs_parentheses(fg))
+    os << "(" << *fg << ")";
+  else
+    os << *fg;
+  os << infix_sign(op);
+  if (needs_parentheses(fd))
+    os << "(" << *fd << ")";
+  else
+    os << *fd;
+}
+
+void Expression::print_vhdl(std::ostream&, std::ostream&) const
+{
+  fail(Stream::Err, "Expression::print_vhdl: not an EnumerationExpression");
+}
+
+void Expression::compile(std::ostream& os, const std::string& var, const std::string& prefix) const
+{
+  variable_type_t type = get_variable_type(var);
+  if (type != TYPE_INT && type != TYPE_LONG_LONG && type != TYPE_DOUBLE)
+    fail(Stream::Err, "Expression::compile: expect 'int', 'long long' or 'double' output type");
+  os << prefix << var << " = ";
+  print_c(os, this, type == TYPE_DOUBLE);
+  os << ";\n";
+}
+
+// ---------------------------------------------------------------------------
+// Arithmetic builders
+
+Expression* Expression::operator+(const Expression& e) const { return new Expression(OP_PLUS, this, &e); }
+Expression* Expression::operator-(const Expression& e) const { return new Expression(OP_MINUS, this, &e); }
+Expression* Expression::operator*(const Expression& e) const { return new Expression(OP_TIMES, this, &e); }
+Expression* Expression::operator/(const Expression& e) const { return new Expression(OP_DIV, this, &e); }
+Expression* Expression::operator%(const Expression& e) const { return new Expression(OP_MOD, this, &e); }
+Expression* Expression::operator+(int k) const { return node(OP_PLUS, clone(), new Expression(k)); }
+Expression* Expression::operator-(int k) const { return node(OP_MINUS, clone(), new Expression(k)); }
+Expression* Expression::operator*(int k) const { return node(OP_TIMES, clone(), new Expression(k)); }
+Expression* Expression::operator/(int k) const { return node(OP_DIV, clone(), new Expression(k)); }
+Expression* Expression::operator%(int k) const { return node(OP_MOD, clone(), new Expression(k)); }
+Expression* operator+(int k, const Expression& e) { return node(OP_PLUS, new Expression(k), e.clone()); }
+Expression* operator-(int k, const Expression& e) { return node(OP_MINUS, new Expression(k), e.clone()); }
+Expression* operator*(int k, const Expression& e) { return node(OP_TIMES, new Expression(k), e.clone()); }
+Expression* operator/(int k, const Expression& e) { return node(OP_DIV, new Expression(k), e.clone()); }
+Expression* operator%(int k, const Expression& e) { return node(OP_MOD, new Expression(k), e.clone()); }
+
+// ---------------------------------------------------------------------------
+// Predicates
+
+bool Expression::is_constant() const { return is_leaf && is_val; }
+bool Expression::is_value(int k) const { return is_constant() && val == k; }
+bool Expression::is_positive_constant() const { return is_constant() && val >= 0; }
+bool Expression::is_constant_fraction() const
+{
+  return is_op(OP_DIV) && fg->is_constant() && fd->is_constant();
+}
+bool Expression::is_a_parameter() const { return is_leaf && is_parameter; }
+bool Expression::is__counter(int rank) const { return is_leaf && is_counter && counter_rank == rank; }
+bool Expression::is__parameter(int rank) const
+{
+  return is_leaf && is_parameter && parameter_rank == rank;
+}
+bool Expression::is_op(operator_t o) const { return !is_leaf && op == o; }
+bool Expression::is_neg() const { return is_op(OP_TIMES) && fg->is_value(-1); }
+bool Expression::is_floor() const { return is_op(OP_FLOOR); }
+bool Expression::is_ceil() const { return is_op(OP_CEIL); }
+bool Expression::has_parameters() const { return !get_parameters().empty(); }
+bool Expression::has_variables() const { return !get_counters().empty(); }
+bool Expression::has_div() const
+{
+  return any_node(this, [](const Expression* e) { return e->is_op(OP_DIV); });
+}
+bool Expression::has_ceil_or_floor() const
+{
+  return any_node(this, [](const Expression* e) { return e->is_floor() || e->is_ceil(); });
+}
+bool Expression::has_internal_ceil_or_floor() const
+{
+  return !is_leaf && (fg->has_ceil_or_floor() || fd->has_ceil_or_floor());
+}
+int Expression::depth() const
+{
+  if (is_leaf)
+    return 0;
+  int l = fg->depth(), r = fd->depth();
+  return 1 + (l > r ? l : r);
+}
+bool Expression::is_positive()
+{
+  for (int x : to_vector())
+    if (x < 0)
+      return false;
+  return true;
+}
+int Expression::nb_power_2() const
+{
+  if (is_leaf) {
+    if (!is_val)
+      return 0;
+    for (int p = 1; p <= 512; p *= 2)
+      if (val == p)
+        return 1;
+    return 0;
+  }
+  return fg->nb_power_2() + fd->nb_power_2();
+}
+
+// ---------------------------------------------------------------------------
+// Transformations
+
+Expression* Expression::one_pass_simplify() const
+{
+  if (is_leaf)
+    return clone();
+  if (op == OP_PLUS && fg->is_value(0)) return fd->one_pass_simplify();
+  if (op == OP_PLUS && fd->is_value(0)) return fg->one_pass_simplify();
+  if (op == OP_TIMES && fg->is_value(1)) return fd->one_pass_simplify();
+  if (op == OP_TIMES && fd->is_value(1)) return fg->one_pass_simplify();
+  if (op == OP_TIMES && (fg->is_value(0) || fd->is_value(0))) return new Expression(0);
+  if (op == OP_DIV && fg->is_value(0)) return new Expression(0);
+  if (op == OP_DIV && fd->is_value(1)) return fg->one_pass_simplify();
+  return node(op, fg->one_pass_simplify(), fd->one_pass_simplify());
+}
+
+Expression* Expression::simplify() const
+{
+  Expression* current = clone();
+  for (;;) {
+    Expression* next = current->one_pass_simplify();
+    bool fixed = *next == *current;
+    delete current;
+    current = next;
+    if (fixed)
+      break;
+  }
+  current->has_vector = has_vector;
+  current->vec = vec;
+  current->_nb_counters = _nb_counters;
+  current->_nb_parameters = _nb_parameters;
+  return current;
+}
+
+namespace {
+
+// Adds factor times the coefficient vector of e to acc (counters, parameters,
+// constant), in one walk over the tree: no vector per node.
+void accumulate(const Expression* e, long long factor, std::vector<long long>& acc, int nc, int np)
+{
+  const char* where = "Expression::to_vector";
+  if (e->has_vector && e->_nb_counters == nc && e->_nb_parameters == np) {
+    for (size_t i = 0; i < acc.size(); i++)
+      acc[i] += factor * e->vec[i];
+    return;
+  }
+  if (e->is_leaf) {
+    if (e->is_val) {
+      acc[nc + np] += factor * e->val;
+    } else if (e->is_counter) {
+      if (e->counter_rank < 0 || e->counter_rank >= nc)
+        fail(Stream::Err, cat("Expression::to_vector: counter rank out of range: ", e->counter_rank));
+      acc[e->counter_rank] += factor;
+    } else if (e->is_parameter) {
+      if (e->parameter_rank < 0 || e->parameter_rank >= np)
+        fail(Stream::Err,
+             cat("Expression::to_vector: parameter rank out of range: ", e->parameter_rank));
+      acc[nc + e->parameter_rank] += factor;
+    } else {
+      throw Unrepresentable(kNonAffineNewparm);
+    }
+    return;
+  }
+  switch (e->op) {
+    case OP_PLUS:
+    case OP_MINUS:
+      accumulate(e->fg, factor, acc, nc, np);
+      accumulate(e->fd, e->op == OP_PLUS ? factor : -factor, acc, nc, np);
+      return;
+    case OP_TIMES: {
+      const Expression* constant =
+          e->fg->is_constant() ? e->fg : e->fd->is_constant() ? e->fd : nullptr;
+      if (!constant)
+        throw Unrepresentable(kNonAffine);
+      long long scaled = factor * constant->val;
+      checked_int(scaled, where);
+      accumulate(constant == e->fg ? e->fd : e->fg, scaled, acc, nc, np);
+      return;
+    }
+    default:
+      throw Unrepresentable(kNonAffineNewparm);
+  }
+}
+
+}  // namespace
+
+std::vector<int> Expression::to_vector()
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  if (has_vector && _nb_counters == nc && _nb_parameters == np)
+    return vec;
+  std::vector<long long> acc(nc + np + 1, 0);
+  accumulate(this, 1, acc, nc, np);
+  std::vector<int> r(acc.size());
+  for (size_t i = 0; i < acc.size(); i++)
+    r[i] = checked_int(acc[i], "Expression::to_vector");
+  has_vector = 1;
+  vec = r;
+  _nb_counters = nc;
+  _nb_parameters = np;
+  return r;
+}
+
+std::vector<int> Expression::to_vector(const std::set<int>& counters,
+                                       const std::set<int>& parameters)
+{
+  std::vector<int> full = to_vector();
+  int nc = get_nb_counters();
+  std::vector<int> r;
+  for (int c : counters)
+    r.push_back(full.at(c));
+  for (int p : parameters)
+    r.push_back(full.at(nc + p));
+  r.push_back(full.back());
+  return r;
+}
+
+Expression* Expression::parameters_to_counters(const std::map<int, int>& m) const
+{
+  return map_leaves(this, [&](const Expression* e) -> Expression* {
+    if (!e->is_parameter) return nullptr;
+    auto it = m.find(e->parameter_rank);
+    return it == m.end() ? nullptr : counter_leaf(it->second);
+  });
+}
+
+Expression* Expression::counters_to_parameters(const std::map<int, int>& m) const
+{
+  return map_leaves(this, [&](const Expression* e) -> Expression* {
+    if (!e->is_counter) return nullptr;
+    auto it = m.find(e->counter_rank);
+    return it == m.end() ? nullptr : parameter_leaf(it->second);
+  });
+}
+
+Expression* Expression::counters_to_counters(const std::map<int, int>& m) const
+{
+  return map_leaves(this, [&](const Expression* e) -> Expression* {
+    if (!e->is_counter) return nullptr;
+    auto it = m.find(e->counter_rank);
+    return it == m.end() ? nullptr : counter_leaf(it->second);
+  });
+}
+
+Expression* Expression::substitute_counters(const std::map<int, Expression*>& m) const
+{
+  return map_leaves(this, [&](const Expression* e) -> Expression* {
+    if (!e->is_counter) return nullptr;
+    auto it = m.find(e->counter_rank);
+    return it == m.end() ? nullptr : it->second->clone();
+  });
+}
+
+Expression* Expression::substitute_parameters(const std::map<int, Expression*>& m) const
+{
+  return map_leaves(this, [&](const Expression* e) -> Expression* {
+    if (!e->is_parameter) return nullptr;
+    auto it = m.find(e->parameter_rank);
+    return it == m.end() ? nullptr : it->second->clone();
+  });
+}
+
+std::set<int> Expression::get_counters() const
+{
+  std::set<int> r;
+  collect_ranks(this, true, r);
+  return r;
+}
+
+std::set<int> Expression::get_parameters() const
+{
+  std::set<int> r;
+  collect_ranks(this, false, r);
+  return r;
+}
+
+std::set<int> Expression::get_counters(const std::vector<Expression*>& v)
+{
+  std::set<int> r;
+  for (const Expression* e : v)
+    collect_ranks(e, true, r);
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+// Printing
+
+void Expression::print() const
+{
+  if (is_leaf) {
+    print_leaf(std::cerr, this);
+    return;
+  }
+  auto operand = [](const Expression* e) {
+    if (e->is_leaf) {
+      e->print();
+    } else {
+      std::cerr << "(";
+      e->print();
+      std::cerr << ")";
+    }
+  };
+  switch (op) {
+    case OP_MAX:
+    case OP_FLOOR:
+    case OP_CEIL:
+      std::cerr << (op == OP_MAX ? "max(" : op == OP_FLOOR ? "floor(" : "ceil(");
+      operand(fg);
+      std::cerr << ",";
+      operand(fd);
+      std::cerr << ")";
+      return;
+    default:
+      operand(fg);
+      std::cerr << infix_sign(op);
+      operand(fd);
+  }
+}
+
+void Expression::print_code(std::ostream& os) const { print_c(os, this, false); }
+
+void Expression::print_code_double(std::ostream& os) const { print_c(os, this, true); }
+
+std::ostream& operator<<(std::ostream& os, const Expression& e)
+{
+  e.print(os);
+  return os;
+}
+
+std::ostream& operator<<(std::ostream& os, const std::vector<Expression*>& v)
+{
+  for (const Expression* e : v)
+    os << *e << "\n";
+  return os;
+}
+
+std::set<const Expression*> union_and_check(const std::set<const Expression*>& a,
+                                            const std::set<const Expression*>& b)
+{
+  std::set<const Expression*> r = a;
+  for (const Expression* e : b)
+    if (!r.insert(e).second)
+      fail(Stream::Err, "union_and_check: interference found");
+  return r;
+}
+
+std::set<const Expression*> Expression::check() const
+{
+  if (is_leaf)
+    return {this};
+  std::set<const Expression*> r;
+  try {
+    r = union_and_check(fg->check(), fd->check());
+  } catch (const Failure&) {
+    fail(Stream::Err, "Expression::check: interference found");
+  }
+  r.insert(this);
+  return r;
+}
+
+// ---------------------------------------------------------------------------
+// Free builders and helpers
+
+Expression* v(int k) { return new Expression(k); }
+Expression* s(const std::string& name) { return new Expression(name); }
+Expression* var(const std::string& name)
+{
+  declare_variable(name);
+  return counter_leaf(get_counter_rank(name));
+}
+Expression* var(int rank) { return counter_leaf(rank); }
+Expression* par(const std::string& name)
+{
+  declare_parameter(name);
+  return parameter_leaf(get_parameter_rank(name));
+}
+
+std::vector<Expression*> clone_ve(const std::vector<Expression*>& v)
+{
+  std::vector<Expression*> r;
+  r.reserve(v.size());
+  for (const Expression* e : v)
+    r.push_back(e->clone());
+  return r;
+}
+
+void del(std::vector<Expression*>& v)
+{
+  for (Expression* e : v)
+    delete e;
+}
+
+void del(std::map<int, Expression*>& m)
+{
+  for (auto& [k, e] : m)
+    delete e;
+  m.clear();
+}
+
+void del(std::map<std::set<int>, Expression*>& m)
+{
+  for (auto& [k, e] : m)
+    delete e;
+}
+
+int gcd(int a, int b)
+{
+  if (a < 1 || b < 1)
+    fail(Stream::Err, "Expression: gcd: negative operand");
+  while (b != 0) {
+    int t = a % b;
+    a = b;
+    b = t;
+  }
+  return a;
+}
+
+int lcm(int a, int b)
+{
+  if (a < 1 || b < 1)
+    fail(Stream::Err, "lcm: negative numbers");
+  return checked_int(static_cast<long long>(a / gcd(a, b)) * b, "lcm");
+}
+
+void simplify_fraction(int& n, int& d)
+{
+  if (d == 0)
+    fail(Stream::Err, "Expression::simplify_fraction: */0");
+  if (n == 0)
+    return;
+  if (n == INT_MIN || d == INT_MIN)
+    fail(Stream::Err, "Expression::simplify_fraction: integer overflow");
+  if (n < 0 && d < 0) {
+    n = -n;
+    d = -d;
+  }
+  int g = gcd(n < 0 ? -n : n, d < 0 ? -d : d);
+  n /= g;
+  d /= g;
+}

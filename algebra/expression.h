@@ -1,0 +1,212 @@
+// Integer-valued terms: loop bounds, subscripts, schedule components, the
+// sides of constraints.
+//
+// An Expression is a binary tree whose leaves are constants, counters and
+// parameters (by rank) and whose inner nodes carry one of nine operators.
+// Affine trees have a coefficient vector: [counters by rank | parameters by
+// rank | constant], as wide as the registry when it is computed, and cached in
+// the root of the tree it was computed for.
+//
+// Ownership: a node owns its two operands; constructors clone the trees they
+// are given (kept by the caller); every operation returns a new tree (given to
+// the caller) that shares nothing with its inputs, except get_divs(), which
+// returns pointers into the tree. shallow_copy() adopts another node's
+// operands.
+#ifndef VORL_ALGEBRA_EXPRESSION_H
+#define VORL_ALGEBRA_EXPRESSION_H
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+class SgExpression;
+struct PipVector;
+struct ORO__evalue;
+struct ORO__enode;
+
+enum operator_t {
+  OP_PLUS = 0,
+  OP_MINUS = 1,
+  OP_TIMES = 2,
+  OP_DIV = 3,
+  OP_POWER = 4,
+  OP_MOD = 5,
+  OP_MAX = 6,
+  OP_FLOOR = 7,
+  OP_CEIL = 8
+};
+
+class Expression {
+ public:
+  int is_leaf = 1;
+  int is_val = 1;
+  int val = 0;
+  int is_counter = 0;
+  int counter_rank = 0;
+  int is_parameter = 0;
+  int parameter_rank = 0;
+  operator_t op = OP_PLUS;
+  Expression* fg = nullptr;
+  Expression* fd = nullptr;
+  int has_vector = 0;
+  std::vector<int> vec;
+  int _nb_counters = 0;
+  int _nb_parameters = 0;
+
+  Expression();
+  explicit Expression(int v);
+  Expression(int n, int d);
+  explicit Expression(const std::string& name);
+  Expression(operator_t op, const Expression* a, const Expression* b);
+  explicit Expression(const std::vector<int>& v);
+  Expression(const std::vector<int>& coefs, const std::vector<int>& counter_ranks,
+             const std::vector<int>& parameter_ranks);
+  Expression(const std::vector<int>& coefs, const std::set<int>& counters,
+             const std::set<int>& parameters);
+  Expression(const Expression& other);
+  Expression& operator=(const Expression& other);
+  virtual ~Expression();
+
+  // Takes over every field of e, its operand pointers included; e's shell is
+  // left without operands so that deleting it frees nothing else.
+  void shallow_copy(Expression* e);
+
+  static Expression* from_counter_rank(int rank);
+  static Expression* from_parameter_rank(int rank);
+  // An expression of the syntax tree (defined with the program extraction).
+  static Expression* from_Sage(SgExpression* e);
+  // One solution vector of the solver: its parameter columns name the
+  // parameters of actual_parameter, the next ones the new parameters of
+  // newparms in key order (their expressions are cloned).
+  static Expression* from_PipVector(const PipVector* vector,
+                                    const std::map<int, Expression*>& newparms);
+  // The quasi-polynomial of an Ehrhart count (an EnumerationExpression, or a
+  // constant or fraction).
+  static Expression* from_evalue(const ORO__evalue* e);
+  static Expression* from_enode(const ORO__enode* e);
+
+  // Virtual slots, in this order.
+  virtual std::string get_class() const;
+  virtual bool operator==(const Expression& other) const;
+  virtual bool is_an_enumeration() const;
+  virtual bool is_a_polynomial() const;
+  virtual bool is_a_multivariate_polynomial() const;
+  virtual bool is_a_periodic_number() const;
+  virtual Expression* clone() const;
+  virtual Expression* parameters_to_parameters(const std::map<int, int>& m) const;
+  virtual std::vector<Expression*> get_divs();
+  virtual Expression* develop() const;
+  virtual Expression* scale(int k) const;
+  virtual Expression* scale(const std::set<int>& s) const;
+  virtual std::pair<std::map<int, std::vector<int>>, Expression*> expand(
+      const std::map<int, int>& m) const;
+  virtual int evaluate_int(const std::map<int, int>& counters,
+                           const std::map<int, int>& parameters) const;
+  virtual int evaluate_int(const std::map<int, int>& parameters) const;
+  virtual double evaluate_double(const std::map<int, double>& counters,
+                                 const std::map<int, double>& parameters) const;
+  virtual double evaluate_double(const std::map<int, double>& parameters) const;
+  virtual Expression* evaluate(const std::map<int, Expression*>& counters,
+                               const std::map<int, Expression*>& parameters) const;
+  virtual Expression* evaluate(const std::map<int, Expression*>& parameters) const;
+  virtual Expression* evaluate() const;
+  virtual void print(std::ostream& os) const;
+  virtual void print_vhdl(std::ostream& os, std::ostream& declarations) const;
+  virtual void compile(std::ostream& os, const std::string& var, const std::string& prefix) const;
+
+  bool operator!=(const Expression& other) const { return !(*this == other); }
+
+  // Arithmetic builders: new nodes over clones of both operands.
+  Expression* operator+(const Expression& e) const;
+  Expression* operator-(const Expression& e) const;
+  Expression* operator*(const Expression& e) const;
+  Expression* operator/(const Expression& e) const;
+  Expression* operator%(const Expression& e) const;
+  Expression* operator+(int k) const;
+  Expression* operator-(int k) const;
+  Expression* operator*(int k) const;
+  Expression* operator/(int k) const;
+  Expression* operator%(int k) const;
+
+  // Predicates.
+  bool is_constant() const;
+  bool is_value(int k) const;
+  bool is_positive_constant() const;
+  bool is_constant_fraction() const;
+  bool is_a_parameter() const;
+  bool is__counter(int rank) const;
+  bool is__parameter(int rank) const;
+  bool is_op(operator_t o) const;
+  bool is_neg() const;
+  bool is_floor() const;
+  bool is_ceil() const;
+  bool has_parameters() const;
+  bool has_variables() const;
+  bool has_div() const;
+  bool has_ceil_or_floor() const;
+  bool has_internal_ceil_or_floor() const;
+  int depth() const;
+  bool is_positive();
+  int nb_power_2() const;
+
+  // Transformations.
+  Expression* simplify() const;
+  Expression* one_pass_simplify() const;
+  std::vector<int> to_vector();
+  std::vector<int> to_vector(const std::set<int>& counters, const std::set<int>& parameters);
+  Expression* parameters_to_counters(const std::map<int, int>& m) const;
+  Expression* counters_to_parameters(const std::map<int, int>& m) const;
+  Expression* counters_to_counters(const std::map<int, int>& m) const;
+  Expression* substitute_counters(const std::map<int, Expression*>& m) const;
+  Expression* substitute_parameters(const std::map<int, Expression*>& m) const;
+  std::set<int> get_counters() const;
+  std::set<int> get_parameters() const;
+  static std::set<int> get_counters(const std::vector<Expression*>& v);
+
+  // Printing.
+  void print() const;
+  void print_code(std::ostream& os) const;
+  void print_code_double(std::ostream& os) const;
+
+  // Sharing check: throws when two operands of a node share a node.
+  std::set<const Expression*> check() const;
+
+ protected:
+  // Rebuilds this inner node over new operands (which it adopts).
+  Expression* rebuild(Expression* left, Expression* right) const;
+};
+
+std::ostream& operator<<(std::ostream& os, const Expression& e);
+std::ostream& operator<<(std::ostream& os, const std::vector<Expression*>& v);
+
+// Builders.
+Expression* v(int k);
+Expression* s(const std::string& name);
+Expression* var(const std::string& name);
+Expression* var(int rank);
+Expression* par(const std::string& name);
+Expression* operator+(int k, const Expression& e);
+Expression* operator-(int k, const Expression& e);
+Expression* operator*(int k, const Expression& e);
+Expression* operator/(int k, const Expression& e);
+Expression* operator%(int k, const Expression& e);
+
+// Collections.
+std::vector<Expression*> clone_ve(const std::vector<Expression*>& v);
+void del(std::vector<Expression*>& v);
+void del(std::map<int, Expression*>& m);
+void del(std::map<std::set<int>, Expression*>& m);
+
+// Integer helpers.
+int gcd(int a, int b);
+int lcm(int a, int b);
+void simplify_fraction(int& n, int& d);
+
+// Sharing check of two sets of node addresses: throws on a common element.
+std::set<const Expression*> union_and_check(const std::set<const Expression*>& a,
+                                            const std::set<const Expression*>& b);
+
+#endif

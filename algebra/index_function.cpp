@@ -1,0 +1,134 @@
+#include "algebra/index_function.h"
+
+#include "algebra/analysis_context.h"
+#include "algebra/expression.h"
+#include "support/failure.h"
+
+
+namespace {
+
+IndexFunction* adopt(const std::vector<int>& counters, std::vector<Expression*> components)
+{
+  IndexFunction* f = new IndexFunction();
+  f->surrounding_counters = counters;
+  f->index_mapping = std::move(components);
+  return f;
+}
+
+}  // namespace
+
+IndexFunction::IndexFunction() = default;
+
+IndexFunction::IndexFunction(const std::vector<int>& counters,
+                             const std::vector<Expression*>& components)
+    : surrounding_counters(counters), index_mapping(clone_ve(components))
+{
+}
+
+IndexFunction::IndexFunction(const std::vector<Expression*>& components)
+    : index_mapping(clone_ve(components))
+{
+}
+
+IndexFunction::IndexFunction(const std::vector<int>& counters) : surrounding_counters(counters)
+{
+  for (int r : counters)
+    index_mapping.push_back(Expression::from_counter_rank(r));
+}
+
+IndexFunction::~IndexFunction() { del(index_mapping); }
+
+IndexFunction* IndexFunction::clone() const
+{
+  return new IndexFunction(surrounding_counters, index_mapping);
+}
+
+int IndexFunction::dimension() const { return static_cast<int>(index_mapping.size()); }
+
+IndexFunction* IndexFunction::keep_first(int n) const
+{
+  if (n > dimension())
+    fail(Stream::Err, "IndexFunction::keep_first: bigger than the dimension");
+  if (n < 0)
+    fail(Stream::Err, "IndexFunction::keep_first: negative size");
+  std::vector<Expression*> kept(index_mapping.begin(), index_mapping.begin() + n);
+  return new IndexFunction(surrounding_counters, kept);
+}
+
+IndexFunction* IndexFunction::keep_last(int n) const
+{
+  if (n > dimension())
+    fail(Stream::Err, "IndexFunction::keep_last: bigger than the dimension");
+  if (n < 0)
+    fail(Stream::Err, "IndexFunction::keep_last: negative size");
+  std::vector<Expression*> kept(index_mapping.end() - n, index_mapping.end());
+  return new IndexFunction(surrounding_counters, kept);
+}
+
+void IndexFunction::add_dimension(const Expression* e) { index_mapping.push_back(e->clone()); }
+
+void IndexFunction::print_code(std::ostream& os) const
+{
+  for (size_t i = 0; i < index_mapping.size(); i++)
+    os << (i ? "," : "") << *index_mapping[i];
+}
+
+void IndexFunction::print_code(std::ostream& os, const std::vector<int>& positions) const
+{
+  for (size_t i = 0; i < positions.size(); i++)
+    os << (i ? "," : "") << *index_mapping.at(positions[i]);
+}
+
+std::vector<std::vector<int>> IndexFunction::to_matrix() const
+{
+  std::vector<std::vector<int>> m;
+  for (Expression* e : index_mapping)
+    m.push_back(e->to_vector());
+  return m;
+}
+
+std::vector<std::vector<int>> IndexFunction::to_matrix(const std::set<int>& counters,
+                                                       const std::set<int>& parameters) const
+{
+  std::vector<std::vector<int>> m;
+  for (Expression* e : index_mapping)
+    m.push_back(e->to_vector(counters, parameters));
+  return m;
+}
+
+IndexFunction* IndexFunction::counters_to_counters(const std::map<int, int>& m) const
+{
+  std::vector<Expression*> r;
+  for (const Expression* e : index_mapping)
+    r.push_back(e->counters_to_counters(m));
+  return adopt(surrounding_counters, r);
+}
+
+IndexFunction* IndexFunction::counters_to_parameters(const std::map<int, int>& m) const
+{
+  std::vector<Expression*> r;
+  for (const Expression* e : index_mapping)
+    r.push_back(e->counters_to_parameters(m));
+  return adopt(surrounding_counters, r);
+}
+
+IndexFunction* IndexFunction::substitute_counters(const std::map<int, Expression*>& m) const
+{
+  std::vector<Expression*> r;
+  for (const Expression* e : index_mapping)
+    r.push_back(e->substitute_counters(m));
+  return adopt(surrounding_counters, r);
+}
+
+std::ostream& operator<<(std::ostream& os, const IndexFunction& f)
+{
+  if (analysis_context().print_surrounding_index) {
+    for (int r : f.surrounding_counters)
+      if (r >= 0 && r < f.dimension())
+        os << "[" << *f.index_mapping[r] << "]";
+    return os;
+  }
+  for (const Expression* e : f.index_mapping)
+    os << "[" << *e << "]";
+  return os;
+}

@@ -1,0 +1,313 @@
+#include "algebra/inequation.h"
+
+#include <cstdlib>
+#include <iostream>
+#include <sstream>
+
+#include "algebra/expression.h"
+#include "support/failure.h"
+
+namespace {
+
+const char* text_of(predicate_t p, bool code)
+{
+  switch (p) {
+    case PRED_LT: return "<";
+    case PRED_LE: return "<=";
+    case PRED_GT: return ">";
+    case PRED_GE: return ">=";
+    case PRED_EQ: return code ? "==" : "=";
+  }
+  return "?";
+}
+
+bool is_trivial_row(const std::vector<int>& row)
+{
+  for (size_t i = 0; i + 1 < row.size(); i++)
+    if (row[i] != 0)
+      return false;
+  return true;
+}
+
+std::vector<int> difference(const std::vector<int>& a, const std::vector<int>& b, int shift)
+{
+  std::vector<int> r(a.size());
+  for (size_t i = 0; i < a.size(); i++) {
+    long long x = static_cast<long long>(a[i]) - b.at(i);
+    if (i + 1 == a.size())
+      x -= shift;
+    r[i] = static_cast<int>(x);
+    if (r[i] != x)
+      fail(Stream::Err, "Inequation::to_matrix: integer overflow");
+  }
+  return r;
+}
+
+Inequation* adopt_sides(predicate_t p, Expression* a, Expression* b)
+{
+  Inequation* c = new Inequation(p, a, b);
+  delete a;
+  delete b;
+  return c;
+}
+
+}  // namespace
+
+Inequation::Inequation(predicate_t p, const Expression* a, const Expression* b)
+    : pred(p), lhs(a->clone()), rhs(b->clone())
+{
+}
+
+Inequation::Inequation(int b)
+    : pred(b ? PRED_EQ : PRED_LT), lhs(new Expression(1)), rhs(new Expression(1))
+{
+}
+
+Inequation::Inequation(const std::vector<int>& row)
+    : pred(!row.empty() && row[0] == 0 ? PRED_EQ : PRED_GE),
+      lhs(new Expression(row)),
+      rhs(new Expression(0))
+{
+}
+
+Inequation::~Inequation()
+{
+  delete lhs;
+  delete rhs;
+}
+
+bool Inequation::operator==(const Inequation& o) const
+{
+  return pred == o.pred && *lhs == *o.lhs && *rhs == *o.rhs;
+}
+
+Inequation* Inequation::clone() const { return new Inequation(pred, lhs, rhs); }
+bool Inequation::has_parameters() const { return lhs->has_parameters() || rhs->has_parameters(); }
+bool Inequation::has_variables() const { return lhs->has_variables() || rhs->has_variables(); }
+bool Inequation::has_div() const { return lhs->has_div() || rhs->has_div(); }
+
+std::set<int> Inequation::get_counters() const
+{
+  std::set<int> r = lhs->get_counters();
+  std::set<int> b = rhs->get_counters();
+  r.insert(b.begin(), b.end());
+  return r;
+}
+
+std::set<int> Inequation::get_parameters() const
+{
+  std::set<int> r = lhs->get_parameters();
+  std::set<int> b = rhs->get_parameters();
+  r.insert(b.begin(), b.end());
+  return r;
+}
+
+std::vector<Expression*> Inequation::get_divs()
+{
+  std::vector<Expression*> r = lhs->get_divs();
+  std::vector<Expression*> b = rhs->get_divs();
+  r.insert(r.end(), b.begin(), b.end());
+  return r;
+}
+
+Inequation* Inequation::parameters_to_counters(const std::map<int, int>& m) const
+{
+  return adopt_sides(pred, lhs->parameters_to_counters(m), rhs->parameters_to_counters(m));
+}
+Inequation* Inequation::counters_to_parameters(const std::map<int, int>& m) const
+{
+  return adopt_sides(pred, lhs->counters_to_parameters(m), rhs->counters_to_parameters(m));
+}
+Inequation* Inequation::counters_to_counters(const std::map<int, int>& m) const
+{
+  return adopt_sides(pred, lhs->counters_to_counters(m), rhs->counters_to_counters(m));
+}
+Inequation* Inequation::parameters_to_parameters(const std::map<int, int>& m) const
+{
+  return adopt_sides(pred, lhs->parameters_to_parameters(m), rhs->parameters_to_parameters(m));
+}
+Inequation* Inequation::substitute_counters(const std::map<int, Expression*>& m) const
+{
+  return adopt_sides(pred, lhs->substitute_counters(m), rhs->substitute_counters(m));
+}
+Inequation* Inequation::substitute_parameters(const std::map<int, Expression*>& m) const
+{
+  return adopt_sides(pred, lhs->substitute_parameters(m), rhs->substitute_parameters(m));
+}
+
+std::vector<std::vector<int>> Inequation::to_matrix() const
+{
+  std::vector<int> l = lhs->to_vector();
+  std::vector<int> r = rhs->to_vector();
+  switch (pred) {
+    case PRED_LT: return {difference(r, l, 1)};
+    case PRED_LE: return {difference(r, l, 0)};
+    case PRED_GT: return {difference(l, r, 1)};
+    case PRED_GE: return {difference(l, r, 0)};
+    case PRED_EQ: return {difference(l, r, 0), difference(r, l, 0)};
+  }
+  return {};
+}
+
+bool Inequation::is_trivial() const
+{
+  for (const auto& row : to_matrix())
+    if (!is_trivial_row(row))
+      return false;
+  return true;
+}
+
+bool Inequation::is_true() const
+{
+  if (has_div())
+    return false;
+  for (const auto& row : to_matrix())
+    if (!is_trivial_row(row) || row.back() < 0)
+      return false;
+  return true;
+}
+
+bool Inequation::is_false() const
+{
+  for (const auto& row : to_matrix())
+    if (is_trivial_row(row) && row.back() < 0)
+      return true;
+  return false;
+}
+
+bool Inequation::is_empty() const { return !has_div() && is_false(); }
+
+bool Inequation::implies(const Inequation* o) const
+{
+  if (has_div() || o->has_div())
+    return false;
+  if ((pred == PRED_EQ) != (o->pred == PRED_EQ))
+    return false;
+  std::vector<int> a = to_matrix()[0];
+  std::vector<int> b = o->to_matrix()[0];
+  if (a.size() != b.size())
+    return false;
+  for (size_t i = 0; i + 1 < a.size(); i++)
+    if (a[i] != b[i])
+      return false;
+  // An equality pins its form to one value: it implies only the same equality.
+  if (pred == PRED_EQ)
+    return a.back() == b.back();
+  return a.back() <= b.back();
+}
+
+bool Inequation::equals(const Inequation* o) const
+{
+  if (has_div() || o->has_div())
+    return false;
+  if ((pred == PRED_EQ) != (o->pred == PRED_EQ))
+    return false;
+  return to_matrix()[0] == o->to_matrix()[0];
+}
+
+Inequation* Inequation::negate() const
+{
+  predicate_t p;
+  switch (pred) {
+    case PRED_LT: p = PRED_GE; break;
+    case PRED_LE: p = PRED_GT; break;
+    case PRED_GT: p = PRED_LE; break;
+    case PRED_GE: p = PRED_LT; break;
+    default: fail(Stream::Out, cat("Inequation::negate: unhandled predicate\n", *this));
+  }
+  return new Inequation(p, lhs, rhs);
+}
+
+std::vector<Inequation*> Inequation::separate(int k) const
+{
+  std::vector<int> w = to_matrix()[0];
+  if (k < 0 || k >= static_cast<int>(w.size()) - 1)
+    return {};
+  int a = w[k];
+  if (a == 0)
+    return {};
+  w[k] = 0;
+  Expression x(0);
+  x.is_val = 0;
+  x.is_counter = 1;
+  x.counter_rank = k;
+  if (a > 0)
+    for (int& e : w)
+      e = -e;
+  int c = a < 0 ? -a : a;
+  Expression e(w);
+  auto bound = [&](operator_t op) -> Expression* {
+    if (c == 1)
+      return e.clone();
+    Expression divisor(c);
+    return new Expression(op, &e, &divisor);
+  };
+  std::vector<Inequation*> result;
+  if (pred != PRED_EQ) {
+    Expression* b = bound(a < 0 ? OP_FLOOR : OP_CEIL);
+    result.push_back(new Inequation(a < 0 ? PRED_LE : PRED_GE, &x, b));
+    delete b;
+    return result;
+  }
+  Expression* low = bound(OP_CEIL);
+  Expression* high = bound(OP_FLOOR);
+  result.push_back(new Inequation(PRED_GE, &x, low));
+  result.push_back(new Inequation(PRED_LE, &x, high));
+  delete low;
+  delete high;
+  return result;
+}
+
+void Inequation::print_code(std::ostream& os) const
+{
+  lhs->print_code(os);
+  os << " " << text_of(pred, true) << " ";
+  rhs->print_code(os);
+}
+
+std::set<const Expression*> Inequation::check() const
+{
+  try {
+    return union_and_check(lhs->check(), rhs->check());
+  } catch (const Failure&) {
+    fail(Stream::Err, "Inequation::check: interference found");
+  }
+}
+
+std::ostream& operator<<(std::ostream& os, const Inequation& c)
+{
+  return os << *c.lhs << " " << text_of(c.pred, false) << " " << *c.rhs;
+}
+
+Inequation* operator<(const Expression& a, const Expression& b) { return new Inequation(PRED_LT, &a, &b); }
+Inequation* operator<=(const Expression& a, const Expression& b) { return new Inequation(PRED_LE, &a, &b); }
+Inequation* operator>(const Expression& a, const Expression& b) { return new Inequation(PRED_GT, &a, &b); }
+Inequation* operator>=(const Expression& a, const Expression& b) { return new Inequation(PRED_GE, &a, &b); }
+
+static Inequation* with_constant(predicate_t p, const Expression& a, int b)
+{
+  Expression k(b);
+  return new Inequation(p, &a, &k);
+}
+static Inequation* with_constant(predicate_t p, int a, const Expression& b)
+{
+  Expression k(a);
+  return new Inequation(p, &k, &b);
+}
+
+Inequation* operator<(const Expression& a, int b) { return with_constant(PRED_LT, a, b); }
+Inequation* operator<=(const Expression& a, int b) { return with_constant(PRED_LE, a, b); }
+Inequation* operator>(const Expression& a, int b) { return with_constant(PRED_GT, a, b); }
+Inequation* operator>=(const Expression& a, int b) { return with_constant(PRED_GE, a, b); }
+Inequation* operator<(int a, const Expression& b) { return with_constant(PRED_LT, a, b); }
+Inequation* operator<=(int a, const Expression& b) { return with_constant(PRED_LE, a, b); }
+Inequation* operator>(int a, const Expression& b) { return with_constant(PRED_GT, a, b); }
+Inequation* operator>=(int a, const Expression& b) { return with_constant(PRED_GE, a, b); }
+Inequation* operator==(const Expression& a, int b) { return with_constant(PRED_EQ, a, b); }
+Inequation* operator==(int a, const Expression& b) { return with_constant(PRED_EQ, a, b); }
+
+void del(std::list<Inequation*>& l)
+{
+  for (Inequation* c : l)
+    delete c;
+}

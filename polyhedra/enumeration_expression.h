@@ -1,0 +1,73 @@
+// Ehrhart quasi-polynomials inside expression trees: a periodic number (a
+// value chosen by the residue of a parameter), a polynomial in one variable,
+// or a multivariate polynomial over the parameters.
+//
+// The Expression part is a leaf that is neither a constant, a counter nor a
+// parameter. Ownership: the object owns every expression it holds;
+// constructors clone what they are given; operations return new objects.
+#ifndef VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
+#define VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
+
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "algebra/expression.h"
+
+#include "polyhedra/polyhedron.h"
+
+class EnumerationExpression : public Expression {
+ public:
+  int is_periodic = 0;
+  std::vector<Expression*> periodic_values;
+  int periodic_parameter = 0;
+  int is_polynomial = 0;
+  std::vector<Expression*> coefficients;
+  Expression* variable = nullptr;
+  int is_multivariate = 0;
+  std::map<std::set<int>, Expression*> monomials;
+
+  EnumerationExpression();
+  EnumerationExpression(const std::vector<Expression*>& values, int parameter_rank);
+  EnumerationExpression(const std::vector<Expression*>& coefficients, const Expression* variable);
+  explicit EnumerationExpression(const std::map<std::set<int>, Expression*>& monomials);
+  EnumerationExpression(const EnumerationExpression&) = delete;
+  EnumerationExpression& operator=(const EnumerationExpression&) = delete;
+  ~EnumerationExpression() override;
+
+  std::string get_class() const override;
+  bool operator==(const Expression& other) const override;
+  bool is_an_enumeration() const override;
+  bool is_a_polynomial() const override;
+  bool is_a_multivariate_polynomial() const override;
+  bool is_a_periodic_number() const override;
+  Expression* clone() const override;
+  Expression* parameters_to_parameters(const std::map<int, int>& m) const override;
+  std::vector<Expression*> get_divs() override;
+  using Expression::evaluate;
+  using Expression::evaluate_double;
+  using Expression::evaluate_int;
+  int evaluate_int(const std::map<int, int>& counters,
+                   const std::map<int, int>& parameters) const override;
+  double evaluate_double(const std::map<int, double>& counters,
+                         const std::map<int, double>& parameters) const override;
+  Expression* evaluate(const std::map<int, Expression*>& counters,
+                       const std::map<int, Expression*>& parameters) const override;
+  void print(std::ostream& os) const override;
+  /// Writes "result = <the value in exact integer arithmetic>;" (a periodic
+  /// number or a polynomial; a multivariate polynomial fails).
+  void compile(std::ostream& os, const std::string& result,
+               const std::string& prefix) const override;
+};
+
+// C statements that assign to result the count of the piece whose domain
+// holds the current parameter values, or 0 (without any piece, "result = 0;"), each count in exact integer
+// arithmetic (polyhedra/count_code.h) or, for a count by enumeration
+// (polyhedra/point_count.h), as its loop nest; the pieces in the order of their
+// conditions' text.
+void compile(const PolyhedronMap<Expression*>& pieces, std::ostream& os,
+             const std::string& result, const std::string& prefix);
+
+#endif

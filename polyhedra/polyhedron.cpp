@@ -1,0 +1,562 @@
+#include "polyhedra/polyhedron.h"
+
+#include <iostream>
+
+#include "algebra/analysis_context.h"
+#include "algebra/expression.h"
+#include "support/failure.h"
+#include "algebra/inequation.h"
+#include "algebra/rank.h"
+
+unsigned long long Polyhedron::next_serial() { return analysis_context().polyhedra_made++; }
+
+Polyhedron::Polyhedron() = default;
+
+Polyhedron::Polyhedron(const Inequation* c) : has_divs(c->has_div())
+{
+  constraints.push_back(c->clone());
+}
+
+Polyhedron::Polyhedron(const std::list<Inequation*>& l)
+{
+  for (const Inequation* c : l) {
+    constraints.push_back(c->clone());
+    if (c->has_div())
+      has_divs = 1;
+  }
+}
+
+Polyhedron::Polyhedron(Polyhedron* p) : has_divs(p->has_divs)
+{
+  for (const Inequation* c : p->constraints)
+    constraints.push_back(c->clone());
+  if (!p->has_divs) {
+    p->update_matrix();
+    matrix = p->matrix;
+    has_matrix = 1;
+    nb_counters = p->nb_counters;
+    nb_parameters = p->nb_parameters;
+  }
+}
+
+Polyhedron::Polyhedron(const std::vector<std::vector<int>>& m)
+{
+  for (const auto& row : m)
+    constraints.push_back(new Inequation(row));
+  matrix = m;
+  has_matrix = 1;
+  nb_counters = get_nb_counters();
+  nb_parameters = get_nb_parameters();
+}
+
+// Spreads rows over the active counters and parameters to the full width.
+static std::vector<std::vector<int>> expand_active(const std::vector<std::vector<int>>& m,
+                                                   const std::set<int>& counters,
+                                                   const std::set<int>& parameters,
+                                                   const std::string& who)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  size_t expected = counters.size() + parameters.size() + 2;
+  for (int c : counters)
+    if (c < 0 || c >= nc)
+      fail(Stream::Err, cat(who, "counter rank out of range: ", c));
+  for (int q : parameters)
+    if (q < 0 || q >= np)
+      fail(Stream::Err, cat(who, "parameter rank out of range: ", q));
+  std::vector<std::vector<int>> full;
+  for (const auto& row : m) {
+    if (row.size() != expected)
+      fail(Stream::Err, cat(who, "expect ", expected, " columns. Found: ", row.size()));
+    std::vector<int> r(nc + np + 2, 0);
+    r[0] = row[0];
+    size_t i = 1;
+    for (int c : counters)
+      r[1 + c] = row[i++];
+    for (int q : parameters)
+      r[1 + nc + q] = row[i++];
+    r[nc + np + 1] = row.back();
+    full.push_back(r);
+  }
+  return full;
+}
+
+Polyhedron::Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& counters,
+                       const std::set<int>& parameters)
+    : Polyhedron(expand_active(m, counters, parameters,
+                               "Polyhedron::Polyhedron(active_counters,active_parameters): "))
+{
+}
+
+static std::set<int> all_parameters()
+{
+  std::set<int> r;
+  for (int q = 0; q < get_nb_parameters(); q++)
+    r.insert(q);
+  return r;
+}
+
+Polyhedron::Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& counters)
+    : Polyhedron(expand_active(m, counters, all_parameters(),
+                               "Polyhedron::Polyhedron(active_counters): "))
+{
+}
+
+Polyhedron::~Polyhedron()
+{
+  for (Inequation* c : constraints)
+    delete c;
+}
+
+Polyhedron* Polyhedron::adopt(std::list<Inequation*> l)
+{
+  Polyhedron* p = new Polyhedron();
+  p->constraints = std::move(l);
+  p->has_divs = p->has_div();
+  return p;
+}
+
+Polyhedron* Polyhedron::clone() const { return new Polyhedron(constraints); }
+
+std::set<int> Polyhedron::get_counters() const
+{
+  std::set<int> r;
+  for (const Inequation* c : constraints) {
+    std::set<int> s = c->get_counters();
+    r.insert(s.begin(), s.end());
+  }
+  return r;
+}
+
+std::set<int> Polyhedron::get_parameters() const
+{
+  std::set<int> r;
+  for (const Inequation* c : constraints) {
+    std::set<int> s = c->get_parameters();
+    r.insert(s.begin(), s.end());
+  }
+  return r;
+}
+
+int Polyhedron::is_single_polyhedron() const { return 1; }
+int Polyhedron::is_domain() const { return 0; }
+
+void Polyhedron::print(std::ostream& os) const
+{
+  os << "/\n";
+  for (const Inequation* c : constraints)
+    os << "| " << *c << "\n";
+  os << "\\\n";
+}
+
+void Polyhedron::print_iscc(const std::string& name, std::ostream& os) const
+{
+  os << "[";
+  print_variable_list(os, get_parameters(), ",", 0);
+  os << "] -> { " << name << "[";
+  print_variable_list(os, get_counters(), ",", 1);
+  os << "] : ";
+  bool first = true;
+  for (const Inequation* c : constraints) {
+    os << (first ? "" : " and ") << *c;
+    first = false;
+  }
+  os << "}";
+}
+
+void Polyhedron::add_constraint(const Inequation* c)
+{
+  constraints.push_back(c->clone());
+  has_matrix = 0;
+  if (c->has_div())
+    has_divs = 1;
+}
+
+Polyhedron* Polyhedron::add(const Inequation& c)
+{
+  add_constraint(&c);
+  return this;
+}
+
+void Polyhedron::add_constraints(const Polyhedron* p)
+{
+  for (const Inequation* c : p->constraints)
+    constraints.push_back(c->clone());
+  has_matrix = 0;
+  if (p->has_divs)
+    has_divs = 1;
+}
+
+Polyhedron* Polyhedron::intersect(Polyhedron* a, const Polyhedron* b)
+{
+  Polyhedron* r = new Polyhedron(a);
+  r->add_constraints(b);
+  return r;
+}
+
+void Polyhedron::update_matrix()
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  if (has_matrix && nb_counters == nc && nb_parameters == np)
+    return;
+  std::vector<std::vector<int>> m;
+  for (const Inequation* c : constraints)
+    for (auto& row : c->to_matrix()) {
+      row.insert(row.begin(), 1);
+      m.push_back(std::move(row));
+    }
+  matrix = std::move(m);
+  has_matrix = 1;
+  nb_counters = nc;
+  nb_parameters = np;
+}
+
+std::vector<std::vector<int>> Polyhedron::to_matrix()
+{
+  update_matrix();
+  return matrix;
+}
+
+std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>
+Polyhedron::to_matrix_context()
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  std::vector<std::vector<int>> context, rest;
+  for (const auto& row : to_matrix()) {
+    if (is_context(row)) {
+      std::vector<int> r{1};
+      r.insert(r.end(), row.begin() + 1 + nc, row.begin() + 2 + nc + np);
+      context.push_back(r);
+    } else
+      rest.push_back(row);
+  }
+  return {context, rest};
+}
+
+std::vector<std::vector<int>> Polyhedron::to_matrix(const std::set<int>& counters)
+{
+  return to_matrix(counters, all_parameters());
+}
+
+std::vector<std::vector<int>> Polyhedron::to_matrix(const std::set<int>& counters,
+                                                    const std::set<int>& parameters)
+{
+  int nc = get_nb_counters();
+  std::vector<std::vector<int>> r;
+  for (const auto& row : to_matrix()) {
+    std::vector<int> reduced{row[0]};
+    for (int c : counters)
+      reduced.push_back(row.at(1 + c));
+    for (int q : parameters)
+      reduced.push_back(row.at(1 + nc + q));
+    reduced.push_back(row.back());
+    r.push_back(reduced);
+  }
+  return r;
+}
+
+std::vector<std::vector<int>> Polyhedron::to_matrix_without_1() const
+{
+  std::vector<std::vector<int>> m;
+  for (const Inequation* c : constraints)
+    for (auto& row : c->to_matrix())
+      m.push_back(std::move(row));
+  return m;
+}
+
+bool is_context(const std::vector<int>& row)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  if (static_cast<int>(row.size()) < nc + np + 2)
+    return false;
+  for (int c = 1; c <= nc; c++)
+    if (row[c] != 0)
+      return false;
+  for (int q = nc + 1; q <= nc + np; q++)
+    if (row[q] != 0)
+      return true;
+  return false;
+}
+
+bool is_null(const std::vector<int>& row)
+{
+  for (size_t i = 1; i < row.size(); i++)
+    if (row[i] != 0)
+      return false;
+  return true;
+}
+
+bool Polyhedron::is_universe(const std::vector<Polyhedron*>& u)
+{
+  for (const Polyhedron* p : u)
+    if (p->is_universe())
+      return true;
+  return false;
+}
+
+bool Polyhedron::is_universe() const
+{
+  if (constraints.empty())
+    return true;
+  if (has_divs)
+    return false;
+  for (const Inequation* c : constraints)
+    if (!c->is_true())
+      return false;
+  return true;
+}
+
+bool Polyhedron::has_div() const
+{
+  for (const Inequation* c : constraints)
+    if (c->has_div())
+      return true;
+  return false;
+}
+
+std::vector<Expression*> Polyhedron::get_divs()
+{
+  std::vector<Expression*> r;
+  for (Inequation* c : constraints) {
+    std::vector<Expression*> d = c->get_divs();
+    r.insert(r.end(), d.begin(), d.end());
+  }
+  return r;
+}
+
+std::set<int> Polyhedron::get_counters(const std::vector<Polyhedron*>& u)
+{
+  std::set<int> r;
+  for (const Polyhedron* p : u) {
+    std::set<int> s = p->get_counters();
+    r.insert(s.begin(), s.end());
+  }
+  return r;
+}
+
+std::set<int> Polyhedron::get_parameters(const std::vector<Polyhedron*>& u)
+{
+  std::set<int> r;
+  for (const Polyhedron* p : u) {
+    std::set<int> s = p->get_parameters();
+    r.insert(s.begin(), s.end());
+  }
+  return r;
+}
+
+// Applies one constraint transformation to every constraint, in order.
+template <typename Transform>
+static std::list<Inequation*> transformed(const std::list<Inequation*>& l, Transform t)
+{
+  std::list<Inequation*> r;
+  for (const Inequation* c : l)
+    r.push_back(t(c));
+  return r;
+}
+
+Polyhedron* Polyhedron::parameters_to_counters(const std::map<int, int>& m) const
+{
+  return adopt(transformed(constraints, [&](const Inequation* c) { return c->parameters_to_counters(m); }));
+}
+Polyhedron* Polyhedron::counters_to_parameters(const std::map<int, int>& m) const
+{
+  return adopt(transformed(constraints, [&](const Inequation* c) { return c->counters_to_parameters(m); }));
+}
+Polyhedron* Polyhedron::counters_to_counters(const std::map<int, int>& m) const
+{
+  return adopt(transformed(constraints, [&](const Inequation* c) { return c->counters_to_counters(m); }));
+}
+Polyhedron* Polyhedron::parameters_to_parameters(const std::map<int, int>& m) const
+{
+  return adopt(transformed(constraints, [&](const Inequation* c) { return c->parameters_to_parameters(m); }));
+}
+Polyhedron* Polyhedron::substitute_counters(const std::map<int, Expression*>& m) const
+{
+  return adopt(transformed(constraints, [&](const Inequation* c) { return c->substitute_counters(m); }));
+}
+Polyhedron* Polyhedron::substitute_parameters(const std::map<int, Expression*>& m) const
+{
+  return adopt(transformed(constraints, [&](const Inequation* c) { return c->substitute_parameters(m); }));
+}
+
+template <typename Map, typename Member>
+static std::vector<Polyhedron*> each(const std::vector<Polyhedron*>& u, const Map& m, Member f)
+{
+  std::vector<Polyhedron*> r;
+  for (const Polyhedron* p : u)
+    r.push_back((p->*f)(m));
+  return r;
+}
+
+std::vector<Polyhedron*> Polyhedron::parameters_to_counters(const std::vector<Polyhedron*>& u,
+                                                            const std::map<int, int>& m)
+{
+  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+                        &Polyhedron::parameters_to_counters));
+}
+std::vector<Polyhedron*> Polyhedron::counters_to_parameters(const std::vector<Polyhedron*>& u,
+                                                            const std::map<int, int>& m)
+{
+  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+                        &Polyhedron::counters_to_parameters));
+}
+std::vector<Polyhedron*> Polyhedron::counters_to_counters(const std::vector<Polyhedron*>& u,
+                                                          const std::map<int, int>& m)
+{
+  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+                        &Polyhedron::counters_to_counters));
+}
+std::vector<Polyhedron*> Polyhedron::parameters_to_parameters(const std::vector<Polyhedron*>& u,
+                                                              const std::map<int, int>& m)
+{
+  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+                        &Polyhedron::parameters_to_parameters));
+}
+std::vector<Polyhedron*> Polyhedron::substitute_counters(const std::vector<Polyhedron*>& u,
+                                                         const std::map<int, Expression*>& m)
+{
+  return each(u, m,
+              static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, Expression*>&) const>(
+                  &Polyhedron::substitute_counters));
+}
+std::vector<Polyhedron*> Polyhedron::substitute_parameters(const std::vector<Polyhedron*>& u,
+                                                           const std::map<int, Expression*>& m)
+{
+  return each(u, m,
+              static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, Expression*>&) const>(
+                  &Polyhedron::substitute_parameters));
+}
+
+bool Polyhedron::implies(const Inequation* c) const
+{
+  for (const Inequation* d : constraints)
+    if (d->implies(c))
+      return true;
+  return false;
+}
+
+int Polyhedron::size() const { return static_cast<int>(constraints.size()); }
+
+void Polyhedron::print_code(std::ostream& os) const
+{
+  if (constraints.empty()) {
+    os << "true";
+    return;
+  }
+  os << "(";
+  bool first = true;
+  for (const Inequation* c : constraints) {
+    if (!first)
+      os << ") && (";
+    c->print_code(os);
+    first = false;
+  }
+  os << ")";
+}
+
+void Polyhedron::print_code(std::ostream& os, const std::vector<Polyhedron*>& u)
+{
+  if (u.empty()) {
+    os << "false";
+    return;
+  }
+  for (size_t i = 0; i < u.size(); i++) {
+    os << "(";
+    u[i]->print_code(os);
+    os << (i + 1 < u.size() ? ") || " : ")");
+  }
+}
+
+std::set<const Expression*> Polyhedron::check() const
+{
+  std::set<const Expression*> all;
+  for (const Inequation* c : constraints) {
+    try {
+      all = union_and_check(all, c->check());
+    } catch (const Failure&) {
+      fail(Stream::Err, "Polyhedron::check: interference found");
+    }
+  }
+  return all;
+}
+
+std::ostream& operator<<(std::ostream& os, const Polyhedron& p)
+{
+  p.print(os);
+  return os;
+}
+
+std::ostream& operator<<(std::ostream& os, const std::vector<Polyhedron*>& u)
+{
+  if (u.empty())
+    return os << "(empty domain)";
+  for (size_t i = 0; i < u.size(); i++) {
+    os << *u[i];
+    if (i + 1 < u.size())
+      os << "U\n";
+  }
+  return os;
+}
+
+Polyhedron* universe()
+{
+  Expression zero(0);
+  Inequation c(PRED_GE, &zero, &zero);
+  return new Polyhedron(&c);
+}
+
+Polyhedron* empty()
+{
+  Expression zero(0);
+  Inequation c(PRED_GT, &zero, &zero);
+  return new Polyhedron(&c);
+}
+
+Inequation* equal_zero(const Expression* e)
+{
+  Expression zero(0);
+  return new Inequation(PRED_EQ, e, &zero);
+}
+
+Polyhedron* equal_zero(const std::vector<Expression*>& v)
+{
+  Polyhedron* p = new Polyhedron();
+  for (const Expression* e : v) {
+    Inequation* c = equal_zero(e);
+    p->add_constraint(c);
+    delete c;
+  }
+  return p;
+}
+
+Inequation* positive(const Expression* e)
+{
+  Expression zero(0);
+  return new Inequation(PRED_GE, e, &zero);
+}
+
+Polyhedron* positive(const std::vector<Expression*>& v)
+{
+  Polyhedron* p = new Polyhedron();
+  for (const Expression* e : v) {
+    Inequation* c = positive(e);
+    p->add_constraint(c);
+    delete c;
+  }
+  return p;
+}
+
+void del(std::list<Polyhedron*>& l)
+{
+  for (Polyhedron* p : l)
+    delete p;
+}
+
+void del(std::vector<Polyhedron*>& v)
+{
+  for (Polyhedron* p : v)
+    delete p;
+}

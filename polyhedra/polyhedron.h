@@ -1,0 +1,233 @@
+// A conjunction of affine constraints over the registry's counters and
+// parameters, with its constraint matrix cached.
+//
+// Matrix rows are [kind (0 equality, 1 inequality >= 0) | counters by rank |
+// parameters by rank | constant], the layout the polyhedral libraries read.
+// The cache is reused only while the registry has not grown and the
+// constraint list has not changed.
+//
+// Ownership: a polyhedron owns its constraints; constructors clone the
+// constraints they are given (kept by the caller); every operation returns a
+// new object given to the caller, except add_constraint(s)/add, which grow
+// this polyhedron with clones, and get_divs(), which returns pointers into the
+// constraints.
+#ifndef VORL_POLYHEDRA_POLYHEDRON_H
+#define VORL_POLYHEDRA_POLYHEDRON_H
+
+#include <list>
+#include <map>
+#include <ostream>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+class Expression;
+class IndexFunction;
+class Inequation;
+class Quast;
+class SgExpression;
+
+class Polyhedron;
+
+// Orders polyhedra by creation, so that a map keyed by them iterates in an
+// order that the program decides.
+struct CreatedBefore {
+  bool operator()(const Polyhedron* a, const Polyhedron* b) const;
+};
+
+// Piecewise results: disjoint pieces (keys) and what holds on each, owned by
+// the map's holder; iterated in the order the pieces were made.
+template <class T>
+using PolyhedronMap = std::map<Polyhedron*, T, CreatedBefore>;
+
+class Polyhedron {
+ public:
+  /// The order of creation among all polyhedra: what maps keyed by
+  /// polyhedra are ordered by (never by address).
+  unsigned long long serial = next_serial();
+  std::list<Inequation*> constraints;
+  int has_matrix = 0;
+  std::vector<std::vector<int>> matrix;
+  int nb_counters = 0;
+  int nb_parameters = 0;
+  int has_divs = 0;
+
+  Polyhedron();
+  explicit Polyhedron(const Inequation* c);
+  explicit Polyhedron(const std::list<Inequation*>& l);
+  explicit Polyhedron(Polyhedron* p);
+  explicit Polyhedron(const std::vector<std::vector<int>>& m);
+  Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& active_counters,
+             const std::set<int>& active_parameters);
+  Polyhedron(const std::vector<std::vector<int>>& m, const std::set<int>& active_counters);
+  // A condition of the syntax tree (defined with the program extraction).
+  static Polyhedron* from_Sage(SgExpression* e);
+  Polyhedron(const Polyhedron&) = delete;
+  Polyhedron& operator=(const Polyhedron&) = delete;
+  virtual ~Polyhedron();
+
+  // Virtual slots, in this order.
+  virtual Polyhedron* clone() const;
+  virtual std::set<int> get_counters() const;
+  virtual std::set<int> get_parameters() const;
+  virtual int is_single_polyhedron() const;
+  virtual int is_domain() const;
+  virtual void print(std::ostream& os) const;
+  virtual void print_iscc(const std::string& name, std::ostream& os) const;
+
+  void add_constraint(const Inequation* c);
+  Polyhedron* add(const Inequation& c);
+  void add_constraints(const Polyhedron* p);
+  static Polyhedron* intersect(Polyhedron* a, const Polyhedron* b);
+
+  void update_matrix();
+  std::vector<std::vector<int>> to_matrix();
+  // (context rows [1 | parameters | constant], remaining full rows)
+  std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>> to_matrix_context();
+  std::vector<std::vector<int>> to_matrix(const std::set<int>& counters);
+  std::vector<std::vector<int>> to_matrix(const std::set<int>& counters,
+                                          const std::set<int>& parameters);
+  std::vector<std::vector<int>> to_matrix_without_1() const;
+
+  static bool is_universe(const std::vector<Polyhedron*>& u);
+  bool is_universe() const;
+  bool has_div() const;
+  std::vector<Expression*> get_divs();
+  static std::set<int> get_counters(const std::vector<Polyhedron*>& u);
+  static std::set<int> get_parameters(const std::vector<Polyhedron*>& u);
+
+  Polyhedron* parameters_to_counters(const std::map<int, int>& m) const;
+  Polyhedron* counters_to_parameters(const std::map<int, int>& m) const;
+  Polyhedron* counters_to_counters(const std::map<int, int>& m) const;
+  Polyhedron* parameters_to_parameters(const std::map<int, int>& m) const;
+  Polyhedron* substitute_counters(const std::map<int, Expression*>& m) const;
+  Polyhedron* substitute_parameters(const std::map<int, Expression*>& m) const;
+  static std::vector<Polyhedron*> parameters_to_counters(const std::vector<Polyhedron*>& u,
+                                                         const std::map<int, int>& m);
+  static std::vector<Polyhedron*> counters_to_parameters(const std::vector<Polyhedron*>& u,
+                                                         const std::map<int, int>& m);
+  static std::vector<Polyhedron*> counters_to_counters(const std::vector<Polyhedron*>& u,
+                                                       const std::map<int, int>& m);
+  static std::vector<Polyhedron*> parameters_to_parameters(const std::vector<Polyhedron*>& u,
+                                                           const std::map<int, int>& m);
+  static std::vector<Polyhedron*> substitute_counters(const std::vector<Polyhedron*>& u,
+                                                      const std::map<int, Expression*>& m);
+  static std::vector<Polyhedron*> substitute_parameters(const std::vector<Polyhedron*>& u,
+                                                        const std::map<int, Expression*>& m);
+
+  bool implies(const Inequation* c) const;
+  int size() const;
+
+  // The constraints as a C condition ("true" when there is none).
+  void print_code(std::ostream& os) const;
+  // The union as a C condition ("false" when empty).
+  static void print_code(std::ostream& os, const std::vector<Polyhedron*>& u);
+
+  // Sharing check: throws when two constraints share an expression node.
+  std::set<const Expression*> check() const;
+
+  // Simplification.
+  // Without duplicates (the last occurrence stays) and trivially true constraints.
+  Polyhedron* simplify() const;
+  // Every constraint rewritten as one or two rows expression >= 0.
+  Polyhedron* simplify_matrix();
+  // PolyLib's minimal form (equalities come back as such); a clone when the
+  // polyhedron holds divisions.
+  Polyhedron* simplify_chernikova();
+  // The gist in the universe; a clone when the polyhedron holds divisions.
+  Polyhedron* simplify_gist();
+  static std::vector<Polyhedron*> gist(const std::vector<Polyhedron*>& u,
+                                       const std::vector<Polyhedron*>& context);
+  static std::vector<Polyhedron*> gist(const std::vector<Polyhedron*>& u, Polyhedron* context);
+  // The single disjunct of the gist, or a clone of p when there is not exactly one.
+  static Polyhedron* gist(Polyhedron* p, Polyhedron* context);
+  static std::vector<Polyhedron*> coalesce(const std::vector<Polyhedron*>& u);
+  // Each division by a constant replaced by a quotient counter q with its
+  // remainder r: (ranks of the q and r counters, polyhedron without division).
+  std::pair<std::set<int>, Polyhedron*> eliminate_divs() const;
+  // The same with equal divisions sharing their counters: (q and r counter
+  // ranks to the expressions they stand for, polyhedron without division).
+  std::pair<std::map<int, Expression*>, Polyhedron*> un_div() const;
+
+  // Projection, convex hull and counting.
+  // Rational projection onto the kept counters and every parameter.
+  Polyhedron* project(const std::set<int>& keep);
+  Polyhedron* project(const std::vector<int>& keep);
+  // Integer projection as a union, exact for non-negative values of the kept
+  // counters and of the parameters.
+  std::vector<Polyhedron*> project_int(const std::set<int>& keep);
+  std::vector<Polyhedron*> project_int(const std::vector<int>& keep);
+  std::vector<Polyhedron*> project_int_core(const std::set<int>& keep);
+  static Polyhedron* convex_hull(const std::list<Polyhedron*>& l);
+  static Polyhedron* convex_hull(const std::vector<Polyhedron*>& v);
+  // Number of integer points in the counters vars, piece by piece over the
+  // parameters (pieces with an empty domain left out).
+  PolyhedronMap<Expression*> volume(const std::set<int>& vars);
+  PolyhedronMap<Expression*> volume();
+  // Divisions eliminated, then the quotient and remainder counters projected away.
+  Polyhedron* eliminate_divs_and_simplify() const;
+  static std::vector<Polyhedron*> eliminate_divs(const std::vector<Polyhedron*>& u);
+
+  // Complement of a union (of this polyhedron) as a union of polyhedra.
+  static std::vector<Polyhedron*> negate(const std::vector<Polyhedron*>& u);
+  std::vector<Polyhedron*> negate() const;
+
+  // Parametric lexicographic optimum and integer emptiness.
+  // Maximum with counters and parameters >= 0; the general form lets both
+  // take any sign.
+  Quast* max_lex();
+  Quast* max_lex_general();
+  // Exact: no integer point with counters and parameters >= 0 (resp. of any sign).
+  bool is_empty();
+  bool is_empty_general();
+  // True for an empty vector and when every member is empty.
+  static bool is_empty(const std::vector<Polyhedron*>& u);
+  // Minimum over counters of any sign, parameters >= 0, under the context rows.
+  Quast* min_lex();
+  Quast* min_lex(const std::vector<int>& tag_vector, int statement);
+  // The instance whose date (one component per row of dates) is
+  // lexicographically smallest; counters and parameters of any sign.
+  Quast* min_lex2(const IndexFunction* dates);
+  // Column compaction before a solver call; fills actual_counter and
+  // actual_parameter with the rank of each kept column.
+  static std::vector<std::vector<int>> remove_null_columns(const std::vector<std::vector<int>>& m);
+  static std::vector<std::vector<int>> remove_null_columns(const std::vector<std::vector<int>>& m,
+                                                           int k);
+  static std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>
+  remove_null_columns(
+      const std::pair<std::vector<std::vector<int>>, std::vector<std::vector<int>>>& context_domain);
+
+ private:
+  static unsigned long long next_serial();
+  // A new polyhedron adopting already built constraints.
+  static Polyhedron* adopt(std::list<Inequation*> l);
+};
+
+inline bool CreatedBefore::operator()(const Polyhedron* a, const Polyhedron* b) const
+{
+  return a->serial < b->serial;
+}
+
+std::ostream& operator<<(std::ostream& os, const Polyhedron& p);
+std::ostream& operator<<(std::ostream& os, const std::vector<Polyhedron*>& u);
+
+bool is_context(const std::vector<int>& row);
+bool is_null(const std::vector<int>& row);
+
+// The single constraint 0 >= 0, respectively 0 > 0.
+Polyhedron* universe();
+Polyhedron* empty();
+
+Inequation* equal_zero(const Expression* e);
+Polyhedron* equal_zero(const std::vector<Expression*>& v);
+Inequation* positive(const Expression* e);
+Polyhedron* positive(const std::vector<Expression*>& v);
+
+bool disjoint_set(const std::set<int>& a, const std::set<int>& b);
+bool sub_set(const std::set<int>& a, const std::set<int>& b);
+
+void del(std::list<Polyhedron*>& l);
+void del(std::vector<Polyhedron*>& v);
+
+#endif

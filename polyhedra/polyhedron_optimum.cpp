@@ -1,0 +1,279 @@
+// Parametric lexicographic optimum and integer emptiness of polyhedra,
+// through the parametric integer programming layer.
+#include <numeric>
+#include <set>
+
+#include "algebra/expression.h"
+#include "support/failure.h"
+#include "algebra/index_function.h"
+#include "algebra/inequation.h"
+#include "solvers/pip_solver.h"
+#include "polyhedra/polyhedron.h"
+#include "polyhedra/quast.h"
+#include "algebra/rank.h"
+
+using Rows = std::vector<std::vector<int>>;
+
+namespace {
+
+bool null_column(const Rows& m, size_t column)
+{
+  for (const auto& row : m)
+    if (row.at(column) != 0)
+      return false;
+  return true;
+}
+
+// Which columns survive, in order, and the rank maps they define. The first
+// `leading` unknown columns (after the kind) are always kept.
+std::vector<size_t> kept_columns(const Rows& domain, const Rows* context, int leading)
+{
+  std::map<int, int>& actual_counter = registry().actual_counter;
+  std::map<int, int>& actual_parameter = registry().actual_parameter;
+  actual_counter.clear();
+  actual_parameter.clear();
+  std::vector<size_t> kept;
+  if (domain.empty() && (!context || context->empty()))
+    return kept;
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  kept.push_back(0);
+  for (int i = 0; i < leading; i++)
+    kept.push_back(1 + i);
+  for (int r = 0; r < nc; r++) {
+    size_t column = 1 + leading + r;
+    if (!null_column(domain, column)) {
+      actual_counter[static_cast<int>(actual_counter.size())] = r;
+      kept.push_back(column);
+    }
+  }
+  for (int q = 0; q < np; q++) {
+    size_t column = 1 + leading + nc + q;
+    bool used = !null_column(domain, column) || (context && !null_column(*context, 1 + q));
+    if (used) {
+      actual_parameter[static_cast<int>(actual_parameter.size())] = q;
+      kept.push_back(column);
+    }
+  }
+  kept.push_back(1 + leading + nc + np);
+  return kept;
+}
+
+Rows select(const Rows& m, const std::vector<size_t>& columns)
+{
+  Rows r;
+  for (const auto& row : m) {
+    std::vector<int> out;
+    for (size_t c : columns)
+      out.push_back(row.at(c));
+    r.push_back(out);
+  }
+  return r;
+}
+
+PipMatrix to_pip(const Rows& m, int width)
+{
+  PipMatrix p;
+  p.nb_rows = static_cast<int>(m.size());
+  p.nb_columns = width;
+  for (const auto& row : m)
+    p.rows.emplace_back(row.begin(), row.end());
+  return p;
+}
+
+// The constraint rows for a solver: an equality is one row of kind 0 rather
+// than the two inequalities of the cached matrix, so that the solver
+// eliminates a variable with it instead of finding it again.
+Rows solver_rows(Polyhedron* p)
+{
+  if (p->has_matrix && p->nb_counters == get_nb_counters() &&
+      p->nb_parameters == get_nb_parameters()) {
+    bool equalities = false;
+    for (const Inequation* c : p->constraints)
+      equalities = equalities || c->pred == PRED_EQ;
+    for (const auto& row : p->matrix)
+      equalities = equalities && row[0] != 0;
+    if (!equalities)
+      return p->matrix;  // no equality split in two rows
+  }
+  Rows m;
+  for (const Inequation* c : p->constraints) {
+    std::vector<std::vector<int>> rows = c->to_matrix();
+    if (c->pred == PRED_EQ)
+      rows.resize(1);
+    for (auto& row : rows) {
+      row.insert(row.begin(), c->pred == PRED_EQ ? 0 : 1);
+      m.push_back(std::move(row));
+    }
+  }
+  return m;
+}
+
+// The rows without repetition: each divided by the common factor of its
+// coefficients (the constant of an inequality rounded down, which keeps its
+// integer points; an equality whose constant the factor does not divide
+// kept as it is), in their first order. Constraint systems gathered from
+// many sources repeat the same rows.
+Rows without_repeated_rows(const Rows& m)
+{
+  std::set<std::vector<int>> seen;
+  Rows r;
+  for (std::vector<int> row : m) {
+    int g = 0;
+    for (size_t j = 1; j + 1 < row.size(); j++)
+      g = std::gcd(g, row[j] < 0 ? -row[j] : row[j]);
+    if (g > 1 && (row[0] != 0 || row.back() % g == 0)) {
+      for (size_t j = 1; j + 1 < row.size(); j++)
+        row[j] /= g;
+      int c = row.back();
+      row.back() = c / g - (c % g != 0 && c < 0);
+    }
+    if (seen.insert(row).second)
+      r.push_back(row);
+  }
+  return r;
+}
+
+int nb_unknowns(int leading) { return leading + static_cast<int>(registry().actual_counter.size()); }
+int nb_params() { return static_cast<int>(registry().actual_parameter.size()); }
+
+// Solves the compacted problem and converts the answer.
+template <typename Build>
+Quast* solve(const Rows& domain, const Rows& context, int leading, const PipOptions& options,
+             Build build)
+{
+  int unknowns = nb_unknowns(leading);
+  PipMatrix d = to_pip(domain, unknowns + nb_params() + 2);
+  PipMatrix c = to_pip(context, nb_params() + 2);
+  std::unique_ptr<PipQuast> answer = pip_solve(d, c, unknowns, -1, options);
+  return build(answer.get());
+}
+
+}  // namespace
+
+Rows Polyhedron::remove_null_columns(const Rows& m) { return select(m, kept_columns(m, nullptr, 0)); }
+
+Rows Polyhedron::remove_null_columns(const Rows& m, int k)
+{
+  return select(m, kept_columns(m, nullptr, k));
+}
+
+std::pair<Rows, Rows> Polyhedron::remove_null_columns(const std::pair<Rows, Rows>& context_domain)
+{
+  const Rows& context = context_domain.first;
+  const Rows& domain = context_domain.second;
+  std::vector<size_t> kept = kept_columns(domain, &context, 0);
+  // Context rows: kind, the kept parameter columns, the constant.
+  std::vector<size_t> context_columns{0};
+  for (const auto& [position, rank] : registry().actual_parameter)
+    context_columns.push_back(1 + static_cast<size_t>(rank));
+  context_columns.push_back(1 + static_cast<size_t>(get_nb_parameters()));
+  return {select(context, context_columns), select(domain, kept)};
+}
+
+static Quast* maximum(Polyhedron* p, bool general)
+{
+  Rows domain = Polyhedron::remove_null_columns(solver_rows(p));
+  PipOptions options = pip_options_init();
+  options.Maximize = 1;
+  options.Urs_parms = general;
+  options.Urs_unknowns = general;
+  return solve(domain, Rows(), 0, options, [](const PipQuast* a) { return new Quast(a); });
+}
+
+Quast* Polyhedron::max_lex() { return maximum(this, false); }
+Quast* Polyhedron::max_lex_general() { return maximum(this, true); }
+
+static bool integer_empty(Polyhedron* p, bool general)
+{
+  if (p->has_divs) {
+    // A quotient counter takes the sign of its numerator, so the rewritten
+    // polyhedron is tested over all integers; the sign convention of
+    // is_empty() is put back as constraints on p's own counters and
+    // parameters only.
+    std::set<int> counters = p->get_counters(), parameters = p->get_parameters();
+    auto [fresh, rewritten] = p->eliminate_divs();
+    Expression zero(0);
+    auto non_negative = [&](const std::vector<int>& counter, const std::vector<int>& parameter) {
+      Expression x(std::vector<int>{1, 0}, counter, parameter);
+      Inequation c(PRED_GE, &x, &zero);
+      rewritten->add_constraint(&c);
+    };
+    for (int c : general ? std::set<int>() : counters)
+      non_negative({c}, {});
+    for (int q : general ? std::set<int>() : parameters)
+      non_negative({}, {q});
+    bool r = rewritten->is_empty_general();
+    delete rewritten;
+    return r;
+  }
+  Rows domain = Polyhedron::remove_null_columns(solver_rows(p));
+  if (domain.empty())
+    return false;
+  PipOptions options = pip_options_init();
+  options.Urs_parms = general;
+  options.Urs_unknowns = general;
+  PipMatrix d = to_pip(domain, nb_unknowns(0) + nb_params() + 2);
+  return pip_integer_empty(d, nb_unknowns(0), options);
+}
+
+bool Polyhedron::is_empty() { return integer_empty(this, false); }
+bool Polyhedron::is_empty_general() { return integer_empty(this, true); }
+
+bool Polyhedron::is_empty(const std::vector<Polyhedron*>& u)
+{
+  for (Polyhedron* p : u)
+    if (!p->is_empty())
+      return false;
+  return true;
+}
+
+template <typename Build>
+static Quast* minimum(Polyhedron* p, Build build)
+{
+  auto [context, domain] = Polyhedron::remove_null_columns(p->to_matrix_context());
+  PipOptions options = pip_options_init();
+  options.Urs_unknowns = 1;
+  return solve(domain, context, 0, options, build);
+}
+
+Quast* Polyhedron::min_lex()
+{
+  return minimum(this, [](const PipQuast* a) { return new Quast(a); });
+}
+
+Quast* Polyhedron::min_lex(const std::vector<int>& tag_vector, int statement)
+{
+  return minimum(this, [&](const PipQuast* a) { return new Quast(tag_vector, statement, a); });
+}
+
+Quast* Polyhedron::min_lex2(const IndexFunction* dates)
+{
+  int k = dates->dimension();
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  Rows D = solver_rows(this);
+  Rows S = dates->to_matrix();
+  int width = k + nc + np + 2;
+  Rows m;
+  // t_i = S_i(x), an equality row.
+  for (int i = 0; i < k; i++) {
+    std::vector<int> date(width, 0);
+    date[1 + i] = -1;
+    for (size_t j = 0; j < S[i].size(); j++)
+      date[k + 1 + j] = S[i][j];
+    m.push_back(date);
+  }
+  for (const auto& row : D) {
+    std::vector<int> shifted(width, 0);
+    shifted[0] = row[0];
+    for (size_t j = 1; j < row.size(); j++)
+      shifted[k + j] = row[j];
+    m.push_back(shifted);
+  }
+  Rows domain = without_repeated_rows(remove_null_columns(m, k));
+  PipOptions options = pip_options_init();
+  options.Urs_parms = 1;
+  options.Urs_unknowns = 1;
+  return solve(domain, Rows(), k, options, [k](const PipQuast* a) { return new Quast(a, k); });
+}

@@ -1,0 +1,661 @@
+#include "solvers/pip_solver.h"
+
+#include <isl/aff.h>
+#include <isl/constraint.h>
+#include <isl/ctx.h>
+#include <isl/mat.h>
+#include <isl/options.h>
+#include <isl/set.h>
+#include <isl/space.h>
+#include <isl/val.h>
+
+#include <climits>
+#include <numeric>
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "support/failure.h"
+
+// How the answer is built.
+//
+// The problem becomes an isl basic set (unknowns as set dimensions) and a
+// context basic set in a parameter space, the sign conventions added as
+// constraints. isl's partial lexicographic optimum gives a function made of
+// pieces: a domain over the parameters (with its own integer divisions) and
+// one quasi-affine expression per unknown (each with its own divisions).
+//
+// The tree is grown top-down. Every node stands for a region R of the
+// parameter space (the points that reach it) and the pieces that meet R. A
+// constraint c of one of these pieces that R does not imply becomes the test
+// c >= 0 (an equality gives two tests): the then side is R and c >= 0, the
+// else side R and c < 0, and each side keeps only the pieces that meet it.
+// Of the possible tests, one that cuts the fewest pieces in two is taken, so
+// that the tree has about one leaf per piece. When R implies every
+// constraint of a piece, R lies inside it and the node is a leaf with its
+// expressions; a region that meets no piece is a leaf without solution. The
+// pieces lie inside the context, so the tree is exact on every parameter
+// point: outside the context, a leaf without solution. All emptiness tests
+// are exact integer tests by isl.
+//
+// Divisions become new parameters where they are first needed on a path;
+// one already in scope with the same expression is reused.
+//
+// isl reports an unbounded optimum as an error, and unboundedness does not
+// depend on the parameters (it is a direction of the recession cone of the
+// domain, the same for every parameter point where the domain has a point).
+// It is therefore decided before calling isl: the whole tree is then one leaf
+// without solution.
+//
+// Every call uses an isl context of its own, freed on return; no state is
+// shared between calls.
+
+namespace {
+
+struct IslFree {
+  void operator()(isl_ctx* p) const { isl_ctx_free(p); }
+  void operator()(isl_space* p) const { isl_space_free(p); }
+  void operator()(isl_mat* p) const { isl_mat_free(p); }
+  void operator()(isl_basic_set* p) const { isl_basic_set_free(p); }
+  void operator()(isl_set* p) const { isl_set_free(p); }
+  void operator()(isl_aff* p) const { isl_aff_free(p); }
+  void operator()(isl_multi_aff* p) const { isl_multi_aff_free(p); }
+  void operator()(isl_pw_multi_aff* p) const { isl_pw_multi_aff_free(p); }
+  void operator()(isl_constraint_list* p) const { isl_constraint_list_free(p); }
+  void operator()(isl_constraint* p) const { isl_constraint_free(p); }
+  void operator()(isl_basic_set_list* p) const { isl_basic_set_list_free(p); }
+  void operator()(isl_val* p) const { isl_val_free(p); }
+};
+
+template <typename T>
+using Isl = std::unique_ptr<T, IslFree>;
+
+using Row = std::vector<long>;
+
+// One isl context for one call, with the name of the operation for messages.
+// Every isl result goes through check(), every value through to_long().
+class Session {
+ public:
+  explicit Session(const char* operation) : operation_(operation), ctx_(isl_ctx_alloc())
+  {
+    if (!ctx_)
+      fail(Stream::Err, cat(operation_, ": cannot allocate an isl context"));
+    isl_options_set_on_error(ctx_.get(), ISL_ON_ERROR_CONTINUE);
+  }
+
+  isl_ctx* ctx() const { return ctx_.get(); }
+
+  [[noreturn]] void error(const std::string& what) const
+  {
+    fail(Stream::Err, cat(operation_, ": ", what));
+  }
+
+  [[noreturn]] void isl_failed() const
+  {
+    if (isl_ctx_last_error(ctx_.get()) == isl_error_quota)
+      error(cat("isl operation limit of ", isl_ctx_get_max_operations(ctx_.get()),
+                " reached"));
+    const char* msg = isl_ctx_last_error_msg(ctx_.get());
+    error(cat("isl failed: ", msg ? msg : "unknown error"));
+  }
+
+  template <typename T>
+  Isl<T> check(T* p) const
+  {
+    if (!p)
+      isl_failed();
+    return Isl<T>(p);
+  }
+
+  bool check(isl_bool b) const
+  {
+    if (b == isl_bool_error)
+      isl_failed();
+    return b == isl_bool_true;
+  }
+
+  int check(isl_size n) const
+  {
+    if (n == isl_size_error)
+      isl_failed();
+    return n;
+  }
+
+  // Takes v. An integer that fits in a long, or a Failure.
+  long to_long(isl_val* v, const char* what) const
+  {
+    Isl<isl_val> val = check(v);
+    if (!check(isl_val_is_int(val.get())))
+      error(cat("non-integral ", what, " from isl"));
+    if (isl_val_cmp_si(val.get(), LONG_MAX) > 0 || isl_val_cmp_si(val.get(), LONG_MIN) < 0)
+      error(cat(what, " does not fit in a 64-bit integer"));
+    return isl_val_get_num_si(val.get());
+  }
+
+  bool is_empty(isl_set* s) const { return check(isl_set_is_empty(s)); }
+
+ private:
+  std::string operation_;
+  Isl<isl_ctx> ctx_;
+};
+
+// ---- Input checks and problem sets -----------------------------------------
+
+void check_matrix(const Session& s, const char* name, const PipMatrix& m, int width)
+{
+  if (m.nb_columns != width)
+    s.error(cat(name, " matrix has ", m.nb_columns, " columns, ", width, " expected"));
+  if (m.nb_rows < 0 || static_cast<size_t>(m.nb_rows) != m.rows.size())
+    s.error(cat(name, " matrix declares ", m.nb_rows, " rows and holds ", m.rows.size()));
+  for (size_t i = 0; i < m.rows.size(); ++i) {
+    if (m.rows[i].size() != static_cast<size_t>(width))
+      s.error(cat(name, " row ", i, " has ", m.rows[i].size(), " entries, ", width, " expected"));
+    if (m.rows[i][0] != 0 && m.rows[i][0] != 1)
+      s.error(cat(name, " row ", i, " has kind ", m.rows[i][0], " (0 or 1 expected)"));
+  }
+}
+
+// Rows without their kind, split into equalities and inequalities.
+struct Rows {
+  std::vector<Row> eq, ineq;
+};
+
+Rows split_rows(const PipMatrix& m)
+{
+  Rows r;
+  for (const Row& row : m.rows)
+    (row[0] == 0 ? r.eq : r.ineq).emplace_back(row.begin() + 1, row.end());
+  return r;
+}
+
+Row unit_row(int width, int column, long value)
+{
+  Row r(width, 0);
+  r[column] = value;
+  return r;
+}
+
+Isl<isl_mat> make_mat(const Session& s, const std::vector<Row>& rows, int width)
+{
+  Isl<isl_mat> m = s.check(isl_mat_alloc(s.ctx(), rows.size(), width));
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (int j = 0; j < width; ++j) {
+      long x = rows[i][j];
+      if (x >= INT_MIN && x <= INT_MAX) {  // the cheap path, without an isl_val
+        m = s.check(isl_mat_set_element_si(m.release(), i, j, static_cast<int>(x)));
+        continue;
+      }
+      isl_val* v = isl_val_int_from_si(s.ctx(), x);
+      m = s.check(isl_mat_set_element_val(m.release(), i, j, v));
+    }
+  return m;
+}
+
+// Basic set of the rows [first variables | second variables | constant] in
+// the given space; first and second name the dimension types of the columns.
+Isl<isl_basic_set> make_set(const Session& s, isl_space* space, const Rows& rows, int width,
+                            isl_dim_type first, isl_dim_type second)
+{
+  Isl<isl_mat> eq = make_mat(s, rows.eq, width);
+  Isl<isl_mat> ineq = make_mat(s, rows.ineq, width);
+  return s.check(isl_basic_set_from_constraint_matrices(space, eq.release(), ineq.release(),
+                                                        first, second, isl_dim_div,
+                                                        isl_dim_cst));
+}
+
+// The domain with the sign conventions: rows [unknowns | parameters | constant]
+// in a set space with the unknowns as set dimensions.
+Isl<isl_basic_set> domain_set(const Session& s, const PipMatrix& domain, int n, int np,
+                              bool signed_unknowns, bool signed_parameters)
+{
+  int width = n + np + 1;
+  Rows rows = split_rows(domain);
+  for (int i = 0; signed_unknowns && i < n; ++i)
+    rows.ineq.push_back(unit_row(width, i, 1));
+  for (int i = 0; signed_parameters && i < np; ++i)
+    rows.ineq.push_back(unit_row(width, n + i, 1));
+  isl_space* space = isl_space_set_alloc(s.ctx(), np, n);
+  return make_set(s, space, rows, width, isl_dim_set, isl_dim_param);
+}
+
+Isl<isl_basic_set> context_set(const Session& s, const PipMatrix& context, int np,
+                               bool signed_parameters)
+{
+  Rows rows = split_rows(context);
+  for (int i = 0; signed_parameters && i < np; ++i)
+    rows.ineq.push_back(unit_row(np + 1, i, 1));
+  return make_set(s, isl_space_params_alloc(s.ctx(), np), rows, np + 1, isl_dim_param,
+                  isl_dim_set);
+}
+
+// Whether the recession cone of the domain holds a direction that improves
+// the optimum: for some k, r_0 = .. = r_{k-1} = 0 and r_k < 0 (minimum) or
+// r_k > 0 (maximum). The cone is {r | A r >= 0, E r = 0} over the unknown
+// columns, with r >= 0 when the unknowns are non-negative.
+bool optimum_unbounded(const Session& s, const PipMatrix& domain, int n, bool signed_unknowns,
+                       bool maximize)
+{
+  Rows cone;
+  for (const Row& row : domain.rows) {
+    Row r(row.begin() + 1, row.begin() + 1 + n);
+    r.push_back(0);
+    (row[0] == 0 ? cone.eq : cone.ineq).push_back(r);
+  }
+  for (int i = 0; signed_unknowns && i < n; ++i)
+    cone.ineq.push_back(unit_row(n + 1, i, 1));
+  for (int k = 0; k < n; ++k) {
+    Rows rows = cone;
+    for (int j = 0; j < k; ++j)
+      rows.eq.push_back(unit_row(n + 1, j, 1));
+    Row improve = unit_row(n + 1, k, maximize ? 1 : -1);
+    improve[n] = -1;
+    rows.ineq.push_back(improve);
+    Isl<isl_basic_set> set = make_set(s, isl_space_set_alloc(s.ctx(), 0, n), rows, n + 1,
+                                      isl_dim_set, isl_dim_param);
+    if (!s.check(isl_basic_set_is_empty(set.get())))
+      return true;
+  }
+  return false;
+}
+
+// ---- From isl expressions to vectors ---------------------------------------
+
+// A division in scope: floor(num . (parameters, earlier divisions, 1) / den).
+struct Division {
+  Row num;
+  long den;
+};
+
+// An affine form (coefficients over parameters, the divisions in scope when
+// it was built, constant) divided by den.
+struct Form {
+  Row coef;
+  long den;
+};
+
+// Turns isl expressions into forms over the divisions in scope, creating the
+// new parameters of one node (appended to scope and to the node's list).
+class Translator {
+ public:
+  Translator(const Session& s, int np, std::vector<Division>& scope,
+             std::vector<PipNewparm>& created)
+    : s_(s), np_(np), scope_(scope), created_(created)
+  {
+  }
+
+  // aff is kept. Its divisions become new parameters (or reuse ones in scope).
+  Form form(isl_aff* aff)
+  {
+    int ndiv = s_.check(isl_aff_dim(aff, isl_dim_div));
+    std::vector<Isl<isl_aff>> inner(ndiv);
+    for (int j = 0; j < ndiv; ++j) {
+      inner[j] = s_.check(isl_aff_get_div(aff, j));
+      if (s_.check(isl_aff_is_nan(inner[j].get())))
+        s_.error("division without expression in an isl result");
+    }
+    // A division is needed when the expression or a needed later division
+    // uses it; a division only uses earlier ones.
+    std::vector<bool> needed(ndiv, false);
+    for (int j = ndiv - 1; j >= 0; --j) {
+      needed[j] = !is_zero(isl_aff_get_coefficient_val(aff, isl_dim_div, j));
+      for (int k = j + 1; k < ndiv && !needed[j]; ++k)
+        needed[j] = needed[k] && !is_zero(isl_aff_get_coefficient_val(inner[k].get(),
+                                                                      isl_dim_div, j));
+    }
+    std::vector<int> index(ndiv, -1);
+    for (int j = 0; j < ndiv; ++j)
+      if (needed[j])
+        index[j] = intern(linear(inner[j].get(), index));
+    return linear(aff, index);
+  }
+
+  // The index in scope of floor(f), created if no division in scope has the
+  // same expression.
+  int intern(Form f)
+  {
+    // floor(a / b) == floor((a / g) / (b / g)) for g dividing a and b. g
+    // divides den > 0, so it is positive; LONG_MIN has no magnitude in a long
+    // and leaves the form as it is.
+    long g = f.den;
+    for (long c : f.coef)
+      g = c == LONG_MIN ? 1 : std::gcd(g, c);
+    for (long& c : f.coef)
+      c /= g;
+    f.den /= g;
+    for (size_t k = 0; k < scope_.size(); ++k)
+      if (same(scope_[k], k, f))
+        return k;
+    int k = static_cast<int>(scope_.size());
+    // f was built with at most k divisions in scope: keep exactly np + k + 1 entries.
+    Row num = pad(f.coef, k);
+    scope_.push_back(Division{num, f.den});
+    created_.push_back(PipNewparm{np_ + k, PipVector{num, Row(num.size(), 1)}, f.den});
+    return k;
+  }
+
+  // The integral form f as a vector over everything in scope now.
+  PipVector vector(const Row& coef) const
+  {
+    Row v = pad(coef, scope_.size());
+    return PipVector{v, Row(v.size(), 1)};
+  }
+
+ private:
+  bool is_zero(isl_val* v) const
+  {
+    Isl<isl_val> val = s_.check(v);
+    return s_.check(isl_val_is_zero(val.get()));
+  }
+
+  // The numerator over (parameters, divisions in scope, 1) of an expression
+  // whose divisions at position j are scope entries index[j].
+  Form linear(isl_aff* aff, const std::vector<int>& index) const
+  {
+    Isl<isl_val> den = s_.check(isl_aff_get_denominator_val(aff));
+    Form f{Row(np_ + scope_.size() + 1, 0), s_.to_long(isl_val_copy(den.get()), "denominator")};
+    if (f.den <= 0)
+      s_.error("non-positive denominator from isl");
+    auto scaled = [&](isl_val* v) {
+      return s_.to_long(isl_val_mul(v, isl_val_copy(den.get())), "coefficient");
+    };
+    for (int i = 0; i < np_; ++i)
+      f.coef[i] = scaled(isl_aff_get_coefficient_val(aff, isl_dim_param, i));
+    for (size_t j = 0; j < index.size(); ++j) {
+      long c = scaled(isl_aff_get_coefficient_val(aff, isl_dim_div, j));
+      if (c != 0 && index[j] < 0)
+        s_.error("division used before its definition in an isl result");
+      if (c != 0)
+        f.coef[np_ + index[j]] = c;
+    }
+    f.coef.back() = scaled(isl_aff_get_constant_val(aff));
+    if (s_.check(isl_aff_dim(aff, isl_dim_in)) != 0)
+      s_.error("isl result is not over the parameters");
+    return f;
+  }
+
+  // coef (parameters, some divisions, constant) widened to `divisions` divisions.
+  Row pad(const Row& coef, size_t divisions) const
+  {
+    Row v(np_ + divisions + 1, 0);
+    for (size_t i = 0; i + 1 < coef.size() && i < v.size() - 1; ++i)
+      v[i] = coef[i];
+    v.back() = coef.back();
+    return v;
+  }
+
+  // Whether division k of the scope (np + k + 1 entries) is floor(f).
+  bool same(const Division& d, size_t k, const Form& f) const
+  {
+    if (d.den != f.den || d.num.back() != f.coef.back())
+      return false;
+    for (size_t i = 0; i + 1 < f.coef.size(); ++i)
+      if (f.coef[i] != (i < static_cast<size_t>(np_) + k ? d.num[i] : 0))
+        return false;
+    return true;
+  }
+
+  const Session& s_;
+  int np_;
+  std::vector<Division>& scope_;
+  std::vector<PipNewparm>& created_;
+};
+
+// ---- The tree ---------------------------------------------------------------
+
+// A test aff >= 0 with the two sides it splits the parameter space into.
+struct Test {
+  Isl<isl_aff> aff;
+  Isl<isl_set> then_side, else_side;
+};
+
+// The tests of a basic set over the parameters, in isl's order; an equality
+// gives two tests.
+std::vector<Test> tests_of(const Session& s, isl_basic_set* bset)
+{
+  std::vector<Test> tests;
+  Isl<isl_constraint_list> list = s.check(isl_basic_set_get_constraint_list(bset));
+  int n = s.check(isl_constraint_list_size(list.get()));
+  for (int i = 0; i < n; ++i) {
+    Isl<isl_constraint> c = s.check(isl_constraint_list_get_at(list.get(), i));
+    Isl<isl_aff> aff = s.check(isl_constraint_get_aff(c.get()));
+    std::vector<Isl<isl_aff>> affs;
+    if (s.check(isl_constraint_is_equality(c.get())))
+      affs.push_back(s.check(isl_aff_neg(isl_aff_copy(aff.get()))));
+    affs.insert(affs.begin(), std::move(aff));
+    for (Isl<isl_aff>& a : affs) {
+      Test t;
+      // isl_aff_neg_basic_set gives where its argument is < 0: a >= 0 is
+      // -a - 1 < 0 over the integers.
+      Isl<isl_basic_set> then_side = s.check(isl_aff_neg_basic_set(
+        isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a.get())), -1)));
+      Isl<isl_basic_set> else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
+      t.then_side = s.check(isl_set_from_basic_set(then_side.release()));
+      t.else_side = s.check(isl_set_from_basic_set(else_side.release()));
+      t.aff = std::move(a);
+      tests.push_back(std::move(t));
+    }
+  }
+  return tests;
+}
+
+struct Piece {
+  Isl<isl_set> domain;  // one basic set
+  Isl<isl_multi_aff> value;
+  std::vector<Test> tests;
+};
+
+isl_stat collect_piece(isl_set* set, isl_multi_aff* ma, void* user)
+{
+  auto* raw = static_cast<std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>>*>(user);
+  raw->emplace_back(Isl<isl_set>(set), Isl<isl_multi_aff>(ma));
+  return isl_stat_ok;
+}
+
+class TreeBuilder {
+ public:
+  TreeBuilder(const Session& s, int np, std::vector<Piece> pieces)
+    : s_(s), np_(np), pieces_(std::move(pieces))
+  {
+  }
+
+  std::unique_ptr<PipQuast> build()
+  {
+    Isl<isl_set> all = s_.check(isl_set_universe(isl_space_params_alloc(s_.ctx(), np_)));
+    return split(all.get(), meeting(all.get(), all_pieces()), {});
+  }
+
+ private:
+  Isl<isl_set> meet(isl_set* a, isl_set* b) const
+  {
+    return s_.check(isl_set_intersect(isl_set_copy(a), isl_set_copy(b)));
+  }
+
+  std::vector<int> meeting(isl_set* region, const std::vector<int>& candidates) const
+  {
+    std::vector<int> kept;
+    for (int k : candidates)
+      if (!s_.is_empty(meet(region, pieces_[k].domain.get()).get()))
+        kept.push_back(k);
+    return kept;
+  }
+
+  // A node testing `test`: fills the condition and its new parameters.
+  std::unique_ptr<PipQuast> test_node(const Test& test, std::vector<Division>& scope) const
+  {
+    auto node = std::make_unique<PipQuast>();
+    Translator tr(s_, np_, scope, node->newparm);
+    Form f = tr.form(test.aff.get());  // f.den > 0: f >= 0 iff its numerator >= 0
+    node->has_condition = true;
+    node->condition = tr.vector(f.coef);
+    return node;
+  }
+
+  // The region with the pieces that meet it. The test chosen is the one,
+  // among the constraints of these pieces that the region does not imply,
+  // that cuts the fewest of them in two; so a piece seldom ends up in more
+  // than one leaf. When the region implies every constraint of a piece, it
+  // lies inside that piece.
+  std::unique_ptr<PipQuast> split(isl_set* region, const std::vector<int>& candidates,
+                                  std::vector<Division> scope) const
+  {
+    if (candidates.empty())
+      return std::make_unique<PipQuast>();
+    struct Choice {
+      const Test* test;
+      size_t cuts;
+      Isl<isl_set> inside, outside;
+      std::vector<int> then_side, else_side;
+    };
+    std::optional<Choice> best;
+    for (size_t c = 0; c < candidates.size() && !(best && best->cuts == 0); ++c) {
+      for (const Test& test : pieces_[candidates[c]].tests) {
+        Isl<isl_set> outside = meet(region, test.else_side.get());
+        if (s_.is_empty(outside.get()))
+          continue;
+        Isl<isl_set> inside = meet(region, test.then_side.get());
+        std::vector<int> then_side = meeting(inside.get(), candidates);
+        std::vector<int> else_side = meeting(outside.get(), candidates);
+        size_t cuts = then_side.size() + else_side.size() - candidates.size();
+        if (!best || cuts < best->cuts)
+          best = Choice{&test, cuts, std::move(inside), std::move(outside), then_side, else_side};
+        if (best->cuts == 0)
+          break;
+      }
+    }
+    if (!best)
+      return leaf(pieces_[candidates[0]], scope);
+    std::unique_ptr<PipQuast> node = test_node(*best->test, scope);
+    node->next_then = split(best->inside.get(), best->then_side, scope);
+    node->next_else = split(best->outside.get(), best->else_side, scope);
+    return node;
+  }
+
+  std::unique_ptr<PipQuast> leaf(const Piece& piece, std::vector<Division>& scope) const
+  {
+    auto node = std::make_unique<PipQuast>();
+    Translator tr(s_, np_, scope, node->newparm);
+    int n = s_.check(isl_multi_aff_size(piece.value.get()));
+    std::vector<Row> coefs;
+    for (int i = 0; i < n; ++i) {
+      Isl<isl_aff> aff = s_.check(isl_multi_aff_get_at(piece.value.get(), i));
+      Form f = tr.form(aff.get());
+      if (f.den != 1) {
+        // Integral on the piece, so equal to its floor: a new parameter.
+        int k = tr.intern(f);
+        f.coef.assign(np_ + scope.size() + 1, 0);
+        f.coef[np_ + k] = 1;
+      }
+      coefs.push_back(f.coef);
+    }
+    node->has_list = true;
+    for (const Row& c : coefs)
+      node->list.push_back(tr.vector(c));
+    return node;
+  }
+
+  std::vector<int> all_pieces() const
+  {
+    std::vector<int> v(pieces_.size());
+    std::iota(v.begin(), v.end(), 0);
+    return v;
+  }
+
+  const Session& s_;
+  int np_;
+  std::vector<Piece> pieces_;
+};
+
+std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
+{
+  std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw;
+  if (isl_pw_multi_aff_foreach_piece(pma, collect_piece, &raw) < 0)
+    s.isl_failed();
+  std::vector<Piece> pieces;
+  for (auto& [set, ma] : raw) {
+    // Every division must have an expression to become a new parameter.
+    Isl<isl_set> explicit_set = s.check(isl_set_compute_divs(set.release()));
+    Isl<isl_basic_set_list> list = s.check(isl_set_get_basic_set_list(explicit_set.get()));
+    int n = s.check(isl_basic_set_list_size(list.get()));
+    for (int i = 0; i < n; ++i) {
+      Isl<isl_basic_set> bset = s.check(isl_basic_set_list_get_at(list.get(), i));
+      Piece p;
+      p.tests = tests_of(s, bset.get());
+      p.domain = s.check(isl_set_from_basic_set(bset.release()));
+      p.value = s.check(isl_multi_aff_copy(ma.get()));
+      pieces.push_back(std::move(p));
+    }
+  }
+  return pieces;
+}
+
+int parameters_of(const Session& s, const PipMatrix& domain, int nb_unknowns)
+{
+  if (nb_unknowns < 0)
+    s.error(cat("negative number of unknowns ", nb_unknowns));
+  int np = domain.nb_columns - 2 - nb_unknowns;
+  if (np < 0)
+    s.error(cat("domain matrix has ", domain.nb_columns, " columns, fewer than ",
+                nb_unknowns, " unknowns need"));
+  return np;
+}
+
+}  // namespace
+
+PipOptions pip_options_init()
+{
+  return PipOptions{};
+}
+
+std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& context,
+                                    int nb_unknowns, int bignum, const PipOptions& options)
+{
+  Session s("pip_solve");
+  if (nb_unknowns < 0)
+    s.error(cat("negative number of unknowns ", nb_unknowns));
+  if (bignum != -1)
+    s.error(cat("big parameter column ", bignum, " is not supported (-1 expected)"));
+  int np = context.nb_columns - 2;
+  if (np < 0)
+    s.error(cat("context matrix has ", context.nb_columns, " columns, at least 2 expected"));
+  check_matrix(s, "context", context, np + 2);
+  check_matrix(s, "domain", domain, nb_unknowns + np + 2);
+
+  bool signed_unknowns = !options.Urs_unknowns, signed_parameters = !options.Urs_parms;
+  Isl<isl_basic_set> ctx_set = context_set(s, context, np, signed_parameters);
+  if (s.check(isl_basic_set_is_empty(ctx_set.get())))
+    return nullptr;
+
+  Isl<isl_basic_set> dom_set =
+    domain_set(s, domain, nb_unknowns, np, signed_unknowns, signed_parameters);
+  isl_ctx_reset_operations(s.ctx());
+  isl_ctx_set_max_operations(s.ctx(), options.Max_operations);
+  isl_pw_multi_aff* opt =
+    options.Maximize
+      ? isl_basic_set_partial_lexmax_pw_multi_aff(dom_set.release(), ctx_set.release(), nullptr)
+      : isl_basic_set_partial_lexmin_pw_multi_aff(dom_set.release(), ctx_set.release(), nullptr);
+  if (!opt && isl_ctx_last_error(s.ctx()) == isl_error_quota)
+    s.isl_failed();
+  isl_ctx_set_max_operations(s.ctx(), 0);
+  // isl fails on an unbounded optimum: only then is the recession cone
+  // examined (it is the same for every parameter point).
+  if (!opt) {
+    isl_ctx_reset_error(s.ctx());
+    if (optimum_unbounded(s, domain, nb_unknowns, signed_unknowns, options.Maximize != 0))
+      return std::make_unique<PipQuast>();
+    s.error("isl failed on a bounded optimum");
+  }
+  Isl<isl_pw_multi_aff> optimum = s.check(opt);
+
+  TreeBuilder builder(s, np, pieces_of(s, optimum.get()));
+  return builder.build();
+}
+
+bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOptions& options)
+{
+  Session s("pip_integer_empty");
+  int np = parameters_of(s, domain, nb_unknowns);
+  check_matrix(s, "domain", domain, nb_unknowns + np + 2);
+  Isl<isl_basic_set> set =
+    domain_set(s, domain, nb_unknowns, np, !options.Urs_unknowns, !options.Urs_parms);
+  return s.check(isl_basic_set_is_empty(set.get()));
+}

@@ -1,0 +1,581 @@
+#include "solvers/polylib_wrapper.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <gmp.h>
+#include <signal.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <chrono>
+#include <cerrno>
+#include <sstream>
+#include <fcntl.h>
+#include <unistd.h>
+#include <string>
+
+#include "support/failure.h"
+#include "algebra/rank.h"
+
+// PolyLib's headers have no C++ guards of their own and define macros that
+// clash with the standard library: they come last, and only here.
+extern "C" {
+#include <polylib/polylib64.h>
+}
+#undef value_or
+#undef value_compare
+
+ORO__evalue::~ORO__evalue() { delete p; }
+
+ORO__enode::~ORO__enode()
+{
+  for (ORO__evalue* v : arr)
+    delete v;
+}
+
+int get_int(long value)
+{
+  if (value >= 2147483644L || value < INT_MIN)
+    fail(Stream::Err, cat("PolylibWrapper::get_int: too big integer", kBeyondTheIntegers));
+  return static_cast<int>(value);
+}
+
+namespace {
+
+// A failure of PolyLib, or a value it gives back that does not fit an int.
+struct PolylibFailure {
+  std::string message;
+};
+
+[[noreturn]] void polylib_failed(const char* operation)
+{
+  throw PolylibFailure{cat("PolylibWrapper::", operation,
+                           ": PolyLib failed (integer overflow or too many rays)")};
+}
+
+int to_int(long value)
+{
+  if (value >= 2147483644L || value < INT_MIN)
+    throw PolylibFailure{cat("PolylibWrapper::get_int: too big integer", kBeyondTheIntegers)};
+  return static_cast<int>(value);
+}
+
+// PolyLib matrices owned here.
+struct MatrixFree {
+  void operator()(Matrix* m) const { Matrix_Free(m); }
+};
+using OwnedMatrix = std::unique_ptr<Matrix, MatrixFree>;
+
+// Runs f, turning a failure into a Failure with its message.
+template <typename F>
+auto or_fail(F f) -> decltype(f())
+{
+  try {
+    return f();
+  } catch (const PolylibFailure& e) {
+    fail(Stream::Err, e.message);
+  }
+}
+
+Matrix* to_polylib(const std::vector<std::vector<int>>& m, int width)
+{
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  Matrix* r = Matrix_Alloc(static_cast<unsigned>(m.size()), static_cast<unsigned>(width));
+  if (!r)
+    fail(Stream::Err, "PolylibWrapper: out of memory");
+  for (size_t i = 0; i < m.size(); i++)
+    for (int j = 0; j < width; j++)
+      value_set_si(r->p[i][j], m[i][j]);
+  return r;
+}
+
+std::vector<std::vector<int>> from_polylib(const Matrix* m)
+{
+  std::vector<std::vector<int>> r(m->NbRows, std::vector<int>(m->NbColumns));
+  for (unsigned i = 0; i < m->NbRows; i++)
+    for (unsigned j = 0; j < m->NbColumns; j++)
+      r[i][j] = to_int(VALUE_TO_LONG(m->p[i][j]));
+  return r;
+}
+
+int full_width() { return get_nb_counters() + get_nb_parameters() + 2; }
+
+// The PolyLib calls proper. They run inside PolyLib's own exception handler,
+// so they hold only C objects: a longjmp out of them skips no destructor.
+Matrix* polylib_minimal_form(Matrix* m)
+{
+  Polyhedron* p = Constraints2Polyhedron(m, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Constraints(p);
+  Polyhedron_Free(p);
+  return r;
+}
+
+Matrix* polylib_rays(Matrix* m)
+{
+  Polyhedron* p = Constraints2Polyhedron(m, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Rays(p);
+  Polyhedron_Free(p);
+  return r;
+}
+
+Matrix* polylib_constraints_of_rays(Matrix* rays)
+{
+  Polyhedron* p = Rays2Polyhedron(rays, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Constraints(p);
+  Polyhedron_Free(p);
+  return r;
+}
+
+Matrix* polylib_hull(Matrix** members, size_t count, unsigned dimension)
+{
+  Polyhedron* domain = Empty_Polyhedron(dimension);
+  for (size_t i = 0; i < count; i++) {
+    Polyhedron* p = Constraints2Polyhedron(members[i], kPolylibMaxRays);
+    domain = AddPolyToDomain(p, domain);
+  }
+  Polyhedron* hull = DomainConvex(domain, kPolylibMaxRays);
+  Matrix* r = Polyhedron2Constraints(hull);
+  Domain_Free(domain);
+  Domain_Free(hull);
+  return r;
+}
+
+
+// The error stream sent to /dev/null while it lives: PolyLib writes a line
+// on it for every exception it throws ("exception 1/-1: Vector_Combine ..."),
+// which the failure's own message replaces.
+class QuietErrors {
+ public:
+  QuietErrors()
+  {
+    std::fflush(stderr);
+    saved_ = ::dup(2);
+    int null = ::open("/dev/null", O_WRONLY);
+    if (saved_ >= 0 && null >= 0)
+      ::dup2(null, 2);
+    if (null >= 0)
+      ::close(null);
+  }
+  ~QuietErrors()
+  {
+    std::fflush(stderr);
+    if (saved_ >= 0) {
+      ::dup2(saved_, 2);
+      ::close(saved_);
+    }
+  }
+  QuietErrors(const QuietErrors&) = delete;
+  QuietErrors& operator=(const QuietErrors&) = delete;
+
+ private:
+  int saved_;
+};
+
+// Runs f(args...) under PolyLib's exception handler: an overflow or an
+// internal error becomes a clear message and status 1 instead of abort().
+template <typename Result, typename... Args>
+Result guarded(const char* operation, Result (*f)(Args...), Args... args)
+{
+  QuietErrors quiet;
+  Result r{};
+  CATCH(any_exception_error) { polylib_failed(operation); }
+  TRY
+  {
+    r = f(args...);
+    UNCATCH(any_exception_error);
+  }
+  if (!r)
+    polylib_failed(operation);
+  return r;
+}
+
+}  // namespace
+
+namespace {
+
+// The variable columns (between the kind and the constant) that some row of
+// some matrix uses: a column no row uses is a free dimension, which would only
+// make PolyLib's generators larger.
+std::vector<int> used_columns(const std::vector<const std::vector<std::vector<int>>*>& matrices,
+                              int width)
+{
+  std::vector<int> columns;
+  for (int c = 1; c + 1 < width; c++) {
+    bool used = false;
+    for (const auto* m : matrices)
+      for (const auto& row : *m)
+        used = used || row[c] != 0;
+    if (used)
+      columns.push_back(c);
+  }
+  return columns;
+}
+
+std::vector<std::vector<int>> compacted(const std::vector<std::vector<int>>& m,
+                                        const std::vector<int>& columns)
+{
+  std::vector<std::vector<int>> r;
+  for (const auto& row : m) {
+    std::vector<int> x{row[0]};
+    for (int c : columns)
+      x.push_back(row[c]);
+    x.push_back(row.back());
+    r.push_back(x);
+  }
+  return r;
+}
+
+std::vector<std::vector<int>> expanded(const std::vector<std::vector<int>>& m,
+                                       const std::vector<int>& columns, int width)
+{
+  std::vector<std::vector<int>> r;
+  for (const auto& row : m) {
+    std::vector<int> x(width, 0);
+    x[0] = row[0];
+    for (size_t k = 0; k < columns.size(); k++)
+      x[columns[k]] = row[1 + k];
+    x.back() = row.back();
+    r.push_back(x);
+  }
+  return r;
+}
+
+}  // namespace
+
+std::vector<std::vector<int>> PolylibWrapper::simplify(const std::vector<std::vector<int>>& m)
+{
+  if (m.empty())
+    return {};
+  int width = full_width();
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  std::vector<int> columns = used_columns({&m}, width);
+  std::vector<std::vector<int>> small = compacted(m, columns);
+  return expanded(or_fail([&small, &columns] {
+                    OwnedMatrix pm(to_polylib(small, static_cast<int>(columns.size()) + 2));
+                    OwnedMatrix r(guarded("simplify", polylib_minimal_form, pm.get()));
+                    return from_polylib(r.get());
+                  }),
+                  columns, width);
+}
+
+std::vector<std::vector<int>> PolylibWrapper::project_columns(
+    const std::vector<std::vector<int>>& m, const std::vector<bool>& keep)
+{
+  if (m.empty())
+    return {};
+  int width = static_cast<int>(keep.size()) + 2;
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != width)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  // Only the columns some row uses are given to PolyLib: a column no row uses
+  // is free and would only make the generators larger. The eliminated
+  // columns come first, then the kept ones.
+  std::vector<int> columns = used_columns({&m}, width);
+  std::vector<int> order;
+  for (int c : columns)
+    if (!keep[c - 1])
+      order.push_back(c);
+  int eliminated = static_cast<int>(order.size());
+  for (int c : columns)
+    if (keep[c - 1])
+      order.push_back(c);
+  int small = static_cast<int>(order.size()) + 2;
+  std::vector<std::vector<int>> rows = or_fail([&] {
+    OwnedMatrix pm(to_polylib(compacted(m, order), small));
+    OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
+    // Generators without the coordinates of the eliminated columns.
+    OwnedMatrix generators(
+        Matrix_Alloc(rays->NbRows, static_cast<unsigned>(small - eliminated)));
+    for (unsigned i = 0; i < rays->NbRows; i++) {
+      value_assign(generators->p[i][0], rays->p[i][0]);
+      for (int col = 1 + eliminated; col < small; col++)
+        value_assign(generators->p[i][col - eliminated], rays->p[i][col]);
+    }
+    OwnedMatrix constraints(guarded("project", polylib_constraints_of_rays, generators.get()));
+    return from_polylib(constraints.get());
+  });
+  // Back over every kept column, zero for those no row used.
+  std::vector<int> kept_columns;
+  for (int c = 1; c + 1 < width; c++)
+    if (keep[c - 1])
+      kept_columns.push_back(c);
+  std::vector<int> position(width, -1);
+  for (size_t k = 0; k < kept_columns.size(); k++)
+    position[kept_columns[k]] = static_cast<int>(k);
+  std::vector<std::vector<int>> result;
+  for (const auto& row : rows) {
+    std::vector<int> r(kept_columns.size() + 2, 0);
+    r[0] = row[0];
+    for (int j = eliminated; j < static_cast<int>(order.size()); j++)
+      r[1 + position[order[j]]] = row[1 + j - eliminated];
+    r.back() = row.back();
+    result.push_back(r);
+  }
+  return result;
+}
+
+std::vector<std::vector<int>> PolylibWrapper::project(const std::vector<std::vector<int>>& m,
+                                                      const std::set<int>& keep)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  for (const auto& row : m)
+    if (static_cast<int>(row.size()) != nc + np + 2)
+      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  std::vector<bool> kept(nc + np, true);
+  std::vector<int> columns;
+  for (int c = 0; c < nc + np; c++) {
+    kept[c] = c >= nc || keep.count(c) != 0;
+    if (kept[c])
+      columns.push_back(1 + c);
+  }
+  // At full width again: zero for every counter not kept.
+  return expanded(project_columns(m, kept), columns, nc + np + 2);
+}
+
+std::vector<std::vector<int>> PolylibWrapper::convex_hull(
+    const std::list<std::vector<std::vector<int>>>& members)
+{
+  int width = full_width();
+  std::vector<const std::vector<std::vector<int>>*> all;
+  for (const auto& m : members) {
+    for (const auto& row : m)
+      if (static_cast<int>(row.size()) != width)
+        fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+    all.push_back(&m);
+  }
+  std::vector<int> columns = used_columns(all, width);
+  int small = static_cast<int>(columns.size()) + 2;
+  return expanded(or_fail([&] {
+                    std::vector<OwnedMatrix> owned;
+                    std::vector<Matrix*> pms;
+                    for (const auto& m : members) {
+                      owned.emplace_back(to_polylib(compacted(m, columns), small));
+                      pms.push_back(owned.back().get());
+                    }
+                    OwnedMatrix r(guarded("convex_hull", polylib_hull, pms.data(), pms.size(),
+                                          static_cast<unsigned>(small - 2)));
+                    return from_polylib(r.get());
+                  }),
+                  columns, width);
+}
+
+namespace {
+
+struct EnumerationFree {
+  void operator()(Enumeration* e) const { Enumeration_Free(e); }
+};
+
+// The time an enumeration may take before the count is made otherwise (a
+// build for instruction counts under a simulator raises it).
+#ifndef VORL_ENUMERATION_BUDGET_MS
+#define VORL_ENUMERATION_BUDGET_MS 1500
+#endif
+const int kEnumerationMilliseconds = VORL_ENUMERATION_BUDGET_MS;
+
+// The pieces of an enumeration written as numbers separated by blanks: the
+// number of pieces, then for each its rows (count, width, values) and its
+// polynomial in prefix order (d, then n, or 0, type, size, pos and the
+// values).
+void write_evalue(std::string& out, const evalue* e)
+{
+  out += std::to_string(VALUE_TO_LONG(e->d)) + " ";
+  if (value_notzero_p(e->d)) {
+    out += std::to_string(VALUE_TO_LONG(e->x.n)) + " ";
+    return;
+  }
+  const enode* n = e->x.p;
+  out += std::to_string(static_cast<int>(n->type)) + " " + std::to_string(n->size) + " " +
+         std::to_string(n->pos) + " ";
+  for (int i = 0; i < n->size; i++)
+    write_evalue(out, &n->arr[i]);
+}
+
+std::string write_enumeration(const Enumeration* e)
+{
+  std::string out;
+  int count = 0;
+  for (const Enumeration* piece = e; piece; piece = piece->next)
+    count++;
+  out += std::to_string(count) + " ";
+  for (const Enumeration* piece = e; piece; piece = piece->next) {
+    OwnedMatrix domain(Polyhedron2Constraints(piece->ValidityDomain));
+    out += std::to_string(domain->NbRows) + " " + std::to_string(domain->NbColumns) + " ";
+    for (unsigned i = 0; i < domain->NbRows; i++)
+      for (unsigned j = 0; j < domain->NbColumns; j++)
+        out += std::to_string(VALUE_TO_LONG(domain->p[i][j])) + " ";
+    write_evalue(out, &piece->EP);
+  }
+  return out;
+}
+
+// Reads back what write_enumeration wrote; throws PolylibFailure on a value
+// beyond an int or a malformed text.
+class Reader {
+ public:
+  explicit Reader(const std::string& text) : in_(text) {}
+  int next()
+  {
+    long long v = 0;
+    if (!(in_ >> v))
+      throw PolylibFailure{"PolylibWrapper::volume: incomplete answer"};
+    return to_int(static_cast<long>(v));
+  }
+  std::unique_ptr<ORO__evalue> evalue()
+  {
+    auto r = std::make_unique<ORO__evalue>();
+    r->d = next();
+    if (r->d != 0) {
+      r->n = next();
+      return r;
+    }
+    auto n = std::make_unique<ORO__enode>();
+    n->type = next();
+    n->size = next();
+    n->pos = next();
+    if (n->size < 0 || n->size > 100000)
+      throw PolylibFailure{"PolylibWrapper::volume: malformed answer"};
+    for (int i = 0; i < n->size; i++)
+      n->arr.push_back(evalue().release());
+    r->p = n.release();
+    return r;
+  }
+
+ private:
+  std::istringstream in_;
+};
+
+// The enumeration of m, run in a child process: PolyLib ends the process on
+// some overflows (a failed assertion) and may take very long; the child is
+// given a time budget, and its failure or its time running out is reported
+// as a PolylibFailure. The answer comes back through a pipe.
+std::string enumerate_elsewhere(Matrix* pm, unsigned np)
+{
+  int fds[2];
+  if (::pipe(fds) != 0)
+    throw PolylibFailure{"PolylibWrapper::volume: no pipe"};
+  std::fflush(stdout);
+  std::fflush(stderr);
+  pid_t child = ::fork();
+  if (child < 0) {
+    ::close(fds[0]);
+    ::close(fds[1]);
+    throw PolylibFailure{"PolylibWrapper::volume: cannot fork"};
+  }
+  if (child == 0) {
+    ::close(fds[0]);
+    int null = ::open("/dev/null", O_WRONLY);
+    if (null >= 0) {
+      ::dup2(null, 1);
+      ::dup2(null, 2);
+    }
+    std::string text = "failed";
+    CATCH(any_exception_error) { ::_exit(3); }
+    TRY
+    {
+      // The child ends right after: nothing is freed, and nothing it throws
+      // may reach the caller's frames.
+      try {
+        Polyhedron* p = Constraints2Polyhedron(pm, kPolylibMaxRays);
+        Polyhedron* context = Universe_Polyhedron(np);
+        Enumeration* e = Polyhedron_Enumerate(p, context, kPolylibMaxRays, nullptr);
+        text = e ? write_enumeration(e) : "0 ";
+      } catch (...) {
+        ::_exit(3);
+      }
+      UNCATCH(any_exception_error);
+    }
+    size_t written = 0;
+    while (written < text.size()) {
+      ssize_t n = ::write(fds[1], text.data() + written, text.size() - written);
+      if (n <= 0)
+        ::_exit(4);
+      written += static_cast<size_t>(n);
+    }
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string text;
+  char buffer[65536];
+  bool timed_out = false;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEnumerationMilliseconds);
+  for (;;) {
+    int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                    deadline - std::chrono::steady_clock::now())
+                                    .count());
+    if (left <= 0) {
+      timed_out = true;
+      break;
+    }
+    struct pollfd waiting {fds[0], POLLIN, 0};
+    int ready = ::poll(&waiting, 1, left);
+    if (ready < 0 && errno == EINTR)
+      continue;
+    if (ready <= 0) {
+      timed_out = ready == 0;
+      if (!timed_out)
+        break;
+      continue;
+    }
+    ssize_t n = ::read(fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR)
+      continue;
+    if (n <= 0)
+      break;
+    text.append(buffer, static_cast<size_t>(n));
+  }
+  ::close(fds[0]);
+  if (timed_out)
+    ::kill(child, SIGKILL);
+  int status = 0;
+  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  }
+  if (timed_out || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    throw PolylibFailure{"PolylibWrapper::volume: PolyLib failed (integer overflow or too many rays)"};
+  return text;
+}
+
+}  // namespace
+
+std::unique_ptr<std::vector<VolumePiece>> PolylibWrapper::volume(
+    const std::vector<std::vector<int>>& m, int nb_vars, bool* failed)
+{
+  *failed = false;
+  // The parameters are the columns between the variables and the constant.
+  int np = m.empty() ? get_nb_parameters() : static_cast<int>(m[0].size()) - nb_vars - 2;
+  if (np < 0)
+    fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
+  try {
+    OwnedMatrix pm(to_polylib(m, nb_vars + np + 2));
+    Reader answer(enumerate_elsewhere(pm.get(), static_cast<unsigned>(np)));
+    int count = answer.next();
+    if (count == 0)
+      return nullptr;
+    auto pieces = std::make_unique<std::vector<VolumePiece>>();
+    for (int k = 0; k < count; k++) {
+      VolumePiece v;
+      v.nb_rows = answer.next();
+      v.nb_columns = answer.next();
+      for (int i = 0; i < v.nb_rows; i++) {
+        std::vector<int> row;
+        for (int j = 0; j < v.nb_columns; j++)
+          row.push_back(answer.next());
+        v.rows.push_back(row);
+      }
+      v.polynomial = answer.evalue();
+      // PolyLib answers a bare -1 for a polyhedron with infinitely many points.
+      if (v.polynomial->d != 0 && v.polynomial->n == -1 && v.polynomial->d == 1)
+        fail(Stream::Err, "PolylibWrapper::volume: infinite number of integer points");
+      pieces->push_back(std::move(v));
+    }
+    return pieces;
+  } catch (const PolylibFailure&) {
+    *failed = true;
+    return nullptr;
+  }
+}
+
