@@ -4,10 +4,10 @@
 #include <iostream>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "support/failure.h"
 #include "algebra/rank.h"
 
-int expression_print_parenthesis = 0;
 
 namespace {
 
@@ -90,7 +90,7 @@ void print_leaf(std::ostream& os, const Expression* e)
   if (e->is_val)
     os << e->val;
   else if (e->is_counter) {
-    if (expression_print_parenthesis)
+    if (analysis_context().parenthesise_counters)
       os << "(" << get_counter_string(e->counter_rank) << ")";
     else
       os << get_counter_string(e->counter_rank);

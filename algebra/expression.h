@@ -41,9 +41,6 @@ enum operator_t {
   OP_CEIL = 8
 };
 
-// When set, counter leaves are printed between parentheses.
-extern int expression_print_parenthesis;
-
 class Expression {
  public:
   int is_leaf = 1;

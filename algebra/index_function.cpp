@@ -1,9 +1,9 @@
 #include "algebra/index_function.h"
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "support/failure.h"
 
-int print_surrounding_index = 0;
 
 namespace {
 
@@ -122,7 +122,7 @@ IndexFunction* IndexFunction::substitute_counters(const std::map<int, Expression
 
 std::ostream& operator<<(std::ostream& os, const IndexFunction& f)
 {
-  if (print_surrounding_index) {
+  if (analysis_context().print_surrounding_index) {
     for (int r : f.surrounding_counters)
       if (r >= 0 && r < f.dimension())
         os << "[" << *f.index_mapping[r] << "]";

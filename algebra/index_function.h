@@ -23,10 +23,6 @@ class Polyhedron;
 class SgExpression;
 struct PipVector;
 
-// When set, only the components at the positions listed in the surrounding
-// counters are printed.
-extern int print_surrounding_index;
-
 class IndexFunction {
  public:
   std::vector<int> surrounding_counters;

@@ -1,4 +1,4 @@
-// The process-wide registry of variables.
+// The registry of variables of an analysis.
 //
 // Every loop counter and every parameter is known by its rank: a small
 // integer, numbered from 0 in order of registration, counters and parameters
@@ -10,8 +10,9 @@
 // The registry also hands out fresh names and records the typed C variables
 // that generated code declares.
 //
-// Ownership: the functions returning (rank, Expression*) give the caller a
-// new leaf; everything else returns values.
+// Ownership: the registry belongs to the current analysis context
+// (algebra/analysis_context.h); the functions returning (rank, Expression*)
+// give the caller a new leaf; everything else returns values.
 #ifndef VORL_ALGEBRA_RANK_H
 #define VORL_ALGEBRA_RANK_H
 
@@ -26,28 +27,37 @@ class Expression;
 
 enum variable_type_t { TYPE_INT = 0, TYPE_DOUBLE = 1, TYPE_LONG_LONG = 2 };
 
-// Registry state (process-wide).
-extern std::map<std::string, int> counter_rank;
-extern std::map<std::string, int> parameter_rank;
-extern std::map<int, std::string> counter_string;
-extern int last_true_counter_rank;
-extern int last_counter_rank;
-extern int last_parameter_rank;
-extern std::map<std::string, int> current_counter_rank;
-extern std::map<std::string, int> current_parameter_rank;
-extern std::map<int, int> last_counter_parameter;
-extern std::map<std::string, int> last_variable;
-extern std::map<std::string, std::map<variable_type_t, std::set<int>>> variable_type;
-extern std::map<std::string, variable_type_t> full_variable_type;
+// The registry's state. The registry of the analysis under way is
+// registry() (one member of algebra/analysis_context.h); the functions below
+// work on it.
+struct VariableRegistry {
+  /// Counter name to rank, true and extra counters alike.
+  std::map<std::string, int> counter_rank;
+  std::map<std::string, int> parameter_rank;
+  /// Rank to name of the true counters.
+  std::map<int, std::string> counter_string;
+  int last_true_counter_rank = 0;
+  int last_counter_rank = 0;
+  int last_parameter_rank = 0;
+  /// The last suffix handed out for each base of a fresh counter or
+  /// parameter name.
+  std::map<std::string, int> current_counter_rank;
+  std::map<std::string, int> current_parameter_rank;
+  std::map<int, int> last_counter_parameter;
+  /// Typed variables of generated code: the last suffix of each base, the
+  /// suffixes of each base by type, and the type of each full name.
+  std::map<std::string, int> last_variable;
+  std::map<std::string, std::map<variable_type_t, std::set<int>>> variable_type;
+  std::map<std::string, variable_type_t> full_variable_type;
+  /// Column maps of the solver: position of a kept column to the rank it
+  /// stands for. Filled before each parametric integer programming call and
+  /// read while its answer is converted.
+  std::map<int, int> actual_counter;
+  std::map<int, int> actual_parameter;
+};
 
-// Column maps of the solver: position of a kept column to the rank it stands
-// for. Filled before each parametric integer programming call and read while
-// its answer is converted.
-extern std::map<int, int> actual_counter;
-extern std::map<int, int> actual_parameter;
-
-// Empties the whole registry, as at start-up (tests and fresh runs).
-void reset_registry();
+/// The registry of the current analysis.
+VariableRegistry& registry();
 
 // Registration.
 void create_counter_rank(const std::string& name);

@@ -35,7 +35,7 @@ std::pair<std::vector<Expression*>, Expression*> combination(const AffineForm* f
   return {columns, constant};
 }
 
-void reset_fresh_names(const std::string& name) { current_counter_rank[name] = -1; }
+void reset_fresh_names(const std::string& name) { registry().current_counter_rank[name] = -1; }
 
 }  // namespace
 

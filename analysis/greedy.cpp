@@ -14,7 +14,7 @@
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
 #include "algebra/matrix.h"
-#include "support/options.h"
+#include "algebra/analysis_context.h"
 #include "polyhedra/polyhedron.h"
 #include "polyhedra/quast.h"
 #include "algebra/rank.h"
@@ -459,7 +459,7 @@ std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
 void Scheduler::record(const Dimension& d, const IndexFunction* solution,
                        std::vector<Schedule*>& schedules, IndexFunction* latencies) const
 {
-  bool verbose = Options::option["verbose"] != 0;
+  bool verbose = options().verbose;
   std::ostream& trace = std::cerr;
   for (int s : d.scheduled) {
     if (verbose)
@@ -510,7 +510,7 @@ GreedyResult Scheduler::run(bool report_statements)
   for (size_t e = 0; e < graph_->edges.size(); e++)
     remaining.push_back(static_cast<int>(e));
   for (int dimension = 0; !remaining.empty(); dimension++) {
-    if (Options::option["verbose"])
+    if (options().verbose)
       trace_edges(dimension, remaining);
     Dimension d;
     dimension_problem(remaining, report_statements, d);

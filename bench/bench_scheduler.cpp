@@ -27,10 +27,9 @@
 #include "analysis/schedule.h"
 #include "driver/preprocessor.h"
 #include "frontend/sg_project.h"
+#include "algebra/analysis_context.h"
 #include "algebra/index_function.h"
-#include "support/options.h"
 #include "algebra/rank.h"
-#include "program/array.h"
 #include "program/extraction.h"
 #include "program/program.h"
 
@@ -54,12 +53,7 @@ double milliseconds(Clock::time_point from, Clock::time_point to)
 // One run on one file, in the current (scratch) directory.
 Run run_once(const std::string& path)
 {
-  reset_registry();
-  array.clear();
-  statement_vec.clear();
-  var_declaration.clear();
-  Options::option.clear();
-
+  AnalysisScope scope;  // a context of its own for each run
   SgProject* parsed = frontend(std::vector<std::string>{"vorl", path});
   SgProject* rewritten = preprocess_latency(parsed);
   Program* program = Program::from_Sage(rewritten);

@@ -11,7 +11,7 @@
 #include "algebra/expression.h"
 #include "support/failure.h"
 #include "algebra/index_function.h"
-#include "support/options.h"
+#include "algebra/analysis_context.h"
 #include "polyhedra/point_count.h"
 #include "algebra/inequation.h"
 #include "polyhedra/polyhedron.h"
@@ -48,7 +48,7 @@ GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const Pra
   DependenceGraph graph(program, inputs, outputs);
   graph.invert();
   set_current_step(steps[1]);
-  if (Options::option["verbose"])
+  if (options().verbose)
     std::cerr << "  Dependence graph (target --> source), " << graph.edges.size() << " edge(s):\n"
               << graph << std::flush;
   GreedyResult r = greedy(program, &graph, latency);
@@ -95,7 +95,7 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
         delete piece->iteration_domain;
         piece->iteration_domain = D->clone();
         filtered->statement.push_back(piece);
-        if (Options::option["verbose"])
+        if (options().verbose)
           std::cerr << "  Statement #" << n << ": statement #" << i
                     << " beyond the red limit at level " << level << std::endl;
         auto in = inputs.find(static_cast<int>(i));

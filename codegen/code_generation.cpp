@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "analysis/schedule.h"
+#include "algebra/analysis_context.h"
 #include "polyhedra/enumeration_expression.h"
 #include "algebra/expression.h"
 #include "support/failure.h"
@@ -15,7 +16,6 @@
 #include "program/program.h"
 #include "program/statement.h"
 
-int fail_on_unbounded = 0;
 
 namespace {
 
@@ -176,7 +176,7 @@ Intervals get_counter_intervals(Polyhedron* p, const std::vector<int>& counters)
     result[get_counter_string(c)] = {lo->val, hi->val};
     if (hi->val == kHighest) {
       std::cerr << "\nUnbounded iteration domain:\n" << *p;
-      if (fail_on_unbounded)
+      if (analysis_context().fail_on_unbounded)
         fail(Stream::Err, "");
     }
     delete lo;

@@ -26,9 +26,6 @@ class Schedule;
 using Bounds = std::pair<std::vector<Expression*>, std::vector<Expression*>>;
 using Intervals = std::map<std::string, std::pair<Value, Value>>;
 
-// When non-zero, an unbounded counter interval fails (Failure).
-extern int fail_on_unbounded;
-
 Bounds get_bounds(Polyhedron* p, int counter);
 std::vector<Bounds> scan(Polyhedron* p, const std::vector<int>& outer,
                          const std::vector<int>& counters);

@@ -120,7 +120,7 @@ std::string variable_declarations(const std::string& body)
 {
   std::set<std::string> used = identifiers(body);
   std::ostringstream os;
-  for (const auto& [base, by_type] : variable_type)
+  for (const auto& [base, by_type] : registry().variable_type)
     for (const auto& [type, suffixes] : by_type) {
       std::string list;
       for (int s : suffixes) {

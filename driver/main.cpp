@@ -4,19 +4,13 @@
 #include <iostream>
 #include <new>
 
-#include "codegen/bottom_limit.h"
-#include "codegen/code_generation.h"
+#include "driver/analysis.h"
 #include "driver/command_line.h"
 #include "driver/output_file.h"
-#include "driver/preprocessor.h"
 #include "driver/run_limits.h"
-#include "frontend/fatal_error.h"
-#include "frontend/sg_project.h"
 #include "support/current_step.h"
 #include "support/failure.h"
 #include "support/options.h"
-#include "program/program.h"
-#include "program/statement.h"
 
 #ifndef VORL_VERSION
 #define VORL_VERSION "unknown"
@@ -32,19 +26,6 @@ int wrong_command_line(const std::string& error)
   return 1;
 }
 
-// Ends the run when the program has no assignment: nothing to schedule. The
-// message names the resource pragma, or the start of the file.
-void refuse_empty_program(const Program* program, const std::string& input)
-{
-  if (!program->statement.empty())
-    return;
-  SourcePosition at = program->resource_pragma;
-  if (!at.known())
-    at = SourcePosition{input, 1, 1, ""};
-  fail(Stream::Out, at.prefix() + "Preprocessor::extract_latency: no assignment to analyse: expect "
-                                  "at least one assignment with its latency pragma");
-}
-
 int run(const CommandLine& line)
 {
   for (const std::string& input : line.inputs)
@@ -54,24 +35,18 @@ int run(const CommandLine& line)
       return 1;
     }
   arm_run_limits({line.time_limit, line.memory_limit});
-  set_current_step("reading the program");
-  SgProject* project = frontend(line.arguments);
-  Options::set_options(project->get_originalCommandLineArgumentList());
-  if (project->numberOfFiles() == 0)
+  AnalysisRequest request;
+  request.arguments = line.arguments;
+  request.output_name = line.output;
+  request.echo = true;
+  request.record = false;
+  AnalysisResult result = run_analysis(request);
+  if (result.outcome == AnalysisResult::Outcome::NoSource)
     return wrong_command_line("no source file (program.c)");
-  set_current_step("reading the pragmas");
-  project = preprocess_latency(project);
-  set_current_step("building the polyhedral model");
-  Program* program = Program::from_Sage(project);
-  set_current_step("reading the latencies");
-  auto [maps, resources] = extract_latency(program);
-  refuse_empty_program(program, project->get_file(0)->getFileName());
-  LimitAnalysis analysis = analyze_bottom_limit(program, maps[0], maps[1], maps[2], resources);
-  std::cerr << "Step 5. Generate the code --> " << line.output << std::endl;
-  set_current_step("generating the code");
-  std::string text = generate_program(analysis);
+  if (result.outcome == AnalysisResult::Outcome::Failed)
+    return result.status;
   disarm_run_limits();
-  std::string error = write_file_whole(line.output, text);
+  std::string error = write_file_whole(line.output, result.out_c);
   if (!error.empty()) {
     std::cerr << "vorl: " << error << std::endl;
     return 1;
@@ -106,14 +81,6 @@ int main(int argc, char** argv)
     return run(line);
   } catch (const std::bad_alloc&) {
     stop_for_memory();
-  } catch (const Failure& e) {
-    std::cout.flush();
-    (e.stream() == Stream::Out ? std::cout : std::cerr) << e.report() << std::endl;
-    return e.status();
-  } catch (const FrontendError& e) {
-    std::cout.flush();
-    std::cerr << e.what() << std::endl;
-    return 1;
   } catch (const std::exception& e) {
     std::cerr << Failure(Stream::Err, e.what(), 1, current_step()).report() << std::endl;
   }

@@ -253,9 +253,20 @@ struct FileToken {
   std::string spelling;
 };
 
+// The same file. Files given in memory that exist nowhere on disk (the
+// prelude, a source given as text) share one identity for the parser: their
+// names tell them apart.
 bool is_file(CXFile file, CXFile main_file)
 {
-  return file != nullptr && clang_File_isEqual(file, main_file) != 0;
+  if (file == nullptr || clang_File_isEqual(file, main_file) == 0)
+    return false;
+  CXString name = clang_getFileName(file), main_name = clang_getFileName(main_file);
+  const char* a = clang_getCString(name);
+  const char* b = clang_getCString(main_name);
+  bool same = a != nullptr && b != nullptr && std::strcmp(a, b) == 0;
+  clang_disposeString(name);
+  clang_disposeString(main_name);
+  return same;
 }
 
 // The tokens of the main file (comments left out), in text order.

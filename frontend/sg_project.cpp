@@ -130,9 +130,8 @@ std::vector<std::string> parser_arguments(const std::vector<std::string>& switch
   return arguments;
 }
 
-}  // namespace
-
-SgProject* frontend(const std::vector<std::string>& arguments)
+// The project of the command line, its source read from its file, or given.
+SgProject* read_project(const std::vector<std::string>& arguments, const std::string* text)
 {
   CommandLine line = read_command_line(arguments);
   if (line.sources.size() > 1) {
@@ -144,8 +143,20 @@ SgProject* frontend(const std::vector<std::string>& arguments)
   SgProject* project = new SgProject(arguments, line.switches);
   if (line.sources.empty())
     return project;
-  read_c_file(project, line.sources.front(), parser_arguments(line.switches));
+  if (text != nullptr)
+    read_c_text(project, line.sources.front(), *text, parser_arguments(line.switches), "", *text);
+  else
+    read_c_file(project, line.sources.front(), parser_arguments(line.switches));
   return project;
+}
+
+}  // namespace
+
+SgProject* frontend(const std::vector<std::string>& arguments) { return read_project(arguments, nullptr); }
+
+SgProject* frontend(const std::vector<std::string>& arguments, const std::string& text)
+{
+  return read_project(arguments, &text);
 }
 
 SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude,

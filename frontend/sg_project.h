@@ -81,6 +81,9 @@ inline const SgProject* isSgProject(const SgNode* node) { return dynamic_cast<co
 // Parses the source file named on the command line (program name first).
 SgProject* frontend(int argc, char** argv);
 SgProject* frontend(const std::vector<std::string>& arguments);
+// The same with the source file's text given: text is parsed as the file the
+// command line names, which is not read.
+SgProject* frontend(const std::vector<std::string>& arguments, const std::string& text);
 
 // Parses text as the source file of project, with its command line and
 // preprocessor switches, after the declarations of prelude, which belong to

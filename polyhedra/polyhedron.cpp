@@ -2,16 +2,13 @@
 
 #include <iostream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "support/failure.h"
 #include "algebra/inequation.h"
 #include "algebra/rank.h"
 
-unsigned long long Polyhedron::next_serial()
-{
-  static unsigned long long made = 0;
-  return made++;
-}
+unsigned long long Polyhedron::next_serial() { return analysis_context().polyhedra_made++; }
 
 Polyhedron::Polyhedron() = default;
 

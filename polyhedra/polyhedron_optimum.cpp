@@ -28,6 +28,8 @@ bool null_column(const Rows& m, size_t column)
 // `leading` unknown columns (after the kind) are always kept.
 std::vector<size_t> kept_columns(const Rows& domain, const Rows* context, int leading)
 {
+  std::map<int, int>& actual_counter = registry().actual_counter;
+  std::map<int, int>& actual_parameter = registry().actual_parameter;
   actual_counter.clear();
   actual_parameter.clear();
   std::vector<size_t> kept;
@@ -132,8 +134,8 @@ Rows without_repeated_rows(const Rows& m)
   return r;
 }
 
-int nb_unknowns(int leading) { return leading + static_cast<int>(actual_counter.size()); }
-int nb_params() { return static_cast<int>(actual_parameter.size()); }
+int nb_unknowns(int leading) { return leading + static_cast<int>(registry().actual_counter.size()); }
+int nb_params() { return static_cast<int>(registry().actual_parameter.size()); }
 
 // Solves the compacted problem and converts the answer.
 template <typename Build>
@@ -163,7 +165,7 @@ std::pair<Rows, Rows> Polyhedron::remove_null_columns(const std::pair<Rows, Rows
   std::vector<size_t> kept = kept_columns(domain, &context, 0);
   // Context rows: kind, the kept parameter columns, the constant.
   std::vector<size_t> context_columns{0};
-  for (const auto& [position, rank] : actual_parameter)
+  for (const auto& [position, rank] : registry().actual_parameter)
     context_columns.push_back(1 + static_cast<size_t>(rank));
   context_columns.push_back(1 + static_cast<size_t>(get_nb_parameters()));
   return {select(context, context_columns), select(domain, kept)};

@@ -6,7 +6,6 @@
 #include "support/failure.h"
 #include "algebra/inequation.h"
 #include "solvers/isl_wrapper.h"
-#include "support/options.h"
 #include "polyhedra/polyhedron.h"
 #include "solvers/polylib_wrapper.h"
 #include "algebra/rank.h"
@@ -62,8 +61,6 @@ static std::vector<ISLWrapper::Rows> restricted(const std::vector<Polyhedron*>& 
 std::vector<Polyhedron*> Polyhedron::gist(const std::vector<Polyhedron*>& u,
                                           const std::vector<Polyhedron*>& context)
 {
-  if (Options::option["no-gist"])
-    return clones(u);
   std::vector<Polyhedron*> all = u;
   all.insert(all.end(), context.begin(), context.end());
   std::set<int> C = get_counters(all);
@@ -99,8 +96,6 @@ Polyhedron* Polyhedron::gist(Polyhedron* p, Polyhedron* context)
 
 std::vector<Polyhedron*> Polyhedron::coalesce(const std::vector<Polyhedron*>& u)
 {
-  if (Options::option["no-coalesce"])
-    return clones(u);
   std::set<int> C = get_counters(u);
   std::set<int> P = get_parameters(u);
   std::vector<ISLWrapper::Rows> result;

@@ -17,6 +17,7 @@
 Expression* Expression::from_PipVector(const PipVector* vector,
                                        const std::map<int, Expression*>& newparms)
 {
+  const std::map<int, int>& actual_parameter = registry().actual_parameter;
   size_t k = actual_parameter.size();
   const std::vector<long>& v = vector->the_vector;
   if (v.size() != k + newparms.size() + 1)
@@ -56,6 +57,7 @@ Expression* Expression::from_PipVector(const PipVector* vector,
 IndexFunction* IndexFunction::from_PipList(const std::vector<PipVector>& list,
                                            const std::map<int, Expression*>& newparms, int skip)
 {
+  const std::map<int, int>& actual_counter = registry().actual_counter;
   size_t k = actual_counter.size();
   if (skip < 0 || list.size() < static_cast<size_t>(skip) + k)
     fail(Stream::Out, "IndexFunction::from_Piplist: incorrect size");

@@ -2,18 +2,23 @@
 
 #include <iostream>
 
+#include "algebra/analysis_context.h"
 #include "support/failure.h"
 
-std::map<std::string, int> array;
+namespace {
 
-void add_array(const std::string& name, int dim) { array[name] = dim; }
-void set_array_dim(const std::string& name, int dim) { array[name] = dim; }
-bool is_an_array(const std::string& name) { return array.count(name) != 0; }
+std::map<std::string, int>& arrays() { return analysis_context().arrays; }
+
+}  // namespace
+
+void add_array(const std::string& name, int dim) { arrays()[name] = dim; }
+void set_array_dim(const std::string& name, int dim) { arrays()[name] = dim; }
+bool is_an_array(const std::string& name) { return arrays().count(name) != 0; }
 
 int get_array_dim(const std::string& name)
 {
-  auto it = array.find(name);
-  if (it == array.end())
+  auto it = arrays().find(name);
+  if (it == arrays().end())
     fail(Stream::Out, cat("Array::get_array_dim: '", name, "' not found"));
   return it->second;
 }
@@ -21,7 +26,7 @@ int get_array_dim(const std::string& name)
 int get_array_rank(const std::string& name)
 {
   int rank = 0;
-  for (const auto& entry : array) {
+  for (const auto& entry : arrays()) {
     if (entry.first == name)
       return rank;
     rank++;
@@ -32,7 +37,7 @@ int get_array_rank(const std::string& name)
 std::vector<std::string> get_arrays()
 {
   std::vector<std::string> names;
-  for (const auto& entry : array)
+  for (const auto& entry : arrays())
     names.push_back(entry.first);
   return names;
 }
@@ -45,9 +50,10 @@ bool is_reserved_array(const std::string& name)
 
 void remove_reserved_arrays()
 {
-  for (auto it = array.begin(); it != array.end();) {
+  std::map<std::string, int>& registered = arrays();
+  for (auto it = registered.begin(); it != registered.end();) {
     if (is_reserved_array(it->first))
-      it = array.erase(it);
+      it = registered.erase(it);
     else
       ++it;
   }
@@ -62,7 +68,7 @@ std::string get_buffered_array(const std::string& name, int k)
 
 void print_arrays()
 {
-  for (const auto& [name, dim] : array)
+  for (const auto& [name, dim] : arrays())
     std::cout << name << "(" << dim << ")\n";
 }
 

@@ -1,14 +1,14 @@
-// The process-wide registry of arrays met in the program: name to number of
-// dimensions (0 for a scalar), and the names of the arrays the pragma
-// rewriting writes to.
+// The registry of arrays met in the program: name to number of dimensions (0
+// for a scalar), and the names of the arrays the pragma rewriting writes to.
+//
+// Ownership: the registry is AnalysisContext::arrays, of the current analysis
+// context (algebra/analysis_context.h); the functions return values.
 #ifndef VORL_PROGRAM_ARRAY_H
 #define VORL_PROGRAM_ARRAY_H
 
 #include <map>
 #include <string>
 #include <vector>
-
-extern std::map<std::string, int> array;
 
 // The arrays that stand for the pragmas once they are rewritten into
 // assignments. Names with a double underscore are reserved to the

@@ -17,9 +17,6 @@
 #include "program/program.h"
 #include "program/statement.h"
 
-std::vector<Statement*> statement_vec;
-std::vector<std::string> var_declaration;
-
 namespace {
 
 // Ends the process with one line: the place and construct of node, then the
@@ -951,14 +948,14 @@ ASTInfo MainTraversal::attributeForChild(SgNode* node, SgNode* child, const ASTI
 
 void MainTraversal::add_statement(SgExpression* node, const ASTInfo& info)
 {
-  int rank = static_cast<int>(statement_vec.size());
+  int rank = static_cast<int>(statements_.size());
   Statement* s = nullptr;
   if (SgAssignOp* a = isSgAssignOp(node))
     s = new Statement(rank, info.counters, info.domain->clone(), a);
   else
     s = new Statement(rank, info.counters, info.domain->clone(), isSgUnaryOp(node));
   s->downward_counters = info.downward;
-  statement_vec.push_back(s);
+  statements_.push_back(s);
   check_counters(s, node, info);
   // A pragma stands before its assignment, which answers for both.
   if (is_reserved_array(s->lhs_id))
@@ -1053,7 +1050,7 @@ void MainTraversal::read_declaration(SgVariableDeclaration* declaration)
   // A counter declared in its loop's initialisation is no program variable.
   if (in_loop_initialisation(declaration))
     return;
-  var_declaration.push_back(text_of(declaration));
+  declarations_.push_back(text_of(declaration));
   for (const SgInitializedName* v : declaration->get_variables())
     if (v->has_constant_value())
       initial_values_.emplace(v->get_name().getString(), v->get_constant_value());
@@ -1165,11 +1162,10 @@ void check_dependence_subscripts(const Program* program,
 
 Program* Program::from_Sage(SgProject* project)
 {
-  statement_vec.clear();
   MainTraversal walk;
   walk.traverseInputFiles(project, ASTInfo());
-  Program* p = new Program(get_nb_counters(), get_nb_parameters(), statement_vec);
-  p->set_variable_declaration(var_declaration);
+  Program* p = new Program(get_nb_counters(), get_nb_parameters(), walk.statements());
+  p->set_variable_declaration(walk.declarations());
   p->macro_definitions = defined_macros(project);
   p->initial_values = walk.initial_values();
   return p;

@@ -64,17 +64,17 @@ class ASTInfo {
   void add_constraint(SgExpression* e);
 };
 
-// Statements created so far by the walk, in walk order, and the source text
-// of every variable declaration met (process-wide).
-extern std::vector<Statement*> statement_vec;
-extern std::vector<std::string> var_declaration;
-
 class MainTraversal : public AstTopDownProcessing<ASTInfo> {
  public:
   MainTraversal();
   ~MainTraversal() override;
   // Variable name -> constant value of its first declaration that gives one.
   const std::map<std::string, long long>& initial_values() const { return initial_values_; }
+  // The statements made by the walk, in walk order; the caller takes them
+  // (the walk keeps the pointers, and frees none).
+  const std::vector<Statement*>& statements() const { return statements_; }
+  // The source text of every variable declaration met, in walk order.
+  const std::vector<std::string>& declarations() const { return declarations_; }
 
  protected:
   ASTInfo evaluateInheritedAttribute(SgNode* node, ASTInfo info) override;
@@ -98,6 +98,8 @@ class MainTraversal : public AstTopDownProcessing<ASTInfo> {
   std::map<const SgNode*, const SgNode*> first_jump_in_loop_;
   std::map<const SgNode*, const SgNode*> first_assignment_in_loop_;
   std::map<std::string, long long> initial_values_;
+  std::vector<Statement*> statements_;
+  std::vector<std::string> declarations_;
   // The first loop of each counter met.
   std::map<std::string, const SgNode*> counter_loops_;
 };

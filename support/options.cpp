@@ -1,21 +1,17 @@
 #include "support/options.h"
 
-std::map<std::string, int> Options::option;
-int Options::pragma_scop = 0;
-
-void Options::set_options(const std::list<std::string>& arguments)
+Options Options::from_arguments(const std::list<std::string>& arguments)
 {
-  option["verbose"] = 0;
-  option["asap"] = 0;
-  option["alap"] = 0;
+  Options read;
   for (const std::string& a : arguments) {
     if (a == "-alap")
-      option["alap"] = 1;
+      read.alap = true;
     else if (a == "-asap")
-      option["asap"] = 1;
+      read.asap = true;
     else if (a == "-verbose" || a == "-v")
-      option["verbose"] = 1;
+      read.verbose = true;
   }
+  return read;
 }
 
 void Options::print_usage(std::ostream& os)

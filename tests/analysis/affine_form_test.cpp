@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "analysis/affine_form.h"
+#include "algebra/analysis_context.h"
 #include "tests/analysis/dependence_test_support.h"
 #include "tests/expect_failure.h"
 
@@ -14,10 +15,11 @@ using Matrix = std::vector<std::vector<Value>>;
 
 class AffineFormTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    reset_registry();
     create_counter_rank("i");
     create_counter_rank("j");
     i = get_counter_rank("i");

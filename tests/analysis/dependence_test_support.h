@@ -6,6 +6,7 @@
 #define VORL_TESTS_ANALYSIS_DEPENDENCE_TEST_SUPPORT_H
 
 #include <map>
+#include <optional>
 #include <set>
 #include <tuple>
 
@@ -16,7 +17,7 @@
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
 #include "polyhedra/operation.h"
-#include "support/options.h"
+#include "algebra/analysis_context.h"
 #include "tests/program/program_test_support.h"
 
 namespace truth {
@@ -218,30 +219,14 @@ inline std::string show(const Pair& p)
 
 }  // namespace truth
 
-// Programs extracted from C text, with or without the pragma preprocessing;
-// the option table is cleared and the checker never waits for a key.
+// Programs extracted from C text, with or without the pragma preprocessing.
 class AnalysisTest : public ProgramTest {
  protected:
-  void SetUp() override
-  {
-    ProgramTest::SetUp();
-    fresh();
-  }
-  void TearDown() override
-  {
-    Options::option.clear();
-    ProgramTest::TearDown();
-  }
-
-  // Empty registries before another program is extracted.
+  // A context of its own for the next program extracted.
   void fresh()
   {
-    reset_registry();
-    array.clear();
-    statement_vec.clear();
-    var_declaration.clear();
-    Options::option.clear();
-    Options::option["tile"] = 1;
+    program_scope_.reset();
+    program_scope_.emplace();
   }
 
   void load_annotated_file(const std::string& path)
@@ -253,6 +238,7 @@ class AnalysisTest : public ProgramTest {
   }
   void load_annotated(const std::string& text) { load_annotated_file(write("prog.c", text)); }
 
+  std::optional<AnalysisScope> program_scope_;
   std::unique_ptr<Program> program;
   LatencyMaps maps;
 };

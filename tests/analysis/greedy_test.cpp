@@ -218,7 +218,7 @@ TEST_F(GreedyTest, StatementsInNoEdgeKeepAnEmptySchedule)
 TEST_F(GreedyTest, OneStatementRecurrenceWithLatencyTwo)
 {
   load_body("for (i = 0; i < N; i++) a[i] = a[i-1];");
-  Options::option["verbose"] = 1;
+  options().verbose = true;
   EXPECT_EQ(schedule_inverted({{0, 2}}), "    Statement #0\n");
   EXPECT_EQ(trace.find("Dimension 0, edges to satisfy: \n"
                        "  0: a[i]=a[i-1] --[FLOW, depth=0]--> a[i]=a[i-1]\nStatement #0\n"),
@@ -237,7 +237,7 @@ TEST_F(GreedyTest, OneStatementRecurrenceWithLatencyTwo)
 TEST_F(GreedyTest, GraphWithoutEdgesGivesEmptySchedulesAndWritesNothing)
 {
   load_body("for (i = 0; i < N; i++) a[i] = b[i];\nfor (j = 0; j < N; j++) A[j][0] = 0;");
-  Options::option["verbose"] = 1;
+  options().verbose = true;
   EXPECT_EQ(schedule_inverted({}), "");
   EXPECT_EQ(trace, "");
   ASSERT_EQ(result.first.size(), 2u);

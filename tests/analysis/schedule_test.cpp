@@ -2,6 +2,8 @@
 // printers, and dates of instances.
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "analysis/schedule.h"
 #include "algebra/expression.h"
 #include "algebra/index_function.h"
@@ -23,7 +25,8 @@ class ScheduleTest : public ProgramTest {
   std::vector<std::string> dates(const std::string& body)
   {
     del(schedules);
-    reset_registry();
+    program_scope_.reset();
+    program_scope_.emplace();  // a context of its own for each program
     program = extract("int N, i, j, k;\ndouble a[9][9], x;\nvoid f(void) {\n" + body + "\n}\n");
     schedules = Schedule::from_Program(program.get());
     std::vector<std::string> printed;
@@ -32,6 +35,7 @@ class ScheduleTest : public ProgramTest {
     return printed;
   }
 
+  std::optional<AnalysisScope> program_scope_;
   std::unique_ptr<Program> program;
   std::vector<Schedule*> schedules;
 };

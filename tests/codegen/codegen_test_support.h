@@ -1,6 +1,6 @@
 // Helpers of the code generation tests: each test runs in a fresh temporary
 // directory (also its working directory: the pragma preprocessing and the
-// generated program write there) with empty registries.
+// generated program write there) in an analysis context of its own.
 #ifndef VORL_TESTS_CODEGEN_TEST_SUPPORT_H
 #define VORL_TESTS_CODEGEN_TEST_SUPPORT_H
 
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "frontend/sg_project.h"
+#include "algebra/analysis_context.h"
 #include "algebra/rank.h"
 #include "program/array.h"
 #include "program/extraction.h"
@@ -25,13 +26,12 @@
 
 class CodegenTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
+
   void SetUp() override
   {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    reset_registry();
-    array.clear();
-    statement_vec.clear();
-    var_declaration.clear();
     std::string pattern = ::testing::TempDir() + "vorl_codegen_XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;

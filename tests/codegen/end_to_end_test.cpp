@@ -251,7 +251,6 @@ class EndToEndTest : public CodegenTest {
   // change the program first (what the front-end reads of the source).
   void analyze(const std::string& path, const std::function<void(Program*)>& edit = nullptr)
   {
-    statement_vec.clear();
     std::unique_ptr<SgProject> first(frontend(std::vector<std::string>{"vorl", path}));
     std::unique_ptr<SgProject> second(preprocess_latency(first.get()));
     program_ = Program::from_Sage(second.get());
@@ -645,7 +644,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(EndToEndValidationTest, NegativeMachineOrLatenciesAreRefused)
 {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
-  reset_registry();
+  AnalysisScope scope;
   Program empty;
   std::map<int, std::vector<int>> fine{{0, {2, 1}}}, negative{{0, {2, -1}}}, none;
   auto alone = [](const std::string& message) { return "^" + quoted(message) + "\n$"; };

@@ -5,6 +5,7 @@
 #include <regex>
 
 #include "codegen/code_generation.h"
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/inequation.h"
 #include "polyhedra/polyhedron.h"
@@ -18,11 +19,11 @@ using E = std::unique_ptr<Expression>;
 
 class ScanTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    reset_registry();
-    fail_on_unbounded = 0;
   }
 
   static E counter(const std::string& name) { return E(var(name)); }
@@ -156,7 +157,7 @@ TEST_F(ScanTest, UnboundedIntervalIsReportedAndKeptUnlessAsked)
   std::string err = ::testing::internal::GetCapturedStderr();
   EXPECT_EQ(r, (Intervals{{"t", {2, 2147483643}}, {"u", {0, 5}}}));
   EXPECT_EQ(err.rfind("\nUnbounded iteration domain:\n", 0), 0u) << err;
-  fail_on_unbounded = 1;
+  analysis_context().fail_on_unbounded = true;
   EXPECT_FAILURE(get_counter_intervals(&p, {t->counter_rank}), 1, "Unbounded iteration domain:");
 }
 

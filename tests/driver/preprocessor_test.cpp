@@ -125,7 +125,7 @@ TEST_F(PreprocessorTest, AnnotationsAreReadBackByAssignment)
   EXPECT_EQ(text(*program->statement[0]), "a[i]=a[i-1]+b[i]");
   EXPECT_EQ(text(*program->statement[4]), "s=0");
   EXPECT_EQ(code(*program->statement[0]->iteration_domain), "(i >= 1) && (i < N)");
-  EXPECT_EQ(array, (std::map<std::string, int>{{"a", 1}, {"b", 1}, {"s", 0}}));
+  EXPECT_EQ(analysis_context().arrays, (std::map<std::string, int>{{"a", 1}, {"b", 1}, {"s", 0}}));
   // Where each assignment and its latency pragma were written.
   const Statement& third = *program->statement[2];
   EXPECT_EQ(third.position.prefix(), dir_ + "/prog.c:14:5: a[i] += 1: ");
@@ -178,7 +178,7 @@ TEST_F(PreprocessorTest, ArraysNamedLikeThePragmasAreOrdinaryArrays)
   EXPECT_EQ(text(*program->statement[0]), "latency[i]=input[i]+(output[i-1]*resource)");
   EXPECT_EQ(maps[0], (Map{{0, {3, 1}}, {1, {1, 1}}}));
   EXPECT_EQ(resources, std::vector<int>({2, 1}));
-  EXPECT_EQ(array, (std::map<std::string, int>{{"latency", 1}, {"input", 1}, {"output", 1}, {"resource", 0}}));
+  EXPECT_EQ(analysis_context().arrays, (std::map<std::string, int>{{"latency", 1}, {"input", 1}, {"output", 1}, {"resource", 0}}));
   EXPECT_EQ(program->variable_declaration,
             std::vector<std::string>({"int N = 8;", "double latency[9], input[9], output[9], resource;",
                                       "int i;"}));

@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "polyhedra/condition.h"
 #include "algebra/expression.h"
 #include "algebra/inequation.h"
@@ -25,9 +26,10 @@ std::string consumed(Union u)
 // Registry: counters i, j and parameter N.
 class ConditionTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");

@@ -15,6 +15,7 @@
 #include <tuple>
 
 #include "brute_force.h"
+#include "algebra/analysis_context.h"
 #include "polyhedra/enumeration_expression.h"
 #include "algebra/index_function.h"
 #include "polyhedra/operation.h"
@@ -122,7 +123,7 @@ std::string c_program(const std::string& functions, const std::string& calls)
 // plain expression is compiled by the type of its target.
 std::string count_function(const std::string& name, const Pieces& pieces)
 {
-  if (!full_variable_type.count("volume_0")) {
+  if (!registry().full_variable_type.count("volume_0")) {
     EXPECT_EQ(new_variable("volume", TYPE_INT), "volume_0");
   }
   std::ostringstream os;
@@ -153,9 +154,10 @@ void del(Pieces& m)
 // Registry: counters i, j, k and parameters N, M.
 class EngineProperty : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     for (const char* c : {"i", "j", "k"})
       create_counter_rank(c);
     create_parameter_rank("N");
@@ -515,7 +517,7 @@ TEST(NarrowChamber, CountIsRightAtEveryPointOfEveryPiece)
 {
   // PolyLib gives the chamber 5/2 <= N <= 4 the constant 2; at N = 4 only
   // j = -3 is left.
-  reset_registry();
+  AnalysisScope scope;
   create_counter_rank("j");
   std::unique_ptr<Expression> j(var(0)), N(par("N")), upper1(*N - 4), upper2(1 - *N);
   Polyhedron p;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "polyhedra/count_code.h"
 #include "polyhedra/enumeration_expression.h"
 #include "algebra/inequation.h"
@@ -47,13 +48,14 @@ std::string compiled(const Expression& e, const std::string& prefix = "")
 // Registry: parameters N (rank 0) and M (rank 1); "volume" is an int result.
 class EnumerationTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_parameter_rank("N");
     create_parameter_rank("M");
     n.reset(par("N")), m.reset(par("M"));
-    full_variable_type["volume"] = TYPE_INT;
+    registry().full_variable_type["volume"] = TYPE_INT;
   }
   Ptr n, m;
 };

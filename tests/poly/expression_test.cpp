@@ -6,6 +6,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
@@ -43,10 +44,10 @@ void on_stderr(F f) { std::cout.rdbuf(std::cerr.rdbuf()); f(); }
 // Counters j (rank 0) and i (rank 1), parameter N (rank 0).
 class ExpressionTest : public testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
-    expression_print_parenthesis = 0;
     create_counter_rank("j");
     create_counter_rank("i");
     create_parameter_rank("N");
@@ -132,9 +133,9 @@ TEST_F(ExpressionTest, PrintsTextAndCode)
   EXPECT_EQ(code(*own(3 / *N), true), "3.0/N");
   EXPECT_EQ(code(*own(*a * *op(OP_CEIL, N, own(v(2)))), true), "((i+1.0)*2.0)*(ceild(N,2.0))");
 
-  expression_print_parenthesis = 1;
+  analysis_context().parenthesise_counters = true;
   EXPECT_EQ(text(*b), "N-((i)-1)");
-  expression_print_parenthesis = 0;
+  analysis_context().parenthesise_counters = false;
 
   testing::internal::CaptureStderr();
   fl->print();

@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/index_function.h"
 #include "algebra/rank.h"
@@ -17,10 +18,10 @@ using Rows = std::vector<std::vector<Value>>;
 // f is the reference a[i][j+1][N*2] around the counters (0, 1).
 class IndexFunctionTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
-    print_surrounding_index = 0;
     create_counter_rank("i");
     create_counter_rank("j");
     auto j = own(var(1));
@@ -29,7 +30,6 @@ class IndexFunctionTest : public ::testing::Test {
     f.reset(new IndexFunction({0, 1}, comps));
     del(comps);  // f holds clones
   }
-  void TearDown() override { print_surrounding_index = 0; }
   std::unique_ptr<IndexFunction> f;
 };
 
@@ -55,7 +55,7 @@ TEST_F(IndexFunctionTest, ConstructionAndPrinting)
 
 TEST_F(IndexFunctionTest, SurroundingSwitchSelectsPositions)
 {
-  print_surrounding_index = 1;
+  analysis_context().print_surrounding_index = true;
   EXPECT_EQ(text(*f), "[i][j+1]");
   f->surrounding_counters = {2, 0, 9};  // out-of-range positions are skipped
   EXPECT_EQ(text(*f), "[N*2][i]");

@@ -4,6 +4,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/inequation.h"
 #include "algebra/rank.h"
@@ -24,9 +25,10 @@ std::string code(const Inequation& c)
 // Registry: counters i, j; parameter N. Rows are [i, j, N, constant].
 class InequationTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");

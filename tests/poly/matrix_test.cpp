@@ -5,6 +5,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/matrix.h"
 #include "algebra/rank.h"
@@ -50,9 +51,10 @@ TEST(MatrixTest, ProductsSumsAndRankMaps)
 
 class ExpressionVectorTest : public testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_parameter_rank("N");
     e = {s("i"), s("N")};

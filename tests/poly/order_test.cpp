@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/index_function.h"
 #include "polyhedra/polyhedron.h"
@@ -26,9 +27,10 @@ std::string text_all(Pieces pieces)
 // Registry: counters i, j, k, l and parameter N.
 class OrderTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     for (const char* name : {"i", "j", "k", "l"})
       create_counter_rank(name);
     create_parameter_rank("N");

@@ -4,6 +4,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/inequation.h"
 #include "polyhedra/polyhedron.h"
@@ -27,9 +28,10 @@ std::string code(const Polyhedron& p)
 // box is {N >= 1, i >= 0, i <= N - 1}.
 class PolyhedronTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_parameter_rank("N");
     i.reset(var(0));

@@ -3,6 +3,7 @@
 #include <memory>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
@@ -28,9 +29,10 @@ std::string printed(const Quast& q)
 // solution (N, 0) on the then side and a bottom on the else side.
 class QuastTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
   void SetUp() override
   {
-    reset_registry();
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");

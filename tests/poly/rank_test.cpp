@@ -5,6 +5,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "algebra/analysis_context.h"
 #include "algebra/expression.h"
 #include "support/current_step.h"
 #include "support/failure.h"
@@ -19,7 +20,8 @@ void on_stderr(F f) { std::cout.rdbuf(std::cerr.rdbuf()); f(); }
 
 class RankTest : public testing::Test {
  protected:
-  void SetUp() override { reset_registry(); }
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
 };
 using RankFailureTest = RankTest;
 
@@ -83,13 +85,22 @@ TEST_F(RankTest, RanksAreNumberedPerKindInRegistrationOrder)
 
   get_new_counter("i");
   new_variable("v", TYPE_INT);
-  actual_parameter[0] = 0;
-  reset_registry();
-  EXPECT_EQ(get_nb_counters() + get_nb_true_counters() + get_nb_parameters(), 0);
-  EXPECT_FALSE(is_a_counter("i"));
-  EXPECT_TRUE(actual_parameter.empty());
-  EXPECT_EQ(get_new_counter("i"), "i_0");
-  EXPECT_EQ(new_variable("v", TYPE_INT), "v_0");
+  registry().actual_parameter[0] = 0;
+  {
+    AnalysisScope fresh;  // an empty registry while it lasts
+    EXPECT_EQ(get_nb_counters() + get_nb_true_counters() + get_nb_parameters(), 0);
+    EXPECT_FALSE(is_a_counter("i"));
+    EXPECT_TRUE(registry().actual_parameter.empty());
+    EXPECT_EQ(get_new_counter("i"), "i_0");
+    EXPECT_EQ(new_variable("v", TYPE_INT), "v_0");
+    create_counter_rank("k");
+  }
+  // Then the registry of before, untouched.
+  EXPECT_EQ(get_counter_rank("i"), 4);
+  EXPECT_FALSE(is_a_counter("k"));
+  EXPECT_EQ(registry().actual_parameter.size(), 1u);
+  EXPECT_EQ(get_new_counter("i"), "i_1");
+  EXPECT_EQ(new_variable("v", TYPE_INT), "v_1");
 }
 
 TEST_F(RankTest, FreshNamesUseSeparateSuffixTables)

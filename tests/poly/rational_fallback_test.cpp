@@ -7,6 +7,7 @@
 
 #include "solvers/isl_wrapper.h"
 #include "solvers/polylib_wrapper.h"
+#include "algebra/analysis_context.h"
 #include "algebra/rank.h"
 
 namespace {
@@ -86,7 +87,7 @@ TEST(RationalFallbackTest, ProjectionHasPolyLibsIntegerPoints)
 
 TEST(RationalFallbackTest, MinimalFormAndHullKeepTheIntegerPoints)
 {
-  reset_registry();
+  AnalysisScope scope;
   create_counter_rank("x");
   create_counter_rank("y");
   std::mt19937 rng(7);
@@ -98,7 +99,6 @@ TEST(RationalFallbackTest, MinimalFormAndHullKeepTheIntegerPoints)
     Rows hull = ISLWrapper::rational_convex_hull({a, b}, 2);
     EXPECT_EQ(points(hull, 2), points(PolylibWrapper::convex_hull({a, b}), 2)) << "trial " << trial;
   }
-  reset_registry();
 }
 
 TEST(RationalFallbackTest, EmptyAnswerIsOneFalseRow)

@@ -47,7 +47,7 @@ TEST_F(ExtractionTest, NestWithMinBoundGivesOneStatement)
   EXPECT_EQ(text(s), "a[i][j]=a[i][j-1]+b[j]");
   EXPECT_TRUE(p->nb_counters == 2 && p->nb_parameters == 2);
   EXPECT_EQ(get_parameter_string(0) + get_parameter_string(1), "NM");
-  EXPECT_EQ(array, (std::map<std::string, int>{{"a", 2}, {"b", 1}}));
+  EXPECT_EQ(analysis_context().arrays, (std::map<std::string, int>{{"a", 2}, {"b", 1}}));
 }
 
 TEST_F(ExtractionTest, MaxFloorAndCeilBounds)
@@ -163,7 +163,7 @@ TEST_F(ExtractionTest, CountersAndParametersAreRegisteredInOrder)
   EXPECT_EQ(reads(*p, 0), "i N");
   EXPECT_EQ(text(*p->statement[0]) + " " + text(*p->statement[2]), "c[i]=i+N s=0");
   EXPECT_EQ(p->statement[2]->lhs_index->dimension() + p->statement[2]->nb_rhs_references(), 0);
-  EXPECT_EQ(array, (std::map<std::string, int>{{"N", 0}, {"a", 2}, {"c", 1}, {"i", 0}, {"s", 0}}));
+  EXPECT_EQ(analysis_context().arrays, (std::map<std::string, int>{{"N", 0}, {"a", 2}, {"c", 1}, {"i", 0}, {"s", 0}}));
   EXPECT_TRUE(p->nb_counters == 3 && get_nb_true_counters() == 3 && p->nb_parameters == 3);
   EXPECT_EQ(get_parameter_string(0) + get_parameter_string(1) + get_parameter_string(2), "MNk");
   for (size_t r = 0; r < p->statement.size(); r++)

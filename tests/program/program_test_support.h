@@ -1,6 +1,6 @@
 // Helpers of the program, driver and analysis tests: each test runs in a
-// fresh temporary directory, also its working directory, with empty
-// registries.
+// fresh temporary directory, also its working directory, in an analysis
+// context of its own.
 #ifndef VORL_TESTS_PROGRAM_TEST_SUPPORT_H
 #define VORL_TESTS_PROGRAM_TEST_SUPPORT_H
 
@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "frontend/sg_project.h"
+#include "algebra/analysis_context.h"
 #include "polyhedra/polyhedron.h"
 #include "algebra/rank.h"
 #include "program/array.h"
@@ -26,6 +27,9 @@
 
 class ProgramTest : public ::testing::Test {
  protected:
+  // Empty registries, options and switches for each test.
+  AnalysisScope scope_;
+
   // The directory of the running test; also removed when a death test's
   // child process exits.
   static std::string& current_dir()
@@ -45,9 +49,6 @@ class ProgramTest : public ::testing::Test {
     static const int registered = (current_dir(), std::atexit(remove_current_dir));
     (void)registered;
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    reset_registry();
-    array.clear();
-    var_declaration.clear();
     std::string pattern = ::testing::TempDir() + "vorl_program_XXXXXX";
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = current_dir() = pattern;
