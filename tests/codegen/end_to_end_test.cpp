@@ -76,11 +76,14 @@ void check_profile(const std::string& csv, const std::string& printed)
       EXPECT_NE(lines[k].find("not found"), std::string::npos) << "not a profile line: " << lines[k];
       continue;
     }
-    std::string colour = m[1], date = m[2].str() + " ";
+    // The date as out.c prints it: each component followed by a blank.
+    std::string colour = m[1], date;
     std::vector<long> at;
-    std::istringstream in(date);
-    for (long v; in >> v;)
+    std::istringstream in(m[2]);
+    for (long v; in >> v;) {
       at.push_back(v);
+      date += std::to_string(v) + " ";
+    }
     EXPECT_TRUE(!previous.count(colour) || previous[colour] < at) << "dates out of search order";
     previous[colour] = at;
     bool first = !reached.count(colour) && std::stol(m[5]) >= std::stol(m[6]);
