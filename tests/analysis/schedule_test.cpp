@@ -1,5 +1,4 @@
-// Textual schedules of small programs, the helpers over schedule vectors, the
-// printers, and dates of instances.
+// Textual schedules of small programs and the helpers over schedule vectors.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -84,38 +83,5 @@ TEST_F(ScheduleTest, CommonNestMaxDimensionAndTruncation)
   del(three);
 }
 
-TEST_F(ScheduleTest, Printers)
-{
-  std::ostringstream empty, two;
-  Schedule::print_iscc(empty, {});
-  EXPECT_EQ(empty.str(), "[] -> { }");
-  dates("for (i = 0; i < N; i++) { a[i][0] = 0; a[i][1] = 1; }");
-  Schedule::print_iscc(two, schedules);
-  EXPECT_EQ(two.str(), "[] -> {S0[i] -> [0,i,1]; S1[i] -> [0,i,2] }");
-  EXPECT_EQ(text(schedules), "SCHEDULES\n\nStatement #0: [0][i][1]\nStatement #1: [0][i][2]\n");
-}
-
-TEST_F(ScheduleTest, DateOfAnInstance)
-{
-  dates("for (i = 0; i < N; i++) for (j = i; j < N; j++) a[i][j] = 0;");
-  auto [op, ranks] = program->statement[0]->instance(2);
-  std::unique_ptr<Operation> instance(op);
-  std::unique_ptr<IndexFunction> date(schedules[0]->apply(instance.get()));
-  EXPECT_EQ(text(*date), "[0][new_counter_0_2][0][new_counter_1_2][1]");
-  EXPECT_EQ(text(*schedules[0]), "[0][i][0][j][1]");
-
-  std::vector<Expression*> components{new Expression(3), new Expression(4)};
-  IndexFunction point(components);
-  del(components);
-  std::unique_ptr<IndexFunction> at(schedules[0]->apply(&point));
-  EXPECT_EQ(text(*at), "[0][3][0][4][1]");
-}
-
-using ScheduleFailureTest = ScheduleTest;
-
-TEST_F(ScheduleFailureTest, MaxDimensionOfNoStatementStops)
-{
-  EXPECT_FAILURE(Schedule::max_dimension({}), 1, "^Schedule::max_dim: 0 statements\n$");
-}
 
 }  // namespace

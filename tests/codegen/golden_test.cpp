@@ -1,10 +1,7 @@
-// The text of out.c, section by section, against texts written out by hand:
-// one from an analysis result built here piece by piece, one from the whole
-// pipeline on a small program (there, the conditions that the polyhedral
-// library shapes are matched as "@@").
+// out.c from analysis results built here piece by piece, and from the whole
+// pipeline on a small program: the pieces of its interface, and what it
+// prints once compiled.
 #include <gtest/gtest.h>
-
-#include <regex>
 
 #include "analysis/schedule.h"
 #include "codegen/bottom_limit.h"
@@ -18,55 +15,6 @@
 namespace {
 
 using E = std::unique_ptr<Expression>;
-
-using Section = std::pair<std::string, std::vector<std::string>>;
-
-// The text cut before every "//", "// title", "//" triple that starts a line.
-std::vector<Section> sections(const std::string& text)
-{
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
-    lines.push_back(line);
-  std::vector<Section> r{{"(header)", {}}};
-  for (size_t k = 0; k < lines.size(); k++) {
-    if (lines[k] == "//" && k + 2 < lines.size() && lines[k + 1].rfind("// ", 0) == 0 &&
-        lines[k + 2] == "//")
-      r.push_back({lines[k + 1], {}});
-    r.back().second.push_back(lines[k]);
-  }
-  return r;
-}
-
-// The sections of `expected`, line by line, against the sections of that
-// title in `got`, which holds them in the same order; "@@" in an expected
-// line stands for any non-empty text.
-void expect_sections(const std::string& got, const std::string& expected)
-{
-  std::vector<Section> g = sections(got), e = sections(expected);
-  size_t at = 0;
-  for (const Section& want : e) {
-    if (want.first == "(header)" && want.second.empty())
-      continue;
-    SCOPED_TRACE(want.first);
-    while (at < g.size() && g[at].first != want.first)
-      at++;
-    ASSERT_LT(at, g.size()) << "no such section, or out of order";
-    const std::vector<std::string>& gl = g[at].second;
-    const std::vector<std::string>& el = want.second;
-    for (size_t k = 0; k < std::min(gl.size(), el.size()); k++) {
-      std::string pattern, rest = el[k];
-      for (size_t p; (p = rest.find("@@")) != std::string::npos; rest = rest.substr(p + 2))
-        pattern += ::quoted(rest.substr(0, p)) + ".+";
-      pattern += ::quoted(rest);
-      if (el[k].find("@@") != std::string::npos)
-        EXPECT_TRUE(std::regex_match(gl[k], std::regex(pattern))) << gl[k] << "\nvs\n" << el[k];
-      else
-        EXPECT_EQ(gl[k], el[k]) << "line " << k;
-    }
-    EXPECT_EQ(gl.size(), el.size());
-  }
-}
 
 // What the program of dir/out.c prints (its standard output, then its error
 // stream) and its status, once compiled cleanly by gcc and clang.
@@ -135,129 +83,16 @@ TEST_F(GoldenTest, TwoStatementsWithOneDimensionalSchedules)
   a.nb_cpu = 2;
   a.nb_gpu = 4;
 
-  // The declarations and the parameter table, the counts in exact integer
-  // arithmetic, the red search and the checks of each statement; the green
-  // sections are made alike, the others are fixed text.
-  const std::string expected = R"(//
-// Program declarations
-//
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wbuiltin-declaration-mismatch"
-#endif
-int N = 4;
-double a[4], b[4];
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic pop
-#endif
-
-//
-// Program parameters: the values of the program, replaced by NAME=VALUE arguments
-//
-struct vorl_parameter { const char* vorl_name; int vorl_value; int vorl_known; int vorl_used; };
-static struct vorl_parameter vorl_parameters[] = {
-#ifdef N
-  {"N", (N), 1, 1},
-#else
-  {"N", 4, 1, 1},
-#endif
-  {0, 0, 0, 0}
-};
-#undef N
-#define N ((long long)vorl_parameters[0].vorl_value)
-
-//
-// Red front volume for each bottom level
-//
-long long red_front_volume(long long t_0)
-{
-  int is_defined_0,is_defined_1;
-  long long volume_stmt_0,volume_stmt_1;
-  long long volume_total_0;
-
-  //
-  // Front volume for statement #0
-  //
-  is_defined_0 = false;
-  if((t_0 >= 1) && (t_0 <= N))
-    {
-      volume_stmt_0 = 1;
-      is_defined_0 = true;
-    }
-  if(!is_defined_0)
-    {
-      volume_stmt_0 = 0;
-    }
-
-  //
-  // Front volume for statement #1
-  //
-  is_defined_1 = false;
-  if((t_0 >= 0) && (t_0 <= N-1))
-    {
-      volume_stmt_1 = vorl_count(N, 2);
-      is_defined_1 = true;
-    }
-  if(!is_defined_1)
-    {
-      volume_stmt_1 = 0;
-    }
-
-  //
-  // Sum the volumes obtained for each statement
-  //
-  volume_total_0 = vorl_count(vorl_add(volume_stmt_0, volume_stmt_1), 1);
-
-  return volume_total_0;
-}
-
-
-//
-// First level executing #GPU kernels in parallel
-//
-long long* make_red_date(long long t_counter_0)
-{
-  long long* result_date = (long long*)malloc(1*sizeof(long long));
-  result_date[0] = t_counter_0;
-  return result_date;
-}
-
-void print_red_date(long long* date)
-{
-  printf("%lld ",date[0]);
-  printf("\n");
-}
-
-long long* red_bottom_level(void)
-{
-  long long t_counter_0;
-  for(t_counter_0 = 0; t_counter_0 <= N; t_counter_0++)
-    if(((t_counter_0 >= 1) && (t_counter_0 <= N)) || ((t_counter_0 >= 0) && (t_counter_0 <= N-1)))
-    //valid date?
-      if(red_front_volume(t_counter_0) >= 4)
-        return make_red_date(t_counter_0);
-  printf("red_bottom_level(): not found\n");
-  exit(1);
-}
-
-
-//
-// Red level checking (per statement)
-//
-int below_red_stmt0(long long* red_bottom_level, long long i)
-{
-  return ((N-i < red_bottom_level[0])) || ((N-i == red_bottom_level[0]));
-}
-
-int below_red_stmt1(long long* red_bottom_level, long long i)
-{
-  return (((N-1)-i < red_bottom_level[0])) || (((N-1)-i == red_bottom_level[0]));
-}
-
-
-)";
+  // The parameter table (NAME=VALUE replaces the values, a macro of the
+  // same name gives the default) and the red search at the threshold of
+  // the GPUs; the rest of out.c is checked by running it.
   std::string text = generate_program(a);
-  expect_sections(text, expected);
+  for (const char* piece :
+       {"#ifdef N\n  {\"N\", (N), 1, 1},\n#else\n  {\"N\", 4, 1, 1},\n#endif\n  {0, 0, 0, 0}\n};\n"
+        "#undef N\n#define N ((long long)vorl_parameters[0].vorl_value)\n",
+        "      if(red_front_volume(t_counter_0) >= 4)\n        return make_red_date(t_counter_0);\n"
+        "  printf(\"red_bottom_level(): not found\\n\");\n  exit(1);\n"})
+    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
   EXPECT_EQ(text.find("#include"), std::string::npos);
   write("out.c", text);
   int status = 0;
@@ -284,40 +119,6 @@ int below_red_stmt1(long long* red_bottom_level, long long i)
   program->initial_values.clear();
   write("out.c", generate_program(a));
   EXPECT_EQ(run_generated(dir_, "", &status), "./out: no value for the parameter N: give it as N=VALUE\n");
-  EXPECT_EQ(status, 1);
-}
-
-// A statement without dependence has an empty schedule: no level counter at
-// all, every instance at the one empty date, and no instance beyond it.
-TEST_F(GoldenTest, IndependentStatementThroughThePipeline)
-{
-  std::string path = write("p.c",
-                           "int N = 5;\ndouble a[8], b[8];\n\nint main(void)\n{\n  int i;\n"
-                           "#pragma resource [1][2]\n  for (i = 0; i < N; i++) {\n"
-                           "#pragma latency [3][1]\n    a[i] = b[i];\n  }\n  return 0;\n}\n");
-  std::unique_ptr<SgProject> first(frontend(std::vector<std::string>{"vorl", path}));
-  std::unique_ptr<SgProject> second(preprocess_latency(first.get()));
-  std::unique_ptr<Program> program(Program::from_Sage(second.get()));
-  auto [maps, resources] = extract_latency(program.get());
-  std::ostringstream progress;
-  std::streambuf* err = std::cerr.rdbuf(progress.rdbuf());
-  std::string text = bottom_limit_program(program.get(), maps[0], maps[1], maps[2], resources);
-  std::cerr.rdbuf(err);
-
-  // No level counter: the functions of a date take nothing; no parameter
-  // of a check is used; the green program is empty, its search finds
-  // nothing.
-  for (const char* piece :
-       {"long long red_front_volume(void)\n{\n", "long long* make_red_date(void)\n{\n",
-        "void print_red_date(long long* date)\n{\n  (void)date;\n  printf(\"\\n\");\n}\n",
-        "int below_red_stmt0(long long* red_bottom_level, long long i)\n{\n  (void)red_bottom_level;\n"
-        "  (void)i;\n  return (true);\n}\n",
-        "long long green_front_volume(long long* red_limit)\n{\n  long long volume_total_0;\n"
-        "  (void)red_limit;\n"})
-    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
-  write("out.c", text);
-  int status = 0;
-  EXPECT_EQ(run_generated(dir_, "", &status), "\ngreen_bottom_level(): not found\n");
   EXPECT_EQ(status, 1);
 }
 
@@ -359,12 +160,6 @@ TEST_F(GoldenTest, TwoLevelSearchSkipsDatesOutsideTheDateSets)
   a.nb_cpu = 1;
   a.nb_gpu = 2;
   std::string text = generate_program(a);
-  for (const char* piece :
-       {"long long* make_red_date(long long t_counter_0, long long t_counter_1)\n",
-        "  long long t_counter_0,t_counter_1;\n  for(t_counter_0 = 0; t_counter_0 <= 2; t_counter_0++)\n"
-        "    for(t_counter_1 = 0; t_counter_1 <= 3; t_counter_1++)\n    if(((t_counter_0 >= 1) && ",
-        "      if(red_front_volume(t_counter_0,t_counter_1) >= 2)\n"})
-    EXPECT_NE(text.find(piece), std::string::npos) << piece << "\nnot in\n" << text;
   write("out.c", text);
   int status = 0;
   EXPECT_EQ(run_generated(dir_, "", &status), "1 2 \ngreen_bottom_level(): not found\n");

@@ -71,18 +71,6 @@ INSTANTIATE_TEST_SUITE_P(
         Rewriting{"#define X \\\n#pragma latency [1]\n  s = \"{\";", "#define X \\\n#pragma latency [1]\n  s = \"{\";"}),
     [](const ::testing::TestParamInfo<Rewriting>& info) { return "case" + std::to_string(info.index); });
 
-TEST_F(PreprocessorTest, RewritingKeepsEveryOtherByteAndLine)
-{
-  std::ifstream in(VORL_SOURCE_DIR "/examples/compound.c");
-  std::string text((std::istreambuf_iterator<char>(in)), {});
-  std::string rewritten = rewrite_pragmas(text, "compound.c");
-  EXPECT_EQ(std::count(rewritten.begin(), rewritten.end(), '\n'), std::count(text.begin(), text.end(), '\n'));
-  std::istringstream a(text), b(rewritten);
-  for (std::string x, y; std::getline(a, x) && std::getline(b, y);)
-    EXPECT_TRUE(x.find("#pragma") != std::string::npos || x == y) << x << "\n" << y;
-  EXPECT_EQ(rewrite_pragmas("", "p.c"), "");
-}
-
 using PreprocessorFailureTest = PreprocessorTest;
 
 TEST_F(PreprocessorFailureTest, MisplacedOrMalformedPragmasStopAtTheirLine)
@@ -133,57 +121,6 @@ TEST_F(PreprocessorTest, AnnotationsAreReadBackByAssignment)
   EXPECT_EQ(program->resource_pragma.prefix(), dir_ + "/prog.c:5:1: #pragma resource [4][1]: ");
 }
 
-TEST_F(PreprocessorTest, NothingIsWrittenAndLinesAreTheUsersOwn)
-{
-  write("prog.c", "");
-  std::vector<std::string> before;
-  for (const auto& e : std::filesystem::directory_iterator(dir_))
-    before.push_back(e.path().filename().string());
-  pipeline(annotated("\n\n#pragma latency [2][1]\n  s = 1;\n#pragma latency [4][3]\n  a[0] = s;"));
-  std::vector<std::string> after;
-  for (const auto& e : std::filesystem::directory_iterator(dir_))
-    after.push_back(e.path().filename().string());
-  EXPECT_EQ(after, before);
-  EXPECT_EQ(maps[0], (Map{{0, {2, 1}}, {1, {4, 3}}}));
-  EXPECT_EQ(maps[1], (Map{{1, {0}}}));
-  EXPECT_TRUE(resources.empty());
-  EXPECT_EQ(program->statement[1]->position.line, 10);
-  EXPECT_EQ(program->statement[1]->latency_pragma.line, 9);
-  // Without a resource pragma, the first assignment stands for its place.
-  EXPECT_EQ(program->resource_pragma.prefix(), dir_ + "/prog.c:8:3: s = 1: ");
-}
-
-TEST_F(PreprocessorTest, AnnotationsInBodiesWithoutBraces)
-{
-  pipeline(annotated("#pragma resource [1][1]\n  for (i = 0; i < N; i++)\n#pragma latency [1][1]\n"
-                     "    a[i] = 0;\n  for (i = 0; i < N; i++)\n    if (i < 3)\n#pragma latency [2][1]\n"
-                     "#pragma input [0]\n      b[i] = a[i] + b[i];\n    else\n#pragma latency [3][1]\n"
-                     "      b[i] = 1;\n#pragma latency [4][1]\n  s = 2;"));
-  ASSERT_EQ(program->statement.size(), 4u);
-  EXPECT_EQ(code(*program->statement[0]->iteration_domain), "(i >= 0) && (i < N)");
-  EXPECT_EQ(code(*program->statement[1]->iteration_domain), "(i >= 0) && (i < N) && (i < 3)");
-  EXPECT_EQ(code(*program->statement[2]->iteration_domain), "(i >= 0) && (i < N) && (i >= 3)");
-  EXPECT_TRUE(program->statement[3]->surrounding_counters.empty());
-  EXPECT_EQ(maps[0], (Map{{0, {1, 1}}, {1, {2, 1}}, {2, {3, 1}}, {3, {4, 1}}}));
-  EXPECT_EQ(maps[1], (Map{{1, {0}}}));
-}
-
-TEST_F(PreprocessorTest, ArraysNamedLikeThePragmasAreOrdinaryArrays)
-{
-  pipeline("int N = 8;\ndouble latency[9], input[9], output[9], resource;\nint main(void) {\n  int i;\n"
-           "#pragma resource [2][1]\n  for (i = 1; i < N; i++) {\n#pragma latency [3][1]\n"
-           "    latency[i] = input[i] + output[i - 1] * resource;\n#pragma latency [1][1]\n"
-           "    output[i] = latency[i];\n  }\n  return 0;\n}\n");
-  ASSERT_EQ(program->statement.size(), 2u);
-  EXPECT_EQ(text(*program->statement[0]), "latency[i]=input[i]+(output[i-1]*resource)");
-  EXPECT_EQ(maps[0], (Map{{0, {3, 1}}, {1, {1, 1}}}));
-  EXPECT_EQ(resources, std::vector<int>({2, 1}));
-  EXPECT_EQ(analysis_context().arrays, (std::map<std::string, int>{{"latency", 1}, {"input", 1}, {"output", 1}, {"resource", 0}}));
-  EXPECT_EQ(program->variable_declaration,
-            std::vector<std::string>({"int N = 8;", "double latency[9], input[9], output[9], resource;",
-                                      "int i;"}));
-}
-
 TEST_F(PreprocessorTest, ReparseSeesTheSwitchesAndIncludesOfTheUsersFile)
 {
   std::filesystem::create_directory("src");
@@ -196,25 +133,6 @@ TEST_F(PreprocessorTest, ReparseSeesTheSwitchesAndIncludesOfTheUsersFile)
   ASSERT_EQ(program->statement.size(), 1u);
   EXPECT_EQ(code(*program->statement[0]->iteration_domain), "(i >= 50) && (i < 100)");
   EXPECT_EQ(program->macro_definitions, std::vector<std::string>({"#define N 100"}));
-}
-
-TEST_F(PreprocessorTest, ExampleIsReadBack)
-{
-  std::ifstream in(VORL_SOURCE_DIR "/examples/compound.c");
-  pipeline(std::string(std::istreambuf_iterator<char>(in), {}));
-  EXPECT_EQ(maps[0], (Map{{0, {1, 1}}, {1, {2, 1}}, {2, {3, 2}}}));
-  EXPECT_EQ(maps[1], (Map{{1, {0, 1}}, {2, {0, 1}}}));
-  EXPECT_EQ(maps[2], (Map{{2, {0}}}));
-  EXPECT_EQ(resources, std::vector<int>({2, 2}));
-  ASSERT_EQ(program->statement.size(), 3u);
-  EXPECT_EQ(text(*program->statement[1]), "a[i][j]=a[i][j]+a[i][j-1]");
-  EXPECT_EQ(text(*program->statement[2]), "r[i]=r[i]+(sqrt(a[i][j]))");
-  EXPECT_EQ(code(*program->statement[2]->iteration_domain),
-            "(i >= 0) && (i < N) && (j >= 1) && (j < N)");
-  // Only the program's own declarations; counters declared in loops are none.
-  EXPECT_EQ(program->variable_declaration,
-            std::vector<std::string>({"int N = 8;", "double a[8][8], r[8];"}));
-  EXPECT_EQ(program->initial_values, (std::map<std::string, long long>{{"N", 8}}));
 }
 
 TEST_F(PreprocessorFailureTest, PlacementErrorsStopAtTheirLine)

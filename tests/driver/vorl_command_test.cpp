@@ -10,7 +10,7 @@
 
 #include <algorithm>
 #include <regex>
-#include <thread>
+
 
 #include "driver/output_file.h"
 #include "support/options.h"
@@ -133,28 +133,6 @@ INSTANTIATE_TEST_SUITE_P(
                       WrongLine{"prog.c --time-limit", "vorl: missing value after '--time-limit'\n"},
                       WrongLine{"-o x.c -DN=3", "vorl: no source file (program.c)\n"}));
 
-TEST_F(VorlCommandTest, SwitchesWithoutEffectRunAsThePlainCommand)
-{
-  Outcome plain = vorl_on(kRecurrence);
-  EXPECT_EQ(plain.status, 0) << plain.out << plain.err;
-  std::string generated = slurp(dir_ + "/run/out.c");
-  EXPECT_FALSE(generated.empty());
-  for (const std::string switches : {"-asap -alap", "-verbose", "-v"}) {
-    fs::remove(dir_ + "/run/out.c");
-    Outcome o = vorl(switches + " prog.c");
-    EXPECT_EQ(o.status, 0) << switches;
-    if (switches[1] == 'a') {
-      EXPECT_EQ(o.out + o.err, plain.out + plain.err) << switches;
-    } else {  // the dependence graphs and the scheduler's traces come on top
-      EXPECT_NE(o.err.find("Dimension 0, edges to satisfy"), std::string::npos) << o.err;
-      EXPECT_NE(o.err.find("  Dependence graph (target --> source), 2 edge(s):\n#0 --[FLOW]--> #0\n"),
-                std::string::npos) << o.err;
-      EXPECT_NE(o.err.find("dependence polyhedron:"), std::string::npos) << o.err;
-    }
-    EXPECT_EQ(slurp(dir_ + "/run/out.c"), generated) << switches;
-  }
-}
-
 TEST_F(VorlCommandTest, DefinesReachTheReparseAndTheGeneratedProgram)
 {
   write("run/prog.c", "double a[200];\nint main(void) {\n  int i;\n#pragma resource [1][1]\n"
@@ -207,19 +185,6 @@ TEST_F(VorlCommandTest, OutputIsNeverTheInput)
   EXPECT_EQ(slurp(dir_ + "/run/prog.c"), kRecurrence);
   EXPECT_EQ(slurp(dir_ + "/run/out.c"), kRecurrence);
   EXPECT_EQ(files(), (std::set<std::string>{"link.c", "out.c", "prog.c"}));
-}
-
-// The temporary file is a new one: a user file named like the former fixed
-// temporary is left alone.
-TEST_F(VorlCommandTest, FilesNamedLikeTemporariesAreLeftAlone)
-{
-  write("run/prog.c", kRecurrence);
-  write("run/out.c.partial", "mine\n");
-  write("run/out.c.XXXXXX", "mine too\n");
-  EXPECT_EQ(vorl("prog.c").status, 0);
-  EXPECT_EQ(slurp(dir_ + "/run/out.c.partial"), "mine\n");
-  EXPECT_EQ(slurp(dir_ + "/run/out.c.XXXXXX"), "mine too\n");
-  EXPECT_EQ(files(), (std::set<std::string>{"out.c", "out.c.XXXXXX", "out.c.partial", "prog.c"}));
 }
 
 TEST_F(VorlCommandTest, UnwritableOutputEndsWithStatusOneAndLeavesNothing)
@@ -275,42 +240,6 @@ TEST_F(VorlCommandTest, FailuresEndWithStatusOneOneLineAndNoFile)
   EXPECT_EQ(files(), (std::set<std::string>{"prog.c"}));
 }
 
-TEST_F(VorlCommandTest, OnlyOutCIsWritten)
-{
-  // Files named like the temporary files of earlier versions are no concern.
-  write("run/latency_source.c", "keep me\n");
-  write("run/latency_target.c", "keep me\n");
-  write("run/prog.c", kRecurrence);
-  Outcome o = vorl("prog.c");
-  EXPECT_EQ(o.status, 0) << o.out << o.err;
-  EXPECT_EQ(files(), (std::set<std::string>{"latency_source.c", "latency_target.c", "out.c", "prog.c"}));
-  EXPECT_EQ(slurp(dir_ + "/run/latency_source.c"), "keep me\n");
-}
-
-// Every layer after the front-end takes the deepest expression it accepts;
-// a deeper one is refused with one line (run under the sanitizers in CI).
-TEST_F(VorlCommandTest, DeepRightHandSidesRunToTheEndOrStopWithOneLine)
-{
-  auto program = [](int terms) {
-    std::string sum = "b[0]";
-    for (int k = 1; k < terms; k++)
-      sum += " + b[" + std::to_string(k % 50) + "]";
-    return "double a[2], b[50];\nint main(void) {\n#pragma resource [1][1]\n#pragma latency [1][1]\n"
-           "  a[0] = " + sum + ";\n#pragma latency [1][1]\n  a[1] = a[0];\n  return 0;\n}\n";
-  };
-  write("run/prog.c", program(900));
-  Outcome o = vorl("-v prog.c");
-  EXPECT_EQ(o.status, 0) << o.err;
-  EXPECT_TRUE(exists("out.c"));
-  fs::remove(dir_ + "/run/out.c");
-  o = vorl_on(program(10000));
-  EXPECT_EQ(o.status, 1);
-  EXPECT_NE(o.err.find("prog.c:5:10: b[0] + b[1] + "), std::string::npos) << o.err;
-  EXPECT_NE(o.err.find("...: frontend: error: expression nested deeper than 1000 levels\n"), std::string::npos);
-  EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1);
-  EXPECT_FALSE(exists("out.c"));
-}
-
 // A run beyond its time or memory stops with one line naming the step it was
 // in, status 1 and no file. A source that is a pipe nobody writes to holds
 // the run in its first step.
@@ -333,21 +262,6 @@ TEST_F(VorlCommandTest, RunsBeyondTheirLimitsStopWithOneLineAndNoFile)
   o = vorl("--time-limit=100 --memory-limit 4000 prog.c");
   EXPECT_EQ(o.status, 0) << o.err;
   EXPECT_EQ(files(), (std::set<std::string>{"out.c", "prog.c"}));
-}
-
-TEST_F(VorlCommandTest, TwoRunsInOneFolderBothSucceed)
-{
-  write("run/prog.c", kRecurrence);
-  write("run/other.c", std::string(kRecurrence).replace(std::string(kRecurrence).find("int N = 8"), 9, "int N = 6"));
-  for (int round = 0; round < 3; round++) {
-    Outcome first, second;
-    std::thread one([&] { first = vorl("-o first.c prog.c", "first"); });
-    second = vorl("-o second.c other.c", "second");
-    one.join();
-    EXPECT_EQ(first.status, 0) << first.err;
-    EXPECT_EQ(second.status, 0) << second.err;
-    EXPECT_EQ(files(), (std::set<std::string>{"first.c", "other.c", "prog.c", "second.c"}));
-  }
 }
 
 // The temporary file of an output does not survive an interrupt.

@@ -1,6 +1,5 @@
 // Parsing a text held in memory as the user's file, the declarations put
-// before it, the macro definitions and constant initialisers the tree
-// records, the nesting the front-end takes, and how messages name a place.
+// before it, the nesting the front-end takes, and how messages name a place.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -16,7 +15,6 @@
 namespace {
 
 using ReparseTest = FrontendTest;
-using RecordTest = FrontendTest;
 using NestingTest = FrontendTest;
 using SourceTextTest = FrontendTest;
 
@@ -74,43 +72,6 @@ TEST_F(ReparseTest, FilesTooLargeOrEndlessAndErrorsInHeadersStopAtTheirLine)
   for (int k = 0; k < 16 * 1024 + 1; k++)
     large += line + "\n";
   EXPECT_FAILURE(parse(large + "*/\n"), 1, "^[^ ]*/prog\\.c:16385:1: frontend: error: the file is longer than 16 MB, the most vorl reads\n$");
-}
-
-TEST_F(RecordTest, ObjectLikeMacrosOfTheFileAreRecordedInOrder)
-{
-  write("sizes.h", "#define FROM_HEADER 4\n");
-  auto project = parse("#include \"sizes.h\"\n#define N 6\n#define SQUARE(x) ((x) * (x))\n"
-                       "#define M (N + \\\n  1)\n#undef N\n#define N 7 // seven\n"
-                       "#if 0\n#define HIDDEN 1\n#endif\nint x;\n");
-  EXPECT_EQ(project->get_file(0)->get_macro_definitions(),
-            std::vector<std::string>({"#define N 6", "#define M (N +   1)", "#define N 7"}));
-}
-
-TEST_F(RecordTest, DeclaratorsKnowTheirConstantInitialValue)
-{
-  auto project = parse("#define SIZE 6\nint N = 6;\nint NI = 4, NJ = 5 * SIZE, K;\nint M = SIZE;\n"
-                       "double alpha = 1.5;\nlong big = 3 * 1000000000L;\nvoid f(void) { int L = N; }\n");
-  std::vector<std::string> named;
-  for (SgInitializedName* v : nodes_of<SgInitializedName>(project.get()))
-    named.push_back(v->get_name().getString() + (v->has_constant_value()
-                                                     ? "=" + std::to_string(v->get_constant_value())
-                                                     : ""));
-  EXPECT_EQ(named, std::vector<std::string>(
-                       {"N=6", "NI=4", "NJ=30", "K", "M=6", "alpha", "big=3000000000", "L"}));
-}
-
-TEST_F(NestingTest, DeepExpressionsAreRefusedWithOneLine)
-{
-  auto sum = [](int terms) {
-    std::string r = "b[0]";
-    for (int k = 1; k < terms; k++)
-      r += " + b[" + std::to_string(k % 10) + "]";
-    return "double a[1], b[10];\nvoid f(void) {\n  a[0] = " + r + ";\n}\n";
-  };
-  auto project = parse(sum(900));
-  EXPECT_EQ(nodes_of<SgAddOp>(project.get()).size(), 899u);
-  EXPECT_FAILURE(parse(sum(10000)), 1, "^[^ ]*prog\\.c:3:10: b\\[0\\] \\+ b\\[1\\] .*\\.\\.\\.: frontend: error: expression nested "
-              "deeper than 1000 levels\n$");
 }
 
 TEST_F(NestingTest, DeepStatementsAreRefused)

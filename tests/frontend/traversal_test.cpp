@@ -1,5 +1,5 @@
-// The walks over the tree, what they leave out, the built comparison and the
-// lifetime of the nodes.
+// The walks over the tree, what they leave out, and the lifetime of the
+// nodes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,70 +32,6 @@ protected:
     return depth + 1;
   }
 };
-
-// Evaluates integer expressions over +, - and *; counts every node in
-// "visited".
-class Evaluate : public AstBottomUpProcessing<long> {
-public:
-  int visited = 0;
-
-protected:
-  long evaluateSynthesizedAttribute(SgNode* node, SynthesizedAttributesList children) override
-  {
-    ++visited;
-    if (SgIntVal* value = isSgIntVal(node))
-      return value->get_value();
-    if (isSgAddOp(node) != nullptr)
-      return children.at(0) + children.at(1);
-    if (isSgSubtractOp(node) != nullptr)
-      return children.at(0) - children.at(1);
-    if (isSgMultiplyOp(node) != nullptr)
-      return children.at(0) * children.at(1);
-    return children.empty() ? 0 : children.back();
-  }
-};
-
-TEST_F(TraversalTest, TopDownIsPreOrderFromEachFileNode)
-{
-  auto project = parse("int g;\nvoid f(void) { g = 1; }\n");
-  DepthWalk walk;
-  walk.traverseInputFiles(project.get(), 0);
-  EXPECT_EQ(walk.names,
-            std::vector<std::string>({"SgSourceFile", "SgGlobal", "SgVariableDeclaration",
-                                      "SgInitializedName", "SgFunctionDeclaration",
-                                      "SgFunctionParameterList", "SgFunctionDefinition",
-                                      "SgBasicBlock", "SgExprStatement", "SgAssignOp",
-                                      "SgVarRefExp", "SgIntVal"}));
-  EXPECT_EQ(walk.depths, std::vector<int>({0, 1, 2, 3, 2, 3, 3, 4, 5, 6, 7, 7}));
-}
-
-TEST_F(TraversalTest, SiblingsReceiveTheParentsAttributeNotEachOthers)
-{
-  auto project = parse("int a, b;\n");
-  DepthWalk walk;
-  walk.traverse(first_of<SgVariableDeclaration>(project.get()), 10);
-  EXPECT_EQ(walk.depths, std::vector<int>({10, 11, 11}));
-}
-
-TEST_F(TraversalTest, BottomUpGivesChildrenResultsInSourceOrder)
-{
-  auto project = parse("int x;\nvoid f(void) { x = 10 - 3 * (4 - 2) + 1; }\n");
-  Evaluate evaluate;
-  SgAssignOp* assignment = first_of<SgAssignOp>(project.get());
-  EXPECT_EQ(evaluate.traverse(assignment->get_rhs_operand()), 10 - 3 * (4 - 2) + 1);
-  EXPECT_EQ(evaluate.visited, 9);
-}
-
-TEST_F(TraversalTest, WalksOfAProjectWithoutFilesVisitNothing)
-{
-  std::unique_ptr<SgProject> project(frontend(std::vector<std::string>{"vorl"}));
-  DepthWalk walk;
-  walk.traverseInputFiles(project.get(), 0);
-  EXPECT_TRUE(walk.names.empty());
-  Evaluate evaluate;
-  EXPECT_EQ(evaluate.traverseInputFiles(project.get()), 0);
-  EXPECT_EQ(evaluate.visited, 0);
-}
 
 TEST_F(TraversalTest, IncludedHeadersAreNotWalked)
 {
@@ -147,69 +83,6 @@ TEST_F(QuietParseTest, ImplicitDeclarationsAndUnknownPragmasPrintNothing)
   for (SgFunctionRefExp* ref : nodes_of<SgFunctionRefExp>(project.get()))
     names.push_back(ref->get_symbol()->get_name().getString());
   EXPECT_EQ(names, std::vector<std::string>({"max", "min", "floor", "ceil"}));
-}
-
-TEST_F(BuilderTest, GreaterOrEqualOverExistingOperands)
-{
-  auto project = parse("int i, lb;\nvoid f(void) { for (i = lb + 1; i < 9; i++) ; }\n");
-  SgForStatement* loop = first_of<SgForStatement>(project.get());
-  SgAssignOp* init = isSgAssignOp(isSgExprStatement(loop->get_init_stmt()[0])->get_expression());
-  ASSERT_NE(init, nullptr);
-  SgExpression* counter = init->get_lhs_operand();
-  SgExpression* bound = init->get_rhs_operand();
-  SgGreaterOrEqualOp* ge = buildGreaterOrEqualOp(counter, bound);
-  ASSERT_NE(ge, nullptr);
-  EXPECT_EQ(ge->variantT(), V_SgGreaterOrEqualOp);
-  EXPECT_EQ(ge->get_lhs_operand(), counter);
-  EXPECT_EQ(ge->get_rhs_operand(), bound);
-  ASSERT_NE(ge->get_type(), nullptr);
-  EXPECT_NE(isSgTypeBool(ge->get_type()), nullptr);
-  EXPECT_EQ(ge->unparseToCompleteString(), "i >= (lb + 1)");
-  EXPECT_EQ(ge->get_line(), 2);
-  // The loop is unchanged: its operands keep their parent.
-  EXPECT_EQ(counter->get_parent(), init);
-  EXPECT_EQ(bound->get_parent(), init);
-  // The new node can be walked like any other.
-  DepthWalk walk;
-  walk.traverse(ge, 0);
-  EXPECT_EQ(walk.names, std::vector<std::string>({"SgGreaterOrEqualOp", "SgVarRefExp", "SgAddOp",
-                                                  "SgVarRefExp", "SgIntVal"}));
-  // Building twice gives two nodes sharing the boolean type.
-  SgGreaterOrEqualOp* again = buildGreaterOrEqualOp(counter, bound);
-  EXPECT_NE(again, ge);
-  EXPECT_EQ(again->get_type(), ge->get_type());
-}
-
-TEST_F(BuilderTest, MissingOperandIsRejected)
-{
-  auto project = parse("int i;\nvoid f(void) { i = 0; }\n");
-  SgExpression* lhs = first_of<SgAssignOp>(project.get())->get_lhs_operand();
-  EXPECT_FAILURE(buildGreaterOrEqualOp(lhs, nullptr), 1, "buildGreaterOrEqualOp: missing operand");
-}
-
-TEST_F(BuilderTest, OperandsOfTwoProjectsAreRejected)
-{
-  auto first = parse("int i;\nvoid f(void) { i = 0; }\n");
-  auto second = parse("int j;\nvoid g(void) { j = 1; }\n");
-  SgExpression* lhs = first_of<SgAssignOp>(first.get())->get_lhs_operand();
-  SgExpression* rhs = first_of<SgAssignOp>(second.get())->get_rhs_operand();
-  EXPECT_FAILURE(buildGreaterOrEqualOp(lhs, rhs), 1, "do not belong to one parsed project");
-}
-
-TEST_F(BuilderTest, CopyIsDeepAndDetached)
-{
-  auto project = parse("int a[4][4], i;\nvoid f(void) { a[i][i + 1] = 0; }\n");
-  SgExpression* original = first_of<SgAssignOp>(project.get())->get_lhs_operand();
-  SgExpression* copy = copyExpression(original);
-  EXPECT_EQ(copy->get_parent(), nullptr);
-  EXPECT_EQ(shape(copy), shape(original));
-  EXPECT_EQ(copy->unparseToCompleteString(), "a[i][i + 1]");
-  std::vector<SgNode*> original_nodes, copied_nodes;
-  collect_nodes(original, original_nodes);
-  collect_nodes(copy, copied_nodes);
-  for (std::size_t n = 0; n < copied_nodes.size(); ++n)
-    EXPECT_NE(copied_nodes[n], original_nodes[n]);
-  EXPECT_EQ(first_of<SgVarRefExp>(copy)->get_symbol(), first_of<SgVarRefExp>(original)->get_symbol());
 }
 
 TEST_F(BuilderTest, ProjectsAreFreedIndependently)

@@ -64,66 +64,6 @@ class ConditionTest : public ::testing::Test {
   std::unique_ptr<Expression> i, j, n, k;
 };
 
-TEST_F(ConditionTest, BuildsComparesAndPrints)
-{
-  std::unique_ptr<Polyhedron> p(poly({*i >= 0, *i <= *n})), q(poly({*j >= 1}));
-  Condition c(p.get()), u(Union{p.get(), q.get()});
-  EXPECT_EQ(text(c), "(i <= N) and ((i >= 0) and (true))");
-  EXPECT_EQ(text(u), "((j >= 1) and (true)) or (((i <= N) and ((i >= 0) and (true))) or (false))");
-  EXPECT_TRUE(Condition(std::list<Polyhedron*>{}).is_false() && Condition(1).is_true());
-  EXPECT_TRUE(*Cond(c.clone()) == c);
-  EXPECT_FALSE(c == u || Condition(1) == Condition(0) || Condition(1) == *c.left);
-  EXPECT_FALSE(*Cond(new Condition(BOOL_AND, c.right, c.left)) == c);  // operands in order
-}
-
-TEST_F(ConditionTest, NegationAndPolyhedra)
-{
-  Cond a(leaf(*i >= 0)), b(leaf(*i <= *n));
-  Condition* negation = Condition(BOOL_AND, a.get(), b.get()).negate();
-  EXPECT_EQ(text(*negation), "(i < 0) or (i > N)");
-  Union pieces = negation->to_polyhedra();  // consumes negation
-  ASSERT_EQ(pieces.size(), 2u);
-  EXPECT_EQ(pieces[0]->to_matrix(), std::vector<std::vector<Value>>({{1, -1, 0, 0, -1}}));
-  EXPECT_EQ(pieces[1]->to_matrix(), std::vector<std::vector<Value>>({{1, 1, 0, -1, -1}}));
-  del(pieces);
-  EXPECT_TRUE(Cond(Condition(1).negate())->is_false());
-
-  // False gives an empty polyhedron, which is dropped; 0 >= 0 is no constraint.
-  Condition f(0);
-  EXPECT_EQ(consumed((new Condition(BOOL_OR, &f, a.get()))->to_polyhedra()), "/\n| i >= 0\n\\\n");
-  std::unique_ptr<Expression> zero(v(0));
-  EXPECT_EQ(consumed(leaf(*zero >= 0)->to_polyhedra()), "/\n\\\n");
-  EXPECT_EQ(consumed(leaf(*zero > 0)->to_polyhedra()), "(empty domain)");
-  EXPECT_EQ(consumed(leaf(*i < 0)->to_polyhedra()), "/\n| i < 0\n\\\n");
-}
-
-TEST_F(ConditionTest, DnfAndSimplifyConsumeTheirObject)
-{
-  Cond a(leaf(*i >= 0)), b(leaf(*j >= 0)), c(leaf(*j <= *n)), d(leaf(*i <= *n));
-  Cond bc(new Condition(BOOL_OR, b.get(), c.get())), ad(new Condition(BOOL_OR, a.get(), d.get()));
-  EXPECT_EQ(text(*Cond((new Condition(BOOL_AND, a.get(), bc.get()))->dnf())),
-            "((i >= 0) and (j >= 0)) or ((i >= 0) and (j <= N))");
-  Condition* left = (new Condition(BOOL_AND, bc.get(), a.get()))->dnf();
-  EXPECT_EQ(text(*left), "((j >= 0) and (i >= 0)) or ((j <= N) and (i >= 0))");
-  EXPECT_EQ(left->dnf(), left);  // already in normal form: returned as it is
-  delete left;
-  // (a or d) and (b or c) takes several passes: four conjuncts of two.
-  EXPECT_EQ(consumed((new Condition(BOOL_AND, ad.get(), bc.get()))->to_polyhedra()),
-            "/\n| i >= 0\n| j >= 0\n\\\nU\n/\n| i <= N\n| j >= 0\n\\\nU\n"
-            "/\n| i >= 0\n| j <= N\n\\\nU\n/\n| i <= N\n| j <= N\n\\\n");
-
-  // Simplification folds constant leaves and keeps the operands intact.
-  Cond t(leaf(*k >= 0)), f(leaf(*k < 1));
-  Cond at(new Condition(BOOL_AND, a.get(), t.get()));
-  Cond or_false(new Condition(BOOL_OR, f.get(), at.get()));
-  EXPECT_EQ(text(*Cond(or_false->clone()->simplify())), "i >= 0");
-  EXPECT_EQ(text(*or_false), "(1 < 1) or ((i >= 0) and (1 >= 0))");
-  EXPECT_TRUE(Cond((new Condition(BOOL_OR, a.get(), t.get()))->simplify())->is_true());
-  EXPECT_TRUE(Cond((new Condition(BOOL_AND, a.get(), f.get()))->simplify())->is_false());
-  Cond kept(new Condition(BOOL_OR, a.get(), a.get()));
-  EXPECT_TRUE(*Cond(kept->clone()->simplify()) == *kept);
-}
-
 TEST_F(ConditionTest, ComplementsHoldExactlyTheOtherPoints)
 {
   std::vector<Union> cases{{poly({*i <= 0}), poly({*i >= 5})},

@@ -1,6 +1,7 @@
-// The program extracted from small C files: counters, parameters, domains,
-// references and right-hand sides, declarations, and the constructs the
-// extraction refuses.
+// The program extracted from small C files: bounds through min, max, floor
+// and ceil, declarations and initial values, and the constructs the
+// extraction refuses (the domains and their order are checked against the
+// running program in execution_order_test.cpp).
 #include <gtest/gtest.h>
 
 #include "algebra/expression.h"
@@ -22,33 +23,7 @@ class ExtractionTest : public ProgramTest {
   {
     return extract(kDeclarations + "void g(void) {\n" + body + "\n}\n");
   }
-
-  // One "name subscripts" per read reference of statement k.
-  static std::string reads(const Program& p, size_t k)
-  {
-    std::string r;
-    for (const auto& [name, f] : p.statement.at(k)->rhs_index)
-      r += (r.empty() ? "" : " ") + name + text(*f);
-    return r;
-  }
 };
-
-TEST_F(ExtractionTest, NestWithMinBoundGivesOneStatement)
-{
-  auto p = run("for (i = 0; i < N; i++) { for (j = i; j <= min(N - 1, M); j++) "
-               "a[i][j] = a[i][j-1] + b[j]; }");
-  ASSERT_EQ(p->statement.size(), 1u);
-  const Statement& s = *p->statement[0];
-  EXPECT_EQ(s.surrounding_counters, std::vector<int>({0, 1}));
-  EXPECT_EQ(code(*s.iteration_domain),
-            "(i >= 0) && (i < N) && (j >= i) && (j <= M) && (j <= N-1)");
-  EXPECT_EQ(s.lhs_id + text(*s.lhs_index), "a[i][j]");
-  EXPECT_EQ(reads(*p, 0), "a[i][j-1] b[j]");
-  EXPECT_EQ(text(s), "a[i][j]=a[i][j-1]+b[j]");
-  EXPECT_TRUE(p->nb_counters == 2 && p->nb_parameters == 2);
-  EXPECT_EQ(get_parameter_string(0) + get_parameter_string(1), "NM");
-  EXPECT_EQ(analysis_context().arrays, (std::map<std::string, int>{{"a", 2}, {"b", 1}}));
-}
 
 TEST_F(ExtractionTest, MaxFloorAndCeilBounds)
 {
@@ -64,75 +39,6 @@ TEST_F(ExtractionTest, MaxFloorAndCeilBounds)
   EXPECT_EQ(code(*p->statement[1]->iteration_domain), "(k >= N) && (k >= 1) && (k < M)");
 }
 
-TEST_F(ExtractionTest, SubscriptsAndIntegralFloatingBounds)
-{
-  // A subscript that is read may be of any form; the analysis takes it only
-  // where it meets a write.
-  auto p = run("for (i = 0; i < 2.0 * N; i++)\n  c[i] = b[i / 2] + b[i % 2] + b[-i + +N] + b[3 * i - 1];");
-  ASSERT_EQ(p->statement.size(), 1u);
-  const Statement& s = *p->statement[0];
-  EXPECT_EQ(code(*s.iteration_domain), "(i >= 0) && (i < 2*N)");
-  EXPECT_TRUE(s.rhs_index.front().second->index_mapping[0]->is_op(OP_DIV));
-  EXPECT_TRUE(std::next(s.rhs_index.begin())->second->index_mapping[0]->is_op(OP_MOD));
-  EXPECT_EQ(reads(*p, 0), "b[i/2] b[i%2] b[(-1*i)+N] b[(3*i)-1]");
-}
-
-TEST_F(ExtractionTest, IfConditionsAndElseBranches)
-{
-  testing::internal::CaptureStdout();
-  auto p = run("for (i = 0; i < N; i++) {\n"
-               "  if (i >= 1 && N - 2 >= i) c[i] = 0;\n"
-               "  if (i < 1) c[i] = 1; else c[i] = 2;\n"
-               "  if (i == 0) c[i] = 3; else ;\n"
-               "  if (i <= floor(N / 2)) c[i] = 4; else if (i > M) c[i] = 5; else c[i] = 6;\n"
-               "}");
-  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-  ASSERT_EQ(p->statement.size(), 7u);
-  const std::string loop = "(i >= 0) && (i < N)";
-  EXPECT_EQ(code(*p->statement[0]->iteration_domain), loop + " && (i >= 1) && (N-2 >= i)");
-  EXPECT_EQ(code(*p->statement[1]->iteration_domain), loop + " && (i < 1)");
-  EXPECT_EQ(code(*p->statement[2]->iteration_domain), loop + " && (i >= 1)");
-  // An else without assignment needs no negation.
-  EXPECT_EQ(code(*p->statement[3]->iteration_domain), loop + " && (i == 0)");
-  EXPECT_EQ(code(*p->statement[4]->iteration_domain), loop + " && (2*i <= N)");
-  EXPECT_EQ(code(*p->statement[5]->iteration_domain), loop + " && (N <= (2*(i-1))+1) && (i > M)");
-  EXPECT_EQ(code(*p->statement[6]->iteration_domain), loop + " && (N <= (2*(i-1))+1) && (i <= M)");
-}
-
-// The domains and the order of these loops are checked against the running
-// program (execution_order_test.cpp); here, what the model keeps of them.
-TEST_F(ExtractionTest, LoopsCountingDownKeepTheirCounter)
-{
-  auto p = run("for (i = N - 1; i >= 0; i--) c[i] = 0;\n"
-               "for (i = 0; i < N; i++) for (j = min(i, M); j > 0; --j) a[i][j] = 1;\n"
-               "for (k = N; k >= max(1, M); k -= 1) c[k] = 2;\n"
-               "for (int t = N; 0 < t; t = t - 1) c[t] = 4;");
-  ASSERT_EQ(p->statement.size(), 4u);
-  EXPECT_EQ(code(*p->statement[0]->iteration_domain), "(i <= N-1) && (i >= 0)");
-  EXPECT_EQ(code(*p->statement[2]->iteration_domain), "(k <= N) && (k >= M) && (k >= 1)");
-  std::vector<std::set<int>> downward;
-  for (const Statement* s : p->statement)
-    downward.push_back(s->downward_counters);
-  EXPECT_EQ(downward, std::vector<std::set<int>>({{0}, {2}, {3}, {4}}));
-  EXPECT_EQ(p->statement[1]->surrounding_counters, std::vector<int>({1, 2}));
-  EXPECT_EQ(text(*p->statement[1]), "a[i][j]=1");
-}
-
-TEST_F(ExtractionTest, IncrementsAreAssignments)
-{
-  auto p = run("for (i = 0; i < N; i++) { c[i]++; --b[i]; a[i][i]--; ++s; }");
-  ASSERT_EQ(p->statement.size(), 4u);
-  EXPECT_EQ(text(*p->statement[0]), "c[i]=c[i]+1");
-  EXPECT_EQ(text(*p->statement[1]), "b[i]=b[i]-1");
-  EXPECT_EQ(text(*p->statement[2]), "a[i][i]=a[i][i]-1");
-  EXPECT_EQ(text(*p->statement[3]), "s=s+1");
-  EXPECT_EQ(reads(*p, 0), "c[i]");
-  EXPECT_EQ(p->statement[0]->nb_operators(), 1);
-  EXPECT_EQ(p->statement[1]->position.line, 5);
-  EXPECT_EQ(p->statement[1]->position.column, 35);
-  EXPECT_EQ(p->statement[1]->position.text, "--b[i]");
-}
-
 TEST_F(ExtractionTest, MacrosDeclarationsAndInitialValuesOfTheModel)
 {
   std::unique_ptr<SgProject> project(
@@ -146,78 +52,6 @@ TEST_F(ExtractionTest, MacrosDeclarationsAndInitialValuesOfTheModel)
   EXPECT_EQ(p->initial_values, (std::map<std::string, long long>{{"N", 6}, {"M", 12}, {"i", 0}}));
   EXPECT_EQ(p->variable_declaration,
             std::vector<std::string>({"int N = SIZE, M = 2 * SIZE;", "double A[SIZE][SIZE];", "int i = 0;"}));
-}
-
-TEST_F(ExtractionTest, CountersAndParametersAreRegisteredInOrder)
-{
-  auto p = run("for (i = M; i < N; i++) c[i] = i + N;\n"
-               "for (i = 0; i < N; i++) for (j = 0; j < k; j++) a[i][j] = c[i];\n"
-               "s = 0;");
-  ASSERT_EQ(p->statement.size(), 3u);
-  // The second loop on i is a new counter; the last statement is outside
-  // every loop. Counters and parameters read on a right-hand side are
-  // scalars, like s.
-  EXPECT_EQ(p->statement[0]->surrounding_counters, std::vector<int>({0}));
-  EXPECT_EQ(p->statement[1]->surrounding_counters, std::vector<int>({1, 2}));
-  EXPECT_TRUE(p->statement[2]->surrounding_counters.empty());
-  EXPECT_EQ(reads(*p, 0), "i N");
-  EXPECT_EQ(text(*p->statement[0]) + " " + text(*p->statement[2]), "c[i]=i+N s=0");
-  EXPECT_EQ(p->statement[2]->lhs_index->dimension() + p->statement[2]->nb_rhs_references(), 0);
-  EXPECT_EQ(analysis_context().arrays, (std::map<std::string, int>{{"N", 0}, {"a", 2}, {"c", 1}, {"i", 0}, {"s", 0}}));
-  EXPECT_TRUE(p->nb_counters == 3 && get_nb_true_counters() == 3 && p->nb_parameters == 3);
-  EXPECT_EQ(get_parameter_string(0) + get_parameter_string(1) + get_parameter_string(2), "MNk");
-  for (size_t r = 0; r < p->statement.size(); r++)
-    EXPECT_EQ(p->statement[r]->stmt_rank, static_cast<int>(r));
-}
-
-TEST_F(ExtractionTest, RightHandSidesAndCompoundAssignments)
-{
-  auto p = run("c[i] = b[i] * 2 + a[i][i-1];\n"
-               "s = x + f(y, z);\n"
-               "s = sqrt(x) * 1.5e0;\n"
-               "k = -N % +M - 4;\n"
-               "c[i] += b[i]; c[i] -= b[i] + 1; c[i] *= 2; c[i] /= b[i];");
-  ASSERT_EQ(p->statement.size(), 8u);
-  const Rhs& sum = *p->statement[0]->rhs;
-  ASSERT_TRUE(sum.is_op && sum.successor.size() == 2);
-  EXPECT_TRUE(sum.successor[0]->is_op && sum.successor[1]->is_an_array);
-  EXPECT_EQ(sum.successor[1]->array_rank, 1);
-  EXPECT_EQ(p->statement[0]->nb_operators(), 2);
-  EXPECT_EQ(text(*p->statement[0]), "c[i]=(b[i]*2)+a[i][i-1]");
-
-  // References are numbered depth first, calls included.
-  const Rhs& call = *p->statement[1]->rhs->successor[1];
-  EXPECT_EQ(call.op_name, "f");
-  EXPECT_EQ(p->statement[1]->rhs->successor[0]->array_rank, 0);
-  EXPECT_TRUE(call.successor[0]->array_rank == 1 && call.successor[1]->array_rank == 2);
-  EXPECT_EQ(text(*p->statement[1]), "s=x+(f(y,z))");
-  EXPECT_EQ(text(*p->statement[2]), "s=(sqrt(x))*1.5e0");
-  EXPECT_EQ(text(*p->statement[3]), "k=((-N)%(M))-4");
-  // Compound assignments read their target first.
-  EXPECT_EQ(text(*p->statement[4]), "c[i]=c[i]+b[i]");
-  EXPECT_EQ(text(*p->statement[5]), "c[i]=c[i]-(b[i]+1)");
-  EXPECT_EQ(text(*p->statement[6]) + " " + text(*p->statement[7]), "c[i]=c[i]*2 c[i]=c[i]/b[i]");
-  EXPECT_EQ(reads(*p, 5), "c[i] b[i]");
-}
-
-TEST_F(ExtractionTest, AcceptedLoopFormsAndDeclarations)
-{
-  auto p = extract("int N = 8;\ndouble a[100];\nvoid f(void) {\n  int i, j;\n"
-                   "  for (int t = 0; t < N; ++t) a[t] = 0;\n"
-                   "  for (i = 0; i < N; i += 1) a[i] = 1;\n"
-                   "}\nint i, j;\nvoid g(int n) {\n  static double w = 2;\n"
-                   "  for (i = 0; i < n; i = i + 1) for (j = 0; j < i; j++) a[j] = w;\n"
-                   "}\n");
-  // The steps c += 1 and c = c + 1 are no statements; the counter declared
-  // in a loop is no program declaration.
-  ASSERT_EQ(p->statement.size(), 3u);
-  EXPECT_EQ(text(*p->statement[0]), "a[t]=0");
-  EXPECT_EQ(code(*p->statement[0]->iteration_domain), "(t >= 0) && (t < N)");
-  EXPECT_EQ(text(*p->statement[2]), "a[j]=w");
-  EXPECT_EQ(p->statement[2]->surrounding_counters, std::vector<int>({2, 3}));
-  EXPECT_EQ(p->variable_declaration,
-            std::vector<std::string>({"int N = 8;", "double a[100];", "int i, j;", "int i, j;",
-                                      "static double w = 2;"}));
 }
 
 using ExtractionFailureTest = ExtractionTest;
