@@ -1,6 +1,7 @@
 #include "solvers/isl_wrapper.h"
 
 #include <climits>
+#include <exception>
 #include <string>
 
 #include <isl/ast.h>
@@ -248,6 +249,7 @@ struct PointCollector {
   int nb_variables;
   size_t limit;
   bool too_many = false;
+  std::exception_ptr failed;  // thrown again once isl's walk has ended
 };
 
 isl_stat collect_point(isl_point* point, void* user)
@@ -258,12 +260,17 @@ isl_stat collect_point(isl_point* point, void* user)
     isl_point_free(point);
     return isl_stat_error;
   }
-  std::vector<Value> values;
-  for (int j = 0; j < c->nb_variables; j++)
-    values.push_back(to_value(isl_point_get_coordinate_val(point, isl_dim_set, j)));
-  c->points->push_back(values);
+  // Nothing is thrown through isl: a failure stops the walk and waits.
+  try {
+    std::vector<Value> values;
+    for (int j = 0; j < c->nb_variables; j++)
+      values.push_back(to_value(isl_point_get_coordinate_val(point, isl_dim_set, j)));
+    c->points->push_back(values);
+  } catch (...) {
+    c->failed = std::current_exception();
+  }
   isl_point_free(point);
-  return isl_stat_ok;
+  return c->failed ? isl_stat_error : isl_stat_ok;
 }
 
 }  // namespace
@@ -277,9 +284,11 @@ bool ISLWrapper::bounded_points(const Rows& m, int nb_variables, size_t limit,
     isl_set_free(set);
     return false;
   }
-  PointCollector c{&points, nb_variables, limit};
+  PointCollector c{&points, nb_variables, limit, false, nullptr};
   isl_stat status = isl_set_foreach_point(set, collect_point, &c);
   isl_set_free(set);
+  if (c.failed)
+    std::rethrow_exception(c.failed);
   if (c.too_many)
     return false;
   if (status < 0)
@@ -431,9 +440,11 @@ std::vector<std::vector<Value>> ISLWrapper::points_in_box(const Rows& m, int nb_
     set = isl_set_upper_bound_si(set, isl_dim_set, static_cast<unsigned>(j), box);
   }
   std::vector<std::vector<Value>> points;
-  PointCollector c{&points, nb_parameters, limit};
+  PointCollector c{&points, nb_parameters, limit, false, nullptr};
   isl_stat status = isl_set_foreach_point(ctx.check(set, "points_in_box"), collect_point, &c);
   isl_set_free(set);
+  if (c.failed)
+    std::rethrow_exception(c.failed);
   if (status < 0 && !c.too_many)
     ctx.check(static_cast<isl_set*>(nullptr), "points_in_box");
   return points;

@@ -9,6 +9,7 @@
 #include "solvers/polylib_wrapper.h"
 #include "algebra/analysis_context.h"
 #include "algebra/rank.h"
+#include "tests/expect_failure.h"
 
 namespace {
 
@@ -111,3 +112,17 @@ TEST(RationalFallbackTest, EmptyAnswerIsOneFalseRow)
 }
 
 }  // namespace
+
+// A point of isl beyond the 64-bit values is a Failure of its own, thrown
+// after isl's walk over the points has ended and freed what it held: nothing
+// of isl is written on the error stream.
+TEST(IslPointsTest, APointBeyondTheValuesFailsAfterTheWalk)
+{
+  const Value most = INT64_MAX;
+  // x = -most and y = 5 - x = most + 6.
+  Rows m{{0, 1, 0, most}, {0, 1, 1, -5}};
+  std::vector<Point> found;
+  testing::internal::CaptureStderr();
+  EXPECT_FAILURE(ISLWrapper::bounded_points(m, 2, 10, found), 1, "value out of the 64-bit range");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
