@@ -61,13 +61,6 @@ DependenceEdge::~DependenceEdge()
   delete target_statement;
 }
 
-DependenceEdge* DependenceEdge::clone() const
-{
-  return new DependenceEdge(source, target, read, source_operation, target_operation,
-                            source_statement, target_statement, type, depth,
-                            dependence_polyhedron->clone(), source_counters, target_counters);
-}
-
 static void print_counters(std::ostream& os, const std::set<int>& counters)
 {
   for (int c : counters)
@@ -96,7 +89,7 @@ std::ostream& operator<<(std::ostream& os, const DependenceEdge& e)
 
 std::ostream& operator<<(std::ostream& os, const DependenceGraph& g)
 {
-  for (const DependenceEdge* e : g.edges)
+  for (const auto& e : g.edges)
     os << *e << "\n";
   return os;
 }
@@ -152,14 +145,14 @@ std::set<int> values_of(const std::map<int, int>& m)
   return r;
 }
 
-std::vector<DependenceEdge*> compute_edges(Program* program, const std::vector<Schedule*>& schedules,
+std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, const std::vector<Schedule*>& schedules,
                                            int i, int j, const std::vector<Access>& reads_s,
                                            const std::vector<Access>& writes_s,
                                            const std::vector<Access>& reads_t,
                                            const std::vector<Access>& writes_t)
 {
-  const Statement* S = program->statement.at(i);
-  const Statement* T = program->statement.at(j);
+  const Statement* S = program->statement.at(i).get();
+  const Statement* T = program->statement.at(j).get();
   auto [source, source_map] = S->instance(1);
   auto [target, target_map] = T->instance(2);
   std::set<int> source_counters = values_of(source_map);
@@ -167,7 +160,7 @@ std::vector<DependenceEdge*> compute_edges(Program* program, const std::vector<S
   IndexFunction* a = schedules.at(i)->apply(source);
   IndexFunction* b = schedules.at(j)->apply(target);
   std::list<Polyhedron*> levels = *a < *b;
-  std::vector<DependenceEdge*> edges;
+  std::vector<std::unique_ptr<DependenceEdge>> edges;
   int depth = 0;
   for (Polyhedron* level : levels) {
     Polyhedron P(level);
@@ -187,7 +180,7 @@ std::vector<DependenceEdge*> compute_edges(Program* program, const std::vector<S
           same_cell->add_constraints(&P);
           if (!same_cell->is_empty()) {
             int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
-            edges.push_back(new DependenceEdge(i, j, read, source, target, S, T, type, depth,
+            edges.push_back(std::make_unique<DependenceEdge>(i, j, read, source, target, S, T, type, depth,
                                                same_cell->simplify_gist(), source_counters,
                                                target_counters));
           }
@@ -209,24 +202,24 @@ std::vector<DependenceEdge*> compute_edges(Program* program, const std::vector<S
 
 }  // namespace
 
-std::vector<DependenceEdge*> DependenceGraph::get_edges(Program* program,
+std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program* program,
                                                         const std::vector<Schedule*>& schedules,
                                                         int i, int j, const PragmaMap& input,
                                                         const PragmaMap& output)
 {
-  const Statement* S = program->statement.at(i);
-  const Statement* T = program->statement.at(j);
+  const Statement* S = program->statement.at(i).get();
+  const Statement* T = program->statement.at(j).get();
   return compute_edges(program, schedules, i, j, rhs_accesses(S, listed(input, i)),
                        writes_of(S, listed(output, i)), rhs_accesses(T, listed(input, j)),
                        writes_of(T, listed(output, j)));
 }
 
-std::vector<DependenceEdge*> DependenceGraph::get_edges(Program* program,
+std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program* program,
                                                         const std::vector<Schedule*>& schedules,
                                                         int i, int j)
 {
-  const Statement* S = program->statement.at(i);
-  const Statement* T = program->statement.at(j);
+  const Statement* S = program->statement.at(i).get();
+  const Statement* T = program->statement.at(j).get();
   return compute_edges(program, schedules, i, j, rhs_accesses(S, all_positions(S)),
                        writes_of(S, {}), rhs_accesses(T, all_positions(T)), writes_of(T, {}));
 }
@@ -244,8 +237,8 @@ DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>&
   int n = static_cast<int>(program->statement.size());
   for (int i = 0; i < n; i++)
     for (int j = 0; j < n; j++) {
-      std::vector<DependenceEdge*> e = get_edges(program, schedules, i, j, input, output);
-      edges.insert(edges.end(), e.begin(), e.end());
+      for (auto& e : get_edges(program, schedules, i, j, input, output))
+        edges.push_back(std::move(e));
     }
 }
 
@@ -261,14 +254,14 @@ DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>&
   int n = static_cast<int>(program->statement.size());
   for (int i = 0; i < n; i++)
     for (int j = 0; j < n; j++) {
-      std::vector<DependenceEdge*> e = get_edges(program, schedules, i, j);
-      edges.insert(edges.end(), e.begin(), e.end());
+      for (auto& e : get_edges(program, schedules, i, j))
+        edges.push_back(std::move(e));
     }
 }
 
 void DependenceGraph::invert()
 {
-  for (DependenceEdge* e : edges) {
+  for (auto& e : edges) {
     std::swap(e->source, e->target);
     std::swap(e->source_operation, e->target_operation);
     std::swap(e->source_counters, e->target_counters);
@@ -319,7 +312,7 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
 {
   std::ostream& os = std::cerr;
   bool respected = true;
-  for (const DependenceEdge* e : edges) {
+  for (const auto& e : edges) {
     IndexFunction* a = schedules.at(e->source)->apply(e->source_operation);
     IndexFunction* b = schedules.at(e->target)->apply(e->target_operation);
     std::list<Polyhedron*> violations = *b < *a;

@@ -7,11 +7,12 @@
 //
 // Ownership: an edge owns its operations, statements and polyhedron; its
 // constructor clones the operations and statements and takes (consumes) the
-// polyhedron. A graph holds its edges by pointer and does not free them.
+// polyhedron. A graph owns its edges.
 #ifndef VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 #define VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -52,7 +53,6 @@ class DependenceEdge {
   DependenceEdge& operator=(const DependenceEdge&) = delete;
   ~DependenceEdge();
 
-  DependenceEdge* clone() const;
 };
 
 std::ostream& operator<<(std::ostream& os, const DependenceEdge& e);
@@ -61,7 +61,7 @@ using PragmaMap = std::map<int, std::vector<int>>;
 
 class DependenceGraph {
  public:
-  std::vector<DependenceEdge*> edges;
+  std::vector<std::unique_ptr<DependenceEdge>> edges;
 
   DependenceGraph() = default;
   // The edges of the program in the order of its text (textual schedules),
@@ -74,13 +74,13 @@ class DependenceGraph {
   explicit DependenceGraph(Program* program);
   DependenceGraph(Program* program, const std::vector<Schedule*>& schedules);
 
-  static std::vector<DependenceEdge*> get_edges(Program* program,
-                                                const std::vector<Schedule*>& schedules,
-                                                int source, int target, const PragmaMap& input,
-                                                const PragmaMap& output);
-  static std::vector<DependenceEdge*> get_edges(Program* program,
-                                                const std::vector<Schedule*>& schedules,
-                                                int source, int target);
+  static std::vector<std::unique_ptr<DependenceEdge>> get_edges(Program* program,
+                                                                const std::vector<Schedule*>& schedules,
+                                                                int source, int target, const PragmaMap& input,
+                                                                const PragmaMap& output);
+  static std::vector<std::unique_ptr<DependenceEdge>> get_edges(Program* program,
+                                                                const std::vector<Schedule*>& schedules,
+                                                                int source, int target);
 
   // Every edge turned around in place (target before source).
   void invert();

@@ -10,6 +10,7 @@
 #include "analysis/dependence_graph.h"
 #include "analysis/schedule.h"
 #include "algebra/expression.h"
+#include "support/ownership.h"
 #include "support/failure.h"
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
@@ -267,7 +268,7 @@ void Scheduler::prepare_statements()
   int n = static_cast<int>(program_->statement.size());
   forms_.resize(n);
   for (int s = 0; s < n; s++) {
-    const Statement* st = program_->statement[s];
+    const Statement* st = program_->statement[s].get();
     StatementForm& f = forms_[s];
     f.domain = st->iteration_domain->parameters_to_counters(to_counter_);
     f.parameters = parameter_counters(st->iteration_domain, to_counter_);
@@ -318,7 +319,7 @@ const Polyhedron& Scheduler::edge(int e)
   auto cached = edge_constraints_.find(e);
   if (cached != edge_constraints_.end())
     return *cached->second;
-  const DependenceEdge* d = graph_->edges[e];
+  const DependenceEdge* d = graph_->edges[e].get();
   int s = d->source, t = d->target;
   auto found = latency_.find(s);
   if (found == latency_.end())
@@ -393,7 +394,7 @@ void Scheduler::trace_edges(int dimension, const std::vector<int>& remaining) co
   std::ostream& trace = std::cerr;
   trace << "Dimension " << dimension << ", edges to satisfy: \n";
   for (int e : remaining) {
-    const DependenceEdge* edge = graph_->edges[e];
+    const DependenceEdge* edge = graph_->edges[e].get();
     trace << "  " << e << ": " << *edge->source_statement << " --[";
     print_dependence_t(trace, edge->type);
     trace << ", depth=" << edge->depth << "]--> " << *edge->target_statement << "\n";
@@ -499,13 +500,11 @@ std::vector<int> Scheduler::edges_left(const Dimension& d, const IndexFunction* 
 GreedyResult Scheduler::run(bool report_statements)
 {
   int n = static_cast<int>(program_->statement.size());
-  std::vector<std::unique_ptr<Schedule>> schedules;
+  GreedyResult result;
   for (int s = 0; s < n; s++)
-    schedules.push_back(std::make_unique<Schedule>(std::vector<Expression*>()));
-  auto latencies = std::make_unique<IndexFunction>();
-  std::vector<Schedule*> kept;
-  for (const auto& schedule : schedules)
-    kept.push_back(schedule.get());
+    result.schedules.push_back(std::make_unique<Schedule>(std::vector<Expression*>()));
+  result.latency = std::make_unique<IndexFunction>();
+  std::vector<Schedule*> kept = view(result.schedules);
   std::vector<int> remaining;
   for (size_t e = 0; e < graph_->edges.size(); e++)
     remaining.push_back(static_cast<int>(e));
@@ -515,12 +514,10 @@ GreedyResult Scheduler::run(bool report_statements)
     Dimension d;
     dimension_problem(remaining, report_statements, d);
     std::unique_ptr<Quast> answer = solve(d);
-    record(d, answer->solution, kept, latencies.get());
+    record(d, answer->solution, kept, result.latency.get());
     remaining = edges_left(d, answer->solution, remaining, dimension);
   }
-  for (auto& schedule : schedules)
-    schedule.release();
-  return {kept, latencies.release()};
+  return result;
 }
 
 GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<int, int>& latency,
@@ -545,23 +542,10 @@ GreedyResult greedy(Program* program, DependenceGraph* graph)
   return schedule(program, graph, ones, false);
 }
 
-namespace {
-
-void delete_edges(DependenceGraph& graph)
-{
-  for (DependenceEdge* e : graph.edges)
-    delete e;
-  graph.edges.clear();
-}
-
-}  // namespace
-
 GreedyResult greedy_asap(Program* program)
 {
   DependenceGraph graph(program);
-  GreedyResult r = greedy(program, &graph);
-  delete_edges(graph);
-  return r;
+  return greedy(program, &graph);
 }
 
 GreedyResult greedy_alap(Program* program)
@@ -569,11 +553,10 @@ GreedyResult greedy_alap(Program* program)
   DependenceGraph graph(program);
   graph.invert();
   GreedyResult r = greedy(program, &graph);
-  delete_edges(graph);
-  for (Schedule* s : r.first) {
+  for (const auto& s : r.schedules) {
     IndexFunction* f = s->index_function;
     for (int k = 0; k < f->dimension(); k++) {
-      Expression difference(OP_MINUS, r.second->index_mapping.at(k), f->index_mapping[k]);
+      Expression difference(OP_MINUS, r.latency->index_mapping.at(k), f->index_mapping[k]);
       Expression* simplified = difference.simplify();
       delete f->index_mapping[k];
       f->index_mapping[k] = simplified;

@@ -8,21 +8,25 @@
 // smallest. Edges satisfied with the margin are dropped; the next dimension
 // deals with the rest.
 //
-// Ownership: the program and the graph are kept; the schedules and the
-// latency function returned are new and given to the caller.
+// Ownership: the program and the graph are kept; the result is given to the
+// caller.
 #ifndef VORL_ANALYSIS_GREEDY_H
 #define VORL_ANALYSIS_GREEDY_H
 
 #include <map>
-#include <utility>
+#include <memory>
 #include <vector>
 
-class DependenceGraph;
-class IndexFunction;
-class Program;
-class Schedule;
+#include "algebra/index_function.h"
+#include "analysis/schedule.h"
 
-using GreedyResult = std::pair<std::vector<Schedule*>, IndexFunction*>;
+class DependenceGraph;
+class Program;
+
+struct GreedyResult {
+  std::vector<std::unique_ptr<Schedule>> schedules;  // by statement rank
+  std::unique_ptr<IndexFunction> latency;            // a bound of every date
+};
 
 GreedyResult greedy(Program* program, DependenceGraph* graph, const std::map<int, int>& latency);
 // Latency 1 for every statement, and no per-statement lines on standard output.

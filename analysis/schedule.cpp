@@ -91,7 +91,7 @@ std::vector<Schedule*> Schedule::from_Program(const Program* p)
   std::vector<int> position(p->nb_counters > get_nb_counters() ? p->nb_counters : get_nb_counters(),
                             0);
   std::vector<int> previous = p->statement[0]->surrounding_counters;
-  for (const Statement* s : p->statement) {
+  for (const auto& s : p->statement) {
     const std::vector<int>& own = s->surrounding_counters;
     int c = common_nest(previous, own);
     if (c == -1)

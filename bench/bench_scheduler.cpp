@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,10 +55,10 @@ double milliseconds(Clock::time_point from, Clock::time_point to)
 Run run_once(const std::string& path)
 {
   AnalysisScope scope;  // a context of its own for each run
-  SgProject* parsed = frontend(std::vector<std::string>{"vorl", path});
-  SgProject* rewritten = preprocess_latency(parsed);
-  Program* program = Program::from_Sage(rewritten);
-  LatencyMaps maps = extract_latency(program).first;
+  std::unique_ptr<SgProject> parsed(frontend(std::vector<std::string>{"vorl", path}));
+  std::unique_ptr<SgProject> rewritten(preprocess_latency(parsed.get()));
+  std::unique_ptr<Program> program = Program::from_Sage(rewritten.get());
+  LatencyMaps maps = extract_latency(program.get()).first;
   std::map<int, int> latency;
   for (const auto& [rank, values] : maps[0])
     latency[rank] = values.size() > 1 ? values[1] : values.at(0);
@@ -65,13 +66,13 @@ Run run_once(const std::string& path)
   Run r;
   r.statements = program->statement.size();
   Clock::time_point start = Clock::now();
-  DependenceGraph graph(program, maps[1], maps[2]);
+  DependenceGraph graph(program.get(), maps[1], maps[2]);
   Clock::time_point built = Clock::now();
   graph.invert();
   // The scheduler's per-statement lines are not part of the measure.
   std::streambuf* out = std::cout.rdbuf(nullptr);
   Clock::time_point scheduling = Clock::now();
-  GreedyResult result = greedy(program, &graph, latency);
+  GreedyResult result = greedy(program.get(), &graph, latency);
   Clock::time_point done = Clock::now();
   std::cout.rdbuf(out);
   std::cout.clear();
@@ -79,14 +80,7 @@ Run run_once(const std::string& path)
   r.dependences_ms = milliseconds(start, built);
   r.greedy_ms = milliseconds(scheduling, done);
   r.edges = graph.edges.size();
-  r.dimensions = result.second->dimension();
-  del(result.first);
-  delete result.second;
-  for (DependenceEdge* e : graph.edges)
-    delete e;
-  delete program;
-  delete rewritten;
-  delete parsed;
+  r.dimensions = result.latency->dimension();
   return r;
 }
 

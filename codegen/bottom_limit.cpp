@@ -8,6 +8,7 @@
 #include "analysis/schedule.h"
 #include "codegen/code_generation.h"
 #include "support/current_step.h"
+#include "support/ownership.h"
 #include "algebra/expression.h"
 #include "support/failure.h"
 #include "algebra/index_function.h"
@@ -32,11 +33,11 @@ void progress(const std::string& line, const char* step)
   set_current_step(step);
 }
 
-void print_schedules(const std::vector<Schedule*>& schedules, const IndexFunction* latency)
+void print_schedules(const GreedyResult& r)
 {
-  for (size_t i = 0; i < schedules.size(); i++)
-    std::cerr << "  Statement #" << i << ": " << *schedules[i] << "\n";
-  std::cerr << "  Latency: " << *latency << std::endl;
+  for (size_t i = 0; i < r.schedules.size(); i++)
+    std::cerr << "  Statement #" << i << ": " << *r.schedules[i] << "\n";
+  std::cerr << "  Latency: " << *r.latency << std::endl;
 }
 
 // The schedules of one program; steps names the dependence step and the
@@ -51,24 +52,22 @@ GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const Pra
   if (options().verbose)
     std::cerr << "  Dependence graph (target --> source), " << graph.edges.size() << " edge(s):\n"
               << graph << std::flush;
-  GreedyResult r = greedy(program, &graph, latency);
-  for (DependenceEdge* e : graph.edges)
-    delete e;
-  return r;
+  return greedy(program, &graph, latency);
 }
 
 // The instances whose red date lies strictly beyond a red limit t_red >= 0,
 // one piece per level at which they pass it, with their own maps.
-Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>& red, int d,
+std::unique_ptr<Program> filter_beyond_red_limit(const Program* program, const std::vector<Schedule*>& red, int d,
                                  const PragmaMaps& inputs, const PragmaMaps& outputs,
                                  const std::map<int, int>& cpu, const std::map<int, int>& gpu,
                                  int nb_cpu, int nb_gpu, PragmaMaps& f_inputs,
                                  PragmaMaps& f_outputs, std::map<int, int>& f_latency)
 {
-  Program* filtered = new Program(program->nb_counters, program->nb_parameters + d, {});
+  auto filtered = std::make_unique<Program>(program->nb_counters, program->nb_parameters + d,
+                                            std::vector<std::unique_ptr<Statement>>());
   int n = 0;
   for (size_t i = 0; i < program->statement.size(); i++) {
-    const Statement* st = program->statement[i];
+    const Statement* st = program->statement[i].get();
     const Schedule* s = red[i];
     Polyhedron C;
     std::vector<Expression*> limit;
@@ -90,11 +89,11 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
       D->add_constraints(B);
       D->add_constraints(&C);
       if (!D->is_empty()) {
-        Statement* piece = st->clone();
+        std::unique_ptr<Statement> piece(st->clone());
         piece->stmt_rank = n;
         delete piece->iteration_domain;
         piece->iteration_domain = D->clone();
-        filtered->statement.push_back(piece);
+        filtered->statement.push_back(std::move(piece));
         if (options().verbose)
           std::cerr << "  Statement #" << n << ": statement #" << i
                     << " beyond the red limit at level " << level << std::endl;
@@ -121,7 +120,7 @@ Program* filter_beyond_red_limit(Program* program, const std::vector<Schedule*>&
 // The instances of Q at the date (t_0, ..., t_(longest-1)). A schedule of
 // `size` < longest components dates its instances at the first date of that
 // prefix: they count where the missing components are 0, and nowhere else.
-PolyhedronMap<Expression*> front_volume(const Polyhedron& Q, int size, int longest)
+OwnedPieces<Expression> front_volume(const Polyhedron& Q, int size, int longest)
 {
   std::unique_ptr<Polyhedron> counted(Q.clone());
   Expression zero(0);
@@ -131,21 +130,22 @@ PolyhedronMap<Expression*> front_volume(const Polyhedron& Q, int size, int longe
     counted->add_constraint(&first);
     delete leaf;
   }
-  return counted->volume();
+  return OwnedPieces<Expression>(counted->volume());
 }
 
 // Front volumes, level domain pieces and date sets of one program's schedules.
-void level_parallelism(Program* program, const std::vector<Schedule*>& schedules,
-                       std::vector<PolyhedronMap<Expression*>>& volumes,
+void level_parallelism(const Program* program, const std::vector<std::unique_ptr<Schedule>>& schedules,
+                       std::vector<OwnedPieces<Expression>>& volumes,
                        std::vector<int>& level_parameters, std::vector<int>& level_counters,
-                       std::vector<Polyhedron*>& level_domains, std::vector<Polyhedron*>& date_sets)
+                       std::vector<Polyhedron*>& level_domains,
+                       std::vector<std::unique_ptr<Polyhedron>>& date_sets)
 {
-  int longest = schedules.empty() ? 0 : Schedule::max_dimension(schedules);
+  int longest = schedules.empty() ? 0 : Schedule::max_dimension(view(schedules));
   std::vector<std::pair<Polyhedron*, std::vector<int>>> dated_statements;  // with its level counters
   for (size_t i = 0; i < program->statement.size(); i++) {
     std::cerr << "  Statement #" << i << std::endl;
-    const Statement* st = program->statement[i];
-    const Schedule* s = schedules[i];
+    const Statement* st = program->statement[i].get();
+    const Schedule* s = schedules[i].get();
     std::vector<int> parameters, counters;
     std::vector<Expression*> leaves;
     std::map<int, int> to_counter;
@@ -209,8 +209,8 @@ void level_parallelism(Program* program, const std::vector<Schedule*>& schedules
   for (auto& [dated, levels] : dated_statements) {
     dated->add_constraints(non_negative.get());
     level_domains.push_back(dated->project(levels));
-    std::vector<Polyhedron*> dates = dated->project_int(levels);
-    date_sets.insert(date_sets.end(), dates.begin(), dates.end());
+    for (Polyhedron* date_set : dated->project_int(levels))
+      date_sets.emplace_back(date_set);
     delete dated;
   }
 }
@@ -271,9 +271,9 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
   const char* const red_steps[2] = {"computing the dependences (red limit)",
                                     "computing the bottom levels (red limit)"};
   GreedyResult red = bottom_levels(program, inputs, outputs, gpu, red_steps);
-  a.red_schedules = red.first;
-  print_schedules(red.first, red.second);
-  int d = Schedule::max_dimension(red.first);
+  print_schedules(red);
+  a.red_schedules = std::move(red.schedules);
+  int d = Schedule::max_dimension(view(a.red_schedules));
   if (d >= 2)
     progress("WARNING: Some bottom-level dimensions are > 1");
 
@@ -282,14 +282,14 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
            "filtering the instances beyond the red limit");
   PragmaMaps f_inputs, f_outputs;
   std::map<int, int> f_latency;
-  a.filtered = filter_beyond_red_limit(program, red.first, d, inputs, outputs, cpu, gpu, nb_cpu,
+  a.filtered = filter_beyond_red_limit(program, view(a.red_schedules), d, inputs, outputs, cpu, gpu, nb_cpu,
                                        nb_gpu, f_inputs, f_outputs, f_latency);
   progress("  Compute bottom-level by statement");
   const char* const green_steps[2] = {"computing the dependences (green limit)",
                                       "computing the bottom levels (green limit)"};
-  GreedyResult green = bottom_levels(a.filtered, f_inputs, f_outputs, f_latency, green_steps);
-  a.green_schedules = green.first;
-  print_schedules(green.first, green.second);
+  GreedyResult green = bottom_levels(a.filtered.get(), f_inputs, f_outputs, f_latency, green_steps);
+  print_schedules(green);
+  a.green_schedules = std::move(green.schedules);
 
   progress("Step 4. Compute the level-wise parallelism by statement (red limit)",
            "counting the instances per date (red limit)");
@@ -298,13 +298,13 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
                     a.red_level_counters, red_domains, a.red_date_sets);
   progress("Step 5. Compute the level-wise parallelism by statement (green limit)",
            "counting the instances per date (green limit)");
-  level_parallelism(a.filtered, a.green_schedules, a.green_front_volumes,
+  level_parallelism(a.filtered.get(), a.green_schedules, a.green_front_volumes,
                     a.green_level_parameters, a.green_level_counters, green_domains,
                     a.green_date_sets);
 
   progress("Step 5. Compute the level domain", "computing the level domains");
-  a.red_level_domain = level_domain(red_domains);
-  a.green_level_domain = level_domain(green_domains);
+  a.red_level_domain.reset(level_domain(red_domains));
+  a.green_level_domain.reset(level_domain(green_domains));
   del(red_domains);
   del(green_domains);
   return a;

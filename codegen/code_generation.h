@@ -8,18 +8,18 @@
 #define VORL_CODEGEN_CODE_GENERATION_H
 
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "algebra/expression.h"
 #include "algebra/value.h"
-
-class Expression;
+#include "analysis/schedule.h"
 #include "polyhedra/polyhedron.h"
-class Program;
-class Schedule;
+#include "program/program.h"
 
 // Lower bounds, then upper bounds: the counter lies between the maximum of
 // the first and the minimum of the second.
@@ -44,22 +44,23 @@ Intervals get_counter_intervals(const std::vector<Polyhedron*>& u, const std::se
 Intervals get_counter_intervals(const std::vector<Polyhedron*>& u);
 Intervals max_intervals(const Intervals& a, const Intervals& b);
 
-// Everything the generated program is written from.
+// Everything the generated program is written from. Ownership: the analysis
+// keeps the program and owns everything else it holds.
 struct LimitAnalysis {
-  Program* program = nullptr;
-  Program* filtered = nullptr;
-  std::vector<Schedule*> red_schedules;
-  std::vector<Schedule*> green_schedules;
-  std::vector<PolyhedronMap<Expression*>> red_front_volumes;
-  std::vector<PolyhedronMap<Expression*>> green_front_volumes;
+  const Program* program = nullptr;
+  std::unique_ptr<Program> filtered;
+  std::vector<std::unique_ptr<Schedule>> red_schedules;
+  std::vector<std::unique_ptr<Schedule>> green_schedules;
+  std::vector<OwnedPieces<Expression>> red_front_volumes;
+  std::vector<OwnedPieces<Expression>> green_front_volumes;
   std::vector<int> red_level_parameters;
   std::vector<int> red_level_counters;
   std::vector<int> green_level_parameters;
   std::vector<int> green_level_counters;
-  std::vector<Polyhedron*> red_date_sets;
-  std::vector<Polyhedron*> green_date_sets;
-  Polyhedron* red_level_domain = nullptr;
-  Polyhedron* green_level_domain = nullptr;
+  std::vector<std::unique_ptr<Polyhedron>> red_date_sets;
+  std::vector<std::unique_ptr<Polyhedron>> green_date_sets;
+  std::unique_ptr<Polyhedron> red_level_domain;
+  std::unique_ptr<Polyhedron> green_level_domain;
   int nb_cpu = 0;
   int nb_gpu = 0;
 };

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "analysis/schedule.h"
+#include "support/ownership.h"
 #include "codegen/code_generation.h"
 #include "codegen/generated_runtime.h"
 #include "polyhedra/count_code.h"
@@ -140,14 +141,14 @@ std::string variable_declarations(const std::string& body)
 // Writes into `body` the count of one statement at the date of the level
 // parameters, into the variable v. Another way of counting (a loop nest over
 // the points of a piece) would take this place.
-void statement_count(std::ostream& body, const PolyhedronMap<Expression*>& volume,
+void statement_count(std::ostream& body, const OwnedPieces<Expression>& volume,
                      const std::string& v)
 {
-  compile(volume, body, v, "  ");
+  compile(volume.map(), body, v, "  ");
 }
 
 // The body of a front-volume function: one count per statement, summed.
-std::string volume_body(const std::vector<PolyhedronMap<Expression*>>& volumes)
+std::string volume_body(const std::vector<OwnedPieces<Expression>>& volumes)
 {
   std::ostringstream body;
   std::vector<std::string> results;
@@ -169,7 +170,7 @@ std::string volume_body(const std::vector<PolyhedronMap<Expression*>>& volumes)
 }
 
 void volume_function(std::ostream& os, const std::string& color,
-                     const std::vector<PolyhedronMap<Expression*>>& volumes,
+                     const std::vector<OwnedPieces<Expression>>& volumes,
                      const std::vector<int>& level_parameters, int R, bool green)
 {
   reset_variables();
@@ -281,7 +282,7 @@ void level_checks(std::ostream& os, const std::string& color, const Program* pro
                   const std::vector<Schedule*>& schedules, bool green, int R)
 {
   for (size_t i = 0; i < program->statement.size(); i++) {
-    const Statement* s = program->statement[i];
+    const Statement* s = program->statement[i].get();
     const IndexFunction* f = schedules[i]->index_function;
     std::vector<Expression*> limit;
     for (int k = 0; k < f->dimension(); k++) {
@@ -380,8 +381,8 @@ void parameter_table(std::ostream& os, const Program* program, const std::set<st
 std::string generate_program(const LimitAnalysis& a)
 {
   int R = static_cast<int>(a.red_level_counters.size());
-  Search red{"red", a.red_level_domain, a.red_level_counters, a.red_date_sets, a.nb_gpu, R};
-  Search green{"green", a.green_level_domain, a.green_level_counters, a.green_date_sets,
+  Search red{"red", a.red_level_domain.get(), a.red_level_counters, view(a.red_date_sets), a.nb_gpu, R};
+  Search green{"green", a.green_level_domain.get(), a.green_level_counters, view(a.green_date_sets),
                static_cast<long long>(a.nb_cpu) + a.nb_gpu, R};
   std::ostringstream os;
 
@@ -396,7 +397,7 @@ std::string generate_program(const LimitAnalysis& a)
   search_function(os, red);
 
   section(os, "Red level checking (per statement)");
-  level_checks(os, "red", a.program, a.red_schedules, false, R);
+  level_checks(os, "red", a.program, view(a.red_schedules), false, R);
 
   os << "\n";
   section(os, "First level (before red level) executing #CPU+#GPU kernels in parallel");
@@ -404,7 +405,7 @@ std::string generate_program(const LimitAnalysis& a)
   search_function(os, green);
 
   section(os, "Green level checking (per statement)");
-  level_checks(os, "green", a.filtered, a.green_schedules, true, R);
+  level_checks(os, "green", a.filtered.get(), view(a.green_schedules), true, R);
 
   os << "\n";
   section(os, "Parallelism profile: every date searched, with its front volume");

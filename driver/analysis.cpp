@@ -68,13 +68,13 @@ std::string code_of(const Polyhedron& p)
   return os.str();
 }
 
-LimitSide side_of(const std::vector<Schedule*>& schedules,
-                  const std::vector<PolyhedronMap<Expression*>>& volumes, const Polyhedron* level_domain)
+LimitSide side_of(const std::vector<std::unique_ptr<Schedule>>& schedules,
+                  const std::vector<OwnedPieces<Expression>>& volumes, const Polyhedron* level_domain)
 {
   LimitSide side;
-  for (const Schedule* s : schedules)
+  for (const auto& s : schedules)
     side.schedules.push_back(printed(*s));
-  for (const PolyhedronMap<Expression*>& pieces : volumes) {
+  for (const OwnedPieces<Expression>& pieces : volumes) {
     std::string count;
     for (const auto& [domain, volume] : pieces)
       count += code_of(*domain) + ": " + printed(*volume) + "\n";
@@ -108,19 +108,20 @@ void run_pipeline(const AnalysisRequest& request, AnalysisResult& result)
   set_current_step("reading the pragmas");
   std::unique_ptr<SgProject> rewritten(preprocess_latency(project.get()));
   set_current_step("building the polyhedral model");
-  Program* program = Program::from_Sage(rewritten.get());
+  std::unique_ptr<Program> program = Program::from_Sage(rewritten.get());
   set_current_step("reading the latencies");
-  auto [maps, resources] = extract_latency(program);
-  refuse_empty_program(program, rewritten->get_file(0)->getFileName());
-  LimitAnalysis analysis = analyze_bottom_limit(program, maps[0], maps[1], maps[2], resources);
+  auto [maps, resources] = extract_latency(program.get());
+  refuse_empty_program(program.get(), rewritten->get_file(0)->getFileName());
+  LimitAnalysis analysis = analyze_bottom_limit(program.get(), maps[0], maps[1], maps[2], resources);
   std::cerr << "Step 5. Generate the code --> " << request.output_name << std::endl;
   set_current_step("generating the code");
   result.out_c = generate_program(analysis);
   result.limits.nb_cpu = analysis.nb_cpu;
   result.limits.nb_gpu = analysis.nb_gpu;
-  result.limits.red = side_of(analysis.red_schedules, analysis.red_front_volumes, analysis.red_level_domain);
+  result.limits.red =
+      side_of(analysis.red_schedules, analysis.red_front_volumes, analysis.red_level_domain.get());
   result.limits.green =
-      side_of(analysis.green_schedules, analysis.green_front_volumes, analysis.green_level_domain);
+      side_of(analysis.green_schedules, analysis.green_front_volumes, analysis.green_level_domain.get());
   result.schedules = schedules_text(result.limits);
   result.outcome = AnalysisResult::Outcome::Done;
   result.status = 0;

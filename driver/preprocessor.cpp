@@ -12,6 +12,7 @@
 #include "program/extraction.h"
 #include "program/program.h"
 #include "program/statement.h"
+#include "support/ownership.h"
 
 const char* const kReservedDeclarations =
     "int****************** __vorl_latency;\n"
@@ -372,7 +373,7 @@ std::pair<LatencyMaps, std::vector<int>> extract_latency(Program* program)
   std::map<int, SourcePosition> latency_at, input_at, output_at;
   std::vector<int> resources;
   SourcePosition resource_at;
-  const std::vector<Statement*>& st = program->statement;
+  const std::vector<Statement*> st = view(program->statement);  // until the pragmas are dropped
   int A = 0, L = 0, R = -1;
   const Expression* bad = nullptr;
   for (size_t p = 0; p < st.size(); p++) {
@@ -439,31 +440,31 @@ std::pair<LatencyMaps, std::vector<int>> extract_latency(Program* program)
                    A));
     }
   }
-  std::vector<Statement*> kept;
+  std::vector<std::unique_ptr<Statement>> kept;
   for (const Statement* s : st) {
     if (is_reserved_array(s->lhs_id))
       continue;
-    Statement* c = s->clone();
+    std::unique_ptr<Statement> c(s->clone());
     c->stmt_rank = static_cast<int>(kept.size());
     auto at = latency_at.find(c->stmt_rank);
     if (at != latency_at.end())
       c->latency_pragma = at->second;
-    kept.push_back(c);
+    kept.push_back(std::move(c));
   }
-  for (const Statement* s : kept) {
+  for (const auto& s : kept) {
     int r = s->stmt_rank;
     if (inputs.count(r))
-      check_positions(inputs[r], s, input_at[r], "input");
+      check_positions(inputs[r], s.get(), input_at[r], "input");
     if (outputs.count(r))
-      check_positions(outputs[r], s, output_at[r], "output");
+      check_positions(outputs[r], s.get(), output_at[r], "output");
   }
   // Without a resource pragma, the messages about the machine name the first
   // assignment, before which the pragma belongs.
   if (R == -1 && !kept.empty())
     resource_at = kept.front()->position;
   program->resource_pragma = resource_at;
-  program->statement = kept;
-  for (const Statement* s : kept) {
+  program->statement = std::move(kept);
+  for (const auto& s : program->statement) {
     int r = s->stmt_rank;
     int n = s->nb_rhs_references();
     if (inputs.count(r) || outputs.count(r) || n == 0)

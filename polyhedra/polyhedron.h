@@ -43,6 +43,37 @@ struct CreatedBefore {
 template <class T>
 using PolyhedronMap = std::map<Polyhedron*, T, CreatedBefore>;
 
+// A piecewise result that owns its pieces and their values; iterated like the
+// map it holds.
+template <class T>
+class OwnedPieces {
+ public:
+  OwnedPieces() = default;
+  // Takes the pieces and values of m.
+  explicit OwnedPieces(PolyhedronMap<T*>&& m) : map_(std::exchange(m, {})) {}
+  OwnedPieces(OwnedPieces&& o) noexcept : map_(std::exchange(o.map_, {})) {}
+  OwnedPieces& operator=(OwnedPieces&& o) noexcept
+  {
+    std::swap(map_, o.map_);
+    return *this;
+  }
+  ~OwnedPieces()
+  {
+    for (auto& [piece, value] : map_) {
+      delete piece;
+      delete value;
+    }
+  }
+  const PolyhedronMap<T*>& map() const { return map_; }
+  typename PolyhedronMap<T*>::const_iterator begin() const { return map_.begin(); }
+  typename PolyhedronMap<T*>::const_iterator end() const { return map_.end(); }
+  size_t size() const { return map_.size(); }
+  bool empty() const { return map_.empty(); }
+
+ private:
+  PolyhedronMap<T*> map_;
+};
+
 class Polyhedron {
  public:
   /// The order of creation among all polyhedra: what maps keyed by

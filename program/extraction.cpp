@@ -946,16 +946,19 @@ ASTInfo MainTraversal::attributeForChild(SgNode* node, SgNode* child, const ASTI
   return otherwise;
 }
 
+std::vector<std::unique_ptr<Statement>> MainTraversal::take_statements() { return std::move(statements_); }
+
 void MainTraversal::add_statement(SgExpression* node, const ASTInfo& info)
 {
   int rank = static_cast<int>(statements_.size());
-  Statement* s = nullptr;
+  std::unique_ptr<Statement> made;
   if (SgAssignOp* a = isSgAssignOp(node))
-    s = new Statement(rank, info.counters, info.domain->clone(), a);
+    made = std::make_unique<Statement>(rank, info.counters, info.domain->clone(), a);
   else
-    s = new Statement(rank, info.counters, info.domain->clone(), isSgUnaryOp(node));
+    made = std::make_unique<Statement>(rank, info.counters, info.domain->clone(), isSgUnaryOp(node));
+  Statement* s = made.get();
   s->downward_counters = info.downward;
-  statements_.push_back(s);
+  statements_.push_back(std::move(made));
   check_counters(s, node, info);
   // A pragma stands before its assignment, which answers for both.
   if (is_reserved_array(s->lhs_id))
@@ -1139,12 +1142,12 @@ void check_dependence_subscripts(const Program* program,
     return it == m.end() ? std::vector<int>() : it->second;
   };
   std::set<std::string> written;
-  for (const Statement* s : program->statement) {
+  for (const auto& s : program->statement) {
     written.insert(s->lhs_id);
     for (int k : listed(outputs, s->stmt_rank))
       written.insert(s->nth(k).first);
   }
-  for (const Statement* s : program->statement) {
+  for (const auto& s : program->statement) {
     std::vector<int> used = listed(inputs, s->stmt_rank);
     std::vector<int> out = listed(outputs, s->stmt_rank);
     used.insert(used.end(), out.begin(), out.end());
@@ -1160,11 +1163,11 @@ void check_dependence_subscripts(const Program* program,
   }
 }
 
-Program* Program::from_Sage(SgProject* project)
+std::unique_ptr<Program> Program::from_Sage(SgProject* project)
 {
   MainTraversal walk;
   walk.traverseInputFiles(project, ASTInfo());
-  Program* p = new Program(get_nb_counters(), get_nb_parameters(), walk.statements());
+  auto p = std::make_unique<Program>(get_nb_counters(), get_nb_parameters(), walk.take_statements());
   p->set_variable_declaration(walk.declarations());
   p->macro_definitions = defined_macros(project);
   p->initial_values = walk.initial_values();

@@ -70,9 +70,8 @@ class MainTraversal : public AstTopDownProcessing<ASTInfo> {
   ~MainTraversal() override;
   // Variable name -> constant value of its first declaration that gives one.
   const std::map<std::string, long long>& initial_values() const { return initial_values_; }
-  // The statements made by the walk, in walk order; the caller takes them
-  // (the walk keeps the pointers, and frees none).
-  const std::vector<Statement*>& statements() const { return statements_; }
+  // The statements made by the walk, in walk order, given to the caller.
+  std::vector<std::unique_ptr<Statement>> take_statements();
   // The source text of every variable declaration met, in walk order.
   const std::vector<std::string>& declarations() const { return declarations_; }
 
@@ -98,7 +97,7 @@ class MainTraversal : public AstTopDownProcessing<ASTInfo> {
   std::map<const SgNode*, const SgNode*> first_jump_in_loop_;
   std::map<const SgNode*, const SgNode*> first_assignment_in_loop_;
   std::map<std::string, long long> initial_values_;
-  std::vector<Statement*> statements_;
+  std::vector<std::unique_ptr<Statement>> statements_;
   std::vector<std::string> declarations_;
   // The first loop of each counter met.
   std::map<std::string, const SgNode*> counter_loops_;

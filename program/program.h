@@ -2,12 +2,13 @@
 // of the input's variable declarations.
 //
 // Ownership: a program owns its statements; the constructor takes over the
-// statements it is given (the vector is copied); every operation returns new
-// objects given to the caller.
+// statements it is given; every operation returns new objects given to the
+// caller.
 #ifndef VORL_PROGRAM_PROGRAM_H
 #define VORL_PROGRAM_PROGRAM_H
 
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -23,7 +24,7 @@ class Program {
  public:
   int nb_counters = 0;
   int nb_parameters = 0;
-  std::vector<Statement*> statement;
+  std::vector<std::unique_ptr<Statement>> statement;  // by rank
   std::vector<std::string> variable_declaration;
   // The object-like macro definitions of the input file ("#define N 6"), in
   // order, which its declarations may use.
@@ -36,19 +37,18 @@ class Program {
   SourcePosition resource_pragma;
 
   Program();
-  Program(int nb_counters, int nb_parameters, const std::vector<Statement*>& statements);
+  // Takes the statements.
+  Program(int nb_counters, int nb_parameters, std::vector<std::unique_ptr<Statement>> statements);
   Program(const Program&) = delete;
   Program& operator=(const Program&) = delete;
   ~Program();
 
-  static Program* from_Sage(SgProject* project);
+  static std::unique_ptr<Program> from_Sage(SgProject* project);
 
   void set_variable_declaration(const std::vector<std::string>& declarations);
   std::vector<std::string> get_variable_declaration() const;
   void print_variable_declaration(std::ostream& os) const;
   void add_context(const Polyhedron* c);
-  Program* restrict_to_statement(int k) const;
-  Program* clone() const;
   std::set<int> get_counters() const;
   std::set<int> get_parameters() const;
   void print() const;

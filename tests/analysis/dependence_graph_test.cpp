@@ -29,8 +29,8 @@ class DependenceGraphTest : public AnalysisTest {
     truth::Values params = truth::parameters(program.get(), values);
     truth::Enumeration all = truth::dependences(program.get(), params, -3, 10, input, output);
     std::set<Pair> found;
-    for (const DependenceEdge* e : g.edges)
-      for (const auto& [x, y] : truth::edge_pairs(e, all, params))
+    for (const auto& e : g.edges)
+      for (const auto& [x, y] : truth::edge_pairs(e.get(), all, params))
         found.insert({e->source, e->target, e->type, e->read, e->depth, x, y});
     for (const Pair& p : all.pairs)
       EXPECT_TRUE(found.count(p)) << "missing " << truth::show(p);
@@ -43,7 +43,7 @@ class DependenceGraphTest : public AnalysisTest {
   static void expect_well_formed(const DependenceGraph& g)
   {
     for (size_t k = 0; k < g.edges.size(); k++) {
-      const DependenceEdge* e = g.edges[k];
+      const DependenceEdge* e = g.edges[k].get();
       std::set<int> all = e->source_counters;
       all.insert(e->target_counters.begin(), e->target_counters.end());
       EXPECT_EQ(e->all_counters, all);
@@ -51,7 +51,7 @@ class DependenceGraphTest : public AnalysisTest {
       for (int c : e->dependence_polyhedron->get_counters())
         EXPECT_TRUE(all.count(c)) << "counter " << get_counter_string(c) << " in " << *e;
       if (k > 0) {
-        const DependenceEdge* p = g.edges[k - 1];
+        const DependenceEdge* p = g.edges[k - 1].get();
         EXPECT_LE(std::make_tuple(p->source, p->target, p->depth, p->type),
                   std::make_tuple(e->source, e->target, e->depth, e->type));
       }
@@ -61,7 +61,7 @@ class DependenceGraphTest : public AnalysisTest {
   std::set<std::tuple<int, int, int>> kinds(const DependenceGraph& g)
   {
     std::set<std::tuple<int, int, int>> r;
-    for (const DependenceEdge* e : g.edges)
+    for (const auto& e : g.edges)
       r.insert({e->source, e->target, e->type});
     return r;
   }
@@ -73,14 +73,14 @@ TEST_F(DependenceGraphTest, OutputPragmaAddsWritesAndAStatementWithoutInputReads
                  "  for (i = 1; i < N; i++) {\n"
                  "#pragma latency [1][1]\n#pragma output [0]\n    a[i] = a[i-1];\n"
                  "#pragma latency [1][1]\n    b[i] = a[i];\n  }\n  return 0;\n}\n");
-  OwnedGraph owned{DependenceGraph(program.get(), maps[1], maps[2])};
-  expect_well_formed(owned.graph);
+  DependenceGraph graph = DependenceGraph(program.get(), maps[1], maps[2]);
+  expect_well_formed(graph);
   // No FLOW reaches statement 0 and no ANTI leaves it; its second write
   // meets the read of statement 1 one iteration later.
-  EXPECT_EQ(kinds(owned.graph), (std::set<std::tuple<int, int, int>>{
+  EXPECT_EQ(kinds(graph), (std::set<std::tuple<int, int, int>>{
                                     {0, 0, OUTPUT}, {0, 1, FLOW}, {1, 0, ANTI}}));
-  expect_brute_force(owned.graph, {{"N", 5}}, &maps[1], &maps[2]);
-  expect_brute_force(owned.graph, {{"N", 2}}, &maps[1], &maps[2]);
+  expect_brute_force(graph, {{"N", 5}}, &maps[1], &maps[2]);
+  expect_brute_force(graph, {{"N", 2}}, &maps[1], &maps[2]);
 }
 
 TEST_F(DependenceGraphTest, EdgesOfTheExamplesMatchBruteForce)
@@ -90,10 +90,10 @@ TEST_F(DependenceGraphTest, EdgesOfTheExamplesMatchBruteForce)
     SCOPED_TRACE(name);
     fresh();
     load_annotated_file(std::string(VORL_SOURCE_DIR) + "/examples/" + name + ".c");
-    OwnedGraph owned{DependenceGraph(program.get(), maps[1], maps[2])};
-    expect_well_formed(owned.graph);
-    expect_brute_force(owned.graph, {{"N", 4}, {"T", 2}}, &maps[1], &maps[2]);
-    expect_brute_force(owned.graph, {{"N", 3}, {"T", 3}}, &maps[1], &maps[2]);
+    DependenceGraph graph = DependenceGraph(program.get(), maps[1], maps[2]);
+    expect_well_formed(graph);
+    expect_brute_force(graph, {{"N", 4}, {"T", 2}}, &maps[1], &maps[2]);
+    expect_brute_force(graph, {{"N", 3}, {"T", 3}}, &maps[1], &maps[2]);
   }
 }
 
@@ -114,10 +114,10 @@ TEST_F(DependenceGraphTest, EdgesWithoutPragmaMapsMatchBruteForce)
     SCOPED_TRACE(body);
     fresh();
     load_body(body);
-    OwnedGraph owned{DependenceGraph(program.get())};
-    expect_well_formed(owned.graph);
-    expect_brute_force(owned.graph, {{"N", 4}, {"M", 2}});
-    expect_brute_force(owned.graph, {{"N", 5}, {"M", 1}});
+    DependenceGraph graph = DependenceGraph(program.get());
+    expect_well_formed(graph);
+    expect_brute_force(graph, {{"N", 4}, {"M", 2}});
+    expect_brute_force(graph, {{"N", 5}, {"M", 1}});
   }
 }
 

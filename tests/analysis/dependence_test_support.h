@@ -12,6 +12,7 @@
 
 #include "analysis/dependence_graph.h"
 #include "analysis/schedule.h"
+#include "support/ownership.h"
 #include "driver/preprocessor.h"
 #include "algebra/expression.h"
 #include "algebra/index_function.h"
@@ -57,7 +58,7 @@ inline Values parameters(const Program* p, const std::map<std::string, int>& by_
 {
   std::set<int> used;
   auto use = [&](const std::set<int>& q) { used.insert(q.begin(), q.end()); };
-  for (const Statement* s : p->statement) {
+  for (const auto& s : p->statement) {
     use(s->iteration_domain->get_parameters());
     for (const Expression* e : s->lhs_index->index_mapping)
       use(e->get_parameters());
@@ -151,10 +152,11 @@ inline Enumeration dependences(const Program* p, const Values& params, int lo, i
                                const PragmaMap* input = nullptr, const PragmaMap* output = nullptr)
 {
   Enumeration r;
-  for (const Statement* s : p->statement)
+  const std::vector<Statement*> statements = view(p->statement);
+  for (const Statement* s : statements)
     r.instances.push_back(instances(s, params, lo, hi));
-  for (const Statement* S : p->statement)
-    for (const Statement* T : p->statement) {
+  for (const Statement* S : statements)
+    for (const Statement* T : statements) {
       auto [reads_s, writes_s] = accesses(S, input, output);
       auto [reads_t, writes_t] = accesses(T, input, output);
       for (const Point& x : r.instances[S->stmt_rank])
@@ -233,7 +235,7 @@ class AnalysisTest : public ProgramTest {
   {
     std::unique_ptr<SgProject> first(frontend(std::vector<std::string>{"vorl", path}));
     std::unique_ptr<SgProject> second(preprocess_latency(first.get()));
-    program.reset(Program::from_Sage(second.get()));
+    program = Program::from_Sage(second.get());
     maps = extract_latency(program.get()).first;
   }
   void load_annotated(const std::string& text) { load_annotated_file(write("prog.c", text)); }
@@ -241,18 +243,6 @@ class AnalysisTest : public ProgramTest {
   std::optional<AnalysisScope> program_scope_;
   std::unique_ptr<Program> program;
   LatencyMaps maps;
-};
-
-// A graph that frees its edges.
-struct OwnedGraph {
-  DependenceGraph graph;
-  explicit OwnedGraph(DependenceGraph g) : graph(std::move(g)) {}
-  OwnedGraph(const OwnedGraph&) = delete;
-  ~OwnedGraph()
-  {
-    for (DependenceEdge* e : graph.edges)
-      delete e;
-  }
 };
 
 #endif

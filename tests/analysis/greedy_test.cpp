@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "analysis/greedy.h"
+#include "support/ownership.h"
 #include "tests/analysis/dependence_test_support.h"
 #include "tests/expect_failure.h"
 
@@ -16,8 +17,6 @@ class GreedyTest : public AnalysisTest {
  protected:
   void TearDown() override
   {
-    del(result.first);
-    delete result.second;
     AnalysisTest::TearDown();
   }
 
@@ -32,20 +31,20 @@ class GreedyTest : public AnalysisTest {
   std::string schedule_inverted(const std::map<int, int>& latency, const PragmaMap* input = nullptr,
                                 const PragmaMap* output = nullptr)
   {
-    graph.reset(new OwnedGraph(input ? DependenceGraph(program.get(), *input, *output)
+    graph.reset(new DependenceGraph(input ? DependenceGraph(program.get(), *input, *output)
                                      : DependenceGraph(program.get())));
-    graph->graph.invert();
-    std::string before = text(graph->graph);
+    graph->invert();
+    std::string before = text(*graph);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    result = greedy(program.get(), &graph->graph, latency);
+    result = greedy(program.get(), graph.get(), latency);
     trace = testing::internal::GetCapturedStderr();
     std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(text(graph->graph), before);
+    EXPECT_EQ(text(*graph), before);
     return out;
   }
 
-  int dims(int s) const { return result.first.at(s)->dim(); }
+  int dims(int s) const { return result.schedules.at(s)->dim(); }
 
   // The GPU latencies of the pragmas.
   std::map<int, int> gpu_latencies() const
@@ -61,8 +60,8 @@ class GreedyTest : public AnalysisTest {
   std::string statement_lines() const
   {
     std::string r;
-    for (int k = 0; k < result.second->dimension(); k++)
-      for (size_t s = 0; s < result.first.size(); s++)
+    for (int k = 0; k < result.latency->dimension(); k++)
+      for (size_t s = 0; s < result.schedules.size(); s++)
         if (dims(s) > k)
           r += "    Statement #" + std::to_string(s) + "\n";
     return r;
@@ -71,7 +70,7 @@ class GreedyTest : public AnalysisTest {
   std::vector<long> date(const Schedule* schedule, int s, const Point& x,
                          const truth::Values& params) const
   {
-    return truth::at(schedule->index_function, truth::own_values(program->statement.at(s), x),
+    return truth::at(schedule->index_function, truth::own_values(program->statement.at(s).get(), x),
                      params);
   }
 
@@ -79,8 +78,8 @@ class GreedyTest : public AnalysisTest {
   // and u of s.
   std::vector<long> gap(int t, const Point& v, int s, const Point& u, const truth::Values& params)
   {
-    std::vector<long> later = date(result.first.at(t), t, v, params);
-    std::vector<long> earlier = date(result.first.at(s), s, u, params), r;
+    std::vector<long> later = date(result.schedules.at(t).get(), t, v, params);
+    std::vector<long> earlier = date(result.schedules.at(s).get(), s, u, params), r;
     for (size_t d = 0; d < later.size() && d < earlier.size(); d++)
       r.push_back(later[d] - earlier[d]);
     return r;
@@ -107,11 +106,11 @@ class GreedyTest : public AnalysisTest {
       EXPECT_TRUE(d < g.size() && g[d] >= latency.at(t)) << truth::show(p);
     }
     bool strict = true;
-    for (const DependenceEdge* e : graph->graph.edges) {
+    for (const auto& e : graph->edges) {
       int delay = latency.at(e->source);
       strict = strict && delay > 0;
       std::vector<std::vector<long>> gaps;
-      for (const auto& [u, v] : truth::edge_pairs(e, all, params))
+      for (const auto& [u, v] : truth::edge_pairs(e.get(), all, params))
         gaps.push_back(gap(e->target, v, e->source, u, params));
       for (size_t d = 0; !gaps.empty(); d++) {
         bool carried = true;
@@ -127,19 +126,19 @@ class GreedyTest : public AnalysisTest {
     for (size_t s = 0; s < program->statement.size(); s++)
       for (const Point& x : all.instances[s])
         for (int k = 0; k < dims(s); k++) {
-          EXPECT_GE(date(result.first[s], s, x, params)[k], 0);
-          EXPECT_LE(date(result.first[s], s, x, params)[k],
-                    truth::value(result.second->index_mapping[k], {}, params));
+          EXPECT_GE(date(result.schedules[s].get(), s, x, params)[k], 0);
+          EXPECT_LE(date(result.schedules[s].get(), s, x, params)[k],
+                    truth::value(result.latency->index_mapping[k], {}, params));
         }
     if (strict) {
       testing::internal::CaptureStderr();
-      EXPECT_TRUE(graph->graph.check(result.first));
+      EXPECT_TRUE(graph->check(view(result.schedules)));
       EXPECT_EQ(testing::internal::GetCapturedStderr(), "PASSED\n");
     }
   }
 
-  std::unique_ptr<OwnedGraph> graph;
-  GreedyResult result{{}, nullptr};
+  std::unique_ptr<DependenceGraph> graph;
+  GreedyResult result;
   std::string trace;
 };
 
@@ -147,8 +146,6 @@ TEST_F(GreedyTest, SchedulesOfTheExamplesRespectEveryDependenceWithItsLatency)
 {
   for (const char* name : {"recurrence", "scalars_io", "producer_consumer", "matmul", "floor_ceil"}) {
     SCOPED_TRACE(name);
-    del(result.first);
-    delete result.second;
     result = {{}, nullptr};
     fresh();
     load_annotated_file(std::string(VORL_SOURCE_DIR) + "/examples/" + name + ".c");
@@ -192,13 +189,13 @@ TEST_F(GreedyTest, LatencyZeroIsSatisfiedAtTheFirstDimension)
 {
   load_body("for (i = 0; i < N; i++) for (j = 0; j < N; j++) s = s + A[i][j];");
   EXPECT_EQ(schedule_inverted({{0, 0}}), "    Statement #0\n");
-  ASSERT_EQ(result.second->dimension(), 1);
+  ASSERT_EQ(result.latency->dimension(), 1);
   for (int n : {1, 4, 9})
-    EXPECT_EQ(truth::value(result.second->index_mapping[0], {}, {{0, n}}), 0);
+    EXPECT_EQ(truth::value(result.latency->index_mapping[0], {}, {{0, n}}), 0);
   expect_valid({{0, 0}}, {{"N", 3}});
   // Equal dates are violations for the checker.
   testing::internal::CaptureStderr();
-  EXPECT_FALSE(graph->graph.check(result.first));
+  EXPECT_FALSE(graph->check(view(result.schedules)));
   EXPECT_EQ(testing::internal::GetCapturedStderr().find("Error: dependence not respected: #0"), 0u);
 }
 
@@ -211,12 +208,12 @@ TEST_F(GreedyTest, OneStatementRecurrenceWithLatencyTwo)
                        "  0: a[i]=a[i-1] --[FLOW, depth=0]--> a[i]=a[i-1]\nStatement #0\n"),
             0u) << trace;
   EXPECT_NE(trace.find("\nLatency: "), std::string::npos) << trace;
-  ASSERT_EQ(graph->graph.edges.size(), 1u);
+  ASSERT_EQ(graph->edges.size(), 1u);
   ASSERT_EQ(dims(0), 1);
-  ASSERT_EQ(result.second->dimension(), 1);
+  ASSERT_EQ(result.latency->dimension(), 1);
   // The smallest bound: the first instance waits for the n - 1 others.
   for (int n = 1; n <= 6; n++)
-    EXPECT_EQ(truth::value(result.second->index_mapping[0], {}, {{0, n}}), 2 * n);
+    EXPECT_EQ(truth::value(result.latency->index_mapping[0], {}, {{0, n}}), 2 * n);
   expect_valid({{0, 2}}, {{"N", 1}});
   expect_valid({{0, 2}}, {{"N", 6}});
 }

@@ -33,18 +33,38 @@ class GoldenTest : public CodegenTest {
     return E(Expression::from_counter_rank(get_counter_rank(name)));
   }
   // The polyhedron of the constraints, which it deletes.
-  static Polyhedron* poly(std::initializer_list<Inequation*> constraints)
+  static std::unique_ptr<Polyhedron> poly(std::initializer_list<Inequation*> constraints)
   {
-    Polyhedron* p = new Polyhedron();
+    auto p = std::make_unique<Polyhedron>();
     for (Inequation* c : constraints) {
       p->add_constraint(c);
       delete c;
     }
     return p;
   }
+  template <class T, class... More>
+  static std::vector<std::unique_ptr<T>> owned(std::unique_ptr<T> first, More... more)
+  {
+    std::vector<std::unique_ptr<T>> v;
+    v.push_back(std::move(first));
+    (v.push_back(std::move(more)), ...);
+    return v;
+  }
+  // One piece: the polyhedron, with the value, both taken.
+  static std::vector<OwnedPieces<Expression>> pieces(std::unique_ptr<Polyhedron> p, Expression* value)
+  {
+    PolyhedronMap<Expression*> m;
+    m[p.release()] = value;
+    std::vector<OwnedPieces<Expression>> v;
+    v.emplace_back(std::move(m));
+    return v;
+  }
   static Inequation* ge(const E& a, const E& b) { return new Inequation(PRED_GE, a.get(), b.get()); }
   static Inequation* le(const E& a, const E& b) { return new Inequation(PRED_LE, a.get(), b.get()); }
-  static Schedule* schedule(const E& e) { return new Schedule(std::vector<Expression*>{e.get()}); }
+  static std::unique_ptr<Schedule> schedule(const E& e)
+  {
+    return std::make_unique<Schedule>(std::vector<Expression*>{e.get()});
+  }
 };
 
 TEST_F(GoldenTest, TwoStatementsWithOneDimensionalSchedules)
@@ -64,20 +84,21 @@ TEST_F(GoldenTest, TwoStatementsWithOneDimensionalSchedules)
 
   LimitAnalysis a;
   a.program = program.get();
-  std::unique_ptr<Program> filtered(new Program(program->nb_counters, program->nb_parameters + 1,
-                                                {program->statement[0]->clone()}));
-  a.filtered = filtered.get();
-  a.red_schedules = {schedule(red0), schedule(red1)};
-  a.green_schedules = {schedule(green0)};
+  std::vector<std::unique_ptr<Statement>> first;
+  first.emplace_back(program->statement[0]->clone());
+  a.filtered = std::make_unique<Program>(program->nb_counters, program->nb_parameters + 1, std::move(first));
+  a.red_schedules = owned(schedule(red0), schedule(red1));
+  a.green_schedules = owned(schedule(green0));
   E polynomial(new EnumerationExpression(
       std::vector<Expression*>{zero.get(), E(new Expression(1, 2)).get()}, N.get()));
-  a.red_front_volumes = {{{poly({ge(T, one), le(T, N)}), one->clone()}},
-                         {{poly({ge(T, zero), le(T, N_minus_1)}), polynomial->clone()}}};
-  a.green_front_volumes = {{{poly({ge(T, zero), le(T, green_end)}), one->clone()}}};
+  a.red_front_volumes = pieces(poly({ge(T, one), le(T, N)}), one->clone());
+  a.red_front_volumes.push_back(
+      std::move(pieces(poly({ge(T, zero), le(T, N_minus_1)}), polynomial->clone())[0]));
+  a.green_front_volumes = pieces(poly({ge(T, zero), le(T, green_end)}), one->clone());
   a.red_level_parameters = a.green_level_parameters = {t_rank};
   a.red_level_counters = a.green_level_counters = {t_counter_rank};
-  a.red_date_sets = {poly({ge(C, one), le(C, N)}), poly({ge(C, zero), le(C, N_minus_1)})};
-  a.green_date_sets = {poly({ge(C, zero), le(C, green_end)})};
+  a.red_date_sets = owned(poly({ge(C, one), le(C, N)}), poly({ge(C, zero), le(C, N_minus_1)}));
+  a.green_date_sets = owned(poly({ge(C, zero), le(C, green_end)}));
   a.red_level_domain = poly({ge(C, zero), le(C, N)});
   a.green_level_domain = poly({ge(C, zero), le(C, green_end)});
   a.nb_cpu = 2;
@@ -145,18 +166,17 @@ TEST_F(GoldenTest, TwoLevelSearchSkipsDatesOutsideTheDateSets)
   E second(new Expression("t_1"));
   LimitAnalysis a;
   a.program = program.get();
-  std::unique_ptr<Program> filtered(new Program());
-  a.filtered = filtered.get();
-  a.red_schedules = {new Schedule(std::vector<Expression*>{i.get(), j.get()})};
-  a.red_front_volumes = {{{poly({ge(second, zero)}), second->clone()}}};
+  a.filtered = std::make_unique<Program>();
+  a.red_schedules = owned(std::make_unique<Schedule>(std::vector<Expression*>{i.get(), j.get()}));
+  a.red_front_volumes = pieces(poly({ge(second, zero)}), second->clone());
   a.red_level_parameters = parameters;
   a.red_level_counters = counters;
   // Dates from (0, 0) to (2, 3); the first row is in no date set.
   a.red_level_domain = poly({ge(c[0], zero), le(c[0], E(new Expression(2))), ge(c[1], zero),
                              le(c[1], E(new Expression(3)))});
-  a.red_date_sets = {poly({ge(c[0], E(new Expression(1))), le(c[0], E(new Expression(2))),
-                           ge(c[1], zero), le(c[1], E(new Expression(3)))})};
-  a.green_level_domain = empty();
+  a.red_date_sets = owned(poly({ge(c[0], E(new Expression(1))), le(c[0], E(new Expression(2))),
+                               ge(c[1], zero), le(c[1], E(new Expression(3)))}));
+  a.green_level_domain.reset(empty());
   a.nb_cpu = 1;
   a.nb_gpu = 2;
   std::string text = generate_program(a);

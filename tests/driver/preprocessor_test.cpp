@@ -20,7 +20,7 @@ class PreprocessorTest : public ProgramTest {
   void pipeline(std::unique_ptr<SgProject> first)
   {
     std::unique_ptr<SgProject> second(preprocess_latency(first.get()));
-    program.reset(Program::from_Sage(second.get()));
+    program = Program::from_Sage(second.get());
     std::tie(maps, resources) = extract_latency(program.get());
   }
 

@@ -51,7 +51,7 @@ class ExecutionOrderTest : public ProgramTest, public ::testing::WithParamInterf
     std::vector<std::pair<std::vector<Value>, std::string>> dated;
     const int box = 40;
     for (size_t k = 0; k < program.statement.size(); k++) {
-      const Statement* s = program.statement[k];
+      const Statement* s = program.statement[k].get();
       const std::vector<int>& counters = s->surrounding_counters;
       Values point;
       std::function<void(size_t)> walk = [&](size_t level) {
@@ -97,7 +97,7 @@ class ExecutionOrderTest : public ProgramTest, public ::testing::WithParamInterf
         line_start.push_back(i + 1);
     std::vector<std::pair<size_t, std::string>> calls;
     for (size_t k = 0; k < program.statement.size(); k++) {
-      const Statement* s = program.statement[k];
+      const Statement* s = program.statement[k].get();
       std::string call = "vorl_trace(" + std::to_string(k) + ", " +
                          std::to_string(s->surrounding_counters.size());
       for (int c : s->surrounding_counters)
