@@ -594,10 +594,10 @@ Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
     }
     return clone();
   }
-  Expression* left = fg->evaluate(counters, parameters);
-  Expression* right = fd->evaluate(counters, parameters);
+  std::unique_ptr<Expression> left(fg->evaluate(counters, parameters));
+  std::unique_ptr<Expression> right(fd->evaluate(counters, parameters));
   Value a, b, c, d;
-  if (as_rational(left, a, b) && as_rational(right, c, d)) {
+  if (as_rational(left.get(), a, b) && as_rational(right.get(), c, d)) {
     const char* where = "Expression::evaluate";
     Value n = 0, m = 1;
     bool ok = b != 0 && d != 0;
@@ -617,12 +617,8 @@ Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
     if (!ok || m == 0) {
       std::ostringstream text;
       text << "Expression::evaluate: unhandled operator: " << *this;
-      delete left;
-      delete right;
       fail(Stream::Err, text.str());
     }
-    delete left;
-    delete right;
     Value num = n;
     Value den = m;
     if (num == 0)
@@ -636,23 +632,11 @@ Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
       return new Expression(num);
     return new Expression(num, den);
   }
-  if (op == OP_PLUS && is_zero(left)) {
-    delete left;
-    return right;
-  }
-  if (op == OP_PLUS && is_zero(right)) {
-    delete right;
-    return left;
-  }
-  if (op == OP_TIMES && is_one(left)) {
-    delete left;
-    return right;
-  }
-  if (op == OP_TIMES && is_one(right)) {
-    delete right;
-    return left;
-  }
-  return node(op, left, right);
+  if ((op == OP_PLUS && is_zero(left.get())) || (op == OP_TIMES && is_one(left.get())))
+    return right.release();
+  if ((op == OP_PLUS && is_zero(right.get())) || (op == OP_TIMES && is_one(right.get())))
+    return left.release();
+  return node(op, left.release(), right.release());
 }
 
 Expression* Expression::evaluate(const std::map<int, Expression*>& parameters) const
@@ -706,21 +690,21 @@ void Expression::compile(std::ostream& os, const std::string& var, const std::st
 // ---------------------------------------------------------------------------
 // Arithmetic builders
 
-Expression* Expression::operator+(const Expression& e) const { return new Expression(OP_PLUS, this, &e); }
-Expression* Expression::operator-(const Expression& e) const { return new Expression(OP_MINUS, this, &e); }
-Expression* Expression::operator*(const Expression& e) const { return new Expression(OP_TIMES, this, &e); }
-Expression* Expression::operator/(const Expression& e) const { return new Expression(OP_DIV, this, &e); }
-Expression* Expression::operator%(const Expression& e) const { return new Expression(OP_MOD, this, &e); }
-Expression* Expression::operator+(Value k) const { return node(OP_PLUS, clone(), new Expression(k)); }
-Expression* Expression::operator-(Value k) const { return node(OP_MINUS, clone(), new Expression(k)); }
-Expression* Expression::operator*(Value k) const { return node(OP_TIMES, clone(), new Expression(k)); }
-Expression* Expression::operator/(Value k) const { return node(OP_DIV, clone(), new Expression(k)); }
-Expression* Expression::operator%(Value k) const { return node(OP_MOD, clone(), new Expression(k)); }
-Expression* operator+(Value k, const Expression& e) { return node(OP_PLUS, new Expression(k), e.clone()); }
-Expression* operator-(Value k, const Expression& e) { return node(OP_MINUS, new Expression(k), e.clone()); }
-Expression* operator*(Value k, const Expression& e) { return node(OP_TIMES, new Expression(k), e.clone()); }
-Expression* operator/(Value k, const Expression& e) { return node(OP_DIV, new Expression(k), e.clone()); }
-Expression* operator%(Value k, const Expression& e) { return node(OP_MOD, new Expression(k), e.clone()); }
+std::unique_ptr<Expression> Expression::operator+(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_PLUS, this, &e)); }
+std::unique_ptr<Expression> Expression::operator-(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_MINUS, this, &e)); }
+std::unique_ptr<Expression> Expression::operator*(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_TIMES, this, &e)); }
+std::unique_ptr<Expression> Expression::operator/(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_DIV, this, &e)); }
+std::unique_ptr<Expression> Expression::operator%(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_MOD, this, &e)); }
+std::unique_ptr<Expression> Expression::operator+(Value k) const { return std::unique_ptr<Expression>(node(OP_PLUS, clone(), new Expression(k))); }
+std::unique_ptr<Expression> Expression::operator-(Value k) const { return std::unique_ptr<Expression>(node(OP_MINUS, clone(), new Expression(k))); }
+std::unique_ptr<Expression> Expression::operator*(Value k) const { return std::unique_ptr<Expression>(node(OP_TIMES, clone(), new Expression(k))); }
+std::unique_ptr<Expression> Expression::operator/(Value k) const { return std::unique_ptr<Expression>(node(OP_DIV, clone(), new Expression(k))); }
+std::unique_ptr<Expression> Expression::operator%(Value k) const { return std::unique_ptr<Expression>(node(OP_MOD, clone(), new Expression(k))); }
+std::unique_ptr<Expression> operator+(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_PLUS, new Expression(k), e.clone())); }
+std::unique_ptr<Expression> operator-(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_MINUS, new Expression(k), e.clone())); }
+std::unique_ptr<Expression> operator*(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_TIMES, new Expression(k), e.clone())); }
+std::unique_ptr<Expression> operator/(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_DIV, new Expression(k), e.clone())); }
+std::unique_ptr<Expression> operator%(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_MOD, new Expression(k), e.clone())); }
 
 // ---------------------------------------------------------------------------
 // Predicates

@@ -16,6 +16,7 @@
 #define VORL_ALGEBRA_EXPRESSION_H
 
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -121,17 +122,18 @@ class Expression {
 
   bool operator!=(const Expression& other) const { return !(*this == other); }
 
-  // Arithmetic builders: new nodes over clones of both operands.
-  Expression* operator+(const Expression& e) const;
-  Expression* operator-(const Expression& e) const;
-  Expression* operator*(const Expression& e) const;
-  Expression* operator/(const Expression& e) const;
-  Expression* operator%(const Expression& e) const;
-  Expression* operator+(Value k) const;
-  Expression* operator-(Value k) const;
-  Expression* operator*(Value k) const;
-  Expression* operator/(Value k) const;
-  Expression* operator%(Value k) const;
+  // Arithmetic builders: new nodes over clones of both operands, given to the
+  // caller.
+  std::unique_ptr<Expression> operator+(const Expression& e) const;
+  std::unique_ptr<Expression> operator-(const Expression& e) const;
+  std::unique_ptr<Expression> operator*(const Expression& e) const;
+  std::unique_ptr<Expression> operator/(const Expression& e) const;
+  std::unique_ptr<Expression> operator%(const Expression& e) const;
+  std::unique_ptr<Expression> operator+(Value k) const;
+  std::unique_ptr<Expression> operator-(Value k) const;
+  std::unique_ptr<Expression> operator*(Value k) const;
+  std::unique_ptr<Expression> operator/(Value k) const;
+  std::unique_ptr<Expression> operator%(Value k) const;
 
   // Predicates.
   bool is_constant() const;
@@ -190,11 +192,11 @@ Expression* s(const std::string& name);
 Expression* var(const std::string& name);
 Expression* var(int rank);
 Expression* par(const std::string& name);
-Expression* operator+(Value k, const Expression& e);
-Expression* operator-(Value k, const Expression& e);
-Expression* operator*(Value k, const Expression& e);
-Expression* operator/(Value k, const Expression& e);
-Expression* operator%(Value k, const Expression& e);
+std::unique_ptr<Expression> operator+(Value k, const Expression& e);
+std::unique_ptr<Expression> operator-(Value k, const Expression& e);
+std::unique_ptr<Expression> operator*(Value k, const Expression& e);
+std::unique_ptr<Expression> operator/(Value k, const Expression& e);
+std::unique_ptr<Expression> operator%(Value k, const Expression& e);
 
 // Collections.
 std::vector<Expression*> clone_ve(const std::vector<Expression*>& v);

@@ -277,10 +277,10 @@ std::ostream& operator<<(std::ostream& os, const Inequation& c)
   return os << *c.lhs << " " << text_of(c.pred, false) << " " << *c.rhs;
 }
 
-Inequation* operator<(const Expression& a, const Expression& b) { return new Inequation(PRED_LT, &a, &b); }
-Inequation* operator<=(const Expression& a, const Expression& b) { return new Inequation(PRED_LE, &a, &b); }
-Inequation* operator>(const Expression& a, const Expression& b) { return new Inequation(PRED_GT, &a, &b); }
-Inequation* operator>=(const Expression& a, const Expression& b) { return new Inequation(PRED_GE, &a, &b); }
+std::unique_ptr<Inequation> operator<(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_LT, &a, &b)); }
+std::unique_ptr<Inequation> operator<=(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_LE, &a, &b)); }
+std::unique_ptr<Inequation> operator>(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_GT, &a, &b)); }
+std::unique_ptr<Inequation> operator>=(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_GE, &a, &b)); }
 
 static Inequation* with_constant(predicate_t p, const Expression& a, Value b)
 {
@@ -293,16 +293,16 @@ static Inequation* with_constant(predicate_t p, Value a, const Expression& b)
   return new Inequation(p, &k, &b);
 }
 
-Inequation* operator<(const Expression& a, Value b) { return with_constant(PRED_LT, a, b); }
-Inequation* operator<=(const Expression& a, Value b) { return with_constant(PRED_LE, a, b); }
-Inequation* operator>(const Expression& a, Value b) { return with_constant(PRED_GT, a, b); }
-Inequation* operator>=(const Expression& a, Value b) { return with_constant(PRED_GE, a, b); }
-Inequation* operator<(Value a, const Expression& b) { return with_constant(PRED_LT, a, b); }
-Inequation* operator<=(Value a, const Expression& b) { return with_constant(PRED_LE, a, b); }
-Inequation* operator>(Value a, const Expression& b) { return with_constant(PRED_GT, a, b); }
-Inequation* operator>=(Value a, const Expression& b) { return with_constant(PRED_GE, a, b); }
-Inequation* operator==(const Expression& a, Value b) { return with_constant(PRED_EQ, a, b); }
-Inequation* operator==(Value a, const Expression& b) { return with_constant(PRED_EQ, a, b); }
+std::unique_ptr<Inequation> operator<(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_LT, a, b)); }
+std::unique_ptr<Inequation> operator<=(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_LE, a, b)); }
+std::unique_ptr<Inequation> operator>(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_GT, a, b)); }
+std::unique_ptr<Inequation> operator>=(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_GE, a, b)); }
+std::unique_ptr<Inequation> operator<(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_LT, a, b)); }
+std::unique_ptr<Inequation> operator<=(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_LE, a, b)); }
+std::unique_ptr<Inequation> operator>(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_GT, a, b)); }
+std::unique_ptr<Inequation> operator>=(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_GE, a, b)); }
+std::unique_ptr<Inequation> operator==(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_EQ, a, b)); }
+std::unique_ptr<Inequation> operator==(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_EQ, a, b)); }
 
 void del(std::list<Inequation*>& l)
 {

@@ -7,6 +7,7 @@
 #define VORL_ALGEBRA_INEQUATION_H
 
 #include <list>
+#include <memory>
 #include <map>
 #include <ostream>
 #include <set>
@@ -74,20 +75,23 @@ class Inequation {
 
 std::ostream& operator<<(std::ostream& os, const Inequation& c);
 
-Inequation* operator<(const Expression& a, const Expression& b);
-Inequation* operator<=(const Expression& a, const Expression& b);
-Inequation* operator>(const Expression& a, const Expression& b);
-Inequation* operator>=(const Expression& a, const Expression& b);
-Inequation* operator<(const Expression& a, Value b);
-Inequation* operator<=(const Expression& a, Value b);
-Inequation* operator>(const Expression& a, Value b);
-Inequation* operator>=(const Expression& a, Value b);
-Inequation* operator<(Value a, const Expression& b);
-Inequation* operator<=(Value a, const Expression& b);
-Inequation* operator>(Value a, const Expression& b);
-Inequation* operator>=(Value a, const Expression& b);
-Inequation* operator==(const Expression& a, Value b);
-Inequation* operator==(Value a, const Expression& b);
+// Comparison builders: new constraints over clones of both sides, given to
+// the caller.
+
+std::unique_ptr<Inequation> operator<(const Expression& a, const Expression& b);
+std::unique_ptr<Inequation> operator<=(const Expression& a, const Expression& b);
+std::unique_ptr<Inequation> operator>(const Expression& a, const Expression& b);
+std::unique_ptr<Inequation> operator>=(const Expression& a, const Expression& b);
+std::unique_ptr<Inequation> operator<(const Expression& a, Value b);
+std::unique_ptr<Inequation> operator<=(const Expression& a, Value b);
+std::unique_ptr<Inequation> operator>(const Expression& a, Value b);
+std::unique_ptr<Inequation> operator>=(const Expression& a, Value b);
+std::unique_ptr<Inequation> operator<(Value a, const Expression& b);
+std::unique_ptr<Inequation> operator<=(Value a, const Expression& b);
+std::unique_ptr<Inequation> operator>(Value a, const Expression& b);
+std::unique_ptr<Inequation> operator>=(Value a, const Expression& b);
+std::unique_ptr<Inequation> operator==(const Expression& a, Value b);
+std::unique_ptr<Inequation> operator==(Value a, const Expression& b);
 
 void del(std::list<Inequation*>& l);
 

@@ -130,7 +130,7 @@ OwnedPieces<Expression> front_volume(const Polyhedron& Q, int size, int longest)
     counted->add_constraint(&first);
     delete leaf;
   }
-  return OwnedPieces<Expression>(counted->volume());
+  return counted->volume();
 }
 
 // Front volumes, level domain pieces and date sets of one program's schedules.

@@ -355,7 +355,7 @@ std::string rewrite_pragmas(const std::string& text, const std::string& file_nam
   return Rewriter(text, file_name).run();
 }
 
-SgProject* preprocess_latency(SgProject* project)
+std::unique_ptr<SgProject> preprocess_latency(SgProject* project)
 {
   SgSourceFile* file = project->get_file(0);
   std::string name = file != nullptr ? file->getFileName() : "";

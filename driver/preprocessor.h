@@ -9,12 +9,14 @@
 #define VORL_DRIVER_PREPROCESSOR_H
 
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "frontend/sg_project.h"
+
 class Program;
-class SgProject;
 
 using LatencyMaps = std::vector<std::map<int, std::vector<int>>>;
 
@@ -30,7 +32,7 @@ extern const char* const kReservedDeclarations;
 // as that file: every "#pragma latency|input|output|resource [..]..." line
 // becomes an assignment of 0 to the reserved array of that kind, on the same
 // line and with the subscripts at the same columns. Nothing is written.
-SgProject* preprocess_latency(SgProject* project);
+std::unique_ptr<SgProject> preprocess_latency(SgProject* project);
 
 // The rewriting of one text. A latency, input or output pragma is joined by
 // a comma to what follows it, so that the annotation and its assignment make

@@ -948,6 +948,22 @@ void run_on_deep_stack(std::function<void()> job)
     std::rethrow_exception(deep.thrown);
 }
 
+// Whether a -std= value names a C standard the parser knows. libclang leaks
+// the unsaved files' buffers when it rejects its arguments, so a C++ or
+// unknown standard is refused before it is called.
+bool is_c_standard(const std::string& standard)
+{
+  static const char* const known[] = {
+      "c89",   "c90",   "c94",   "c99",   "c9x",   "c11",   "c1x",   "c17",   "c18",   "c2x",
+      "gnu89", "gnu90", "gnu99", "gnu9x", "gnu11", "gnu1x", "gnu17", "gnu18", "gnu2x",
+      "iso9899:1990", "iso9899:199409", "iso9899:1999", "iso9899:199x", "iso9899:2011",
+      "iso9899:201x", "iso9899:2017", "iso9899:2018"};
+  for (const char* k : known)
+    if (standard == k)
+      return true;
+  return false;
+}
+
 // Parses text as the file at path, after the declarations of prelude when it
 // is not empty; throws FrontendError on a parse error, quoting the line of shown
 // (the text as the user wrote it, whose lines are those of text).
@@ -956,8 +972,15 @@ CXTranslationUnit parse_text(CXIndex index, const std::string& path, const std::
                              const std::string& prelude, const std::string& shown, CXFile& main_file)
 {
   std::vector<const char*> arguments;
-  for (const std::string& argument : parser_arguments)
+  std::string given;
+  for (const std::string& argument : parser_arguments) {
     arguments.push_back(argument.c_str());
+    given += " " + argument;
+  }
+  for (const std::string& argument : parser_arguments)
+    if (argument.rfind("-std=", 0) == 0 && !is_c_standard(argument.substr(5)))
+      frontend_fatal("frontend: error: the C parser rejected '" + path + "' with the arguments" + given +
+                     " (" + argument + " is not a C standard)");
   std::vector<CXUnsavedFile> unsaved = {{path.c_str(), text.data(), static_cast<unsigned long>(text.size())}};
   if (!prelude.empty()) {
     arguments.push_back("-include");
@@ -970,9 +993,6 @@ CXTranslationUnit parse_text(CXIndex index, const std::string& path, const std::
       static_cast<unsigned>(unsaved.size()), CXTranslationUnit_DetailedPreprocessingRecord, &unit);
   if (status != CXError_Success || unit == nullptr) {
     // No diagnostics come with this failure; name what the parser was given.
-    std::string given;
-    for (const std::string& argument : parser_arguments)
-      given += " " + argument;
     frontend_fatal("frontend: error: the C parser rejected '" + path + "' with the arguments" +
                    given + " (libclang error " + std::to_string(static_cast<int>(status)) + ")");
   }

@@ -105,7 +105,7 @@ SgType* SgProject::type_named(const std::string& spelling)
   return type;
 }
 
-SgProject* frontend(int argc, char** argv)
+std::unique_ptr<SgProject> frontend(int argc, char** argv)
 {
   std::vector<std::string> arguments;
   for (int i = 0; i < argc && argv != nullptr; ++i)
@@ -131,7 +131,7 @@ std::vector<std::string> parser_arguments(const std::vector<std::string>& switch
 }
 
 // The project of the command line, its source read from its file, or given.
-SgProject* read_project(const std::vector<std::string>& arguments, const std::string* text)
+std::unique_ptr<SgProject> read_project(const std::vector<std::string>& arguments, const std::string* text)
 {
   CommandLine line = read_command_line(arguments);
   if (line.sources.size() > 1) {
@@ -140,34 +140,37 @@ SgProject* read_project(const std::vector<std::string>& arguments, const std::st
       names += (names.empty() ? "'" : ", '") + source + "'";
     frontend_fatal("frontend: error: more than one source file on the command line: " + names);
   }
-  SgProject* project = new SgProject(arguments, line.switches);
+  auto project = std::make_unique<SgProject>(arguments, line.switches);
   if (line.sources.empty())
     return project;
   if (text != nullptr)
-    read_c_text(project, line.sources.front(), *text, parser_arguments(line.switches), "", *text);
+    read_c_text(project.get(), line.sources.front(), *text, parser_arguments(line.switches), "", *text);
   else
-    read_c_file(project, line.sources.front(), parser_arguments(line.switches));
+    read_c_file(project.get(), line.sources.front(), parser_arguments(line.switches));
   return project;
 }
 
 }  // namespace
 
-SgProject* frontend(const std::vector<std::string>& arguments) { return read_project(arguments, nullptr); }
+std::unique_ptr<SgProject> frontend(const std::vector<std::string>& arguments)
+{
+  return read_project(arguments, nullptr);
+}
 
-SgProject* frontend(const std::vector<std::string>& arguments, const std::string& text)
+std::unique_ptr<SgProject> frontend(const std::vector<std::string>& arguments, const std::string& text)
 {
   return read_project(arguments, &text);
 }
 
-SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude,
-                   const std::string* shown)
+std::unique_ptr<SgProject> reparse(const SgProject& project, const std::string& text,
+                                   const std::string& prelude, const std::string* shown)
 {
   const std::list<std::string>& given = project.get_originalCommandLineArgumentList();
-  SgProject* result = new SgProject(std::vector<std::string>(given.begin(), given.end()),
-                                    project.get_preprocessor_switches());
+  auto result = std::make_unique<SgProject>(std::vector<std::string>(given.begin(), given.end()),
+                                            project.get_preprocessor_switches());
   SgSourceFile* file = project.get_file(0);
   if (file != nullptr)
-    read_c_text(result, file->getFileName(), text, parser_arguments(project.get_preprocessor_switches()),
+    read_c_text(result.get(), file->getFileName(), text, parser_arguments(project.get_preprocessor_switches()),
                 prelude, shown != nullptr ? *shown : text);
   return result;
 }

@@ -9,8 +9,8 @@
 // error: message); warnings are not shown. reparse() parses another
 // text as the same file, in memory: nothing is written.
 //
-// Ownership: frontend() and reparse() return a new project owned by the
-// caller (reparse() keeps the project it is given); the project owns every
+// Ownership: frontend() and reparse() give a new project to the caller
+// (reparse() keeps the project it is given); the project owns every
 // node of its tree, including nodes built for it later, and frees them all
 // when it is deleted.
 #ifndef VORL_FRONTEND_SG_PROJECT_H
@@ -79,11 +79,11 @@ inline SgProject* isSgProject(SgNode* node) { return dynamic_cast<SgProject*>(no
 inline const SgProject* isSgProject(const SgNode* node) { return dynamic_cast<const SgProject*>(node); }
 
 // Parses the source file named on the command line (program name first).
-SgProject* frontend(int argc, char** argv);
-SgProject* frontend(const std::vector<std::string>& arguments);
+std::unique_ptr<SgProject> frontend(int argc, char** argv);
+std::unique_ptr<SgProject> frontend(const std::vector<std::string>& arguments);
 // The same with the source file's text given: text is parsed as the file the
 // command line names, which is not read.
-SgProject* frontend(const std::vector<std::string>& arguments, const std::string& text);
+std::unique_ptr<SgProject> frontend(const std::vector<std::string>& arguments, const std::string& text);
 
 // Parses text as the source file of project, with its command line and
 // preprocessor switches, after the declarations of prelude, which belong to
@@ -91,7 +91,7 @@ SgProject* frontend(const std::vector<std::string>& arguments, const std::string
 // columns of the new project are those of text; its messages name the file
 // and quote the lines of shown when it is given (the text that text was
 // rewritten from, line for line), else those of text.
-SgProject* reparse(const SgProject& project, const std::string& text, const std::string& prelude,
-                   const std::string* shown = nullptr);
+std::unique_ptr<SgProject> reparse(const SgProject& project, const std::string& text,
+                                   const std::string& prelude, const std::string* shown = nullptr);
 
 #endif

@@ -10,6 +10,7 @@
 #ifndef VORL_FRONTEND_TRAVERSAL_H
 #define VORL_FRONTEND_TRAVERSAL_H
 
+#include <utility>
 #include <vector>
 
 #include "frontend/sg_node.h"
@@ -73,7 +74,7 @@ public:
     SynthesizedAttributesList results;
     for (SgNode* child : node->get_traversalSuccessorContainer())
       results.push_back(traverse(child));
-    return evaluateSynthesizedAttribute(node, results);
+    return evaluateSynthesizedAttribute(node, std::move(results));
   }
 
   // Walks every input file of the project; the result of the last file (a

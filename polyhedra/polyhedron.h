@@ -16,6 +16,7 @@
 
 #include <list>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -63,6 +64,14 @@ class OwnedPieces {
       delete piece;
       delete value;
     }
+  }
+  // Takes the piece and its value.
+  void insert(std::unique_ptr<Polyhedron> piece, std::unique_ptr<T> value)
+  {
+    Polyhedron* key = piece.get();
+    map_[key] = value.get();
+    piece.release();
+    value.release();
   }
   const PolyhedronMap<T*>& map() const { return map_; }
   typename PolyhedronMap<T*>::const_iterator begin() const { return map_.begin(); }
@@ -196,8 +205,8 @@ class Polyhedron {
   static Polyhedron* convex_hull(const std::vector<Polyhedron*>& v);
   // Number of integer points in the counters vars, piece by piece over the
   // parameters (pieces with an empty domain left out).
-  PolyhedronMap<Expression*> volume(const std::set<int>& vars);
-  PolyhedronMap<Expression*> volume();
+  OwnedPieces<Expression> volume(const std::set<int>& vars);
+  OwnedPieces<Expression> volume();
   // Divisions eliminated, then the quotient and remainder counters projected away.
   Polyhedron* eliminate_divs_and_simplify() const;
   static std::vector<Polyhedron*> eliminate_divs(const std::vector<Polyhedron*>& u);

@@ -513,7 +513,7 @@ Inequation* multiple_of(const Expression* e, long long m)
   return new Inequation(PRED_EQ, &rest, &zero);
 }
 
-using Pieces = PolyhedronMap<Expression*>;
+using Pieces = OwnedPieces<Expression>;
 
 // The pieces of one chamber of the reduced problem, in the original
 // parameters: the quotients replaced by their definitions, with the
@@ -556,7 +556,8 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
 
   if (!exact) {
     if (!substituted->is_empty())
-      result[substituted->clone()] = new PointCount(&original, vars);
+      result.insert(std::unique_ptr<Polyhedron>(substituted->clone()),
+                    std::make_unique<PointCount>(&original, vars));
   } else {
     std::vector<Expression*> variables;
     for (int rank : ranks) {
@@ -575,7 +576,8 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
     std::function<void(size_t, Polyhedron&)> each = [&](size_t k, Polyhedron& where) {
       if (k == split.size()) {
         if (!where.is_empty())
-          result[where.clone()] = convert(piece.polynomial.get(), variables, residues);
+          result.insert(std::unique_ptr<Polyhedron>(where.clone()),
+                        std::unique_ptr<Expression>(convert(piece.polynomial.get(), variables, residues)));
         return;
       }
       auto [position, period] = split[k];
@@ -603,10 +605,10 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
 
 }  // namespace
 
-PolyhedronMap<Expression*> Polyhedron::volume(const std::set<int>& vars)
+OwnedPieces<Expression> Polyhedron::volume(const std::set<int>& vars)
 {
   std::set<int> parameters = get_parameters();
-  PolyhedronMap<Expression*> result;
+  Pieces result;
   Problem p;
   p.nb_vars = static_cast<int>(vars.size());
   p.parameters.assign(parameters.begin(), parameters.end());
@@ -698,18 +700,14 @@ PolyhedronMap<Expression*> Polyhedron::volume(const std::set<int>& vars)
                       result);
       }
     } catch (const TooLarge&) {
-      for (auto& [domain, count] : result) {
-        delete domain;
-        delete count;
-      }
-      result.clear();
+      result = Pieces();
       by_enumeration = true;
     }
   }
   if (by_enumeration)
-    result[new Polyhedron()] = new PointCount(this, vars);
+    result.insert(std::make_unique<Polyhedron>(), std::make_unique<PointCount>(this, vars));
   return result;
 }
 
-PolyhedronMap<Expression*> Polyhedron::volume() { return volume(get_counters()); }
+OwnedPieces<Expression> Polyhedron::volume() { return volume(get_counters()); }
 

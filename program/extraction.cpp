@@ -8,6 +8,7 @@
 #include "frontend/sg_project.h"
 #include "frontend/source_text.h"
 #include "algebra/expression.h"
+#include "support/ownership.h"
 #include "support/failure.h"
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
@@ -75,34 +76,35 @@ const SgFunctionCallExp* call_named(const SgNode* e, const char* name)
   return call && call_name(call) == name ? call : nullptr;
 }
 
-// Bottom-up reader of expressions; every result is a new tree.
-class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
+// Bottom-up reader of expressions; every result is a new tree, and the
+// children's trees are freed when a node is refused.
+class MakeExpressionTraversal : public AstBottomUpProcessing<std::unique_ptr<Expression>> {
  protected:
-  Expression* evaluateSynthesizedAttribute(SgNode* node, SynthesizedAttributesList children) override
+  std::unique_ptr<Expression> evaluateSynthesizedAttribute(SgNode* node,
+                                                           SynthesizedAttributesList children) override
   {
     return read(node, children);
   }
 
  private:
-  static Expression* adopt(operator_t op, Expression* a, Expression* b)
+  using Owned = std::unique_ptr<Expression>;
+
+  static Owned adopt(operator_t op, const Owned& a, const Owned& b)
   {
-    Expression* e = new Expression(op, a, b);
-    delete a;
-    delete b;
-    return e;
+    return std::make_unique<Expression>(op, a.get(), b.get());
   }
 
-  Expression* read(SgNode* node, SynthesizedAttributesList& c)
+  Owned read(SgNode* node, SynthesizedAttributesList& c)
   {
     if (const SgVarRefExp* ref = isSgVarRefExp(node))
-      return new Expression(ref->get_symbol()->get_name().getString());
+      return std::make_unique<Expression>(ref->get_symbol()->get_name().getString());
     if (const SgIntVal* i = isSgIntVal(node))
-      return new Expression(i->get_value());
+      return std::make_unique<Expression>(i->get_value());
     if (const SgDoubleVal* d = isSgDoubleVal(node)) {
       double v = d->get_value();
       if (v != std::floor(v) || v < -2147483648.0 || v > 2147483647.0)
         reject(node, "Expression::from_Sage: not an integer:" + text_of(node));
-      return new Expression(static_cast<int>(v));
+      return std::make_unique<Expression>(static_cast<int>(v));
     }
     switch (node->variantT()) {
       case V_SgAddOp: return adopt(OP_PLUS, c[0], c[1]);
@@ -110,9 +112,9 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
       case V_SgMultiplyOp: return adopt(OP_TIMES, c[0], c[1]);
       case V_SgDivideOp: return adopt(OP_DIV, c[0], c[1]);
       case V_SgModOp: return adopt(OP_MOD, c[0], c[1]);
-      case V_SgMinusOp: return adopt(OP_TIMES, new Expression(-1), c[0]);
-      case V_SgUnaryAddOp: return c[0];
-      case V_SgFunctionRefExp: return new Expression(0);  // placeholder for the callee
+      case V_SgMinusOp: return adopt(OP_TIMES, std::make_unique<Expression>(-1), c[0]);
+      case V_SgUnaryAddOp: return std::move(c[0]);
+      case V_SgFunctionRefExp: return std::make_unique<Expression>(0);  // placeholder for the callee
       case V_SgExprListExp: return read_floor_argument(node, c);
       case V_SgFunctionCallExp: return read_call(node, c);
       default: break;
@@ -122,32 +124,28 @@ class MakeExpressionTraversal : public AstBottomUpProcessing<Expression*> {
 
   // The argument list of floor(a / b) or ceil(a / b): one quotient, read as
   // the floor node of a by b (the call turns it into a ceiling for ceil).
-  static Expression* read_floor_argument(SgNode* node, SynthesizedAttributesList& c)
+  static Owned read_floor_argument(SgNode* node, SynthesizedAttributesList& c)
   {
     const SgNode* call = node->get_parent();
     std::string call_text = call ? text_of(call) : text_of(node);
     if (c.size() != 1)
       reject(node, "Expression::from_Sage: unary function expected (ceil/floor handling):" + call_text);
-    Expression* q = c[0];
+    const Expression* q = c[0].get();
     if (!q->is_op(OP_DIV)) {
       std::ostringstream os;
       os << "Expression::from_Sage: unary_function (./.) expected (ceil/floor handling):" << call_text
          << " (found: " << *q << ")";
       reject(node, os.str());
     }
-    Expression* floor = new Expression(OP_FLOOR, q->fg, q->fd);
-    delete q;
-    return floor;
+    return std::make_unique<Expression>(OP_FLOOR, q->fg, q->fd);
   }
 
-  static Expression* read_call(SgNode* node, SynthesizedAttributesList& c)
+  static Owned read_call(SgNode* node, SynthesizedAttributesList& c)
   {
     std::string name = call_name(isSgFunctionCallExp(node));
     if (name != "floor" && name != "ceil")
       reject(node, "Expression::from_Sage: floor/ceil expected:" + text_of(node));
-    Expression* r = c.back();
-    for (size_t k = 0; k + 1 < c.size(); k++)
-      delete c[k];  // the callee's placeholder
+    Owned r = std::move(c.back());  // the others: the callee's placeholder
     if (name == "ceil")
       r->op = OP_CEIL;
     return r;
@@ -428,26 +426,21 @@ Polyhedron* bounds(SgExpression* a, SgExpression* m, const char* name, predicate
 {
   std::vector<SgExpression*> args;
   gather(m, name, args);
-  Expression* left = Expression::from_Sage(a);
-  Polyhedron* p = new Polyhedron();
+  std::unique_ptr<Expression> left(Expression::from_Sage(a));
+  auto p = std::make_unique<Polyhedron>();
   for (SgExpression* x : args) {
-    Expression* right = Expression::from_Sage(x);
-    Expression* shifted = right;
-    if (shift != 0 && is_rounded_quotient(right)) {
-      add_comparison(p, PRED_LT, left, right);  // strictness handled with the rounding
-      delete right;
+    std::unique_ptr<Expression> right(Expression::from_Sage(x));
+    if (shift != 0 && is_rounded_quotient(right.get())) {
+      add_comparison(p.get(), PRED_LT, left.get(), right.get());  // strictness handled with the rounding
       continue;
     }
     if (shift != 0) {
       Expression k(shift);
-      shifted = new Expression(OP_MINUS, right, &k);
-      delete right;
+      right = std::make_unique<Expression>(OP_MINUS, right.get(), &k);
     }
-    add_comparison(p, pred, left, shifted);
-    delete shifted;
+    add_comparison(p.get(), pred, left.get(), right.get());
   }
-  delete left;
-  return p;
+  return p.release();
 }
 
 // The constraint of the negation of the condition e, when it is one affine
@@ -467,11 +460,10 @@ Polyhedron* negation(SgExpression* e)
   SgExpression* right = isSgBinaryOp(e)->get_rhs_operand();
   if (call_named(right, "min") || call_named(right, "max"))
     return nullptr;
-  Inequation* c = Inequation::from_Sage(e);
-  Polyhedron* p = new Polyhedron();
-  add_comparison(p, negated(c->pred), c->lhs, c->rhs);
-  delete c;
-  return p;
+  std::unique_ptr<Inequation> c(Inequation::from_Sage(e));
+  auto p = std::make_unique<Polyhedron>();
+  add_comparison(p.get(), negated(c->pred), c->lhs, c->rhs);
+  return p.release();
 }
 
 // ---------------------------------------------------------------------------
@@ -597,7 +589,7 @@ std::vector<Value> coefficients(const Inequation* c, int k)
 Expression* Expression::from_Sage(SgExpression* e)
 {
   MakeExpressionTraversal reader;
-  return reader.traverse(e);
+  return reader.traverse(e).release();
 }
 
 Inequation* Inequation::from_Sage(SgExpression* e)
@@ -612,30 +604,27 @@ Inequation* Inequation::from_Sage(SgExpression* e)
     default: reject(e, "Inequation::from_Sage: " + e->class_name() + " unhandled: " + plain_words(e));
   }
   SgBinaryOp* b = isSgBinaryOp(e);
-  Expression* lhs = Expression::from_Sage(b->get_lhs_operand());
-  Expression* rhs = Expression::from_Sage(b->get_rhs_operand());
-  Inequation* c = new Inequation(pred, lhs, rhs);
-  delete lhs;
-  delete rhs;
-  return c;
+  std::unique_ptr<Expression> lhs(Expression::from_Sage(b->get_lhs_operand()));
+  std::unique_ptr<Expression> rhs(Expression::from_Sage(b->get_rhs_operand()));
+  return new Inequation(pred, lhs.get(), rhs.get());
 }
 
 std::pair<std::string, IndexFunction*> IndexFunction::from_Sage(SgExpression* ref,
                                                                 const std::vector<int>& counters)
 {
-  std::vector<Expression*> subscripts;
+  std::vector<std::unique_ptr<Expression>> subscripts;
   SgExpression* e = ref;
   while (SgPntrArrRefExp* a = isSgPntrArrRefExp(e)) {
-    subscripts.push_back(Expression::from_Sage(a->get_rhs_operand()));
+    subscripts.emplace_back(Expression::from_Sage(a->get_rhs_operand()));
     e = a->get_lhs_operand();
   }
   const SgVarRefExp* base = isSgVarRefExp(e);
   if (!base)
     reject(ref, "IndexFunction::from_Sage: array or scalar reference expected: " + text_of(ref));
-  std::vector<Expression*> components(subscripts.rbegin(), subscripts.rend());
-  IndexFunction* f = new IndexFunction(counters, components);
-  del(subscripts);
-  return {base->get_symbol()->get_name().getString(), f};
+  std::vector<Expression*> components;
+  for (auto s = subscripts.rbegin(); s != subscripts.rend(); ++s)
+    components.push_back(s->get());
+  return {base->get_symbol()->get_name().getString(), new IndexFunction(counters, components)};
 }
 
 Polyhedron* Polyhedron::from_Sage(SgExpression* e)
@@ -651,11 +640,10 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
   SgExpression* m = op->get_rhs_operand();
   switch (e->variantT()) {
     case V_SgAndOp: {
-      Polyhedron* left = from_Sage(a);
-      Polyhedron* right = from_Sage(m);
-      left->add_constraints(right);
-      delete right;
-      return left;
+      std::unique_ptr<Polyhedron> left(from_Sage(a));
+      std::unique_ptr<Polyhedron> right(from_Sage(m));
+      left->add_constraints(right.get());
+      return left.release();
     }
     case V_SgLessThanOp:
     case V_SgLessOrEqualOp:
@@ -678,11 +666,10 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
     default:
       reject(e, "Polyhedron::from_Sage: " + e->class_name() + " unhandled: " + plain_words(e));
   }
-  Inequation* c = Inequation::from_Sage(e);
-  Polyhedron* p = new Polyhedron();
-  add_comparison(p, c->pred, c->lhs, c->rhs);
-  delete c;
-  return p;
+  std::unique_ptr<Inequation> c(Inequation::from_Sage(e));
+  auto p = std::make_unique<Polyhedron>();
+  add_comparison(p.get(), c->pred, c->lhs, c->rhs);
+  return p.release();
 }
 
 // ---------------------------------------------------------------------------
@@ -697,7 +684,7 @@ std::pair<Rhs*, std::vector<SgExpression*>> collect_references(SgExpression* e)
   }
   if (isSgValueExp(e))
     return {new Rhs(text_of(e)), {}};
-  std::vector<Rhs*> operands;
+  std::vector<std::unique_ptr<Rhs>> operands;
   std::vector<SgExpression*> references;
   std::vector<SgExpression*> parts;
   int id = e->variantT();
@@ -714,13 +701,10 @@ std::pair<Rhs*, std::vector<SgExpression*>> collect_references(SgExpression* e)
   }
   for (SgExpression* part : parts) {
     auto [tree, refs] = collect_references(part);
-    operands.push_back(tree);
+    operands.emplace_back(tree);
     references.insert(references.end(), refs.begin(), refs.end());
   }
-  Rhs* r = new Rhs(id, name, operands);
-  for (Rhs* o : operands)
-    delete o;
-  return {r, references};
+  return {new Rhs(id, name, view(operands)), references};
 }
 
 namespace {
@@ -755,22 +739,27 @@ void Statement::read_references(SgExpression* target, SgExpression* value)
     check_reference(lhs_index, target, true);
   add_array(lhs_id, lhs_index->dimension());
   auto [tree, references] = collect_references(value);
+  std::unique_ptr<Rhs> owned_tree(tree);
   for (SgExpression* ref : references) {
-    auto read = IndexFunction::from_Sage(ref, surrounding_counters);
+    rhs_index.push_back(IndexFunction::from_Sage(ref, surrounding_counters));
+    const Reference& read = rhs_index.back();
     if (checked)
       check_reference(read.second, ref, false);
     add_array(read.first, read.second->dimension());
-    rhs_index.push_back(read);
   }
-  rhs = tree->clone();
+  rhs = owned_tree->clone();
   rhs->fix_ranks();
-  delete tree;
 }
+
+// Delegated to by the readers below, so that a refused statement frees what
+// it read so far.
+Statement::Statement(int rank, Polyhedron* domain) : stmt_rank(rank), iteration_domain(domain) {}
 
 Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
                      SgAssignOp* a)
-    : stmt_rank(rank), iteration_domain(domain), position(position_of(a))
+    : Statement(rank, domain)
 {
+  position = position_of(a);
   for (const std::string& c : counters)
     surrounding_counters.push_back(get_counter_rank(c));
   read_references(a->get_lhs_operand(), a->get_rhs_operand());
@@ -778,8 +767,9 @@ Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedro
 
 Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
                      SgUnaryOp* increment)
-    : stmt_rank(rank), iteration_domain(domain), position(position_of(increment))
+    : Statement(rank, domain)
 {
+  position = position_of(increment);
   for (const std::string& c : counters)
     surrounding_counters.push_back(get_counter_rank(c));
   // x++ is x = x + 1: the operand is written and read.
@@ -789,8 +779,7 @@ Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedro
   lhs_index = index;
   check_reference(lhs_index, target, true);
   add_array(lhs_id, lhs_index->dimension());
-  auto read = IndexFunction::from_Sage(target, surrounding_counters);
-  rhs_index.push_back(read);
+  rhs_index.push_back(IndexFunction::from_Sage(target, surrounding_counters));
   bool up = isSgPlusPlusOp(increment) != nullptr;
   Rhs operand(name, 0), one("1");
   rhs = new Rhs(up ? V_SgAddOp : V_SgSubtractOp, up ? "SgAddOp" : "SgSubtractOp", {&operand, &one});
@@ -832,10 +821,9 @@ void ASTInfo::add_counter(const std::string& name) { counters.push_back(name); }
 
 void ASTInfo::add_constraint(SgExpression* e)
 {
-  Polyhedron* p = Polyhedron::from_Sage(e);
-  check_constraints(p, e);
-  domain->add_constraints(p);
-  delete p;
+  std::unique_ptr<Polyhedron> p(Polyhedron::from_Sage(e));
+  check_constraints(p.get(), e);
+  domain->add_constraints(p.get());
 }
 
 MainTraversal::MainTraversal() = default;
@@ -880,17 +868,16 @@ void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
   Expression counter(c);
   Polyhedron start;
   for (SgExpression* x : firsts) {
-    Expression* bound = Expression::from_Sage(x);
-    add_comparison(&start, direction > 0 ? PRED_GE : PRED_LE, &counter, bound);
-    delete bound;
+    std::unique_ptr<Expression> bound(Expression::from_Sage(x));
+    add_comparison(&start, direction > 0 ? PRED_GE : PRED_LE, &counter, bound.get());
   }
   check_constraints(&start, first);
   info.domain->add_constraints(&start);
   // The test must stop the counter where it goes: every constraint on it is
   // an upper bound in a loop counting up, a lower bound in one counting down,
   // and there is one; else the loop would not run through its domain.
-  Polyhedron* stop = Polyhedron::from_Sage(test);
-  check_constraints(stop, test);
+  std::unique_ptr<Polyhedron> stop(Polyhedron::from_Sage(test));
+  check_constraints(stop.get(), test);
   std::string unbounded = "Program::from_Sage: " + loop_name(loop) + ": the test does not bound " + c +
                           (direction > 0 ? " from above, where the loop counts up"
                                          : " from below, where the loop counts down");
@@ -903,8 +890,7 @@ void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
     }
   if (!stops)
     reject(test, unbounded);
-  info.domain->add_constraints(stop);
-  delete stop;
+  info.domain->add_constraints(stop.get());
   info.loops.push_back(loop);
   info.breakable = loop;
   info.continuable = loop;

@@ -109,6 +109,7 @@ class Statement {
 
  protected:
   Statement() = default;
+  Statement(int rank, Polyhedron* domain);  // takes domain
 
  private:
   void read_references(SgExpression* target, SgExpression* value);

@@ -36,14 +36,12 @@ class ConditionTest : public ::testing::Test {
     i.reset(var(0)), j.reset(var(1)), n.reset(par("N")), k.reset(v(1));
   }
   // A leaf or a polyhedron adopting the inequations.
-  static Condition* leaf(Inequation* c) { return new Condition(std::unique_ptr<Inequation>(c).get()); }
-  static Polyhedron* poly(std::initializer_list<Inequation*> cs)
+  static Condition* leaf(const std::unique_ptr<Inequation>& c) { return new Condition(c.get()); }
+  static Polyhedron* poly(std::initializer_list<std::unique_ptr<Inequation>> cs)
   {
     Polyhedron* p = new Polyhedron();
-    for (Inequation* c : cs) {
-      p->add_constraint(c);
-      delete c;
-    }
+    for (const auto& c : cs)
+      p->add_constraint(c.get());
     return p;
   }
   // Whether some member holds at the point (x, y), parameters absent.

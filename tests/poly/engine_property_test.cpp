@@ -32,7 +32,7 @@ using brute::pick;
 using brute::Point;
 using brute::System;
 using Optimum = std::optional<std::vector<long>>;
-using Pieces = PolyhedronMap<Expression*>;
+using Pieces = OwnedPieces<Expression>;
 
 using ::text;
 std::string text(const Point& x) { return testing::PrintToString(x) + " (i j k N M)"; }
@@ -128,7 +128,7 @@ std::string count_function(const std::string& name, const Pieces& pieces)
   }
   std::ostringstream os;
   os << "int " << name << "(int N, int M)\n{\n  (void)N, (void)M;\n  volume_0 = -1;\n";
-  compile(pieces, os, "volume_0", "  ");
+  compile(pieces.map(), os, "volume_0", "  ");
   os << "  return volume_0;\n}\n";
   return os.str();
 }
@@ -140,15 +140,6 @@ void c_call(std::string& calls, std::string& lines, const std::string& name, int
   std::string call = name + "(" + std::to_string(n) + ", " + std::to_string(m) + ")";
   calls += "  printf(\"" + call + " = %d\\n\", (int)" + call + ");\n";
   lines += call + " = " + std::to_string(value) + "\n";
-}
-
-void del(Pieces& m)
-{
-  for (auto& [domain, count] : m) {
-    delete domain;
-    delete count;
-  }
-  m.clear();
 }
 
 // Registry: counters i, j, k and parameters N, M.
@@ -361,7 +352,6 @@ void check_count(const Instance& in, const std::string& name, bool compiled, int
   });
   if (compiled)
     functions += count_function(name, pieces);
-  del(pieces);
 }
 
 // Random polyhedra without equality, of at most four dimensions.
@@ -443,10 +433,8 @@ TEST_F(EngineProperty, QuasiPolynomialsEvaluateAndCompileToTheRightNumbers)
   // 0 <= 2i <= N has floor(N / 2) + 1 points: a coefficient periodic in N.
   Polyhedron p;
   Expression zero(0);
-  for (Inequation* c : {*two_i >= zero, *two_i <= *N}) {
-    p.add_constraint(c);
-    delete c;
-  }
+  for (const auto& c : {*two_i >= zero, *two_i <= *N})
+    p.add_constraint(c.get());
   Pieces periodic = p.volume({0});
   EXPECT_NE(text(*periodic.begin()->second).find("]_N"), std::string::npos);
   for (int n = 0; n <= 20; n++)
@@ -455,7 +443,8 @@ TEST_F(EngineProperty, QuasiPolynomialsEvaluateAndCompileToTheRightNumbers)
 
   // Denominators whose product is beyond an int: (65535 + N) / 65536.
   std::vector<Expression*> c{new Expression(65535, 65536), new Expression(1, 65536)};
-  Pieces large{{new Polyhedron(), new EnumerationExpression(c, N.get())}};
+  Pieces large;
+  large.insert(std::make_unique<Polyhedron>(), std::make_unique<EnumerationExpression>(c, N.get()));
   for (int n : {1, 65537, 131073})
     check("large", large, n, 0, (65535 + n) / 65536);
   functions += count_function("large", large);
@@ -463,14 +452,14 @@ TEST_F(EngineProperty, QuasiPolynomialsEvaluateAndCompileToTheRightNumbers)
   // A polynomial as a coefficient keeps its fraction: (1 + M) / 2 + N / 2.
   std::vector<Expression*> half{new Expression(1, 2), new Expression(1, 2)};
   EnumerationExpression half_m(half, M.get());
-  Pieces nested{{new Polyhedron(), new EnumerationExpression({&half_m, half[1]}, N.get())}};
+  Pieces nested;
+  nested.insert(std::make_unique<Polyhedron>(),
+                std::make_unique<EnumerationExpression>(std::vector<Expression*>{&half_m, half[1]}, N.get()));
   for (auto [n, m] : {std::pair{1, 0}, {0, 1}, {2, 3}, {4, 1}})
     check("nested", nested, n, m, (1 + m + n) / 2);
   functions += count_function("nested", nested);
 
   EXPECT_EQ(compile_and_run(c_program(functions, calls)), expected) << functions;
-  for (Pieces* m : {&periodic, &large, &nested})
-    del(*m);
   del(c);
   del(half);
 }
@@ -521,11 +510,9 @@ TEST(NarrowChamber, CountIsRightAtEveryPointOfEveryPiece)
   create_counter_rank("j");
   std::unique_ptr<Expression> j(var(0)), N(par("N")), upper1(*N - 4), upper2(1 - *N);
   Polyhedron p;
-  for (Inequation* c : {*j <= *upper1, *j <= *upper2, *j >= -3, *j <= 3}) {
-    p.add_constraint(c);
-    delete c;
-  }
-  PolyhedronMap<Expression*> pieces = p.volume();
+  for (const auto& c : {*j <= *upper1, *j <= *upper2, *j >= -3, *j <= 3})
+    p.add_constraint(c.get());
+  Pieces pieces = p.volume();
   for (int n = -3; n <= 8; n++) {
     int points = 0;
     for (int x = -3; x <= 3; x++)
@@ -536,9 +523,5 @@ TEST(NarrowChamber, CountIsRightAtEveryPointOfEveryPiece)
                       [&](const Inequation* c) { return satisfied(c, values); })) {
         EXPECT_EQ(count->evaluate_int(values), points) << "N = " << n;
       }
-  }
-  for (auto& [domain, count] : pieces) {
-    delete domain;
-    delete count;
   }
 }

@@ -26,7 +26,7 @@ class IndexFunctionTest : public ::testing::Test {
     create_counter_rank("j");
     auto j = own(var(1));
     auto n = own(par("N"));
-    std::vector<Expression*> comps{var(0), *j + 1, *n * 2};
+    std::vector<Expression*> comps{var(0), (*j + 1).release(), (*n * 2).release()};
     f.reset(new IndexFunction({0, 1}, comps));
     del(comps);  // f holds clones
   }

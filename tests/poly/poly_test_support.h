@@ -32,6 +32,11 @@ std::unique_ptr<T> own(T* p)
 {
   return std::unique_ptr<T>(p);
 }
+template <typename T>
+std::unique_ptr<T> own(std::unique_ptr<T> p)
+{
+  return p;
+}
 
 // What compiled counts need of the generated program: the library functions
 // it declares, its integer macros and the count arithmetic.

@@ -30,10 +30,8 @@ class PolyhedronTest : public ::testing::Test {
     n.reset(par("N"));
     auto n1 = own(*n - 1);
     box.reset(new Polyhedron());
-    for (Inequation* c : {*n >= 1, *i >= 0, *i <= *n1}) {
-      box->add_constraint(c);
-      delete c;
-    }
+    for (const auto& c : {*n >= 1, *i >= 0, *i <= *n1})
+      box->add_constraint(c.get());
   }
   std::unique_ptr<Expression> i, n;
   std::unique_ptr<Polyhedron> box;

@@ -44,7 +44,7 @@ class QuastTest : public ::testing::Test {
   {
     Quast* q = new Quast();
     q->is_bottom = 0, q->is_if = 1;
-    q->condition = *n >= 1;
+    q->condition = (*n >= 1).release();
     q->then_branch = then_branch, q->else_branch = else_branch;
     return q;
   }

@@ -42,15 +42,13 @@ class SimplificationTest : public ::testing::Test {
     i.reset(var(0));
     j.reset(var(1));
     n.reset(par("N"));
-    half.reset(*i / 2);
+    half = *i / 2;
   }
-  static Polyhedron* poly(std::initializer_list<Inequation*> cs)
+  static Polyhedron* poly(std::initializer_list<std::unique_ptr<Inequation>> cs)
   {
     Polyhedron* p = new Polyhedron();
-    for (Inequation* c : cs) {
-      p->add_constraint(c);
-      delete c;
-    }
+    for (const auto& c : cs)
+      p->add_constraint(c.get());
     return p;
   }
   std::unique_ptr<Expression> i, j, n, half;

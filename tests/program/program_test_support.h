@@ -69,7 +69,7 @@ class ProgramTest : public ::testing::Test {
   }
 
   // The project of text saved as prog.c, parsed with the given switches.
-  SgProject* parse(const std::string& text, const std::vector<std::string>& switches = {})
+  std::unique_ptr<SgProject> parse(const std::string& text, const std::vector<std::string>& switches = {})
   {
     std::vector<std::string> arguments = {"vorl"};
     arguments.insert(arguments.end(), switches.begin(), switches.end());
