@@ -41,16 +41,16 @@ std::set<int> united(const std::set<int>& a, const std::set<int>& b)
 
 // The per-statement part of the problem, built once.
 struct StatementForm {
-  Polyhedron* domain = nullptr;       // parameters as counters
+  std::unique_ptr<Polyhedron> domain;  // parameters as counters
   std::set<int> variables;            // counters and parameter counters
   std::set<int> parameters;           // parameter counters of the domain
   std::vector<int> theta_variables;   // coefficients by variable, then constant
   // The schedule coefficients of a component that is non-negative on the
   // domain (the Farkas multipliers projected away).
-  Polyhedron* schedules = nullptr;
+  std::unique_ptr<Polyhedron> schedules;
   // The coefficients with which the component stays below the latency form
   // (with the latency variables); built when first needed.
-  Polyhedron* bounded = nullptr;
+  std::unique_ptr<Polyhedron> bounded;
 };
 
 // The coefficients, over the unknowns (counters then parameters, each in
@@ -161,7 +161,7 @@ Expression* read_component(const IndexFunction* solution, const std::vector<int>
 // first) gets coefficient 0, which keeps every date reachable.
 std::set<int> pinned_variables(Polyhedron* domain, const std::set<int>& variables)
 {
-  Polyhedron* minimal = domain->simplify_chernikova();
+  std::unique_ptr<Polyhedron> minimal(domain->simplify_chernikova());
   std::vector<int> order(variables.rbegin(), variables.rend());
   std::vector<std::pair<int, std::vector<Value>>> pivots;  // variable, reduced row
   std::set<int> pinned;
@@ -192,7 +192,6 @@ std::set<int> pinned_variables(Polyhedron* domain, const std::set<int>& variable
         break;
       }
   }
-  delete minimal;
   return pinned;
 }
 
@@ -209,17 +208,6 @@ class Scheduler {
     to_parameter_ = inv(to_counter_);
     prepare_statements();
     prepare_latency_form();
-  }
-  ~Scheduler()
-  {
-    for (StatementForm& f : forms_) {
-      delete f.domain;
-      delete f.schedules;
-      delete f.bounded;
-    }
-    for (auto& [e, p] : edge_constraints_)
-      delete p;
-    delete latency_form_;
   }
   Scheduler(const Scheduler&) = delete;
   Scheduler& operator=(const Scheduler&) = delete;
@@ -255,8 +243,8 @@ class Scheduler {
   std::vector<StatementForm> forms_;
   std::set<int> W_;                       // every parameter counter of a domain
   std::vector<int> latency_variables_;    // per parameter counter of W, then the constant
-  Polyhedron* latency_form_ = nullptr;    // a latency form non-negative on the sizes
-  std::map<int, Polyhedron*> edge_constraints_;  // edge -> its constraints, eps as a counter
+  std::unique_ptr<Polyhedron> latency_form_;  // a latency form non-negative on the sizes
+  std::map<int, std::unique_ptr<Polyhedron>> edge_constraints_;  // edge -> its constraints, eps as a counter
   std::map<int, int> indicator_;                 // edge -> eps_counter rank
   std::map<int, std::string> edge_key_;          // edge -> its constraints as text
 };
@@ -270,7 +258,7 @@ void Scheduler::prepare_statements()
   for (int s = 0; s < n; s++) {
     const Statement* st = program_->statement[s].get();
     StatementForm& f = forms_[s];
-    f.domain = st->iteration_domain->parameters_to_counters(to_counter_);
+    f.domain.reset(st->iteration_domain->parameters_to_counters(to_counter_));
     f.parameters = parameter_counters(st->iteration_domain, to_counter_);
     f.variables = united(std::set<int>(st->surrounding_counters.begin(),
                                        st->surrounding_counters.end()),
@@ -278,9 +266,9 @@ void Scheduler::prepare_statements()
     f.theta_variables = coefficient_variables("theta_" + std::to_string(s), f.variables.size() + 1);
     Unknowns u(f.theta_variables, {});
     std::unique_ptr<Polyhedron> schedules =
-        non_negative_on(f.domain, f.variables, u.rows(f.variables, {{1, &f.theta_variables, &f.variables}}),
+        non_negative_on(f.domain.get(), f.variables, u.rows(f.variables, {{1, &f.theta_variables, &f.variables}}),
                         u.counters(), u.parameters());
-    std::set<int> pinned = pinned_variables(f.domain, f.variables);
+    std::set<int> pinned = pinned_variables(f.domain.get(), f.variables);
     int position = 0;
     for (int v : f.variables) {
       if (pinned.count(v)) {
@@ -290,7 +278,7 @@ void Scheduler::prepare_statements()
       }
       position++;
     }
-    f.schedules = schedules.release();
+    f.schedules = std::move(schedules);
     W_.insert(f.parameters.begin(), f.parameters.end());
   }
 }
@@ -308,7 +296,7 @@ void Scheduler::prepare_latency_form()
   Unknowns u(latency_variables_, {});
   std::unique_ptr<Polyhedron> form = non_negative_on(
       orthant.get(), W_, u.rows(W_, {{1, &latency_variables_, &W_}}), u.counters(), u.parameters());
-  latency_form_ = form.release();
+  latency_form_ = std::move(form);
 }
 
 // The constraints of edge e on the coefficients of its source and target:
@@ -354,13 +342,12 @@ const Polyhedron& Scheduler::edge(int e)
       key << ' ' << v;
   }
   edge_key_[e] = key.str();
-  Polyhedron* with_counter = projected->parameters_to_counters({{eps, c}});
+  std::unique_ptr<Polyhedron> with_counter(projected->parameters_to_counters({{eps, c}}));
   Expression zero(0), one(1);
   Inequation low(PRED_GE, c_leaf, &zero), high(PRED_LE, c_leaf, &one);
   with_counter->add_constraint(&low);
   with_counter->add_constraint(&high);
-  edge_constraints_[e] = with_counter;
-  return *with_counter;
+  return *(edge_constraints_[e] = std::move(with_counter));
 }
 
 // The coefficients of statement s and of the latency form for which every
@@ -376,7 +363,7 @@ const Polyhedron& Scheduler::bounded(int s)
   std::vector<Expression*> w_leaves;
   for (int w : W_)
     w_leaves.push_back(Expression::from_counter_rank(w));
-  Polyhedron sized(f.domain);
+  Polyhedron sized(f.domain.get());
   std::unique_ptr<Polyhedron> orthant(positive(w_leaves));
   del(w_leaves);
   sized.add_constraints(orthant.get());
@@ -385,7 +372,7 @@ const Polyhedron& Scheduler::bounded(int s)
       u.rows(all, {{1, &latency_variables_, &W_}, {-1, &f.theta_variables, &f.variables}});
   std::unique_ptr<Polyhedron> projected =
       non_negative_on(&sized, all, slack, u.counters(), u.parameters());
-  f.bounded = projected.release();
+  f.bounded = std::move(projected);
   return *f.bounded;
 }
 
@@ -435,10 +422,10 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, bool report
   for (int s : d.scheduled) {
     if (report_statements)
       std::cout << "    Statement #" << s << std::endl;
-    d.problem.add_constraints(forms_[s].schedules);
+    d.problem.add_constraints(forms_[s].schedules.get());
     d.problem.add_constraints(&bounded(s));
   }
-  d.problem.add_constraints(latency_form_);
+  d.problem.add_constraints(latency_form_.get());
 }
 
 // The lexicographic minimum of (inv_eps, latency form coefficients): the

@@ -2,6 +2,7 @@
 
 #include <climits>
 #include <exception>
+#include <memory>
 #include <string>
 
 #include <isl/ast.h>
@@ -118,8 +119,10 @@ Value to_value(isl_val* v)
   return n;
 }
 
+// Appends the rows of m (taken) with the kind in front.
 void append_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
 {
+  std::unique_ptr<isl_mat, isl_mat* (*)(isl_mat*)> owned(m, isl_mat_free);
   int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
   for (int i = 0; i < nr; i++) {
     std::vector<Value> row{kind};
@@ -127,7 +130,6 @@ void append_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
       row.push_back(to_value(isl_mat_get_element_val(m, i, j)));
     rows.push_back(row);
   }
-  isl_mat_free(m);
 }
 
 struct Collected {
@@ -357,12 +359,12 @@ ISLWrapper::Rows rows_of(const Context& ctx, isl_basic_set* b, int nb_variables,
     isl_basic_set_free(b);
     fail(Stream::Err, cat("ISLWrapper::", operation, ": result with local variables"));
   }
+  std::unique_ptr<isl_basic_set, isl_basic_set* (*)(isl_basic_set*)> owned(b, isl_basic_set_free);
   ISLWrapper::Rows rows;
   append_rows(rows, isl_basic_set_equalities_matrix(b, isl_dim_set, isl_dim_param, isl_dim_div,
                                                     isl_dim_cst), 0);
   append_rows(rows, isl_basic_set_inequalities_matrix(b, isl_dim_set, isl_dim_param, isl_dim_div,
                                                       isl_dim_cst), 1);
-  isl_basic_set_free(b);
   return rows;
 }
 

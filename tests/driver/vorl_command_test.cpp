@@ -58,7 +58,7 @@ class VorlCommandTest : public ProgramTest {
   Outcome vorl(const std::string& arguments, const std::string& streams = "")
   {
     std::string name = streams.empty() ? dir_ + "/" : dir_ + "/" + streams + ".";
-    std::string command = "cd '" + dir_ + "/run' && ASAN_OPTIONS=detect_leaks=0 '" VORL_BINARY
+    std::string command = "cd '" + dir_ + "/run' && '" VORL_BINARY
                           "' " + arguments + " >'" + name + "out.txt' 2>'" + name + "err.txt'";
     int status = status_of(std::system(command.c_str()));
     return {status, slurp(name + "out.txt"), slurp(name + "err.txt")};
