@@ -113,7 +113,7 @@ TEST(RationalFallbackTest, EmptyAnswerIsOneFalseRow)
 
 }  // namespace
 
-// A point of isl beyond the 64-bit values is a Failure of its own, thrown
+// A point of isl beyond the 64-bit values is a Failure naming it, thrown
 // after isl's walk over the points has ended and freed what it held: nothing
 // of isl is written on the error stream.
 TEST(IslPointsTest, APointBeyondTheValuesFailsAfterTheWalk)
@@ -123,6 +123,7 @@ TEST(IslPointsTest, APointBeyondTheValuesFailsAfterTheWalk)
   Rows m{{0, 1, 0, most}, {0, 1, 1, -5}};
   std::vector<Point> found;
   testing::internal::CaptureStderr();
-  EXPECT_FAILURE(ISLWrapper::bounded_points(m, 2, 10, found), 1, "value out of the 64-bit range");
+  EXPECT_FAILURE(ISLWrapper::bounded_points(m, 2, 10, found), 1,
+                 "value out of the 64-bit range: 9223372036854775813 ");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
