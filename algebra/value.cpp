@@ -4,5 +4,5 @@
 
 void value_overflow(const char* where)
 {
-  fail(Stream::Err, cat(where, ": integer overflow", kBeyondTheIntegers));
+  throw BeyondTheIntegers(cat(where, ": integer overflow", kBeyondTheIntegers));
 }

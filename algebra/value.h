@@ -18,7 +18,8 @@ using Value = std::int64_t;
 /// [kind | counters | parameters | constant].
 using ValueRow = std::vector<Value>;
 
-/// Ends the run: the operation named by where left the 64-bit integers.
+/// Ends the run: the operation named by where left the 64-bit integers
+/// (throws BeyondTheIntegers).
 [[noreturn]] void value_overflow(const char* where);
 
 /// a + b, a - b, a * b and -a, or value_overflow(where).

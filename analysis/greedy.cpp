@@ -152,6 +152,22 @@ Expression* read_component(const IndexFunction* solution, const std::vector<int>
   return e.counters_to_parameters(to_parameter);
 }
 
+// compute(), with a value beyond the 64-bit integers refused at the latency
+// pragma of the statement whose schedule constraints needed it.
+template <typename Compute>
+auto refused_at(const Statement* statement, Compute compute) -> decltype(compute())
+{
+  try {
+    return compute();
+  } catch (const BeyondTheIntegers& e) {
+    if (e.place().known() || !statement->latency_pragma.known())
+      throw;
+    fail(Stream::Err, cat(statement->latency_pragma.prefix(), "the schedule constraints of this assignment need ",
+                          e.value().empty() ? std::string("a value") : "the value " + e.value(),
+                          e.step().empty() ? std::string() : " while " + e.step(), kBeyondTheIntegers));
+  }
+}
+
 // The variables whose schedule coefficient can be fixed to 0. Where the
 // domain holds equalities (i == M, or t_red == s(x) in a filtered piece), a
 // schedule's coefficients are not unique on it: moving weight between the
@@ -265,9 +281,11 @@ void Scheduler::prepare_statements()
                          f.parameters);
     f.theta_variables = coefficient_variables("theta_" + std::to_string(s), f.variables.size() + 1);
     Unknowns u(f.theta_variables, {});
-    std::unique_ptr<Polyhedron> schedules =
-        non_negative_on(f.domain.get(), f.variables, u.rows(f.variables, {{1, &f.theta_variables, &f.variables}}),
-                        u.counters(), u.parameters());
+    std::unique_ptr<Polyhedron> schedules = refused_at(st, [&] {
+      return non_negative_on(f.domain.get(), f.variables,
+                             u.rows(f.variables, {{1, &f.theta_variables, &f.variables}}), u.counters(),
+                             u.parameters());
+    });
     std::set<int> pinned = pinned_variables(f.domain.get(), f.variables);
     int position = 0;
     for (int v : f.variables) {
@@ -328,8 +346,9 @@ const Polyhedron& Scheduler::edge(int e)
   std::vector<UnknownRow> difference =
       u.rows(Z, {{1, &forms_[t].theta_variables, &Y}, {-1, &forms_[s].theta_variables, &X}}, eps,
              -found->second);
-  std::unique_ptr<Polyhedron> projected =
-      non_negative_on(P.get(), Z, difference, u.counters(), u.parameters());
+  std::unique_ptr<Polyhedron> projected = refused_at(program_->statement[s].get(), [&] {
+    return non_negative_on(P.get(), Z, difference, u.counters(), u.parameters());
+  });
   // Edges whose constraints are the same (up to their indicator) are
   // satisfied together: the edges of one statement pair that read or write
   // the same cells at the same distances.
@@ -370,9 +389,9 @@ const Polyhedron& Scheduler::bounded(int s)
   Unknowns u(merged(f.theta_variables, latency_variables_), {});
   std::vector<UnknownRow> slack =
       u.rows(all, {{1, &latency_variables_, &W_}, {-1, &f.theta_variables, &f.variables}});
-  std::unique_ptr<Polyhedron> projected =
-      non_negative_on(&sized, all, slack, u.counters(), u.parameters());
-  f.bounded = std::move(projected);
+  f.bounded = refused_at(program_->statement[s].get(), [&] {
+    return non_negative_on(&sized, all, slack, u.counters(), u.parameters());
+  });
   return *f.bounded;
 }
 

@@ -179,9 +179,7 @@ const Reference& Statement::nth(int k) const
 {
   if (k < 0 || k >= static_cast<int>(rhs_index.size()))
     fail(Stream::Out, "Statement::nth: bad rank");
-  auto it = rhs_index.begin();
-  std::advance(it, k);
-  return *it;
+  return rhs_index[static_cast<size_t>(k)];
 }
 
 // The iteration vector of an instance: one component per true counter, the

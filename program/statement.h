@@ -69,7 +69,7 @@ class Statement {
   Polyhedron* iteration_domain = nullptr;
   std::string lhs_id;
   IndexFunction* lhs_index = nullptr;
-  std::list<Reference> rhs_index;
+  std::vector<Reference> rhs_index;  // by rank (nth() is a lookup)
   Rhs* rhs = nullptr;
   // The surrounding counters (ranks) whose loops count down: the program
   // runs through their values from the highest to the lowest.
@@ -100,7 +100,9 @@ class Statement {
   // statement's own counters (k == 0), with the map from own to new ranks.
   std::pair<Operation*, std::map<int, int>> instance(int k) const;
   Operation* instance() const;
-  // The entry of rank k of rhs_index.
+  // The entry of rank k of rhs_index, in constant time: the callers look up
+  // every reference of a right-hand side, which may hold hundreds of
+  // thousands.
   const Reference& nth(int k) const;
   // Debugging block on the error stream.
   void print() const;

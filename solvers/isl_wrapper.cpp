@@ -1,6 +1,7 @@
 #include "solvers/isl_wrapper.h"
 
 #include <climits>
+#include <cstdlib>
 #include <exception>
 #include <memory>
 #include <string>
@@ -111,11 +112,16 @@ Value to_value(isl_val* v)
     isl_val_free(v);
     fail(Stream::Err, "ISLWrapper::to_value: not an integer");
   }
-  bool fits = fits_a_value(v);
-  Value n = fits ? isl_val_get_num_si(v) : 0;
+  if (!fits_a_value(v)) {
+    char* text = isl_val_to_str(v);
+    std::string digits = text ? text : "";
+    free(text);
+    isl_val_free(v);
+    throw BeyondTheIntegers(
+        cat("ISLWrapper::to_value: value out of the 64-bit range: ", digits, kBeyondTheIntegers), digits);
+  }
+  Value n = isl_val_get_num_si(v);
   isl_val_free(v);
-  if (!fits)
-    fail(Stream::Err, cat("ISLWrapper::to_value: value out of the 64-bit range", kBeyondTheIntegers));
   return n;
 }
 

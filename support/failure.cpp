@@ -42,6 +42,11 @@ Unrepresentable::Unrepresentable(const std::string& message)
 {
 }
 
+BeyondTheIntegers::BeyondTheIntegers(const std::string& message, std::string value)
+    : Failure(Stream::Err, message, 1, current_step()), value_(std::move(value))
+{
+}
+
 void fail(Stream stream, const std::string& message, int status)
 {
   throw Failure(stream, message, status, current_step());

@@ -61,6 +61,20 @@ class Unrepresentable : public Failure {
   explicit Unrepresentable(const std::string& message);
 };
 
+/// A value beyond the 64-bit integers of the analysis (see
+/// kBeyondTheIntegers): an ordinary failure of status 1, which a caller that
+/// knows the construct of the input behind the value places there. Value
+/// type: copies its strings.
+class BeyondTheIntegers : public Failure {
+ public:
+  /// value: the value in decimal, when it is known.
+  explicit BeyondTheIntegers(const std::string& message, std::string value = "");
+  const std::string& value() const { return value_; }
+
+ private:
+  std::string value_;
+};
+
 /// Throws Failure(stream, message, status, the current step).
 [[noreturn]] void fail(Stream stream, const std::string& message, int status = 1);
 

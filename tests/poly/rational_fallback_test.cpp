@@ -113,16 +113,17 @@ TEST(RationalFallbackTest, EmptyAnswerIsOneFalseRow)
 
 }  // namespace
 
-// A point of isl beyond the 64-bit values is a Failure of its own, thrown
+// A point of isl beyond the 64-bit values is a Failure naming it, thrown
 // after isl's walk over the points has ended and freed what it held: nothing
 // of isl is written on the error stream.
 TEST(IslPointsTest, APointBeyondTheValuesFailsAfterTheWalk)
 {
   const Value most = INT64_MAX;
-  // x = -most and y = 5 - x = most + 6.
+  // x = -most and y = 5 - x = most + 5.
   Rows m{{0, 1, 0, most}, {0, 1, 1, -5}};
   std::vector<Point> found;
   testing::internal::CaptureStderr();
-  EXPECT_FAILURE(ISLWrapper::bounded_points(m, 2, 10, found), 1, "value out of the 64-bit range");
+  EXPECT_FAILURE(ISLWrapper::bounded_points(m, 2, 10, found), 1,
+                 "value out of the 64-bit range: 9223372036854775812 ");
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }

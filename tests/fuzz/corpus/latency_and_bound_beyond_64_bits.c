@@ -1,5 +1,6 @@
 /* LU over a constant range of 10^9 with a latency of 10^5: a Farkas
-   coefficient of the green schedule (2*10^19) is beyond 64 bits. */
+   coefficient of the green schedule (2*10^19) is beyond 64 bits, refused
+   at the latency pragma of the assignment whose constraints need it. */
 int N = 6;
 double A[6][6];
 
