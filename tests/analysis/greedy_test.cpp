@@ -15,11 +15,6 @@ using truth::Point;
 
 class GreedyTest : public AnalysisTest {
  protected:
-  void TearDown() override
-  {
-    AnalysisTest::TearDown();
-  }
-
   void load_body(const std::string& body)
   {
     program = extract("int N, M;\ndouble a[20], b[20], c[20], s, A[20][20];\n"

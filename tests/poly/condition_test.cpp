@@ -37,13 +37,6 @@ class ConditionTest : public ::testing::Test {
   }
   // A leaf or a polyhedron adopting the inequations.
   static Condition* leaf(const std::unique_ptr<Inequation>& c) { return new Condition(c.get()); }
-  static Polyhedron* poly(std::initializer_list<std::unique_ptr<Inequation>> cs)
-  {
-    Polyhedron* p = new Polyhedron();
-    for (const auto& c : cs)
-      p->add_constraint(c.get());
-    return p;
-  }
   // Whether some member holds at the point (x, y), parameters absent.
   static bool holds(const Union& u, int x, int y)
   {

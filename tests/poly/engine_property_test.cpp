@@ -431,11 +431,8 @@ TEST_F(EngineProperty, QuasiPolynomialsEvaluateAndCompileToTheRightNumbers)
   };
 
   // 0 <= 2i <= N has floor(N / 2) + 1 points: a coefficient periodic in N.
-  Polyhedron p;
   Expression zero(0);
-  for (const auto& c : {*two_i >= zero, *two_i <= *N})
-    p.add_constraint(c.get());
-  Pieces periodic = p.volume({0});
+  Pieces periodic = own(poly({*two_i >= zero, *two_i <= *N}))->volume({0});
   EXPECT_NE(text(*periodic.begin()->second).find("]_N"), std::string::npos);
   for (int n = 0; n <= 20; n++)
     check("periodic", periodic, n, 0, n / 2 + 1);
@@ -509,10 +506,7 @@ TEST(NarrowChamber, CountIsRightAtEveryPointOfEveryPiece)
   AnalysisScope scope;
   create_counter_rank("j");
   std::unique_ptr<Expression> j(var(0)), N(par("N")), upper1(*N - 4), upper2(1 - *N);
-  Polyhedron p;
-  for (const auto& c : {*j <= *upper1, *j <= *upper2, *j >= -3, *j <= 3})
-    p.add_constraint(c.get());
-  Pieces pieces = p.volume();
+  Pieces pieces = own(poly({*j <= *upper1, *j <= *upper2, *j >= -3, *j <= 3}))->volume();
   for (int n = -3; n <= 8; n++) {
     int points = 0;
     for (int x = -3; x <= 3; x++)

@@ -15,7 +15,9 @@
 #include <sstream>
 #include <string>
 
+#include "algebra/inequation.h"
 #include "polyhedra/count_code.h"
+#include "polyhedra/polyhedron.h"
 
 // What operator<< writes of x.
 template <typename T>
@@ -35,6 +37,15 @@ std::unique_ptr<T> own(T* p)
 template <typename T>
 std::unique_ptr<T> own(std::unique_ptr<T> p)
 {
+  return p;
+}
+
+// A new polyhedron of the constraints.
+inline Polyhedron* poly(std::initializer_list<std::unique_ptr<Inequation>> constraints)
+{
+  Polyhedron* p = new Polyhedron();
+  for (const auto& c : constraints)
+    p->add_constraint(c.get());
   return p;
 }
 

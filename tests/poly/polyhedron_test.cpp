@@ -29,9 +29,7 @@ class PolyhedronTest : public ::testing::Test {
     i.reset(var(0));
     n.reset(par("N"));
     auto n1 = own(*n - 1);
-    box.reset(new Polyhedron());
-    for (const auto& c : {*n >= 1, *i >= 0, *i <= *n1})
-      box->add_constraint(c.get());
+    box.reset(poly({*n >= 1, *i >= 0, *i <= *n1}));
   }
   std::unique_ptr<Expression> i, n;
   std::unique_ptr<Polyhedron> box;

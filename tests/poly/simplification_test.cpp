@@ -44,13 +44,6 @@ class SimplificationTest : public ::testing::Test {
     n.reset(par("N"));
     half = *i / 2;
   }
-  static Polyhedron* poly(std::initializer_list<std::unique_ptr<Inequation>> cs)
-  {
-    Polyhedron* p = new Polyhedron();
-    for (const auto& c : cs)
-      p->add_constraint(c.get());
-    return p;
-  }
   std::unique_ptr<Expression> i, j, n, half;
 };
 
