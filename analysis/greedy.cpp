@@ -228,7 +228,7 @@ class Scheduler {
   Scheduler(const Scheduler&) = delete;
   Scheduler& operator=(const Scheduler&) = delete;
 
-  GreedyResult run(bool report_statements);
+  GreedyResult run();
 
  private:
   void prepare_statements();
@@ -245,7 +245,7 @@ class Scheduler {
     int inv_eps = -1;
   };
   // Fills d, which starts empty.
-  void dimension_problem(const std::vector<int>& remaining, bool report_statements, Dimension& d);
+  void dimension_problem(const std::vector<int>& remaining, Dimension& d);
   std::unique_ptr<Quast> solve(Dimension& d) const;
   void record(const Dimension& d, const IndexFunction* solution, std::vector<Schedule*>& schedules,
               IndexFunction* latencies) const;
@@ -413,8 +413,7 @@ void Scheduler::trace_edges(int dimension, const std::vector<int>& remaining) co
 // the number of edges of the graph not strongly satisfied, and every
 // scheduled statement's component non-negative on its domain and below the
 // latency form.
-void Scheduler::dimension_problem(const std::vector<int>& remaining, bool report_statements,
-                                  Dimension& d)
+void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& d)
 {
   Expression E(0);
   std::map<int, int> weight;
@@ -439,8 +438,7 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, bool report
   Inequation count(PRED_EQ, inv_leaf.get(), &unsatisfied);
   d.problem.add_constraint(&count);
   for (int s : d.scheduled) {
-    if (report_statements)
-      std::cout << "    Statement #" << s << std::endl;
+    std::cout << "    Statement #" << s << std::endl;
     d.problem.add_constraints(forms_[s].schedules.get());
     d.problem.add_constraints(&bounded(s));
   }
@@ -503,7 +501,7 @@ std::vector<int> Scheduler::edges_left(const Dimension& d, const IndexFunction* 
   return left;
 }
 
-GreedyResult Scheduler::run(bool report_statements)
+GreedyResult Scheduler::run()
 {
   int n = static_cast<int>(program_->statement.size());
   GreedyResult result;
@@ -518,7 +516,7 @@ GreedyResult Scheduler::run(bool report_statements)
     if (options().verbose)
       trace_edges(dimension, remaining);
     Dimension d;
-    dimension_problem(remaining, report_statements, d);
+    dimension_problem(remaining, d);
     std::unique_ptr<Quast> answer = solve(d);
     record(d, answer->solution, kept, result.latency.get());
     remaining = edges_left(d, answer->solution, remaining, dimension);
@@ -526,47 +524,9 @@ GreedyResult Scheduler::run(bool report_statements)
   return result;
 }
 
-GreedyResult schedule(Program* program, DependenceGraph* graph, const std::map<int, int>& latency,
-                      bool report_statements)
-{
-  Scheduler scheduler(program, graph, latency);
-  return scheduler.run(report_statements);
-}
-
 }  // namespace
 
 GreedyResult greedy(Program* program, DependenceGraph* graph, const std::map<int, int>& latency)
 {
-  return schedule(program, graph, latency, true);
-}
-
-GreedyResult greedy(Program* program, DependenceGraph* graph)
-{
-  std::map<int, int> ones;
-  for (size_t s = 0; s < program->statement.size(); s++)
-    ones[static_cast<int>(s)] = 1;
-  return schedule(program, graph, ones, false);
-}
-
-GreedyResult greedy_asap(Program* program)
-{
-  DependenceGraph graph(program);
-  return greedy(program, &graph);
-}
-
-GreedyResult greedy_alap(Program* program)
-{
-  DependenceGraph graph(program);
-  graph.invert();
-  GreedyResult r = greedy(program, &graph);
-  for (const auto& s : r.schedules) {
-    IndexFunction* f = s->index_function;
-    for (int k = 0; k < f->dimension(); k++) {
-      Expression difference(OP_MINUS, r.latency->index_mapping.at(k), f->index_mapping[k]);
-      Expression* simplified = difference.simplify();
-      delete f->index_mapping[k];
-      f->index_mapping[k] = simplified;
-    }
-  }
-  return r;
+  return Scheduler(program, graph, latency).run();
 }

@@ -29,9 +29,5 @@ struct GreedyResult {
 };
 
 GreedyResult greedy(Program* program, DependenceGraph* graph, const std::map<int, int>& latency);
-// Latency 1 for every statement, and no per-statement lines on standard output.
-GreedyResult greedy(Program* program, DependenceGraph* graph);
-GreedyResult greedy_asap(Program* program);
-GreedyResult greedy_alap(Program* program);
 
 #endif

@@ -309,12 +309,3 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
   del(green_domains);
   return a;
 }
-
-std::string bottom_limit_program(Program* program, const PragmaMaps& latencies,
-                                 const PragmaMaps& inputs, const PragmaMaps& outputs,
-                                 const std::vector<int>& resources)
-{
-  LimitAnalysis a = analyze_bottom_limit(program, latencies, inputs, outputs, resources);
-  progress("Step 5. Generate the code --> out.c", "generating the code");
-  return generate_program(a);
-}

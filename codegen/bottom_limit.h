@@ -23,10 +23,4 @@ LimitAnalysis analyze_bottom_limit(Program* program,
                                    const std::map<int, std::vector<int>>& outputs,
                                    const std::vector<int>& resources);
 
-// The text of out.c for the program; the analysis without writing or ending.
-std::string bottom_limit_program(Program* program, const std::map<int, std::vector<int>>& latencies,
-                                 const std::map<int, std::vector<int>>& inputs,
-                                 const std::map<int, std::vector<int>>& outputs,
-                                 const std::vector<int>& resources);
-
 #endif

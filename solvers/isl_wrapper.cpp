@@ -125,15 +125,16 @@ Value to_value(isl_val* v)
   return n;
 }
 
-// Appends the rows of m (taken) with the kind in front.
-void append_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
+// Appends the rows of m (taken) with the kind in front, each entry read by
+// convert (which takes the isl_val and may throw; m is freed all the same).
+void append_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind, Value (*convert)(isl_val*) = to_value)
 {
   std::unique_ptr<isl_mat, isl_mat* (*)(isl_mat*)> owned(m, isl_mat_free);
   int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
   for (int i = 0; i < nr; i++) {
     std::vector<Value> row{kind};
     for (int j = 0; j < nc; j++)
-      row.push_back(to_value(isl_mat_get_element_val(m, i, j)));
+      row.push_back(convert(isl_mat_get_element_val(m, i, j)));
     rows.push_back(row);
   }
 }
@@ -161,20 +162,7 @@ Value checked_value(isl_val* v)
 // checked_value.
 void append_checked_rows(ISLWrapper::Rows& rows, isl_mat* m, int kind)
 {
-  int nr = isl_mat_rows(m), nc = isl_mat_cols(m);
-  for (int i = 0; i < nr; i++) {
-    std::vector<Value> row{kind};
-    for (int j = 0; j < nc; j++) {
-      try {
-        row.push_back(checked_value(isl_mat_get_element_val(m, i, j)));
-      } catch (...) {
-        isl_mat_free(m);
-        throw;
-      }
-    }
-    rows.push_back(row);
-  }
-  isl_mat_free(m);
+  append_rows(rows, m, kind, checked_value);
 }
 
 isl_stat collect_basic_set(isl_basic_set* bset, void* user)
@@ -354,18 +342,15 @@ ISLWrapper::Rows rows_of(const Context& ctx, isl_basic_set* b, int nb_variables,
                          const char* operation)
 {
   b = ctx.check(isl_basic_set_remove_redundancies(ctx.check(b, operation)), operation);
+  std::unique_ptr<isl_basic_set, isl_basic_set* (*)(isl_basic_set*)> owned(b, isl_basic_set_free);
   if (isl_basic_set_plain_is_empty(b) == isl_bool_true) {
-    isl_basic_set_free(b);
     ISLWrapper::Rows empty(1, std::vector<Value>(nb_variables + 2, 0));
     empty[0][0] = 1;
     empty[0].back() = -1;
     return empty;
   }
-  if (isl_basic_set_dim(b, isl_dim_div) != 0) {
-    isl_basic_set_free(b);
+  if (isl_basic_set_dim(b, isl_dim_div) != 0)
     fail(Stream::Err, cat("ISLWrapper::", operation, ": result with local variables"));
-  }
-  std::unique_ptr<isl_basic_set, isl_basic_set* (*)(isl_basic_set*)> owned(b, isl_basic_set_free);
   ISLWrapper::Rows rows;
   append_rows(rows, isl_basic_set_equalities_matrix(b, isl_dim_set, isl_dim_param, isl_dim_div,
                                                     isl_dim_cst), 0);
@@ -373,10 +358,6 @@ ISLWrapper::Rows rows_of(const Context& ctx, isl_basic_set* b, int nb_variables,
                                                       isl_dim_cst), 1);
   return rows;
 }
-
-}  // namespace
-
-namespace {
 
 // The rows [kind | variables | constant] as a rational basic set of isl:
 // its operations then work over the rationals (no constraint is tightened
