@@ -15,6 +15,7 @@
 #include <string>
 #include <utility>
 
+#include "solvers/equality_elimination.h"
 #include "support/failure.h"
 
 // How the answer is built.
@@ -47,6 +48,10 @@
 // It is therefore decided before calling isl: the whole tree is then one leaf
 // without solution.
 //
+// A problem without parameters has one point for optimum: the unknowns that
+// its equalities fix are left out of isl's problem (equality_elimination.h)
+// and the optimum is carried back to all unknowns by an affine map.
+//
 // Every call uses an isl context of its own, freed on return; no state is
 // shared between calls.
 
@@ -65,6 +70,7 @@ struct IslFree {
   void operator()(isl_constraint* p) const { isl_constraint_free(p); }
   void operator()(isl_basic_set_list* p) const { isl_basic_set_list_free(p); }
   void operator()(isl_val* p) const { isl_val_free(p); }
+  void operator()(isl_local_space* p) const { isl_local_space_free(p); }
 };
 
 template <typename T>
@@ -216,6 +222,50 @@ Isl<isl_basic_set> domain_set(const Session& s, const PipMatrix& domain, int n, 
     rows.ineq.push_back(unit_row(width, n + i, 1));
   isl_space* space = isl_space_set_alloc(s.ctx(), np, n);
   return make_set(s, space, rows, width, isl_dim_set, isl_dim_param);
+}
+
+// The domain of a problem without parameters, as domain_set() makes it, over
+// the unknowns that its equalities leave (the elimination says how to put
+// the others back).
+Isl<isl_basic_set> reduced_domain_set(const Session& s, const PipMatrix& domain, int n,
+                                      bool signed_unknowns, EqualityElimination& elimination)
+{
+  int width = n + 1;
+  Rows rows = split_rows(domain);
+  for (int i = 0; signed_unknowns && i < n; ++i)
+    rows.ineq.push_back(unit_row(width, i, 1));
+  elimination = eliminate_equalities(rows.eq, rows.ineq, n);
+  Rows reduced{elimination.eq, elimination.ineq};
+  int kept = static_cast<int>(elimination.kept.size());
+  return make_set(s, isl_space_set_alloc(s.ctx(), 0, kept), reduced, kept + 1, isl_dim_set,
+                  isl_dim_param);
+}
+
+// Takes optimum, over the kept unknowns of the elimination; gives it over
+// all n unknowns.
+Isl<isl_pw_multi_aff> restored(const Session& s, Isl<isl_pw_multi_aff> optimum,
+                               const EqualityElimination& elimination, int n)
+{
+  int kept = static_cast<int>(elimination.kept.size());
+  isl_space* space = isl_space_map_from_domain_and_range(isl_space_set_alloc(s.ctx(), 0, kept),
+                                                         isl_space_set_alloc(s.ctx(), 0, n));
+  Isl<isl_multi_aff> back = s.check(isl_multi_aff_zero(space));
+  Isl<isl_local_space> ls =
+      s.check(isl_local_space_from_space(isl_space_set_alloc(s.ctx(), 0, kept)));
+  for (int k = 0; k < kept; ++k) {
+    isl_aff* x = isl_aff_var_on_domain(isl_local_space_copy(ls.get()), isl_dim_set, k);
+    back = s.check(isl_multi_aff_set_aff(back.release(), elimination.kept[k], x));
+  }
+  for (const auto& [j, value] : elimination.eliminated) {
+    isl_aff* x = isl_aff_zero_on_domain(isl_local_space_copy(ls.get()));
+    for (int k = 0; k < kept; ++k)
+      if (value[k] != 0)
+        x = isl_aff_set_coefficient_val(x, isl_dim_in, k, isl_val_int_from_si(s.ctx(), value[k]));
+    x = isl_aff_set_constant_val(x, isl_val_int_from_si(s.ctx(), value[kept]));
+    back = s.check(isl_multi_aff_set_aff(back.release(), j, x));
+  }
+  return s.check(isl_pw_multi_aff_pullback_pw_multi_aff(
+      isl_pw_multi_aff_from_multi_aff(back.release()), optimum.release()));
 }
 
 Isl<isl_basic_set> context_set(const Session& s, const PipMatrix& context, int np,
@@ -625,8 +675,14 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
   if (s.check(isl_basic_set_is_empty(ctx_set.get())))
     return nullptr;
 
-  Isl<isl_basic_set> dom_set =
-    domain_set(s, domain, nb_unknowns, np, signed_unknowns, signed_parameters);
+  // Without parameters, the optimum is one point: the unknowns that
+  // equalities fix are left out of isl's problem and computed back.
+  std::optional<EqualityElimination> elimination;
+  Isl<isl_basic_set> dom_set;
+  if (np == 0)
+    dom_set = reduced_domain_set(s, domain, nb_unknowns, signed_unknowns, elimination.emplace());
+  else
+    dom_set = domain_set(s, domain, nb_unknowns, np, signed_unknowns, signed_parameters);
   isl_ctx_reset_operations(s.ctx());
   isl_ctx_set_max_operations(s.ctx(), options.Max_operations);
   isl_pw_multi_aff* opt =
@@ -645,6 +701,8 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
     s.error("isl failed on a bounded optimum");
   }
   Isl<isl_pw_multi_aff> optimum = s.check(opt);
+  if (elimination)
+    optimum = restored(s, std::move(optimum), *elimination, nb_unknowns);
 
   TreeBuilder builder(s, np, pieces_of(s, optimum.get()));
   return builder.build();
