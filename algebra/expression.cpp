@@ -259,7 +259,10 @@ Expression::Expression(const std::vector<Value>& v)
   shallow_copy(simplified);
   delete simplified;
   has_vector = 1;
-  vec.assign(v.begin() + skip, v.end());
+  vec.clear();
+  for (int j = skip; j < size; j++)
+    if (v[j] != 0)
+      vec.push_back({j - skip, v[j]});
   _nb_counters = nc;
   _nb_parameters = np;
 }
@@ -804,28 +807,30 @@ Expression* Expression::simplify() const
 
 namespace {
 
-// Adds factor times the coefficient vector of e to acc (counters, parameters,
-// constant), in one walk over the tree: no vector per node.
-void accumulate(const Expression* e, Value factor, std::vector<Value>& acc, int nc, int np)
+// Calls add(column, factor, coefficient) for the terms of e (columns of
+// to_vector(): counters by rank, parameters, the constant last), in one walk
+// over the tree: no vector per node. A column may come more than once.
+template <typename Add>
+void walk_terms(const Expression* e, Value factor, int nc, int np, Add& add)
 {
   const char* where = "Expression::to_vector";
   if (e->has_vector && e->_nb_counters == nc && e->_nb_parameters == np) {
-    for (size_t i = 0; i < acc.size(); i++)
-      acc[i] = checked_mul_add(acc[i], factor, e->vec[i], where);
+    for (const auto& [column, value] : e->vec)
+      add(static_cast<size_t>(column), factor, value);
     return;
   }
   if (e->is_leaf) {
     if (e->is_val) {
-      acc[nc + np] = checked_mul_add(acc[nc + np], factor, e->val, where);
+      add(static_cast<size_t>(nc + np), factor, e->val);
     } else if (e->is_counter) {
       if (e->counter_rank < 0 || e->counter_rank >= nc)
         fail(Stream::Err, cat("Expression::to_vector: counter rank out of range: ", e->counter_rank));
-      acc[e->counter_rank] = checked_add(acc[e->counter_rank], factor, where);
+      add(static_cast<size_t>(e->counter_rank), factor, 1);
     } else if (e->is_parameter) {
       if (e->parameter_rank < 0 || e->parameter_rank >= np)
         fail(Stream::Err,
              cat("Expression::to_vector: parameter rank out of range: ", e->parameter_rank));
-      acc[nc + e->parameter_rank] = checked_add(acc[nc + e->parameter_rank], factor, where);
+      add(static_cast<size_t>(nc + e->parameter_rank), factor, 1);
     } else {
       throw Unrepresentable(kNonAffineNewparm);
     }
@@ -834,8 +839,8 @@ void accumulate(const Expression* e, Value factor, std::vector<Value>& acc, int 
   switch (e->op) {
     case OP_PLUS:
     case OP_MINUS:
-      accumulate(e->fg, factor, acc, nc, np);
-      accumulate(e->fd, e->op == OP_PLUS ? factor : checked_neg(factor, where), acc, nc, np);
+      walk_terms(e->fg, factor, nc, np, add);
+      walk_terms(e->fd, e->op == OP_PLUS ? factor : checked_neg(factor, where), nc, np, add);
       return;
     case OP_TIMES: {
       const Expression* constant =
@@ -843,7 +848,7 @@ void accumulate(const Expression* e, Value factor, std::vector<Value>& acc, int 
       if (!constant)
         throw Unrepresentable(kNonAffine);
       Value scaled = checked_mul(factor, constant->val, where);
-      accumulate(constant == e->fg ? e->fd : e->fg, scaled, acc, nc, np);
+      walk_terms(constant == e->fg ? e->fd : e->fg, scaled, nc, np, add);
       return;
     }
     default:
@@ -857,15 +862,42 @@ std::vector<Value> Expression::to_vector()
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
-  if (has_vector && _nb_counters == nc && _nb_parameters == np)
-    return vec;
+  if (has_vector && _nb_counters == nc && _nb_parameters == np) {
+    std::vector<Value> r(nc + np + 1, 0);
+    for (const auto& [column, value] : vec)
+      r[column] = value;
+    return r;
+  }
   std::vector<Value> r(nc + np + 1, 0);
-  accumulate(this, 1, r, nc, np);
+  auto add = [&r](size_t column, Value factor, Value coefficient) {
+    r[column] = checked_mul_add(r[column], factor, coefficient, "Expression::to_vector");
+  };
+  walk_terms(this, 1, nc, np, add);
   has_vector = 1;
-  vec = r;
+  vec.clear();
+  for (size_t column = 0; column < r.size(); column++)
+    if (r[column] != 0)
+      vec.push_back({static_cast<int>(column), r[column]});
   _nb_counters = nc;
   _nb_parameters = np;
   return r;
+}
+
+std::vector<std::pair<int, Value>> Expression::to_terms() const
+{
+  if (has_vector && _nb_counters == get_nb_counters() && _nb_parameters == get_nb_parameters())
+    return vec;
+  std::map<int, Value> sum;
+  auto add = [&sum](size_t column, Value factor, Value coefficient) {
+    Value& v = sum[static_cast<int>(column)];
+    v = checked_mul_add(v, factor, coefficient, "Expression::to_vector");
+  };
+  walk_terms(this, 1, get_nb_counters(), get_nb_parameters(), add);
+  std::vector<std::pair<int, Value>> terms;
+  for (const auto& [column, value] : sum)
+    if (value != 0)
+      terms.push_back({column, value});
+  return terms;
 }
 
 std::vector<Value> Expression::to_vector(const std::set<int>& counters,

@@ -54,8 +54,10 @@ class Expression {
   operator_t op = OP_PLUS;
   Expression* fg = nullptr;
   Expression* fd = nullptr;
+  // The coefficients, cached while the registry keeps the size it had
+  // (_nb_counters, _nb_parameters): the non-zero entries of to_vector().
   int has_vector = 0;
-  std::vector<Value> vec;
+  std::vector<std::pair<int, Value>> vec;
   int _nb_counters = 0;
   int _nb_parameters = 0;
 
@@ -161,6 +163,9 @@ class Expression {
   Expression* one_pass_simplify() const;
   std::vector<Value> to_vector();
   std::vector<Value> to_vector(const std::set<int>& counters, const std::set<int>& parameters);
+  // The non-zero entries of to_vector(), as (column, value) by increasing
+  // column, without a vector of the registry's width.
+  std::vector<std::pair<int, Value>> to_terms() const;
   Expression* parameters_to_counters(const std::map<int, int>& m) const;
   Expression* counters_to_parameters(const std::map<int, int>& m) const;
   Expression* counters_to_counters(const std::map<int, int>& m) const;

@@ -233,9 +233,6 @@ class Polyhedron {
   Quast* min_lex2(const IndexFunction* dates);
   // Column compaction before a solver call; fills actual_counter and
   // actual_parameter with the rank of each kept column.
-  static std::vector<std::vector<Value>> remove_null_columns(const std::vector<std::vector<Value>>& m);
-  static std::vector<std::vector<Value>> remove_null_columns(const std::vector<std::vector<Value>>& m,
-                                                             int k);
   static std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>
   remove_null_columns(
       const std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>& context_domain);

@@ -81,30 +81,77 @@ PipMatrix to_pip(const Rows& m, int width)
   return p;
 }
 
-// The constraint rows for a solver: an equality is one row of kind 0 rather
-// than the two inequalities of the cached matrix, so that the solver
-// eliminates a variable with it instead of finding it again.
-Rows solver_rows(Polyhedron* p)
+// A constraint row over the registry's columns (counters by rank,
+// parameters, the constant last), by its non-zero entries: the problems of
+// the scheduler hold thousands of rows over a registry of a thousand
+// columns, a few of them each. `date` is the date column of a row
+// t_date = S_date(x), or -1.
+struct SparseRow {
+  Value kind;  // 0 equality, 1 inequality >= 0
+  int date;
+  std::vector<std::pair<int, Value>> terms;
+};
+
+// The constraint rows of p for a solver: an equality is one row of kind 0
+// rather than the two inequalities of the cached matrix.
+std::vector<SparseRow> sparse_rows(const Polyhedron* p)
 {
-  if (p->has_matrix && p->nb_counters == get_nb_counters() &&
-      p->nb_parameters == get_nb_parameters()) {
-    bool equalities = false;
-    for (const Inequation* c : p->constraints)
-      equalities = equalities || c->pred == PRED_EQ;
-    for (const auto& row : p->matrix)
-      equalities = equalities && row[0] != 0;
-    if (!equalities)
-      return p->matrix;  // no equality split in two rows
-  }
-  Rows m;
+  int constant = get_nb_counters() + get_nb_parameters();
+  const char* where = "Inequation::to_matrix";
+  std::vector<SparseRow> rows;
   for (const Inequation* c : p->constraints) {
-    std::vector<std::vector<Value>> rows = c->to_matrix();
-    if (c->pred == PRED_EQ)
-      rows.resize(1);
-    for (auto& row : rows) {
-      row.insert(row.begin(), c->pred == PRED_EQ ? 0 : 1);
-      m.push_back(std::move(row));
-    }
+    bool reversed = c->pred == PRED_LT || c->pred == PRED_LE;
+    std::map<int, Value> sum;
+    for (const auto& [column, value] : c->lhs->to_terms())
+      sum[column] = reversed ? checked_neg(value, where) : value;
+    for (const auto& [column, value] : c->rhs->to_terms())
+      sum[column] = reversed ? checked_add(sum[column], value, where)
+                             : checked_sub(sum[column], value, where);
+    if (c->pred == PRED_LT || c->pred == PRED_GT)
+      sum[constant] = checked_sub(sum[constant], 1, where);
+    SparseRow row{c->pred == PRED_EQ ? 0 : 1, -1, {}};
+    for (const auto& [column, value] : sum)
+      if (value != 0)
+        row.terms.push_back({column, value});
+    rows.push_back(std::move(row));
+  }
+  return rows;
+}
+
+// Dense rows [kind | `leading` date columns | used counters | used
+// parameters | constant] and the rank maps of the columns kept, as
+// kept_columns() keeps them from full rows.
+Rows compacted(const std::vector<SparseRow>& rows, int leading)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  std::map<int, int>& actual_counter = registry().actual_counter;
+  std::map<int, int>& actual_parameter = registry().actual_parameter;
+  actual_counter.clear();
+  actual_parameter.clear();
+  std::set<int> used;
+  for (const SparseRow& row : rows)
+    for (const auto& [column, value] : row.terms)
+      if (column < nc + np)
+        used.insert(column);
+  std::map<int, size_t> position;  // registry column -> column of the rows
+  for (int column : used) {
+    position[column] = 1 + static_cast<size_t>(leading) + position.size();
+    if (column < nc)
+      actual_counter[static_cast<int>(actual_counter.size())] = column;
+    else
+      actual_parameter[static_cast<int>(actual_parameter.size())] = column - nc;
+  }
+  size_t width = 1 + static_cast<size_t>(leading) + used.size() + 1;
+  Rows m;
+  for (const SparseRow& row : rows) {
+    std::vector<Value> dense(width, 0);
+    dense[0] = row.kind;
+    if (row.date >= 0)
+      dense[1 + static_cast<size_t>(row.date)] = -1;
+    for (const auto& [column, value] : row.terms)
+      dense[column < nc + np ? position.at(column) : width - 1] = value;
+    m.push_back(std::move(dense));
   }
   return m;
 }
@@ -151,13 +198,6 @@ Quast* solve(const Rows& domain, const Rows& context, int leading, const PipOpti
 
 }  // namespace
 
-Rows Polyhedron::remove_null_columns(const Rows& m) { return select(m, kept_columns(m, nullptr, 0)); }
-
-Rows Polyhedron::remove_null_columns(const Rows& m, int k)
-{
-  return select(m, kept_columns(m, nullptr, k));
-}
-
 std::pair<Rows, Rows> Polyhedron::remove_null_columns(const std::pair<Rows, Rows>& context_domain)
 {
   const Rows& context = context_domain.first;
@@ -173,7 +213,7 @@ std::pair<Rows, Rows> Polyhedron::remove_null_columns(const std::pair<Rows, Rows
 
 static Quast* maximum(Polyhedron* p, bool general)
 {
-  Rows domain = Polyhedron::remove_null_columns(solver_rows(p));
+  Rows domain = compacted(sparse_rows(p), 0);
   PipOptions options = pip_options_init();
   options.Maximize = 1;
   options.Urs_parms = general;
@@ -207,7 +247,7 @@ static bool integer_empty(Polyhedron* p, bool general)
     delete rewritten;
     return r;
   }
-  Rows domain = Polyhedron::remove_null_columns(solver_rows(p));
+  Rows domain = compacted(sparse_rows(p), 0);
   if (domain.empty())
     return false;
   PipOptions options = pip_options_init();
@@ -250,28 +290,19 @@ Quast* Polyhedron::min_lex(const std::vector<int>& tag_vector, int statement)
 Quast* Polyhedron::min_lex2(const IndexFunction* dates)
 {
   int k = dates->dimension();
-  int nc = get_nb_counters();
-  int np = get_nb_parameters();
-  Rows D = solver_rows(this);
+  std::vector<SparseRow> rows;
   Rows S = dates->to_matrix();
-  int width = k + nc + np + 2;
-  Rows m;
-  // t_i = S_i(x), an equality row.
   for (int i = 0; i < k; i++) {
-    std::vector<Value> date(width, 0);
-    date[1 + i] = -1;
+    SparseRow date{0, i, {}};
     for (size_t j = 0; j < S[i].size(); j++)
-      date[k + 1 + j] = S[i][j];
-    m.push_back(date);
+      if (S[i][j] != 0)
+        date.terms.push_back({static_cast<int>(j), S[i][j]});
+    rows.push_back(std::move(date));
   }
-  for (const auto& row : D) {
-    std::vector<Value> shifted(width, 0);
-    shifted[0] = row[0];
-    for (size_t j = 1; j < row.size(); j++)
-      shifted[k + j] = row[j];
-    m.push_back(shifted);
-  }
-  Rows domain = without_repeated_rows(remove_null_columns(m, k));
+  std::vector<SparseRow> constraints = sparse_rows(this);
+  rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
+              std::make_move_iterator(constraints.end()));
+  Rows domain = without_repeated_rows(compacted(rows, k));
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;
   options.Urs_unknowns = 1;
