@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 #include <limits>
-#include <map>
+#include <algorithm>
+#include <unordered_map>
 #include <numeric>
 
 namespace {
@@ -96,43 +97,74 @@ class Eliminator {
   void tidy()
   {
     std::vector<Row> eq;
-    std::map<Row, size_t> seen;
+    std::unordered_map<size_t, std::vector<size_t>> seen;  // hash -> rows of eq
     for (Row& r : eq_) {
       normalize(r, false);
-      if (!is_zero(r) && seen.insert({r, eq.size()}).second)
+      if (is_zero(r))
+        continue;
+      std::vector<size_t>& bucket = seen[hashed(r, 1, true)];
+      bool repeated = false;
+      for (size_t k : bucket)
+        repeated = repeated || eq[k] == r;
+      if (!repeated) {
+        bucket.push_back(eq.size());
         eq.push_back(std::move(r));
+      }
     }
     eq_ = std::move(eq);
     std::vector<Row> ineq;
-    std::map<Row, size_t> tightest;  // coefficients (constant 0) -> row
+    coefficients_.clear();
     for (Row& r : ineq_) {
       normalize(r, true);
       if (is_zero(r))
         continue;
-      Row key = r;
-      key.back() = 0;
-      auto [at, fresh] = tightest.insert({key, ineq.size()});
-      if (fresh)
+      std::vector<size_t>& bucket = coefficients_[hashed(r, 1, false)];
+      auto parallel = std::find_if(bucket.begin(), bucket.end(),
+                                   [&](size_t k) { return same_coefficients(ineq[k], r, 1); });
+      if (parallel == bucket.end()) {
+        bucket.push_back(ineq.size());
         ineq.push_back(std::move(r));
-      else if (r.back() < ineq[at->second].back())
-        ineq[at->second].back() = r.back();
+      } else if (r.back() < ineq[*parallel].back()) {
+        ineq[*parallel].back() = r.back();
+      }
     }
     ineq_ = std::move(ineq);
   }
 
-  // One inequality of each pair a.x + c >= 0, -a.x - c >= 0.
+  // One inequality of each pair a.x + c >= 0, -a.x - c >= 0 (after tidy()).
   std::vector<size_t> opposite_pairs() const
   {
-    std::map<Row, size_t> index;
-    for (size_t i = 0; i < ineq_.size(); i++)
-      index.insert({ineq_[i], i});
     std::vector<size_t> first;
     for (size_t i = 0; i < ineq_.size(); i++) {
-      auto other = index.find(negated(ineq_[i]));
-      if (other != index.end() && other->second > i)
-        first.push_back(i);
+      auto bucket = coefficients_.find(hashed(ineq_[i], -1, false));
+      if (bucket == coefficients_.end())
+        continue;
+      for (size_t k : bucket->second)
+        if (k > i && same_coefficients(ineq_[k], ineq_[i], -1) && ineq_[k].back() == -ineq_[i].back())
+          first.push_back(i);
     }
     return first;
+  }
+
+  // A hash of sign times the row's coefficients (and of its constant when
+  // asked).
+  static size_t hashed(const Row& r, long sign, bool constant)
+  {
+    size_t h = 14695981039346656037ULL;
+    size_t end = constant ? r.size() : r.size() - 1;
+    for (size_t j = 0; j < end; j++) {
+      h ^= static_cast<size_t>(sign * r[j]) + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
+    }
+    return h;
+  }
+
+  // Whether a's coefficients are sign times b's.
+  static bool same_coefficients(const Row& a, const Row& b, long sign)
+  {
+    for (size_t j = 0; j + 1 < a.size(); j++)
+      if (a[j] != sign * b[j])
+        return false;
+    return true;
   }
 
   // Eliminates the last unknown of the equality e = 0 when its coefficient
@@ -209,6 +241,8 @@ class Eliminator {
   }
 
   std::vector<Row> eq_, ineq_;
+  // The inequalities by the hash of their coefficients (made by tidy()).
+  std::unordered_map<size_t, std::vector<size_t>> coefficients_;
   int n_;
   std::vector<std::pair<int, Row>> eliminated_;
 };
