@@ -900,6 +900,19 @@ std::vector<std::pair<int, Value>> Expression::to_terms() const
   return terms;
 }
 
+const std::vector<std::pair<int, Value>>& Expression::terms()
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  if (!(has_vector && _nb_counters == nc && _nb_parameters == np)) {
+    vec = to_terms();
+    has_vector = 1;
+    _nb_counters = nc;
+    _nb_parameters = np;
+  }
+  return vec;
+}
+
 std::vector<Value> Expression::to_vector(const std::set<int>& counters,
                                          const std::set<int>& parameters)
 {

@@ -166,6 +166,8 @@ class Expression {
   // The non-zero entries of to_vector(), as (column, value) by increasing
   // column, without a vector of the registry's width.
   std::vector<std::pair<int, Value>> to_terms() const;
+  // The same, cached like to_vector(); kept by the expression.
+  const std::vector<std::pair<int, Value>>& terms();
   Expression* parameters_to_counters(const std::map<int, int>& m) const;
   Expression* counters_to_parameters(const std::map<int, int>& m) const;
   Expression* counters_to_counters(const std::map<int, int>& m) const;

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "algebra/expression.h"
+#include "algebra/rank.h"
 #include "support/failure.h"
 
 namespace {
@@ -29,15 +30,16 @@ bool is_trivial_row(const std::vector<Value>& row)
   return true;
 }
 
-std::vector<Value> difference(const std::vector<Value>& a, const std::vector<Value>& b, int shift)
+// The row of a - b - shift over the registry's columns.
+std::vector<Value> difference(Expression* a, Expression* b, Value shift)
 {
   const char* where = "Inequation::to_matrix";
-  std::vector<Value> r(a.size());
-  for (size_t i = 0; i < a.size(); i++) {
-    r[i] = checked_sub(a[i], b.at(i), where);
-    if (i + 1 == a.size())
-      r[i] = checked_sub(r[i], shift, where);
-  }
+  std::vector<Value> r(get_nb_counters() + get_nb_parameters() + 1, 0);
+  for (const auto& [column, value] : a->terms())
+    r[column] = value;
+  for (const auto& [column, value] : b->terms())
+    r[column] = checked_sub(r[column], value, where);
+  r.back() = checked_sub(r.back(), shift, where);
   return r;
 }
 
@@ -135,14 +137,12 @@ Inequation* Inequation::substitute_parameters(const std::map<int, Expression*>& 
 
 std::vector<std::vector<Value>> Inequation::to_matrix() const
 {
-  std::vector<Value> l = lhs->to_vector();
-  std::vector<Value> r = rhs->to_vector();
   switch (pred) {
-    case PRED_LT: return {difference(r, l, 1)};
-    case PRED_LE: return {difference(r, l, 0)};
-    case PRED_GT: return {difference(l, r, 1)};
-    case PRED_GE: return {difference(l, r, 0)};
-    case PRED_EQ: return {difference(l, r, 0), difference(r, l, 0)};
+    case PRED_LT: return {difference(rhs, lhs, 1)};
+    case PRED_LE: return {difference(rhs, lhs, 0)};
+    case PRED_GT: return {difference(lhs, rhs, 1)};
+    case PRED_GE: return {difference(lhs, rhs, 0)};
+    case PRED_EQ: return {difference(lhs, rhs, 0), difference(rhs, lhs, 0)};
   }
   return {};
 }

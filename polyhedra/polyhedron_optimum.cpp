@@ -102,9 +102,9 @@ std::vector<SparseRow> sparse_rows(const Polyhedron* p)
   for (const Inequation* c : p->constraints) {
     bool reversed = c->pred == PRED_LT || c->pred == PRED_LE;
     std::map<int, Value> sum;
-    for (const auto& [column, value] : c->lhs->to_terms())
+    for (const auto& [column, value] : c->lhs->terms())
       sum[column] = reversed ? checked_neg(value, where) : value;
-    for (const auto& [column, value] : c->rhs->to_terms())
+    for (const auto& [column, value] : c->rhs->terms())
       sum[column] = reversed ? checked_add(sum[column], value, where)
                              : checked_sub(sum[column], value, where);
     if (c->pred == PRED_LT || c->pred == PRED_GT)
