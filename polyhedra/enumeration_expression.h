@@ -43,8 +43,8 @@ class EnumerationExpression : public Expression {
   bool is_a_polynomial() const override;
   bool is_a_multivariate_polynomial() const override;
   bool is_a_periodic_number() const override;
-  Expression* clone() const override;
-  Expression* parameters_to_parameters(const std::map<int, int>& m) const override;
+  std::unique_ptr<Expression> clone() const override;
+  std::unique_ptr<Expression> parameters_to_parameters(const std::map<int, int>& m) const override;
   std::vector<Expression*> get_divs() override;
   using Expression::evaluate;
   using Expression::evaluate_double;
@@ -53,8 +53,8 @@ class EnumerationExpression : public Expression {
                      const std::map<int, Value>& parameters) const override;
   double evaluate_double(const std::map<int, double>& counters,
                          const std::map<int, double>& parameters) const override;
-  Expression* evaluate(const std::map<int, Expression*>& counters,
-                       const std::map<int, Expression*>& parameters) const override;
+  std::unique_ptr<Expression> evaluate(const std::map<int, Expression*>& counters,
+                                       const std::map<int, Expression*>& parameters) const override;
   void print(std::ostream& os) const override;
   /// Writes "result = <the value in exact integer arithmetic>;" (a periodic
   /// number or a polynomial; a multivariate polynomial fails).

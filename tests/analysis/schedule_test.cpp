@@ -16,27 +16,27 @@ class ScheduleTest : public ProgramTest {
  protected:
   void TearDown() override
   {
-    del(schedules);
+    schedules.clear();
     ProgramTest::TearDown();
   }
 
   // The textual schedules of the statements of body, printed.
   std::vector<std::string> dates(const std::string& body)
   {
-    del(schedules);
+    schedules.clear();
     program_scope_.reset();
     program_scope_.emplace();  // a context of its own for each program
     program = extract("int N, i, j, k;\ndouble a[9][9], x;\nvoid f(void) {\n" + body + "\n}\n");
     schedules = Schedule::from_Program(program.get());
     std::vector<std::string> printed;
-    for (const Schedule* s : schedules)
+    for (const auto& s : schedules)
       printed.push_back(text(*s));
     return printed;
   }
 
   std::optional<AnalysisScope> program_scope_;
   std::unique_ptr<Program> program;
-  std::vector<Schedule*> schedules;
+  std::vector<std::unique_ptr<Schedule>> schedules;
 };
 
 using Dates = std::vector<std::string>;

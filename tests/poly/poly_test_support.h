@@ -18,6 +18,7 @@
 #include "algebra/inequation.h"
 #include "polyhedra/count_code.h"
 #include "polyhedra/polyhedron.h"
+#include "support/ownership.h"
 
 // What operator<< writes of x.
 template <typename T>

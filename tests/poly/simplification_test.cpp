@@ -19,13 +19,12 @@ using Rows = std::vector<std::vector<Value>>;
 using Union = std::vector<Polyhedron*>;
 using Poly = std::unique_ptr<Polyhedron>;
 
-// The members' texts in any order; the union is deleted.
-std::multiset<std::string> consumed(Union u)
+// The members' texts in any order.
+std::multiset<std::string> texts(const std::vector<Poly>& u)
 {
   std::multiset<std::string> r;
-  for (const Polyhedron* p : u)
+  for (const Poly& p : u)
     r.insert(text(*p));
-  del(u);
   return r;
 }
 
@@ -39,9 +38,9 @@ class SimplificationTest : public ::testing::Test {
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");
-    i.reset(var(0));
-    j.reset(var(1));
-    n.reset(par("N"));
+    i = var(0);
+    j = var(1);
+    n = par("N");
     half = *i / 2;
   }
   std::unique_ptr<Expression> i, j, n, half;
@@ -51,14 +50,13 @@ TEST_F(SimplificationTest, Coalesce)
 {
   std::unique_ptr<Expression> n2(*n + 2);
   Union u{poly({*i >= 0, *i <= 4}), poly({*i >= 5, *i <= 9}), poly({*i >= 2, *i <= 7})};
-  Union c = Polyhedron::coalesce(u);
+  std::vector<Poly> c = Polyhedron::coalesce(u);
   ASSERT_EQ(c.size(), 1u);
   Rows rows = c[0]->to_matrix();
   std::sort(rows.begin(), rows.end());
   EXPECT_EQ(rows, (Rows{{1, -1, 0, 0, 9}, {1, 1, 0, 0, 0}}));
-  del(c);
   Union apart{poly({*i <= *n}), poly({*i >= *n2})};
-  EXPECT_EQ(consumed(Polyhedron::coalesce(apart)).size(), 2u);
+  EXPECT_EQ(texts(Polyhedron::coalesce(apart)).size(), 2u);
   del(apart);
   EXPECT_TRUE(Polyhedron::coalesce({}).empty());
   Poly d(poly({*half >= 1}));
