@@ -1034,13 +1034,11 @@ std::unique_ptr<Expression> par(const std::string& name)
   return parameter_leaf(get_parameter_rank(name));
 }
 
-std::vector<Expression*> clone_ve(const std::vector<Expression*>& v)
+void append_clones(std::vector<Expression*>& owner, const std::vector<Expression*>& v)
 {
-  std::vector<Expression*> r;
-  r.reserve(v.size());
+  owner.reserve(owner.size() + v.size());
   for (const Expression* e : v)
-    r.push_back(e->clone().release());
-  return r;
+    owner.push_back(e->clone().release());
 }
 
 void del(std::vector<Expression*>& v)

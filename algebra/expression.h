@@ -8,10 +8,11 @@
 // the root of the tree it was computed for.
 //
 // Ownership: a node owns its two operands; constructors clone the trees they
-// are given (kept by the caller); every operation returns a new tree (given to
-// the caller) that shares nothing with its inputs, except get_divs(), which
-// returns pointers into the tree. shallow_copy() adopts another node's
-// operands.
+// are given (kept by the caller); every operation returns a new tree owned by
+// the caller (unique_ptr) that shares nothing with its inputs, except
+// get_divs(), which returns pointers into the tree. Maps and vectors of plain
+// expression pointers taken as arguments are kept. shallow_copy() adopts
+// another node's operands.
 #ifndef VORL_ALGEBRA_EXPRESSION_H
 #define VORL_ALGEBRA_EXPRESSION_H
 
@@ -199,7 +200,9 @@ std::unique_ptr<Expression> operator/(Value k, const Expression& e);
 std::unique_ptr<Expression> operator%(Value k, const Expression& e);
 
 // Collections.
-std::vector<Expression*> clone_ve(const std::vector<Expression*>& v);
+// Appends clones of v's expressions to owner, a container whose holder frees
+// them (with del).
+void append_clones(std::vector<Expression*>& owner, const std::vector<Expression*>& v);
 void del(std::vector<Expression*>& v);
 void del(std::map<int, Expression*>& m);
 void del(std::map<std::set<int>, Expression*>& m);

@@ -21,13 +21,14 @@ IndexFunction::IndexFunction() = default;
 
 IndexFunction::IndexFunction(const std::vector<int>& counters,
                              const std::vector<Expression*>& components)
-    : surrounding_counters(counters), index_mapping(clone_ve(components))
+    : surrounding_counters(counters)
 {
+  append_clones(index_mapping, components);
 }
 
 IndexFunction::IndexFunction(const std::vector<Expression*>& components)
-    : index_mapping(clone_ve(components))
 {
+  append_clones(index_mapping, components);
 }
 
 IndexFunction::IndexFunction(const std::vector<int>& counters) : surrounding_counters(counters)

@@ -296,9 +296,3 @@ std::unique_ptr<Inequation> operator>(Value a, const Expression& b) { return wit
 std::unique_ptr<Inequation> operator>=(Value a, const Expression& b) { return with_constant(PRED_GE, a, b); }
 std::unique_ptr<Inequation> operator==(const Expression& a, Value b) { return with_constant(PRED_EQ, a, b); }
 std::unique_ptr<Inequation> operator==(Value a, const Expression& b) { return with_constant(PRED_EQ, a, b); }
-
-void del(std::list<Inequation*>& l)
-{
-  for (Inequation* c : l)
-    delete c;
-}

@@ -2,7 +2,8 @@
 //
 // Ownership: an inequation owns its two sides; constructors clone the
 // expressions they are given (kept by the caller) and every operation returns
-// a new object given to the caller. get_divs() returns pointers into the sides.
+// a new object owned by the caller (unique_ptr). get_divs() returns pointers
+// into the sides.
 #ifndef VORL_ALGEBRA_INEQUATION_H
 #define VORL_ALGEBRA_INEQUATION_H
 
@@ -92,7 +93,5 @@ std::unique_ptr<Inequation> operator>(Value a, const Expression& b);
 std::unique_ptr<Inequation> operator>=(Value a, const Expression& b);
 std::unique_ptr<Inequation> operator==(const Expression& a, Value b);
 std::unique_ptr<Inequation> operator==(Value a, const Expression& b);
-
-void del(std::list<Inequation*>& l);
 
 #endif

@@ -80,12 +80,12 @@ AffineForm::AffineForm(const std::vector<Value>& coefficients, const Expression*
 AffineForm::AffineForm(const std::vector<Expression*>& multipliers, const Expression* c,
                        const std::vector<std::vector<Value>>& a, const std::vector<Value>& constants)
     : is_farkas(1),
-      lambda(clone_ve(multipliers)),
       constant_term(c->clone().release()),
       constant_multiplier(c->clone().release()),
       A(a),
       b(constants)
 {
+  append_clones(lambda, multipliers);
 }
 
 AffineForm::AffineForm(const AffineForm* a, const AffineForm* b2)
@@ -123,7 +123,7 @@ void AffineForm::copy_from(const AffineForm& o)
   u = o.u;
   v = o.v ? o.v->clone().release() : nullptr;
   is_farkas = o.is_farkas;
-  lambda = clone_ve(o.lambda);
+  append_clones(lambda, o.lambda);
   constant_term = o.constant_term ? o.constant_term->clone().release() : nullptr;
   constant_multiplier = o.constant_multiplier ? o.constant_multiplier->clone().release() : nullptr;
   A = o.A;
@@ -138,6 +138,12 @@ void AffineForm::copy_from(const AffineForm& o)
   is_sum = o.is_sum;
   for (const AffineForm* f : o.terms)
     terms.push_back(f->clone().release());
+}
+
+static void del(std::vector<AffineForm*>& v)
+{
+  for (AffineForm* f : v)
+    delete f;
 }
 
 void AffineForm::release()
@@ -401,10 +407,4 @@ std::ostream& operator<<(std::ostream& os, const AffineForm& f)
     }
   }
   return os;
-}
-
-void del(std::vector<AffineForm*>& v)
-{
-  for (AffineForm* f : v)
-    delete f;
 }

@@ -96,6 +96,4 @@ class AffineForm {
 
 std::ostream& operator<<(std::ostream& os, const AffineForm& f);
 
-void del(std::vector<AffineForm*>& v);
-
 #endif

@@ -204,9 +204,3 @@ std::ostream& operator<<(std::ostream& os, const std::vector<Schedule*>& schedul
     os << "Statement #" << i << ": " << *schedules[i] << "\n";
   return os;
 }
-
-void del(std::vector<Schedule*>& v)
-{
-  for (Schedule* s : v)
-    delete s;
-}

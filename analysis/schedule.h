@@ -71,6 +71,4 @@ class Schedule {
 std::ostream& operator<<(std::ostream& os, const Schedule& s);
 std::ostream& operator<<(std::ostream& os, const std::vector<Schedule*>& schedules);
 
-void del(std::vector<Schedule*>& v);
-
 #endif

@@ -65,16 +65,18 @@ void print_coefficient(std::ostream& os, const Expression* c)
 EnumerationExpression::EnumerationExpression() { is_val = 0; }
 
 EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& values, int rank)
-    : is_periodic(1), periodic_values(clone_ve(values)), periodic_parameter(rank)
+    : is_periodic(1), periodic_parameter(rank)
 {
   is_val = 0;
+  append_clones(periodic_values, values);
 }
 
 EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& c,
                                              const Expression* x)
-    : is_polynomial(1), coefficients(clone_ve(c)), variable(x->clone().release())
+    : is_polynomial(1), variable(x->clone().release())
 {
   is_val = 0;
+  append_clones(coefficients, c);
 }
 
 EnumerationExpression::EnumerationExpression(const std::map<std::set<int>, Expression*>& m)

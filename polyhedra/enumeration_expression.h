@@ -4,7 +4,8 @@
 //
 // The Expression part is a leaf that is neither a constant, a counter nor a
 // parameter. Ownership: the object owns every expression it holds;
-// constructors clone what they are given; operations return new objects.
+// constructors clone what they are given (kept by the caller); operations
+// return new objects owned by the caller.
 #ifndef VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
 #define VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
 

@@ -542,15 +542,3 @@ std::unique_ptr<Polyhedron> positive(const std::vector<Expression*>& v)
     p->add_constraint(positive(e).get());
   return p;
 }
-
-void del(std::list<Polyhedron*>& l)
-{
-  for (Polyhedron* p : l)
-    delete p;
-}
-
-void del(std::vector<Polyhedron*>& v)
-{
-  for (Polyhedron* p : v)
-    delete p;
-}

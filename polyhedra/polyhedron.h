@@ -270,7 +270,4 @@ std::unique_ptr<Polyhedron> positive(const std::vector<Expression*>& v);
 bool disjoint_set(const std::set<int>& a, const std::set<int>& b);
 bool sub_set(const std::set<int>& a, const std::set<int>& b);
 
-void del(std::list<Polyhedron*>& l);
-void del(std::vector<Polyhedron*>& v);
-
 #endif

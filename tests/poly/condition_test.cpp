@@ -47,18 +47,19 @@ class ConditionTest : public ::testing::Test {
 
 TEST_F(ConditionTest, ComplementsHoldExactlyTheOtherPoints)
 {
-  std::vector<Union> cases{{poly({*i <= 0}), poly({*i >= 5})},
-                           {poly({*i >= 1, *i <= 4, *j >= 2}), poly({*j <= 0, *i >= 3})},
-                           {poly({})},
-                           {}};
-  for (Union& u : cases) {  // on the box [-3, 8] x [-3, 8]
+  std::vector<std::vector<std::unique_ptr<Polyhedron>>> cases;
+  cases.push_back(members(poly({*i <= 0}), poly({*i >= 5})));
+  cases.push_back(members(poly({*i >= 1, *i <= 4, *j >= 2}), poly({*j <= 0, *i >= 3})));
+  cases.push_back(members(poly({})));
+  cases.emplace_back();
+  for (const auto& members_of_u : cases) {  // on the box [-3, 8] x [-3, 8]
+    Union u = view(members_of_u);
     std::vector<std::unique_ptr<Polyhedron>> owned = Polyhedron::negate(u);
     Union complement = view(owned);
     for (int x = -3; x <= 8; x++)
       for (int y = -3; y <= 8; y++)
         EXPECT_NE(holds(u, x, y), holds(complement, x, y)) << x << "," << y;
     EXPECT_EQ(u.size() == 1 ? text(view(u[0]->negate())) : text(complement), text(complement));
-    del(u);
   }
 }
 

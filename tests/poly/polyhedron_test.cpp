@@ -29,7 +29,7 @@ class PolyhedronTest : public ::testing::Test {
     i = var(0);
     n = par("N");
     auto n1 = own(*n - 1);
-    box.reset(poly({*n >= 1, *i >= 0, *i <= *n1}));
+    box = poly({*n >= 1, *i >= 0, *i <= *n1});
   }
   std::unique_ptr<Expression> i, n;
   std::unique_ptr<Polyhedron> box;

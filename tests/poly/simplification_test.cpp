@@ -16,7 +16,6 @@
 namespace {
 
 using Rows = std::vector<std::vector<Value>>;
-using Union = std::vector<Polyhedron*>;
 using Poly = std::unique_ptr<Polyhedron>;
 
 // The members' texts in any order.
@@ -49,19 +48,18 @@ class SimplificationTest : public ::testing::Test {
 TEST_F(SimplificationTest, Coalesce)
 {
   std::unique_ptr<Expression> n2(*n + 2);
-  Union u{poly({*i >= 0, *i <= 4}), poly({*i >= 5, *i <= 9}), poly({*i >= 2, *i <= 7})};
-  std::vector<Poly> c = Polyhedron::coalesce(u);
+  std::vector<Poly> u =
+      members(poly({*i >= 0, *i <= 4}), poly({*i >= 5, *i <= 9}), poly({*i >= 2, *i <= 7}));
+  std::vector<Poly> c = Polyhedron::coalesce(view(u));
   ASSERT_EQ(c.size(), 1u);
   Rows rows = c[0]->to_matrix();
   std::sort(rows.begin(), rows.end());
   EXPECT_EQ(rows, (Rows{{1, -1, 0, 0, 9}, {1, 1, 0, 0, 0}}));
-  Union apart{poly({*i <= *n}), poly({*i >= *n2})};
-  EXPECT_EQ(texts(Polyhedron::coalesce(apart)).size(), 2u);
-  del(apart);
+  std::vector<Poly> apart = members(poly({*i <= *n}), poly({*i >= *n2}));
+  EXPECT_EQ(texts(Polyhedron::coalesce(view(apart))).size(), 2u);
   EXPECT_TRUE(Polyhedron::coalesce({}).empty());
-  Poly d(poly({*half >= 1}));
+  Poly d = poly({*half >= 1});
   EXPECT_THROW(Polyhedron::coalesce({d.get()}), Unrepresentable);
-  del(u);
 }
 
 }  // namespace
