@@ -363,7 +363,8 @@ void Expression::shallow_copy(Expression* e)
 std::unique_ptr<Expression> Expression::from_counter_rank(int rank) { return counter_leaf(rank); }
 std::unique_ptr<Expression> Expression::from_parameter_rank(int rank) { return parameter_leaf(rank); }
 
-std::unique_ptr<Expression> Expression::rebuild(std::unique_ptr<Expression> left, std::unique_ptr<Expression> right) const
+std::unique_ptr<Expression> Expression::rebuild(
+    std::unique_ptr<Expression> left, std::unique_ptr<Expression> right) const
 {
   return node(op, std::move(left), std::move(right));
 }
@@ -901,7 +902,8 @@ std::unique_ptr<Expression> Expression::counters_to_counters(const std::map<int,
   });
 }
 
-std::unique_ptr<Expression> Expression::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Expression> Expression::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
   return map_leaves(this, [&](const Expression* e) -> std::unique_ptr<Expression> {
     if (!e->is_counter) return nullptr;
@@ -910,7 +912,8 @@ std::unique_ptr<Expression> Expression::substitute_counters(const std::map<int, 
   });
 }
 
-std::unique_ptr<Expression> Expression::substitute_parameters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Expression> Expression::substitute_parameters(
+    const std::map<int, Expression*>& m) const
 {
   return map_leaves(this, [&](const Expression* e) -> std::unique_ptr<Expression> {
     if (!e->is_parameter) return nullptr;

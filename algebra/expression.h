@@ -181,7 +181,8 @@ class Expression {
 
  protected:
   // Rebuilds this inner node over new operands (which it adopts).
-  std::unique_ptr<Expression> rebuild(std::unique_ptr<Expression> left, std::unique_ptr<Expression> right) const;
+  std::unique_ptr<Expression> rebuild(std::unique_ptr<Expression> left,
+                                      std::unique_ptr<Expression> right) const;
 };
 
 std::ostream& operator<<(std::ostream& os, const Expression& e);

@@ -7,7 +7,8 @@
 
 namespace {
 
-std::unique_ptr<IndexFunction> adopt(const std::vector<int>& counters, std::vector<Expression*> components)
+std::unique_ptr<IndexFunction> adopt(
+    const std::vector<int>& counters, std::vector<Expression*> components)
 {
   auto f = std::make_unique<IndexFunction>();
   f->surrounding_counters = counters;
@@ -97,7 +98,8 @@ std::vector<std::vector<Value>> IndexFunction::to_matrix(const std::set<int>& co
   return m;
 }
 
-std::unique_ptr<IndexFunction> IndexFunction::counters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<IndexFunction> IndexFunction::counters_to_counters(
+    const std::map<int, int>& m) const
 {
   std::vector<Expression*> r;
   for (const Expression* e : index_mapping)
@@ -105,7 +107,8 @@ std::unique_ptr<IndexFunction> IndexFunction::counters_to_counters(const std::ma
   return adopt(surrounding_counters, r);
 }
 
-std::unique_ptr<IndexFunction> IndexFunction::counters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<IndexFunction> IndexFunction::counters_to_parameters(
+    const std::map<int, int>& m) const
 {
   std::vector<Expression*> r;
   for (const Expression* e : index_mapping)
@@ -113,7 +116,8 @@ std::unique_ptr<IndexFunction> IndexFunction::counters_to_parameters(const std::
   return adopt(surrounding_counters, r);
 }
 
-std::unique_ptr<IndexFunction> IndexFunction::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<IndexFunction> IndexFunction::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
   std::vector<Expression*> r;
   for (const Expression* e : index_mapping)

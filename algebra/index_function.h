@@ -43,13 +43,14 @@ class IndexFunction {
   // gives the component of the counter actual_counter holds for i, the other
   // components are 0 (dimension get_nb_counters()).
   static std::unique_ptr<IndexFunction> from_PipList(const std::vector<PipVector>& list,
-                                                     const std::map<int, Expression*>& newparms, int skip = 0);
+                                                     const std::map<int, Expression*>& newparms,
+                                                     int skip = 0);
 
   // An array reference of the syntax tree: (array name, subscripts over the
   // given counters); a scalar gives dimension 0 (defined with the program
   // extraction).
-  static std::pair<std::string, std::unique_ptr<IndexFunction>> from_Sage(SgExpression* ref,
-                                                                          const std::vector<int>& counters);
+  static std::pair<std::string, std::unique_ptr<IndexFunction>> from_Sage(
+      SgExpression* ref, const std::vector<int>& counters);
 
   std::unique_ptr<IndexFunction> clone() const;
   int dimension() const;

@@ -122,11 +122,13 @@ std::unique_ptr<Inequation> Inequation::parameters_to_parameters(const std::map<
 {
   return with_sides(pred, lhs->parameters_to_parameters(m), rhs->parameters_to_parameters(m));
 }
-std::unique_ptr<Inequation> Inequation::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Inequation> Inequation::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
   return with_sides(pred, lhs->substitute_counters(m), rhs->substitute_counters(m));
 }
-std::unique_ptr<Inequation> Inequation::substitute_parameters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Inequation> Inequation::substitute_parameters(
+    const std::map<int, Expression*>& m) const
 {
   return with_sides(pred, lhs->substitute_parameters(m), rhs->substitute_parameters(m));
 }

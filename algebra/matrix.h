@@ -32,10 +32,14 @@ Matrix operator*(const Matrix& a, const Matrix& b);
 std::vector<Value> operator*(const Matrix& a, const std::vector<Value>& v);
 Matrix operator*(Value k, const Matrix& a);
 std::vector<Value> operator*(Value k, const std::vector<Value>& v);
-std::vector<std::unique_ptr<Expression>> operator*(const std::vector<Expression*>& e, const Matrix& a);
-std::vector<std::unique_ptr<Expression>> operator*(const Matrix& a, const std::vector<Expression*>& e);
-std::unique_ptr<Expression> operator*(const std::vector<Value>& v, const std::vector<Expression*>& e);
-std::unique_ptr<Expression> operator*(const std::vector<Expression*>& e, const std::vector<Value>& v);
+std::vector<std::unique_ptr<Expression>> operator*(const std::vector<Expression*>& e,
+                                                   const Matrix& a);
+std::vector<std::unique_ptr<Expression>> operator*(const Matrix& a,
+                                                   const std::vector<Expression*>& e);
+std::unique_ptr<Expression> operator*(const std::vector<Value>& v,
+                                      const std::vector<Expression*>& e);
+std::unique_ptr<Expression> operator*(const std::vector<Expression*>& e,
+                                      const std::vector<Value>& v);
 
 std::vector<Value> operator+(const std::vector<Value>& v, const std::vector<Value>& w);
 std::vector<std::unique_ptr<Expression>> operator+(const std::vector<Expression*>& e,

@@ -17,13 +17,15 @@ namespace {
 int nb_columns(const Matrix& A) { return A.empty() ? 0 : static_cast<int>(A[0].size()); }
 
 // a + b, a new tree over copies of both.
-std::unique_ptr<Expression> plus(const std::unique_ptr<Expression>& a, const std::unique_ptr<Expression>& b)
+std::unique_ptr<Expression> plus(
+    const std::unique_ptr<Expression>& a, const std::unique_ptr<Expression>& b)
 {
   return std::make_unique<Expression>(OP_PLUS, a.get(), b.get());
 }
 
 // The n column sums sum_k lambda[k] * A[k][j], then b . lambda + constant.
-std::pair<std::vector<std::unique_ptr<Expression>>, std::unique_ptr<Expression>> combination(const AffineForm* f)
+std::pair<std::vector<std::unique_ptr<Expression>>, std::unique_ptr<Expression>> combination(
+    const AffineForm* f)
 {
   std::vector<std::unique_ptr<Expression>> columns;
   if (!f->A.empty())
@@ -224,7 +226,8 @@ std::unique_ptr<AffineForm> AffineForm::compose(const IndexFunction* h,
   return compose(C, d);
 }
 
-std::unique_ptr<AffineForm> AffineForm::adapt_to(const std::set<int>& all, const std::set<int>& own) const
+std::unique_ptr<AffineForm> AffineForm::adapt_to(
+    const std::set<int>& all, const std::set<int>& own) const
 {
   if (A.empty())
     return clone();
@@ -241,7 +244,8 @@ std::unique_ptr<Polyhedron> AffineForm::get_positivity_constraints() const
   return positive(multipliers);
 }
 
-std::unique_ptr<Polyhedron> AffineForm::get_definition_constraints(const std::vector<Expression*>& defs) const
+std::unique_ptr<Polyhedron> AffineForm::get_definition_constraints(
+    const std::vector<Expression*>& defs) const
 {
   if (!is_farkas)
     fail(Stream::Err, "AffineForm::get_definition_constraints(): expect Farkas form");
@@ -259,7 +263,8 @@ std::unique_ptr<Polyhedron> AffineForm::get_definition_constraints(const std::ve
   return equalities.simplify_matrix();
 }
 
-std::unique_ptr<Polyhedron> AffineForm::get_definition_constraints(const std::vector<int>& ranks) const
+std::unique_ptr<Polyhedron> AffineForm::get_definition_constraints(
+    const std::vector<int>& ranks) const
 {
   std::vector<std::unique_ptr<Expression>> defs;
   for (int r : ranks)

@@ -73,7 +73,8 @@ class AffineForm {
   std::unique_ptr<AffineForm> compose(const IndexFunction* h, const std::set<int>& variables) const;
   std::unique_ptr<AffineForm> adapt_to(const std::set<int>& all, const std::set<int>& own) const;
   std::unique_ptr<Polyhedron> get_positivity_constraints() const;
-  std::unique_ptr<Polyhedron> get_definition_constraints(const std::vector<Expression*>& defs) const;
+  std::unique_ptr<Polyhedron> get_definition_constraints(
+      const std::vector<Expression*>& defs) const;
   std::unique_ptr<Polyhedron> get_definition_constraints(const std::vector<int>& ranks) const;
   std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> get_definition_constraints(
       const std::string& name) const;

@@ -60,8 +60,8 @@ class Schedule {
   static std::vector<std::unique_ptr<Schedule>> from_Program(const Program* p);
   static int max_dimension(const std::vector<Schedule*>& schedules);
   static int common_nest(const std::vector<int>& a, const std::vector<int>& b);
-  static std::vector<std::unique_ptr<Schedule>> restrict_to_statements(const std::vector<Schedule*>& all,
-                                                                       const std::vector<int>& ranks);
+  static std::vector<std::unique_ptr<Schedule>> restrict_to_statements(
+      const std::vector<Schedule*>& all, const std::vector<int>& ranks);
   static std::vector<std::unique_ptr<Schedule>> clone(const std::vector<Schedule*>& schedules);
   static void print_vec(const std::vector<Schedule*>& schedules);
   static void print_vec_matrix(const std::vector<Schedule*>& schedules);

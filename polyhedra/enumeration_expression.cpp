@@ -167,7 +167,8 @@ static std::vector<std::unique_ptr<Expression>> renamed(const std::vector<Expres
   return r;
 }
 
-std::unique_ptr<Expression> EnumerationExpression::parameters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Expression> EnumerationExpression::parameters_to_parameters(
+    const std::map<int, int>& m) const
 {
   auto image = [&m](int rank) {
     auto it = m.find(rank);

@@ -29,7 +29,8 @@ int common_dimension(const IndexFunction* a, const IndexFunction* b)
 
 }  // namespace
 
-std::list<std::unique_ptr<Polyhedron>> IndexFunction::before_no_simplification(const IndexFunction* other) const
+std::list<std::unique_ptr<Polyhedron>> IndexFunction::before_no_simplification(
+    const IndexFunction* other) const
 {
   std::list<std::unique_ptr<Polyhedron>> pieces;
   for (int d = 0; d < common_dimension(this, other); d++)

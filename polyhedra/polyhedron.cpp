@@ -373,17 +373,20 @@ std::unique_ptr<Polyhedron> Polyhedron::parameters_to_parameters(const std::map<
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->parameters_to_parameters(m); }));
 }
-std::unique_ptr<Polyhedron> Polyhedron::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->substitute_counters(m); }));
 }
-std::unique_ptr<Polyhedron> Polyhedron::substitute_parameters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::substitute_parameters(
+    const std::map<int, Expression*>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->substitute_parameters(m); }));
 }
 
 template <typename Map, typename Member>
-static std::vector<std::unique_ptr<Polyhedron>> each(const std::vector<Polyhedron*>& u, const Map& m, Member f)
+static std::vector<std::unique_ptr<Polyhedron>> each(
+    const std::vector<Polyhedron*>& u, const Map& m, Member f)
 {
   std::vector<std::unique_ptr<Polyhedron>> r;
   for (const Polyhedron* p : u)

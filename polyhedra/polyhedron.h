@@ -146,18 +146,18 @@ class Polyhedron {
   std::unique_ptr<Polyhedron> parameters_to_parameters(const std::map<int, int>& m) const;
   std::unique_ptr<Polyhedron> substitute_counters(const std::map<int, Expression*>& m) const;
   std::unique_ptr<Polyhedron> substitute_parameters(const std::map<int, Expression*>& m) const;
-  static std::vector<std::unique_ptr<Polyhedron>> parameters_to_counters(const std::vector<Polyhedron*>& u,
-                                                         const std::map<int, int>& m);
-  static std::vector<std::unique_ptr<Polyhedron>> counters_to_parameters(const std::vector<Polyhedron*>& u,
-                                                         const std::map<int, int>& m);
-  static std::vector<std::unique_ptr<Polyhedron>> counters_to_counters(const std::vector<Polyhedron*>& u,
-                                                       const std::map<int, int>& m);
-  static std::vector<std::unique_ptr<Polyhedron>> parameters_to_parameters(const std::vector<Polyhedron*>& u,
-                                                           const std::map<int, int>& m);
-  static std::vector<std::unique_ptr<Polyhedron>> substitute_counters(const std::vector<Polyhedron*>& u,
-                                                      const std::map<int, Expression*>& m);
-  static std::vector<std::unique_ptr<Polyhedron>> substitute_parameters(const std::vector<Polyhedron*>& u,
-                                                        const std::map<int, Expression*>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> parameters_to_counters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> counters_to_parameters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> counters_to_counters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> parameters_to_parameters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> substitute_counters(
+      const std::vector<Polyhedron*>& u, const std::map<int, Expression*>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> substitute_parameters(
+      const std::vector<Polyhedron*>& u, const std::map<int, Expression*>& m);
 
   bool implies(const Inequation* c) const;
   int size() const;
@@ -181,8 +181,9 @@ class Polyhedron {
   // The gist in the universe; a clone when the polyhedron holds divisions.
   std::unique_ptr<Polyhedron> simplify_gist();
   static std::vector<std::unique_ptr<Polyhedron>> gist(const std::vector<Polyhedron*>& u,
-                                       const std::vector<Polyhedron*>& context);
-  static std::vector<std::unique_ptr<Polyhedron>> gist(const std::vector<Polyhedron*>& u, Polyhedron* context);
+                                                       const std::vector<Polyhedron*>& context);
+  static std::vector<std::unique_ptr<Polyhedron>> gist(const std::vector<Polyhedron*>& u,
+                                                       Polyhedron* context);
   // The single disjunct of the gist, or a clone of p when there is not exactly one.
   static std::unique_ptr<Polyhedron> gist(Polyhedron* p, Polyhedron* context);
   static std::vector<std::unique_ptr<Polyhedron>> coalesce(const std::vector<Polyhedron*>& u);
@@ -210,7 +211,8 @@ class Polyhedron {
   OwnedPieces<Expression> volume();
   // Divisions eliminated, then the quotient and remainder counters projected away.
   std::unique_ptr<Polyhedron> eliminate_divs_and_simplify() const;
-  static std::vector<std::unique_ptr<Polyhedron>> eliminate_divs(const std::vector<Polyhedron*>& u);
+  static std::vector<std::unique_ptr<Polyhedron>> eliminate_divs(
+      const std::vector<Polyhedron*>& u);
 
   // Complement of a union (of this polyhedron) as a union of polyhedra.
   static std::vector<std::unique_ptr<Polyhedron>> negate(const std::vector<Polyhedron*>& u);

@@ -35,7 +35,8 @@ std::unique_ptr<Polyhedron> Polyhedron::eliminate_divs_and_simplify() const
   return eliminate_divs().second->project(counters);
 }
 
-std::vector<std::unique_ptr<Polyhedron>> Polyhedron::eliminate_divs(const std::vector<Polyhedron*>& u)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::eliminate_divs(
+    const std::vector<Polyhedron*>& u)
 {
   std::vector<std::unique_ptr<Polyhedron>> r;
   for (const Polyhedron* p : u)

@@ -81,7 +81,8 @@ std::vector<std::unique_ptr<Polyhedron>> Polyhedron::gist(const std::vector<Poly
   }
 }
 
-std::vector<std::unique_ptr<Polyhedron>> Polyhedron::gist(const std::vector<Polyhedron*>& u, Polyhedron* context)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::gist(
+    const std::vector<Polyhedron*>& u, Polyhedron* context)
 {
   return gist(u, std::vector<Polyhedron*>{context});
 }
@@ -178,7 +179,8 @@ std::pair<std::set<int>, std::unique_ptr<Polyhedron>> Polyhedron::eliminate_divs
   return {fresh, rebuilt(*work)};
 }
 
-std::pair<std::map<int, std::unique_ptr<Expression>>, std::unique_ptr<Polyhedron>> Polyhedron::un_div() const
+std::pair<std::map<int, std::unique_ptr<Expression>>, std::unique_ptr<Polyhedron>>
+Polyhedron::un_div() const
 {
   std::unique_ptr<Polyhedron> work = clone();
   std::map<int, std::unique_ptr<Expression>> meaning;

@@ -42,7 +42,8 @@ std::unique_ptr<T> own(std::unique_ptr<T> p)
 }
 
 // A new polyhedron of the constraints.
-inline std::unique_ptr<Polyhedron> poly(std::initializer_list<std::unique_ptr<Inequation>> constraints)
+inline std::unique_ptr<Polyhedron> poly(
+    std::initializer_list<std::unique_ptr<Inequation>> constraints)
 {
   auto p = std::make_unique<Polyhedron>();
   for (const auto& c : constraints)
