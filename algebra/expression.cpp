@@ -15,29 +15,31 @@ const char* const kNonAffine = "Expression::to_vector: Non affine expression";
 const char* const kNonAffineNewparm = "Expression::to_vector: Non affine expression (newparm?)";
 
 // An inner node that adopts its two operands.
-Expression* node(operator_t op, Expression* left, Expression* right)
+std::unique_ptr<Expression> node(operator_t op, std::unique_ptr<Expression> left, std::unique_ptr<Expression> right)
 {
-  Expression* e = new Expression();
+  auto e = std::make_unique<Expression>();
   e->is_leaf = 0;
   e->is_val = 0;
   e->op = op;
-  e->fg = left;
-  e->fd = right;
+  e->fg = left.release();
+  e->fd = right.release();
   return e;
 }
 
-Expression* counter_leaf(int rank)
+std::unique_ptr<Expression> constant(Value k) { return std::make_unique<Expression>(k); }
+
+std::unique_ptr<Expression> counter_leaf(int rank)
 {
-  Expression* e = new Expression();
+  auto e = std::make_unique<Expression>();
   e->is_val = 0;
   e->is_counter = 1;
   e->counter_rank = rank;
   return e;
 }
 
-Expression* parameter_leaf(int rank)
+std::unique_ptr<Expression> parameter_leaf(int rank)
 {
-  Expression* e = new Expression();
+  auto e = std::make_unique<Expression>();
   e->is_val = 0;
   e->is_parameter = 1;
   e->parameter_rank = rank;
@@ -148,11 +150,11 @@ void print_c(std::ostream& os, const Expression* e, bool as_double)
 }
 
 template <typename LeafMap>
-Expression* map_leaves(const Expression* e, const LeafMap& leaf_map)
+std::unique_ptr<Expression> map_leaves(const Expression* e, const LeafMap& leaf_map)
 {
   if (e->is_leaf) {
-    Expression* r = leaf_map(e);
-    return r ? r : e->clone();
+    std::unique_ptr<Expression> r = leaf_map(e);
+    return r ? std::move(r) : e->clone();
   }
   return node(e->op, map_leaves(e->fg, leaf_map), map_leaves(e->fd, leaf_map));
 }
@@ -213,8 +215,8 @@ Expression::Expression(Value value) : val(value) {}
 
 Expression::Expression(Value n, Value d) : is_leaf(0), is_val(0), op(OP_DIV)
 {
-  fg = new Expression(n);
-  fd = new Expression(d);
+  fg = constant(n).release();
+  fd = constant(d).release();
 }
 
 Expression::Expression(const std::string& name) : is_val(0)
@@ -230,7 +232,7 @@ Expression::Expression(const std::string& name) : is_val(0)
 }
 
 Expression::Expression(operator_t o, const Expression* a, const Expression* b)
-    : is_leaf(0), is_val(0), op(o), fg(a->clone()), fd(b->clone())
+    : is_leaf(0), is_val(0), op(o), fg(a->clone().release()), fd(b->clone().release())
 {
 }
 
@@ -243,10 +245,10 @@ Expression::Expression(const std::vector<Value>& v)
   if (size != n + 2 && size != n + 1)
     fail(Stream::Out, cat("Expression(polylib_vector): bad vector size", n + 1, "\n", size));
   int skip = size - (n + 1);
-  Expression* tree = new Expression(v[size - 1]);
-  auto add_term = [&](Value c, Expression* leaf) {
-    Expression* term = c == 1 ? leaf : node(OP_TIMES, new Expression(c), leaf);
-    tree = node(OP_PLUS, tree, term);
+  std::unique_ptr<Expression> tree = constant(v[size - 1]);
+  auto add_term = [&](Value c, std::unique_ptr<Expression> leaf) {
+    std::unique_ptr<Expression> term = c == 1 ? std::move(leaf) : node(OP_TIMES, constant(c), std::move(leaf));
+    tree = node(OP_PLUS, std::move(tree), std::move(term));
   };
   for (int r = 0; r < nc; r++)
     if (v[skip + r] != 0)
@@ -254,10 +256,7 @@ Expression::Expression(const std::vector<Value>& v)
   for (int q = 0; q < np; q++)
     if (v[skip + nc + q] != 0)
       add_term(v[skip + nc + q], parameter_leaf(q));
-  Expression* simplified = tree->simplify();
-  delete tree;
-  shallow_copy(simplified);
-  delete simplified;
+  shallow_copy(tree->simplify().get());
   has_vector = 1;
   vec.clear();
   for (int j = skip; j < size; j++)
@@ -316,8 +315,8 @@ Expression::Expression(const Expression& o)
       is_parameter(o.is_parameter),
       parameter_rank(o.parameter_rank),
       op(o.op),
-      fg(o.fg ? o.fg->clone() : nullptr),
-      fd(o.fd ? o.fd->clone() : nullptr),
+      fg(o.fg ? o.fg->clone().release() : nullptr),
+      fd(o.fd ? o.fd->clone().release() : nullptr),
       has_vector(o.has_vector),
       vec(o.vec),
       _nb_counters(o._nb_counters),
@@ -364,12 +363,13 @@ void Expression::shallow_copy(Expression* e)
   e->fd = nullptr;
 }
 
-Expression* Expression::from_counter_rank(int rank) { return counter_leaf(rank); }
-Expression* Expression::from_parameter_rank(int rank) { return parameter_leaf(rank); }
+std::unique_ptr<Expression> Expression::from_counter_rank(int rank) { return counter_leaf(rank); }
+std::unique_ptr<Expression> Expression::from_parameter_rank(int rank) { return parameter_leaf(rank); }
 
-Expression* Expression::rebuild(Expression* left, Expression* right) const
+std::unique_ptr<Expression> Expression::rebuild(
+    std::unique_ptr<Expression> left, std::unique_ptr<Expression> right) const
 {
-  return node(op, left, right);
+  return node(op, std::move(left), std::move(right));
 }
 
 // ---------------------------------------------------------------------------
@@ -398,9 +398,9 @@ bool Expression::is_a_polynomial() const { return false; }
 bool Expression::is_a_multivariate_polynomial() const { return false; }
 bool Expression::is_a_periodic_number() const { return false; }
 
-Expression* Expression::clone() const { return new Expression(*this); }
+std::unique_ptr<Expression> Expression::clone() const { return std::make_unique<Expression>(*this); }
 
-Expression* Expression::parameters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Expression> Expression::parameters_to_parameters(const std::map<int, int>& m) const
 {
   if (is_leaf) {
     if (is_parameter) {
@@ -426,7 +426,7 @@ std::vector<Expression*> Expression::get_divs()
   return result;
 }
 
-Expression* Expression::develop() const
+std::unique_ptr<Expression> Expression::develop() const
 {
   if (is_leaf)
     return clone();
@@ -435,16 +435,10 @@ Expression* Expression::develop() const
     return evaluate();
   if (op == OP_TIMES) {
     if (fg->is_constant() && fd->is_an_enumeration()) {
-      Expression* scaled = fd->scale(fg->val);
-      Expression* r = scaled->develop();
-      delete scaled;
-      return r;
+      return fd->scale(fg->val)->develop();
     }
     if (fd->is_constant() && fg->is_an_enumeration()) {
-      Expression* scaled = fg->scale(fd->val);
-      Expression* r = scaled->develop();
-      delete scaled;
-      return r;
+      return fg->scale(fd->val)->develop();
     }
     if (fg->is_leaf && fd->is_op(OP_PLUS)) {
       Expression ab(OP_TIMES, fg, fd->fg);
@@ -460,24 +454,24 @@ Expression* Expression::develop() const
   return clone();
 }
 
-Expression* Expression::scale(Value k) const { return node(OP_TIMES, new Expression(k), clone()); }
+std::unique_ptr<Expression> Expression::scale(Value k) const { return node(OP_TIMES, constant(k), clone()); }
 
-Expression* Expression::scale(const std::set<int>&) const
+std::unique_ptr<Expression> Expression::scale(const std::set<int>&) const
 {
   fail(Stream::Err, "Expression::scale: expect an EnumerationExpression");
 }
 
-std::pair<std::map<int, std::vector<int>>, Expression*> Expression::expand(
+std::pair<std::map<int, std::vector<int>>, std::unique_ptr<Expression>> Expression::expand(
     const std::map<int, int>& m) const
 {
   if (is_leaf)
-    return {{}, clone()};
+    return {std::map<int, std::vector<int>>(), clone()};
   auto left = fg->expand(m);
   auto right = fd->expand(m);
   std::map<int, std::vector<int>> merged = left.first;
   for (const auto& [k, v] : right.first)
     merged[k] = v;
-  return {merged, node(op, left.second, right.second)};
+  return {merged, node(op, std::move(left.second), std::move(right.second))};
 }
 
 Value Expression::evaluate_int(const std::map<int, Value>& counters,
@@ -581,8 +575,8 @@ double Expression::evaluate_double(const std::map<int, double>& parameters) cons
   return evaluate_double(std::map<int, double>(), parameters);
 }
 
-Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
-                                 const std::map<int, Expression*>& parameters) const
+std::unique_ptr<Expression> Expression::evaluate(const std::map<int, Expression*>& counters,
+                                                 const std::map<int, Expression*>& parameters) const
 {
   if (is_leaf) {
     if (is_counter) {
@@ -597,8 +591,8 @@ Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
     }
     return clone();
   }
-  std::unique_ptr<Expression> left(fg->evaluate(counters, parameters));
-  std::unique_ptr<Expression> right(fd->evaluate(counters, parameters));
+  std::unique_ptr<Expression> left = fg->evaluate(counters, parameters);
+  std::unique_ptr<Expression> right = fd->evaluate(counters, parameters);
   Value a, b, c, d;
   if (as_rational(left.get(), a, b) && as_rational(right.get(), c, d)) {
     const char* where = "Expression::evaluate";
@@ -625,29 +619,29 @@ Expression* Expression::evaluate(const std::map<int, Expression*>& counters,
     Value num = n;
     Value den = m;
     if (num == 0)
-      return new Expression(0);
+      return constant(0);
     simplify_fraction(num, den);
     if (den < 0) {  // keep the sign on the numerator
       num = checked_neg(num, where);
       den = checked_neg(den, where);
     }
     if (den == 1)
-      return new Expression(num);
-    return new Expression(num, den);
+      return constant(num);
+    return std::make_unique<Expression>(num, den);
   }
   if ((op == OP_PLUS && is_zero(left.get())) || (op == OP_TIMES && is_one(left.get())))
-    return right.release();
+    return right;
   if ((op == OP_PLUS && is_zero(right.get())) || (op == OP_TIMES && is_one(right.get())))
-    return left.release();
-  return node(op, left.release(), right.release());
+    return left;
+  return node(op, std::move(left), std::move(right));
 }
 
-Expression* Expression::evaluate(const std::map<int, Expression*>& parameters) const
+std::unique_ptr<Expression> Expression::evaluate(const std::map<int, Expression*>& parameters) const
 {
   return evaluate(std::map<int, Expression*>(), parameters);
 }
 
-Expression* Expression::evaluate() const
+std::unique_ptr<Expression> Expression::evaluate() const
 {
   return evaluate(std::map<int, Expression*>(), std::map<int, Expression*>());
 }
@@ -693,21 +687,21 @@ void Expression::compile(std::ostream& os, const std::string& var, const std::st
 // ---------------------------------------------------------------------------
 // Arithmetic builders
 
-std::unique_ptr<Expression> Expression::operator+(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_PLUS, this, &e)); }
-std::unique_ptr<Expression> Expression::operator-(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_MINUS, this, &e)); }
-std::unique_ptr<Expression> Expression::operator*(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_TIMES, this, &e)); }
-std::unique_ptr<Expression> Expression::operator/(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_DIV, this, &e)); }
-std::unique_ptr<Expression> Expression::operator%(const Expression& e) const { return std::unique_ptr<Expression>(new Expression(OP_MOD, this, &e)); }
-std::unique_ptr<Expression> Expression::operator+(Value k) const { return std::unique_ptr<Expression>(node(OP_PLUS, clone(), new Expression(k))); }
-std::unique_ptr<Expression> Expression::operator-(Value k) const { return std::unique_ptr<Expression>(node(OP_MINUS, clone(), new Expression(k))); }
-std::unique_ptr<Expression> Expression::operator*(Value k) const { return std::unique_ptr<Expression>(node(OP_TIMES, clone(), new Expression(k))); }
-std::unique_ptr<Expression> Expression::operator/(Value k) const { return std::unique_ptr<Expression>(node(OP_DIV, clone(), new Expression(k))); }
-std::unique_ptr<Expression> Expression::operator%(Value k) const { return std::unique_ptr<Expression>(node(OP_MOD, clone(), new Expression(k))); }
-std::unique_ptr<Expression> operator+(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_PLUS, new Expression(k), e.clone())); }
-std::unique_ptr<Expression> operator-(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_MINUS, new Expression(k), e.clone())); }
-std::unique_ptr<Expression> operator*(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_TIMES, new Expression(k), e.clone())); }
-std::unique_ptr<Expression> operator/(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_DIV, new Expression(k), e.clone())); }
-std::unique_ptr<Expression> operator%(Value k, const Expression& e) { return std::unique_ptr<Expression>(node(OP_MOD, new Expression(k), e.clone())); }
+std::unique_ptr<Expression> Expression::operator+(const Expression& e) const { return std::make_unique<Expression>(OP_PLUS, this, &e); }
+std::unique_ptr<Expression> Expression::operator-(const Expression& e) const { return std::make_unique<Expression>(OP_MINUS, this, &e); }
+std::unique_ptr<Expression> Expression::operator*(const Expression& e) const { return std::make_unique<Expression>(OP_TIMES, this, &e); }
+std::unique_ptr<Expression> Expression::operator/(const Expression& e) const { return std::make_unique<Expression>(OP_DIV, this, &e); }
+std::unique_ptr<Expression> Expression::operator%(const Expression& e) const { return std::make_unique<Expression>(OP_MOD, this, &e); }
+std::unique_ptr<Expression> Expression::operator+(Value k) const { return node(OP_PLUS, clone(), constant(k)); }
+std::unique_ptr<Expression> Expression::operator-(Value k) const { return node(OP_MINUS, clone(), constant(k)); }
+std::unique_ptr<Expression> Expression::operator*(Value k) const { return node(OP_TIMES, clone(), constant(k)); }
+std::unique_ptr<Expression> Expression::operator/(Value k) const { return node(OP_DIV, clone(), constant(k)); }
+std::unique_ptr<Expression> Expression::operator%(Value k) const { return node(OP_MOD, clone(), constant(k)); }
+std::unique_ptr<Expression> operator+(Value k, const Expression& e) { return node(OP_PLUS, constant(k), e.clone()); }
+std::unique_ptr<Expression> operator-(Value k, const Expression& e) { return node(OP_MINUS, constant(k), e.clone()); }
+std::unique_ptr<Expression> operator*(Value k, const Expression& e) { return node(OP_TIMES, constant(k), e.clone()); }
+std::unique_ptr<Expression> operator/(Value k, const Expression& e) { return node(OP_DIV, constant(k), e.clone()); }
+std::unique_ptr<Expression> operator%(Value k, const Expression& e) { return node(OP_MOD, constant(k), e.clone()); }
 
 // ---------------------------------------------------------------------------
 // Predicates
@@ -773,7 +767,7 @@ int Expression::nb_power_2() const
 // ---------------------------------------------------------------------------
 // Transformations
 
-Expression* Expression::one_pass_simplify() const
+std::unique_ptr<Expression> Expression::one_pass_simplify() const
 {
   if (is_leaf)
     return clone();
@@ -781,20 +775,19 @@ Expression* Expression::one_pass_simplify() const
   if (op == OP_PLUS && fd->is_value(0)) return fg->one_pass_simplify();
   if (op == OP_TIMES && fg->is_value(1)) return fd->one_pass_simplify();
   if (op == OP_TIMES && fd->is_value(1)) return fg->one_pass_simplify();
-  if (op == OP_TIMES && (fg->is_value(0) || fd->is_value(0))) return new Expression(0);
-  if (op == OP_DIV && fg->is_value(0)) return new Expression(0);
+  if (op == OP_TIMES && (fg->is_value(0) || fd->is_value(0))) return constant(0);
+  if (op == OP_DIV && fg->is_value(0)) return constant(0);
   if (op == OP_DIV && fd->is_value(1)) return fg->one_pass_simplify();
   return node(op, fg->one_pass_simplify(), fd->one_pass_simplify());
 }
 
-Expression* Expression::simplify() const
+std::unique_ptr<Expression> Expression::simplify() const
 {
-  Expression* current = clone();
+  std::unique_ptr<Expression> current = clone();
   for (;;) {
-    Expression* next = current->one_pass_simplify();
+    std::unique_ptr<Expression> next = current->one_pass_simplify();
     bool fixed = *next == *current;
-    delete current;
-    current = next;
+    current = std::move(next);
     if (fixed)
       break;
   }
@@ -927,45 +920,47 @@ std::vector<Value> Expression::to_vector(const std::set<int>& counters,
   return r;
 }
 
-Expression* Expression::parameters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<Expression> Expression::parameters_to_counters(const std::map<int, int>& m) const
 {
-  return map_leaves(this, [&](const Expression* e) -> Expression* {
+  return map_leaves(this, [&](const Expression* e) -> std::unique_ptr<Expression> {
     if (!e->is_parameter) return nullptr;
     auto it = m.find(e->parameter_rank);
     return it == m.end() ? nullptr : counter_leaf(it->second);
   });
 }
 
-Expression* Expression::counters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Expression> Expression::counters_to_parameters(const std::map<int, int>& m) const
 {
-  return map_leaves(this, [&](const Expression* e) -> Expression* {
+  return map_leaves(this, [&](const Expression* e) -> std::unique_ptr<Expression> {
     if (!e->is_counter) return nullptr;
     auto it = m.find(e->counter_rank);
     return it == m.end() ? nullptr : parameter_leaf(it->second);
   });
 }
 
-Expression* Expression::counters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<Expression> Expression::counters_to_counters(const std::map<int, int>& m) const
 {
-  return map_leaves(this, [&](const Expression* e) -> Expression* {
+  return map_leaves(this, [&](const Expression* e) -> std::unique_ptr<Expression> {
     if (!e->is_counter) return nullptr;
     auto it = m.find(e->counter_rank);
     return it == m.end() ? nullptr : counter_leaf(it->second);
   });
 }
 
-Expression* Expression::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Expression> Expression::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
-  return map_leaves(this, [&](const Expression* e) -> Expression* {
+  return map_leaves(this, [&](const Expression* e) -> std::unique_ptr<Expression> {
     if (!e->is_counter) return nullptr;
     auto it = m.find(e->counter_rank);
     return it == m.end() ? nullptr : it->second->clone();
   });
 }
 
-Expression* Expression::substitute_parameters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Expression> Expression::substitute_parameters(
+    const std::map<int, Expression*>& m) const
 {
-  return map_leaves(this, [&](const Expression* e) -> Expression* {
+  return map_leaves(this, [&](const Expression* e) -> std::unique_ptr<Expression> {
     if (!e->is_parameter) return nullptr;
     auto it = m.find(e->parameter_rank);
     return it == m.end() ? nullptr : it->second->clone();
@@ -1073,27 +1068,25 @@ std::set<const Expression*> Expression::check() const
 // ---------------------------------------------------------------------------
 // Free builders and helpers
 
-Expression* v(Value k) { return new Expression(k); }
-Expression* s(const std::string& name) { return new Expression(name); }
-Expression* var(const std::string& name)
+std::unique_ptr<Expression> v(Value k) { return constant(k); }
+std::unique_ptr<Expression> s(const std::string& name) { return std::make_unique<Expression>(name); }
+std::unique_ptr<Expression> var(const std::string& name)
 {
   declare_variable(name);
   return counter_leaf(get_counter_rank(name));
 }
-Expression* var(int rank) { return counter_leaf(rank); }
-Expression* par(const std::string& name)
+std::unique_ptr<Expression> var(int rank) { return counter_leaf(rank); }
+std::unique_ptr<Expression> par(const std::string& name)
 {
   declare_parameter(name);
   return parameter_leaf(get_parameter_rank(name));
 }
 
-std::vector<Expression*> clone_ve(const std::vector<Expression*>& v)
+void append_clones(std::vector<Expression*>& owner, const std::vector<Expression*>& v)
 {
-  std::vector<Expression*> r;
-  r.reserve(v.size());
+  owner.reserve(owner.size() + v.size());
   for (const Expression* e : v)
-    r.push_back(e->clone());
-  return r;
+    owner.push_back(e->clone().release());
 }
 
 void del(std::vector<Expression*>& v)

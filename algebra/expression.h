@@ -8,10 +8,11 @@
 // the root of the tree it was computed for.
 //
 // Ownership: a node owns its two operands; constructors clone the trees they
-// are given (kept by the caller); every operation returns a new tree (given to
-// the caller) that shares nothing with its inputs, except get_divs(), which
-// returns pointers into the tree. shallow_copy() adopts another node's
-// operands.
+// are given (kept by the caller); every operation returns a new tree owned by
+// the caller (unique_ptr) that shares nothing with its inputs, except
+// get_divs(), which returns pointers into the tree. Maps and vectors of plain
+// expression pointers taken as arguments are kept. shallow_copy() adopts
+// another node's operands.
 #ifndef VORL_ALGEBRA_EXPRESSION_H
 #define VORL_ALGEBRA_EXPRESSION_H
 
@@ -79,19 +80,19 @@ class Expression {
   // left without operands so that deleting it frees nothing else.
   void shallow_copy(Expression* e);
 
-  static Expression* from_counter_rank(int rank);
-  static Expression* from_parameter_rank(int rank);
+  static std::unique_ptr<Expression> from_counter_rank(int rank);
+  static std::unique_ptr<Expression> from_parameter_rank(int rank);
   // An expression of the syntax tree (defined with the program extraction).
-  static Expression* from_Sage(SgExpression* e);
+  static std::unique_ptr<Expression> from_Sage(SgExpression* e);
   // One solution vector of the solver: its parameter columns name the
   // parameters of actual_parameter, the next ones the new parameters of
   // newparms in key order (their expressions are cloned).
-  static Expression* from_PipVector(const PipVector* vector,
-                                    const std::map<int, Expression*>& newparms);
+  static std::unique_ptr<Expression> from_PipVector(const PipVector* vector,
+                                                     const std::map<int, Expression*>& newparms);
   // The quasi-polynomial of an Ehrhart count (an EnumerationExpression, or a
   // constant or fraction).
-  static Expression* from_evalue(const ORO__evalue* e);
-  static Expression* from_enode(const ORO__enode* e);
+  static std::unique_ptr<Expression> from_evalue(const ORO__evalue* e);
+  static std::unique_ptr<Expression> from_enode(const ORO__enode* e);
 
   // Virtual slots, in this order.
   virtual std::string get_class() const;
@@ -100,13 +101,13 @@ class Expression {
   virtual bool is_a_polynomial() const;
   virtual bool is_a_multivariate_polynomial() const;
   virtual bool is_a_periodic_number() const;
-  virtual Expression* clone() const;
-  virtual Expression* parameters_to_parameters(const std::map<int, int>& m) const;
+  virtual std::unique_ptr<Expression> clone() const;
+  virtual std::unique_ptr<Expression> parameters_to_parameters(const std::map<int, int>& m) const;
   virtual std::vector<Expression*> get_divs();
-  virtual Expression* develop() const;
-  virtual Expression* scale(Value k) const;
-  virtual Expression* scale(const std::set<int>& s) const;
-  virtual std::pair<std::map<int, std::vector<int>>, Expression*> expand(
+  virtual std::unique_ptr<Expression> develop() const;
+  virtual std::unique_ptr<Expression> scale(Value k) const;
+  virtual std::unique_ptr<Expression> scale(const std::set<int>& s) const;
+  virtual std::pair<std::map<int, std::vector<int>>, std::unique_ptr<Expression>> expand(
       const std::map<int, int>& m) const;
   virtual Value evaluate_int(const std::map<int, Value>& counters,
                              const std::map<int, Value>& parameters) const;
@@ -114,10 +115,10 @@ class Expression {
   virtual double evaluate_double(const std::map<int, double>& counters,
                                  const std::map<int, double>& parameters) const;
   virtual double evaluate_double(const std::map<int, double>& parameters) const;
-  virtual Expression* evaluate(const std::map<int, Expression*>& counters,
-                               const std::map<int, Expression*>& parameters) const;
-  virtual Expression* evaluate(const std::map<int, Expression*>& parameters) const;
-  virtual Expression* evaluate() const;
+  virtual std::unique_ptr<Expression> evaluate(const std::map<int, Expression*>& counters,
+                                               const std::map<int, Expression*>& parameters) const;
+  virtual std::unique_ptr<Expression> evaluate(const std::map<int, Expression*>& parameters) const;
+  virtual std::unique_ptr<Expression> evaluate() const;
   virtual void print(std::ostream& os) const;
   virtual void print_vhdl(std::ostream& os, std::ostream& declarations) const;
   virtual void compile(std::ostream& os, const std::string& var, const std::string& prefix) const;
@@ -159,8 +160,8 @@ class Expression {
   int nb_power_2() const;
 
   // Transformations.
-  Expression* simplify() const;
-  Expression* one_pass_simplify() const;
+  std::unique_ptr<Expression> simplify() const;
+  std::unique_ptr<Expression> one_pass_simplify() const;
   std::vector<Value> to_vector();
   std::vector<Value> to_vector(const std::set<int>& counters, const std::set<int>& parameters);
   // The non-zero entries of to_vector(), as (column, value) by increasing
@@ -168,11 +169,11 @@ class Expression {
   std::vector<std::pair<int, Value>> to_terms() const;
   // The same, cached like to_vector(); kept by the expression.
   const std::vector<std::pair<int, Value>>& terms();
-  Expression* parameters_to_counters(const std::map<int, int>& m) const;
-  Expression* counters_to_parameters(const std::map<int, int>& m) const;
-  Expression* counters_to_counters(const std::map<int, int>& m) const;
-  Expression* substitute_counters(const std::map<int, Expression*>& m) const;
-  Expression* substitute_parameters(const std::map<int, Expression*>& m) const;
+  std::unique_ptr<Expression> parameters_to_counters(const std::map<int, int>& m) const;
+  std::unique_ptr<Expression> counters_to_parameters(const std::map<int, int>& m) const;
+  std::unique_ptr<Expression> counters_to_counters(const std::map<int, int>& m) const;
+  std::unique_ptr<Expression> substitute_counters(const std::map<int, Expression*>& m) const;
+  std::unique_ptr<Expression> substitute_parameters(const std::map<int, Expression*>& m) const;
   std::set<int> get_counters() const;
   std::set<int> get_parameters() const;
   static std::set<int> get_counters(const std::vector<Expression*>& v);
@@ -187,18 +188,19 @@ class Expression {
 
  protected:
   // Rebuilds this inner node over new operands (which it adopts).
-  Expression* rebuild(Expression* left, Expression* right) const;
+  std::unique_ptr<Expression> rebuild(std::unique_ptr<Expression> left,
+                                      std::unique_ptr<Expression> right) const;
 };
 
 std::ostream& operator<<(std::ostream& os, const Expression& e);
 std::ostream& operator<<(std::ostream& os, const std::vector<Expression*>& v);
 
 // Builders.
-Expression* v(Value k);
-Expression* s(const std::string& name);
-Expression* var(const std::string& name);
-Expression* var(int rank);
-Expression* par(const std::string& name);
+std::unique_ptr<Expression> v(Value k);
+std::unique_ptr<Expression> s(const std::string& name);
+std::unique_ptr<Expression> var(const std::string& name);
+std::unique_ptr<Expression> var(int rank);
+std::unique_ptr<Expression> par(const std::string& name);
 std::unique_ptr<Expression> operator+(Value k, const Expression& e);
 std::unique_ptr<Expression> operator-(Value k, const Expression& e);
 std::unique_ptr<Expression> operator*(Value k, const Expression& e);
@@ -206,7 +208,9 @@ std::unique_ptr<Expression> operator/(Value k, const Expression& e);
 std::unique_ptr<Expression> operator%(Value k, const Expression& e);
 
 // Collections.
-std::vector<Expression*> clone_ve(const std::vector<Expression*>& v);
+// Appends clones of v's expressions to owner, a container whose holder frees
+// them (with del).
+void append_clones(std::vector<Expression*>& owner, const std::vector<Expression*>& v);
 void del(std::vector<Expression*>& v);
 void del(std::map<int, Expression*>& m);
 void del(std::map<std::set<int>, Expression*>& m);

@@ -7,9 +7,10 @@
 
 namespace {
 
-IndexFunction* adopt(const std::vector<int>& counters, std::vector<Expression*> components)
+std::unique_ptr<IndexFunction> adopt(
+    const std::vector<int>& counters, std::vector<Expression*> components)
 {
-  IndexFunction* f = new IndexFunction();
+  auto f = std::make_unique<IndexFunction>();
   f->surrounding_counters = counters;
   f->index_mapping = std::move(components);
   return f;
@@ -21,51 +22,52 @@ IndexFunction::IndexFunction() = default;
 
 IndexFunction::IndexFunction(const std::vector<int>& counters,
                              const std::vector<Expression*>& components)
-    : surrounding_counters(counters), index_mapping(clone_ve(components))
+    : surrounding_counters(counters)
 {
+  append_clones(index_mapping, components);
 }
 
 IndexFunction::IndexFunction(const std::vector<Expression*>& components)
-    : index_mapping(clone_ve(components))
 {
+  append_clones(index_mapping, components);
 }
 
 IndexFunction::IndexFunction(const std::vector<int>& counters) : surrounding_counters(counters)
 {
   for (int r : counters)
-    index_mapping.push_back(Expression::from_counter_rank(r));
+    index_mapping.push_back(Expression::from_counter_rank(r).release());
 }
 
 IndexFunction::~IndexFunction() { del(index_mapping); }
 
-IndexFunction* IndexFunction::clone() const
+std::unique_ptr<IndexFunction> IndexFunction::clone() const
 {
-  return new IndexFunction(surrounding_counters, index_mapping);
+  return std::make_unique<IndexFunction>(surrounding_counters, index_mapping);
 }
 
 int IndexFunction::dimension() const { return static_cast<int>(index_mapping.size()); }
 
-IndexFunction* IndexFunction::keep_first(int n) const
+std::unique_ptr<IndexFunction> IndexFunction::keep_first(int n) const
 {
   if (n > dimension())
     fail(Stream::Err, "IndexFunction::keep_first: bigger than the dimension");
   if (n < 0)
     fail(Stream::Err, "IndexFunction::keep_first: negative size");
   std::vector<Expression*> kept(index_mapping.begin(), index_mapping.begin() + n);
-  return new IndexFunction(surrounding_counters, kept);
+  return std::make_unique<IndexFunction>(surrounding_counters, kept);
 }
 
-IndexFunction* IndexFunction::keep_last(int n) const
+std::unique_ptr<IndexFunction> IndexFunction::keep_last(int n) const
 {
   if (n > dimension())
     fail(Stream::Err, "IndexFunction::keep_last: bigger than the dimension");
   if (n < 0)
     fail(Stream::Err, "IndexFunction::keep_last: negative size");
   std::vector<Expression*> kept(index_mapping.end() - n, index_mapping.end());
-  return new IndexFunction(surrounding_counters, kept);
+  return std::make_unique<IndexFunction>(surrounding_counters, kept);
 }
 
-void IndexFunction::add_dimension(const Expression* e) { index_mapping.push_back(e->clone()); }
+void IndexFunction::add_dimension(const Expression* e) { index_mapping.push_back(e->clone().release()); }
 
 void IndexFunction::print_code(std::ostream& os) const
 {
@@ -96,27 +98,30 @@ std::vector<std::vector<Value>> IndexFunction::to_matrix(const std::set<int>& co
   return m;
 }
 
-IndexFunction* IndexFunction::counters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<IndexFunction> IndexFunction::counters_to_counters(
+    const std::map<int, int>& m) const
 {
   std::vector<Expression*> r;
   for (const Expression* e : index_mapping)
-    r.push_back(e->counters_to_counters(m));
+    r.push_back(e->counters_to_counters(m).release());
   return adopt(surrounding_counters, r);
 }
 
-IndexFunction* IndexFunction::counters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<IndexFunction> IndexFunction::counters_to_parameters(
+    const std::map<int, int>& m) const
 {
   std::vector<Expression*> r;
   for (const Expression* e : index_mapping)
-    r.push_back(e->counters_to_parameters(m));
+    r.push_back(e->counters_to_parameters(m).release());
   return adopt(surrounding_counters, r);
 }
 
-IndexFunction* IndexFunction::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<IndexFunction> IndexFunction::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
   std::vector<Expression*> r;
   for (const Expression* e : index_mapping)
-    r.push_back(e->substitute_counters(m));
+    r.push_back(e->substitute_counters(m).release());
   return adopt(surrounding_counters, r);
 }
 

@@ -4,12 +4,14 @@
 //
 // Ownership: the function owns its components; constructors clone the
 // expressions they are given (kept by the caller); every operation returns a
-// new object given to the caller. add_dimension() appends a clone in place.
+// new object owned by the caller (unique_ptr). add_dimension() appends a clone
+// in place.
 #ifndef VORL_ALGEBRA_INDEX_FUNCTION_H
 #define VORL_ALGEBRA_INDEX_FUNCTION_H
 
 #include <list>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -40,19 +42,20 @@ class IndexFunction {
   // One solver solution, after skipping its first skip entries: entry i
   // gives the component of the counter actual_counter holds for i, the other
   // components are 0 (dimension get_nb_counters()).
-  static IndexFunction* from_PipList(const std::vector<PipVector>& list,
-                                     const std::map<int, Expression*>& newparms, int skip = 0);
+  static std::unique_ptr<IndexFunction> from_PipList(const std::vector<PipVector>& list,
+                                                     const std::map<int, Expression*>& newparms,
+                                                     int skip = 0);
 
   // An array reference of the syntax tree: (array name, subscripts over the
   // given counters); a scalar gives dimension 0 (defined with the program
   // extraction).
-  static std::pair<std::string, IndexFunction*> from_Sage(SgExpression* ref,
-                                                          const std::vector<int>& counters);
+  static std::pair<std::string, std::unique_ptr<IndexFunction>> from_Sage(
+      SgExpression* ref, const std::vector<int>& counters);
 
-  IndexFunction* clone() const;
+  std::unique_ptr<IndexFunction> clone() const;
   int dimension() const;
-  IndexFunction* keep_first(int n) const;
-  IndexFunction* keep_last(int n) const;
+  std::unique_ptr<IndexFunction> keep_first(int n) const;
+  std::unique_ptr<IndexFunction> keep_last(int n) const;
   void add_dimension(const Expression* e);
 
   void print_code(std::ostream& os) const;
@@ -62,24 +65,24 @@ class IndexFunction {
   std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters,
                                             const std::set<int>& parameters) const;
 
-  IndexFunction* counters_to_counters(const std::map<int, int>& m) const;
-  IndexFunction* counters_to_parameters(const std::map<int, int>& m) const;
-  IndexFunction* substitute_counters(const std::map<int, Expression*>& m) const;
+  std::unique_ptr<IndexFunction> counters_to_counters(const std::map<int, int>& m) const;
+  std::unique_ptr<IndexFunction> counters_to_parameters(const std::map<int, int>& m) const;
+  std::unique_ptr<IndexFunction> substitute_counters(const std::map<int, Expression*>& m) const;
 
   // Lexicographic order, as unions of polyhedra (new objects). Piece d holds
   // the points where both functions agree on the first d components and this
   // one is smaller at component d; components beyond the shorter dimension
   // are ignored.
-  std::list<Polyhedron*> before_no_simplification(const IndexFunction* other) const;
+  std::list<std::unique_ptr<Polyhedron>> before_no_simplification(const IndexFunction* other) const;
   // The non-empty pieces (integer emptiness over all integers).
-  std::vector<Polyhedron*> before(const IndexFunction* other) const;
+  std::vector<std::unique_ptr<Polyhedron>> before(const IndexFunction* other) const;
   // The pieces without the empty ones; a universal piece ends the list as its
   // only member.
-  std::list<Polyhedron*> operator<(const IndexFunction& other) const;
+  std::list<std::unique_ptr<Polyhedron>> operator<(const IndexFunction& other) const;
   // The polyhedron where a and b are equal component by component.
-  static Polyhedron* equal(const IndexFunction* a, const IndexFunction* b);
+  static std::unique_ptr<Polyhedron> equal(const IndexFunction* a, const IndexFunction* b);
   // The pieces of operator< followed by the equality: this <= other.
-  std::vector<Polyhedron*> before_eq(const IndexFunction* other) const;
+  std::vector<std::unique_ptr<Polyhedron>> before_eq(const IndexFunction* other) const;
 };
 
 std::ostream& operator<<(std::ostream& os, const IndexFunction& f);

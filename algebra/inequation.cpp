@@ -43,18 +43,16 @@ std::vector<Value> difference(Expression* a, Expression* b, Value shift)
   return r;
 }
 
-Inequation* adopt_sides(predicate_t p, Expression* a, Expression* b)
+std::unique_ptr<Inequation> with_sides(predicate_t p, const std::unique_ptr<Expression>& a,
+                                       const std::unique_ptr<Expression>& b)
 {
-  Inequation* c = new Inequation(p, a, b);
-  delete a;
-  delete b;
-  return c;
+  return std::make_unique<Inequation>(p, a.get(), b.get());
 }
 
 }  // namespace
 
 Inequation::Inequation(predicate_t p, const Expression* a, const Expression* b)
-    : pred(p), lhs(a->clone()), rhs(b->clone())
+    : pred(p), lhs(a->clone().release()), rhs(b->clone().release())
 {
 }
 
@@ -81,7 +79,7 @@ bool Inequation::operator==(const Inequation& o) const
   return pred == o.pred && *lhs == *o.lhs && *rhs == *o.rhs;
 }
 
-Inequation* Inequation::clone() const { return new Inequation(pred, lhs, rhs); }
+std::unique_ptr<Inequation> Inequation::clone() const { return std::make_unique<Inequation>(pred, lhs, rhs); }
 bool Inequation::has_parameters() const { return lhs->has_parameters() || rhs->has_parameters(); }
 bool Inequation::has_variables() const { return lhs->has_variables() || rhs->has_variables(); }
 bool Inequation::has_div() const { return lhs->has_div() || rhs->has_div(); }
@@ -110,29 +108,31 @@ std::vector<Expression*> Inequation::get_divs()
   return r;
 }
 
-Inequation* Inequation::parameters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<Inequation> Inequation::parameters_to_counters(const std::map<int, int>& m) const
 {
-  return adopt_sides(pred, lhs->parameters_to_counters(m), rhs->parameters_to_counters(m));
+  return with_sides(pred, lhs->parameters_to_counters(m), rhs->parameters_to_counters(m));
 }
-Inequation* Inequation::counters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Inequation> Inequation::counters_to_parameters(const std::map<int, int>& m) const
 {
-  return adopt_sides(pred, lhs->counters_to_parameters(m), rhs->counters_to_parameters(m));
+  return with_sides(pred, lhs->counters_to_parameters(m), rhs->counters_to_parameters(m));
 }
-Inequation* Inequation::counters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<Inequation> Inequation::counters_to_counters(const std::map<int, int>& m) const
 {
-  return adopt_sides(pred, lhs->counters_to_counters(m), rhs->counters_to_counters(m));
+  return with_sides(pred, lhs->counters_to_counters(m), rhs->counters_to_counters(m));
 }
-Inequation* Inequation::parameters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Inequation> Inequation::parameters_to_parameters(const std::map<int, int>& m) const
 {
-  return adopt_sides(pred, lhs->parameters_to_parameters(m), rhs->parameters_to_parameters(m));
+  return with_sides(pred, lhs->parameters_to_parameters(m), rhs->parameters_to_parameters(m));
 }
-Inequation* Inequation::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Inequation> Inequation::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
-  return adopt_sides(pred, lhs->substitute_counters(m), rhs->substitute_counters(m));
+  return with_sides(pred, lhs->substitute_counters(m), rhs->substitute_counters(m));
 }
-Inequation* Inequation::substitute_parameters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Inequation> Inequation::substitute_parameters(
+    const std::map<int, Expression*>& m) const
 {
-  return adopt_sides(pred, lhs->substitute_parameters(m), rhs->substitute_parameters(m));
+  return with_sides(pred, lhs->substitute_parameters(m), rhs->substitute_parameters(m));
 }
 
 std::vector<std::vector<Value>> Inequation::to_matrix() const
@@ -203,7 +203,7 @@ bool Inequation::equals(const Inequation* o) const
   return to_matrix()[0] == o->to_matrix()[0];
 }
 
-Inequation* Inequation::negate() const
+std::unique_ptr<Inequation> Inequation::negate() const
 {
   predicate_t p;
   switch (pred) {
@@ -213,10 +213,10 @@ Inequation* Inequation::negate() const
     case PRED_GE: p = PRED_LT; break;
     default: fail(Stream::Out, cat("Inequation::negate: unhandled predicate\n", *this));
   }
-  return new Inequation(p, lhs, rhs);
+  return std::make_unique<Inequation>(p, lhs, rhs);
 }
 
-std::vector<Inequation*> Inequation::separate(int k) const
+std::vector<std::unique_ptr<Inequation>> Inequation::separate(int k) const
 {
   std::vector<Value> w = to_matrix()[0];
   if (k < 0 || k >= static_cast<int>(w.size()) - 1)
@@ -234,25 +234,20 @@ std::vector<Inequation*> Inequation::separate(int k) const
       e = checked_neg(e, "Inequation::separate");
   Value c = a < 0 ? checked_neg(a, "Inequation::separate") : a;
   Expression e(w);
-  auto bound = [&](operator_t op) -> Expression* {
+  auto bound = [&](operator_t op) -> std::unique_ptr<Expression> {
     if (c == 1)
       return e.clone();
     Expression divisor(c);
-    return new Expression(op, &e, &divisor);
+    return std::make_unique<Expression>(op, &e, &divisor);
   };
-  std::vector<Inequation*> result;
+  std::vector<std::unique_ptr<Inequation>> result;
   if (pred != PRED_EQ) {
-    Expression* b = bound(a < 0 ? OP_FLOOR : OP_CEIL);
-    result.push_back(new Inequation(a < 0 ? PRED_LE : PRED_GE, &x, b));
-    delete b;
+    result.push_back(
+        std::make_unique<Inequation>(a < 0 ? PRED_LE : PRED_GE, &x, bound(a < 0 ? OP_FLOOR : OP_CEIL).get()));
     return result;
   }
-  Expression* low = bound(OP_CEIL);
-  Expression* high = bound(OP_FLOOR);
-  result.push_back(new Inequation(PRED_GE, &x, low));
-  result.push_back(new Inequation(PRED_LE, &x, high));
-  delete low;
-  delete high;
+  result.push_back(std::make_unique<Inequation>(PRED_GE, &x, bound(OP_CEIL).get()));
+  result.push_back(std::make_unique<Inequation>(PRED_LE, &x, bound(OP_FLOOR).get()));
   return result;
 }
 
@@ -277,35 +272,29 @@ std::ostream& operator<<(std::ostream& os, const Inequation& c)
   return os << *c.lhs << " " << text_of(c.pred, false) << " " << *c.rhs;
 }
 
-std::unique_ptr<Inequation> operator<(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_LT, &a, &b)); }
-std::unique_ptr<Inequation> operator<=(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_LE, &a, &b)); }
-std::unique_ptr<Inequation> operator>(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_GT, &a, &b)); }
-std::unique_ptr<Inequation> operator>=(const Expression& a, const Expression& b) { return std::unique_ptr<Inequation>(new Inequation(PRED_GE, &a, &b)); }
+std::unique_ptr<Inequation> operator<(const Expression& a, const Expression& b) { return std::make_unique<Inequation>(PRED_LT, &a, &b); }
+std::unique_ptr<Inequation> operator<=(const Expression& a, const Expression& b) { return std::make_unique<Inequation>(PRED_LE, &a, &b); }
+std::unique_ptr<Inequation> operator>(const Expression& a, const Expression& b) { return std::make_unique<Inequation>(PRED_GT, &a, &b); }
+std::unique_ptr<Inequation> operator>=(const Expression& a, const Expression& b) { return std::make_unique<Inequation>(PRED_GE, &a, &b); }
 
-static Inequation* with_constant(predicate_t p, const Expression& a, Value b)
+static std::unique_ptr<Inequation> with_constant(predicate_t p, const Expression& a, Value b)
 {
   Expression k(b);
-  return new Inequation(p, &a, &k);
+  return std::make_unique<Inequation>(p, &a, &k);
 }
-static Inequation* with_constant(predicate_t p, Value a, const Expression& b)
+static std::unique_ptr<Inequation> with_constant(predicate_t p, Value a, const Expression& b)
 {
   Expression k(a);
-  return new Inequation(p, &k, &b);
+  return std::make_unique<Inequation>(p, &k, &b);
 }
 
-std::unique_ptr<Inequation> operator<(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_LT, a, b)); }
-std::unique_ptr<Inequation> operator<=(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_LE, a, b)); }
-std::unique_ptr<Inequation> operator>(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_GT, a, b)); }
-std::unique_ptr<Inequation> operator>=(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_GE, a, b)); }
-std::unique_ptr<Inequation> operator<(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_LT, a, b)); }
-std::unique_ptr<Inequation> operator<=(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_LE, a, b)); }
-std::unique_ptr<Inequation> operator>(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_GT, a, b)); }
-std::unique_ptr<Inequation> operator>=(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_GE, a, b)); }
-std::unique_ptr<Inequation> operator==(const Expression& a, Value b) { return std::unique_ptr<Inequation>(with_constant(PRED_EQ, a, b)); }
-std::unique_ptr<Inequation> operator==(Value a, const Expression& b) { return std::unique_ptr<Inequation>(with_constant(PRED_EQ, a, b)); }
-
-void del(std::list<Inequation*>& l)
-{
-  for (Inequation* c : l)
-    delete c;
-}
+std::unique_ptr<Inequation> operator<(const Expression& a, Value b) { return with_constant(PRED_LT, a, b); }
+std::unique_ptr<Inequation> operator<=(const Expression& a, Value b) { return with_constant(PRED_LE, a, b); }
+std::unique_ptr<Inequation> operator>(const Expression& a, Value b) { return with_constant(PRED_GT, a, b); }
+std::unique_ptr<Inequation> operator>=(const Expression& a, Value b) { return with_constant(PRED_GE, a, b); }
+std::unique_ptr<Inequation> operator<(Value a, const Expression& b) { return with_constant(PRED_LT, a, b); }
+std::unique_ptr<Inequation> operator<=(Value a, const Expression& b) { return with_constant(PRED_LE, a, b); }
+std::unique_ptr<Inequation> operator>(Value a, const Expression& b) { return with_constant(PRED_GT, a, b); }
+std::unique_ptr<Inequation> operator>=(Value a, const Expression& b) { return with_constant(PRED_GE, a, b); }
+std::unique_ptr<Inequation> operator==(const Expression& a, Value b) { return with_constant(PRED_EQ, a, b); }
+std::unique_ptr<Inequation> operator==(Value a, const Expression& b) { return with_constant(PRED_EQ, a, b); }

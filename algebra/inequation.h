@@ -2,7 +2,8 @@
 //
 // Ownership: an inequation owns its two sides; constructors clone the
 // expressions they are given (kept by the caller) and every operation returns
-// a new object given to the caller. get_divs() returns pointers into the sides.
+// a new object owned by the caller (unique_ptr). get_divs() returns pointers
+// into the sides.
 #ifndef VORL_ALGEBRA_INEQUATION_H
 #define VORL_ALGEBRA_INEQUATION_H
 
@@ -37,7 +38,7 @@ class Inequation {
   ~Inequation();
 
   bool operator==(const Inequation& other) const;
-  Inequation* clone() const;
+  std::unique_ptr<Inequation> clone() const;
   bool has_parameters() const;
   bool has_variables() const;
   bool has_div() const;
@@ -45,12 +46,12 @@ class Inequation {
   std::set<int> get_parameters() const;
   std::vector<Expression*> get_divs();
 
-  Inequation* parameters_to_counters(const std::map<int, int>& m) const;
-  Inequation* counters_to_parameters(const std::map<int, int>& m) const;
-  Inequation* counters_to_counters(const std::map<int, int>& m) const;
-  Inequation* parameters_to_parameters(const std::map<int, int>& m) const;
-  Inequation* substitute_counters(const std::map<int, Expression*>& m) const;
-  Inequation* substitute_parameters(const std::map<int, Expression*>& m) const;
+  std::unique_ptr<Inequation> parameters_to_counters(const std::map<int, int>& m) const;
+  std::unique_ptr<Inequation> counters_to_parameters(const std::map<int, int>& m) const;
+  std::unique_ptr<Inequation> counters_to_counters(const std::map<int, int>& m) const;
+  std::unique_ptr<Inequation> parameters_to_parameters(const std::map<int, int>& m) const;
+  std::unique_ptr<Inequation> substitute_counters(const std::map<int, Expression*>& m) const;
+  std::unique_ptr<Inequation> substitute_parameters(const std::map<int, Expression*>& m) const;
 
   // Rows, without the kind column, each meaning row . (variables, 1) >= 0.
   std::vector<std::vector<Value>> to_matrix() const;
@@ -60,14 +61,14 @@ class Inequation {
   bool is_empty() const;
   bool implies(const Inequation* other) const;
   bool equals(const Inequation* other) const;
-  Inequation* negate() const;
+  std::unique_ptr<Inequation> negate() const;
   // Bounds on the counter of rank k read off this constraint (new objects).
-  std::vector<Inequation*> separate(int k) const;
+  std::vector<std::unique_ptr<Inequation>> separate(int k) const;
 
   void print_code(std::ostream& os) const;
 
   // A comparison of the syntax tree (defined with the program extraction).
-  static Inequation* from_Sage(SgExpression* e);
+  static std::unique_ptr<Inequation> from_Sage(SgExpression* e);
 
   // Sharing check: throws when the two sides share a node.
   std::set<const Expression*> check() const;
@@ -92,7 +93,5 @@ std::unique_ptr<Inequation> operator>(Value a, const Expression& b);
 std::unique_ptr<Inequation> operator>=(Value a, const Expression& b);
 std::unique_ptr<Inequation> operator==(const Expression& a, Value b);
 std::unique_ptr<Inequation> operator==(Value a, const Expression& b);
-
-void del(std::list<Inequation*>& l);
 
 #endif

@@ -26,13 +26,10 @@ std::string shown(const std::vector<Expression*>& e)
   return os.str();
 }
 
-// New node adopting both operands.
-Expression* adopt(operator_t op, Expression* a, Expression* b)
+// A new node over copies of both operands.
+std::unique_ptr<Expression> adopt(operator_t op, const std::unique_ptr<Expression>& a, const std::unique_ptr<Expression>& b)
 {
-  Expression* e = new Expression(op, a, b);
-  delete a;
-  delete b;
-  return e;
+  return std::make_unique<Expression>(op, a.get(), b.get());
 }
 
 }  // namespace
@@ -126,43 +123,43 @@ std::vector<Value> operator*(Value k, const std::vector<Value>& v)
   return r;
 }
 
-std::vector<Expression*> operator*(const std::vector<Expression*>& e, const Matrix& a)
+std::vector<std::unique_ptr<Expression>> operator*(const std::vector<Expression*>& e, const Matrix& a)
 {
   if (e.size() != a.size())
     fail(Stream::Out, cat("Matrix::(tx * A):mismatch dimensions\n", shown(e), shown(a)));
-  std::vector<Expression*> r;
+  std::vector<std::unique_ptr<Expression>> r;
   for (int j = 0; j < columns(a); j++) {
-    Expression* sum = new Expression(0);
+    std::unique_ptr<Expression> sum = v(0);
     for (size_t i = 0; i < e.size(); i++)
-      sum = adopt(OP_PLUS, sum, adopt(OP_TIMES, e[i]->clone(), new Expression(a[i].at(j))));
-    r.push_back(sum);
+      sum = adopt(OP_PLUS, sum, adopt(OP_TIMES, e[i]->clone(), v(a[i].at(j))));
+    r.push_back(std::move(sum));
   }
   return r;
 }
 
-std::vector<Expression*> operator*(const Matrix& a, const std::vector<Expression*>& e)
+std::vector<std::unique_ptr<Expression>> operator*(const Matrix& a, const std::vector<Expression*>& e)
 {
   if (!a.empty() && columns(a) != static_cast<int>(e.size()))
     fail(Stream::Err, "Matrix::*(int_matrix, expression_vector): size mismatch");
-  std::vector<Expression*> r;
+  std::vector<std::unique_ptr<Expression>> r;
   for (const auto& row : a) {
-    Expression* sum = new Expression(0);
+    std::unique_ptr<Expression> sum = v(0);
     for (size_t j = 0; j < e.size(); j++)
-      sum = adopt(OP_PLUS, sum, adopt(OP_TIMES, new Expression(row.at(j)), e[j]->clone()));
-    r.push_back(sum);
+      sum = adopt(OP_PLUS, sum, adopt(OP_TIMES, v(row.at(j)), e[j]->clone()));
+    r.push_back(std::move(sum));
   }
   return r;
 }
 
-Expression* operator*(const std::vector<Expression*>& e, const std::vector<Value>& v)
+std::unique_ptr<Expression> operator*(const std::vector<Expression*>& e, const std::vector<Value>& w)
 {
-  std::vector<Expression*> r = e * column_matrix(v);
+  std::vector<std::unique_ptr<Expression>> r = e * column_matrix(w);
   if (r.empty())
-    return new Expression(0);
-  return r[0];
+    return v(0);
+  return std::move(r[0]);
 }
 
-Expression* operator*(const std::vector<Value>& v, const std::vector<Expression*>& e) { return e * v; }
+std::unique_ptr<Expression> operator*(const std::vector<Value>& w, const std::vector<Expression*>& e) { return e * w; }
 
 std::vector<Value> operator+(const std::vector<Value>& v, const std::vector<Value>& w)
 {
@@ -174,25 +171,26 @@ std::vector<Value> operator+(const std::vector<Value>& v, const std::vector<Valu
   return r;
 }
 
-std::vector<Expression*> operator+(const std::vector<Expression*>& e,
-                                   const std::vector<Expression*>& f)
+std::vector<std::unique_ptr<Expression>> operator+(const std::vector<Expression*>& e,
+                                                  const std::vector<Expression*>& f)
 {
   if (e.size() != f.size())
     fail(Stream::Out, "Matrix::+(vec<Expr,Expr>: mismatch vector size");
-  std::vector<Expression*> r;
+  std::vector<std::unique_ptr<Expression>> r;
   for (size_t i = 0; i < e.size(); i++)
-    r.push_back(new Expression(OP_PLUS, e[i], f[i]));
+    r.push_back(std::make_unique<Expression>(OP_PLUS, e[i], f[i]));
   return r;
 }
 
-std::vector<Expression*> operator+(const std::vector<Expression*>& e, const std::vector<Value>& v)
+std::vector<std::unique_ptr<Expression>> operator+(const std::vector<Expression*>& e,
+                                                  const std::vector<Value>& w)
 {
-  if (e.size() != v.size())
+  if (e.size() != w.size())
     fail(Stream::Out,
-         cat("Matrix::+(vec<Expr>,vec<int>): mismatch vector size: ", e.size(), " vs ", v.size()));
-  std::vector<Expression*> r;
+         cat("Matrix::+(vec<Expr>,vec<int>): mismatch vector size: ", e.size(), " vs ", w.size()));
+  std::vector<std::unique_ptr<Expression>> r;
   for (size_t i = 0; i < e.size(); i++)
-    r.push_back(adopt(OP_PLUS, e[i]->clone(), new Expression(v[i])));
+    r.push_back(adopt(OP_PLUS, e[i]->clone(), v(w[i])));
   return r;
 }
 

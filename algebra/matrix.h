@@ -3,13 +3,14 @@
 // Farkas machinery and the solver set-up use.
 //
 // Ownership: arguments are kept (never modified or consumed); every result is
-// a new value, and expression results are new trees given to the caller.
+// a new value, and expression results are new trees owned by the caller.
 // Matrices are rectangular by convention; the column count is read on row 0.
 #ifndef VORL_ALGEBRA_MATRIX_H
 #define VORL_ALGEBRA_MATRIX_H
 
 #include <list>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -31,15 +32,20 @@ Matrix operator*(const Matrix& a, const Matrix& b);
 std::vector<Value> operator*(const Matrix& a, const std::vector<Value>& v);
 Matrix operator*(Value k, const Matrix& a);
 std::vector<Value> operator*(Value k, const std::vector<Value>& v);
-std::vector<Expression*> operator*(const std::vector<Expression*>& e, const Matrix& a);
-std::vector<Expression*> operator*(const Matrix& a, const std::vector<Expression*>& e);
-Expression* operator*(const std::vector<Value>& v, const std::vector<Expression*>& e);
-Expression* operator*(const std::vector<Expression*>& e, const std::vector<Value>& v);
+std::vector<std::unique_ptr<Expression>> operator*(const std::vector<Expression*>& e,
+                                                   const Matrix& a);
+std::vector<std::unique_ptr<Expression>> operator*(const Matrix& a,
+                                                   const std::vector<Expression*>& e);
+std::unique_ptr<Expression> operator*(const std::vector<Value>& v,
+                                      const std::vector<Expression*>& e);
+std::unique_ptr<Expression> operator*(const std::vector<Expression*>& e,
+                                      const std::vector<Value>& v);
 
 std::vector<Value> operator+(const std::vector<Value>& v, const std::vector<Value>& w);
-std::vector<Expression*> operator+(const std::vector<Expression*>& e,
-                                   const std::vector<Expression*>& f);
-std::vector<Expression*> operator+(const std::vector<Expression*>& e, const std::vector<Value>& v);
+std::vector<std::unique_ptr<Expression>> operator+(const std::vector<Expression*>& e,
+                                                  const std::vector<Expression*>& f);
+std::vector<std::unique_ptr<Expression>> operator+(const std::vector<Expression*>& e,
+                                                  const std::vector<Value>& v);
 
 bool sub_vec(const std::vector<Value>& v, const std::vector<Value>& w);
 

@@ -105,40 +105,36 @@ static std::string suffixed(const std::string& name, int k)
   return k == -1 ? name : name + "_" + std::to_string(k);
 }
 
-static std::pair<int, Expression*> register_counter(const std::string& full)
+static std::pair<int, std::unique_ptr<Expression>> register_counter(const std::string& full)
 {
   create_extra_counter_rank(full);
   int rank = registry().counter_rank[full];
   return {rank, Expression::from_counter_rank(rank)};
 }
 
-static std::pair<int, Expression*> register_parameter(const std::string& full)
+static std::pair<int, std::unique_ptr<Expression>> register_parameter(const std::string& full)
 {
   create_parameter_rank(full);
   int rank = registry().parameter_rank[full];
-  Expression* leaf = new Expression();
-  leaf->is_val = 0;
-  leaf->is_parameter = 1;
-  leaf->parameter_rank = rank;
-  return {rank, leaf};
+  return {rank, Expression::from_parameter_rank(rank)};
 }
 
-std::pair<int, Expression*> create_counter(const std::string& name)
+std::pair<int, std::unique_ptr<Expression>> create_counter(const std::string& name)
 {
   return register_counter(get_new_counter(name));
 }
 
-std::pair<int, Expression*> create_counter(const std::string& name, int k)
+std::pair<int, std::unique_ptr<Expression>> create_counter(const std::string& name, int k)
 {
   return register_counter(suffixed(name, k));
 }
 
-std::pair<int, Expression*> create_parameter(const std::string& name)
+std::pair<int, std::unique_ptr<Expression>> create_parameter(const std::string& name)
 {
   return register_parameter(get_new_parameter(name));
 }
 
-std::pair<int, Expression*> create_parameter(const std::string& name, int k)
+std::pair<int, std::unique_ptr<Expression>> create_parameter(const std::string& name, int k)
 {
   return register_parameter(suffixed(name, k));
 }
@@ -149,9 +145,7 @@ static std::map<int, int> create_counters_of(const Ranks& ranks, bool fresh, int
   std::map<int, int> result;
   for (int r : ranks) {
     std::string base = get_counter_string(r);
-    auto [rank, leaf] = fresh ? create_counter(base) : create_counter(base, k);
-    delete leaf;
-    result[r] = rank;
+    result[r] = (fresh ? create_counter(base) : create_counter(base, k)).first;
   }
   return result;
 }

@@ -11,12 +11,13 @@
 // that generated code declares.
 //
 // Ownership: the registry belongs to the current analysis context
-// (algebra/analysis_context.h); the functions returning (rank, Expression*)
-// give the caller a new leaf; everything else returns values.
+// (algebra/analysis_context.h); the functions returning (rank, leaf) give
+// the caller the new leaf; everything else returns values.
 #ifndef VORL_ALGEBRA_RANK_H
 #define VORL_ALGEBRA_RANK_H
 
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -80,10 +81,10 @@ int get_nb_parameters();
 // Fresh names and variables.
 std::string get_new_counter(const std::string& name);
 std::string get_new_parameter(const std::string& name);
-std::pair<int, Expression*> create_counter(const std::string& name);
-std::pair<int, Expression*> create_counter(const std::string& name, int k);
-std::pair<int, Expression*> create_parameter(const std::string& name);
-std::pair<int, Expression*> create_parameter(const std::string& name, int k);
+std::pair<int, std::unique_ptr<Expression>> create_counter(const std::string& name);
+std::pair<int, std::unique_ptr<Expression>> create_counter(const std::string& name, int k);
+std::pair<int, std::unique_ptr<Expression>> create_parameter(const std::string& name);
+std::pair<int, std::unique_ptr<Expression>> create_parameter(const std::string& name, int k);
 std::map<int, int> create_counters(const std::vector<int>& ranks);
 std::map<int, int> create_counters(const std::vector<int>& ranks, int k);
 std::map<int, int> create_counters(const std::set<int>& ranks);

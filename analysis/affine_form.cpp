@@ -1,6 +1,7 @@
 #include "analysis/affine_form.h"
 
 #include <iostream>
+#include <tuple>
 
 #include "algebra/expression.h"
 #include "support/failure.h"
@@ -9,30 +10,30 @@
 #include "algebra/matrix.h"
 #include "polyhedra/polyhedron.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 
 namespace {
 
 int nb_columns(const Matrix& A) { return A.empty() ? 0 : static_cast<int>(A[0].size()); }
 
-// a + b, adopting both.
-Expression* plus(Expression* a, Expression* b)
+// a + b, a new tree over copies of both.
+std::unique_ptr<Expression> plus(
+    const std::unique_ptr<Expression>& a, const std::unique_ptr<Expression>& b)
 {
-  Expression* e = new Expression(OP_PLUS, a, b);
-  delete a;
-  delete b;
-  return e;
+  return std::make_unique<Expression>(OP_PLUS, a.get(), b.get());
 }
 
 // The n column sums sum_k lambda[k] * A[k][j], then b . lambda + constant.
-std::pair<std::vector<Expression*>, Expression*> combination(const AffineForm* f)
+std::pair<std::vector<std::unique_ptr<Expression>>, std::unique_ptr<Expression>> combination(
+    const AffineForm* f)
 {
-  std::vector<Expression*> columns;
+  std::vector<std::unique_ptr<Expression>> columns;
   if (!f->A.empty())
     columns = f->lambda * f->A;
-  Expression* constant = f->constant_term->clone();
+  std::unique_ptr<Expression> constant = f->constant_term->clone();
   if (!f->b.empty())
     constant = plus(f->b * f->lambda, constant);
-  return {columns, constant};
+  return {std::move(columns), std::move(constant)};
 }
 
 void reset_fresh_names(const std::string& name) { registry().current_counter_rank[name] = -1; }
@@ -49,12 +50,11 @@ void AffineForm::build_farkas(Polyhedron* p, const std::set<int>& variables,
   for (const auto& row : p->to_matrix(variables, std::set<int>())) {
     A.emplace_back(row.begin() + 1, row.end() - 1);
     b.push_back(row.back());
-    auto [rank, leaf] = create_counter(name);
-    lambda.push_back(leaf);
+    lambda.push_back(create_counter(name).second.release());
   }
   auto [rank, leaf] = create_counter(name);
-  constant_term = leaf;
-  constant_multiplier = leaf->clone();
+  constant_multiplier = leaf->clone().release();
+  constant_term = leaf.release();
 }
 
 AffineForm::AffineForm(Polyhedron* p, const std::set<int>& variables, const std::string& name)
@@ -75,71 +75,77 @@ AffineForm::AffineForm(Polyhedron* p, const std::set<int>& variables)
 }
 
 AffineForm::AffineForm(const std::vector<Value>& coefficients, const Expression* constant)
-    : is_basic(1), u(coefficients), v(constant->clone())
+    : is_basic(1), u(coefficients), v(constant->clone().release())
 {
 }
 
 AffineForm::AffineForm(const std::vector<Expression*>& multipliers, const Expression* c,
                        const std::vector<std::vector<Value>>& a, const std::vector<Value>& constants)
     : is_farkas(1),
-      lambda(clone_ve(multipliers)),
-      constant_term(c->clone()),
-      constant_multiplier(c->clone()),
+      constant_term(c->clone().release()),
+      constant_multiplier(c->clone().release()),
       A(a),
       b(constants)
 {
+  append_clones(lambda, multipliers);
 }
 
 AffineForm::AffineForm(const AffineForm* a, const AffineForm* b2)
-    : is_sum2(1), term1(a->clone()), term2(b2->clone())
+    : is_sum2(1), term1(a->clone().release()), term2(b2->clone().release())
 {
 }
 
 AffineForm::AffineForm(const AffineForm* a, const AffineForm* b2, const AffineForm* c)
 {
   is_sum3 = 1;
-  term1 = a->clone();
-  term2 = b2->clone();
-  term3 = c->clone();
+  term1 = a->clone().release();
+  term2 = b2->clone().release();
+  term3 = c->clone().release();
 }
 
 AffineForm::AffineForm(const AffineForm* a, const AffineForm* b2, const AffineForm* c,
                        const AffineForm* d)
 {
   is_sum4 = 1;
-  term1 = a->clone();
-  term2 = b2->clone();
-  term3 = c->clone();
-  term4 = d->clone();
+  term1 = a->clone().release();
+  term2 = b2->clone().release();
+  term3 = c->clone().release();
+  term4 = d->clone().release();
 }
 
 AffineForm::AffineForm(const std::vector<AffineForm*>& t) : is_sum(1)
 {
   for (const AffineForm* f : t)
-    terms.push_back(f->clone());
+    terms.push_back(f->clone().release());
 }
 
 void AffineForm::copy_from(const AffineForm& o)
 {
   is_basic = o.is_basic;
   u = o.u;
-  v = o.v ? o.v->clone() : nullptr;
+  v = o.v ? o.v->clone().release() : nullptr;
   is_farkas = o.is_farkas;
-  lambda = clone_ve(o.lambda);
-  constant_term = o.constant_term ? o.constant_term->clone() : nullptr;
-  constant_multiplier = o.constant_multiplier ? o.constant_multiplier->clone() : nullptr;
+  append_clones(lambda, o.lambda);
+  constant_term = o.constant_term ? o.constant_term->clone().release() : nullptr;
+  constant_multiplier = o.constant_multiplier ? o.constant_multiplier->clone().release() : nullptr;
   A = o.A;
   b = o.b;
   is_sum2 = o.is_sum2;
   is_sum3 = o.is_sum3;
   is_sum4 = o.is_sum4;
-  term1 = o.term1 ? o.term1->clone() : nullptr;
-  term2 = o.term2 ? o.term2->clone() : nullptr;
-  term3 = o.term3 ? o.term3->clone() : nullptr;
-  term4 = o.term4 ? o.term4->clone() : nullptr;
+  term1 = o.term1 ? o.term1->clone().release() : nullptr;
+  term2 = o.term2 ? o.term2->clone().release() : nullptr;
+  term3 = o.term3 ? o.term3->clone().release() : nullptr;
+  term4 = o.term4 ? o.term4->clone().release() : nullptr;
   is_sum = o.is_sum;
   for (const AffineForm* f : o.terms)
-    terms.push_back(f->clone());
+    terms.push_back(f->clone().release());
+}
+
+static void del(std::vector<AffineForm*>& v)
+{
+  for (AffineForm* f : v)
+    delete f;
 }
 
 void AffineForm::release()
@@ -177,7 +183,7 @@ AffineForm& AffineForm::operator=(const AffineForm& o)
 
 AffineForm::~AffineForm() { release(); }
 
-AffineForm* AffineForm::clone() const { return new AffineForm(*this); }
+std::unique_ptr<AffineForm> AffineForm::clone() const { return std::make_unique<AffineForm>(*this); }
 
 // ---------------------------------------------------------------------------
 // Operations
@@ -194,12 +200,12 @@ void AffineForm::scale(Value c)
   constant_term = scaled;
 }
 
-AffineForm* AffineForm::compose(const std::vector<std::vector<Value>>& C,
-                                const std::vector<Value>& d) const
+std::unique_ptr<AffineForm> AffineForm::compose(const std::vector<std::vector<Value>>& C,
+                                            const std::vector<Value>& d) const
 {
   if (!is_farkas)
     fail(Stream::Err, "AffineForm::compose: should be in farkas form");
-  AffineForm* g = clone();
+  std::unique_ptr<AffineForm> g = clone();
   if (A.empty())
     return g;
   g->A = A * C;
@@ -207,7 +213,8 @@ AffineForm* AffineForm::compose(const std::vector<std::vector<Value>>& C,
   return g;
 }
 
-AffineForm* AffineForm::compose(const IndexFunction* h, const std::set<int>& variables) const
+std::unique_ptr<AffineForm> AffineForm::compose(const IndexFunction* h,
+                                            const std::set<int>& variables) const
 {
   Matrix M = h->to_matrix(variables, std::set<int>());
   Matrix C;
@@ -219,7 +226,8 @@ AffineForm* AffineForm::compose(const IndexFunction* h, const std::set<int>& var
   return compose(C, d);
 }
 
-AffineForm* AffineForm::adapt_to(const std::set<int>& all, const std::set<int>& own) const
+std::unique_ptr<AffineForm> AffineForm::adapt_to(
+    const std::set<int>& all, const std::set<int>& own) const
 {
   if (A.empty())
     return clone();
@@ -227,7 +235,7 @@ AffineForm* AffineForm::adapt_to(const std::set<int>& all, const std::set<int>& 
   return compose(&h, all);
 }
 
-Polyhedron* AffineForm::get_positivity_constraints() const
+std::unique_ptr<Polyhedron> AffineForm::get_positivity_constraints() const
 {
   if (!is_farkas)
     fail(Stream::Err, "AffineForm::get_positivity_constraints(): should be is_farkas");
@@ -236,7 +244,8 @@ Polyhedron* AffineForm::get_positivity_constraints() const
   return positive(multipliers);
 }
 
-Polyhedron* AffineForm::get_definition_constraints(const std::vector<Expression*>& defs) const
+std::unique_ptr<Polyhedron> AffineForm::get_definition_constraints(
+    const std::vector<Expression*>& defs) const
 {
   if (!is_farkas)
     fail(Stream::Err, "AffineForm::get_definition_constraints(): expect Farkas form");
@@ -245,54 +254,49 @@ Polyhedron* AffineForm::get_definition_constraints(const std::vector<Expression*
     fail(Stream::Err, cat("AffineForm::get_definition_constraints(): wrong coef size", n + 1, " ",
                           defs.size()));
   auto [columns, constant] = combination(this);
-  columns.push_back(constant);
+  columns.push_back(std::move(constant));
   Polyhedron equalities;
   for (int j = 0; j <= n; j++) {
-    Inequation eq(PRED_EQ, defs[j], columns[j]);
+    Inequation eq(PRED_EQ, defs[j], columns[j].get());
     equalities.add_constraint(&eq);
   }
-  del(columns);
   return equalities.simplify_matrix();
 }
 
-Polyhedron* AffineForm::get_definition_constraints(const std::vector<int>& ranks) const
+std::unique_ptr<Polyhedron> AffineForm::get_definition_constraints(
+    const std::vector<int>& ranks) const
 {
-  std::vector<Expression*> defs;
+  std::vector<std::unique_ptr<Expression>> defs;
   for (int r : ranks)
     defs.push_back(Expression::from_counter_rank(r));
-  Polyhedron* p = get_definition_constraints(defs);
-  del(defs);
-  return p;
+  return get_definition_constraints(view(defs));
 }
 
-std::pair<Polyhedron*, std::vector<int>> AffineForm::definitions_over(const std::string& name,
+std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> AffineForm::definitions_over(const std::string& name,
                                                                       const char* who) const
 {
   if (!is_farkas)
     fail(Stream::Err, cat("AffineForm::", who, ": Farkas form expected"));
   std::vector<int> ranks;
-  for (int j = 0; j <= nb_columns(A); j++) {
-    auto [rank, leaf] = create_counter(name);
-    delete leaf;
-    ranks.push_back(rank);
-  }
+  for (int j = 0; j <= nb_columns(A); j++)
+    ranks.push_back(create_counter(name).first);
   return {get_definition_constraints(ranks), ranks};
 }
 
-std::pair<Polyhedron*, std::vector<int>> AffineForm::get_definition_constraints(
+std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> AffineForm::get_definition_constraints(
     const std::string& name) const
 {
   reset_fresh_names(name);
   return definitions_over(name, "get_definition_constraints");
 }
 
-std::pair<Polyhedron*, std::vector<int>> AffineForm::get_definition_constraints(
+std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> AffineForm::get_definition_constraints(
     const std::string& name, int i) const
 {
   return get_definition_constraints(name + "_" + std::to_string(i));
 }
 
-std::pair<Polyhedron*, std::vector<int>> AffineForm::get_definition_constraints_fresh(
+std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> AffineForm::get_definition_constraints_fresh(
     const std::string& name) const
 {
   return definitions_over(name, "get_definition_constraints_fresh");
@@ -305,12 +309,12 @@ namespace {
 
 // Accumulates the coefficients and the constant of a sum of basic and Farkas
 // forms, with the positivity constraints of the Farkas terms.
-Polyhedron* sum_roots(const std::vector<const AffineForm*>& terms)
+std::unique_ptr<Polyhedron> sum_roots(const std::vector<const AffineForm*>& terms)
 {
   // The width is that of any term with coefficients: a Farkas form without
   // rows (the form of a domain without constraints, such as a statement
   // outside every loop) is a non-negative constant over any variables.
-  std::vector<Expression*> coefficients;
+  std::vector<std::unique_ptr<Expression>> coefficients;
   int width = 0;
   for (const AffineForm* t : terms)
     if (t->is_basic || !t->A.empty()) {
@@ -318,23 +322,19 @@ Polyhedron* sum_roots(const std::vector<const AffineForm*>& terms)
       break;
     }
   for (int j = 0; j < width; j++)
-    coefficients.push_back(new Expression(0));
-  Expression* constant = new Expression(0);
+    coefficients.push_back(v(0));
+  std::unique_ptr<Expression> constant = v(0);
   Polyhedron positivity;
   for (const AffineForm* t : terms) {
-    std::vector<Expression*> add;
-    Expression* add_constant = nullptr;
+    std::vector<std::unique_ptr<Expression>> add;
+    std::unique_ptr<Expression> add_constant;
     if (t->is_basic) {
       for (Value x : t->u)
-        add.push_back(new Expression(x));
+        add.push_back(v(x));
       add_constant = t->v->clone();
     } else {
-      auto [columns, c] = combination(t);
-      add = columns;
-      add_constant = c;
-      Polyhedron* p = t->get_positivity_constraints();
-      positivity.add_constraints(p);
-      delete p;
+      std::tie(add, add_constant) = combination(t);
+      positivity.add_constraints(t->get_positivity_constraints().get());
     }
     if (!t->is_farkas || !t->A.empty()) {
       if (add.size() != coefficients.size())
@@ -342,26 +342,18 @@ Polyhedron* sum_roots(const std::vector<const AffineForm*>& terms)
                               add.size(), " variables"));
       for (size_t j = 0; j < add.size(); j++)
         coefficients[j] = plus(coefficients[j], add[j]);
-    } else {
-      del(add);
     }
     constant = plus(constant, add_constant);
   }
-  Polyhedron* zero = equal_zero(coefficients);
-  Inequation* constant_zero = equal_zero(constant);
-  zero->add_constraint(constant_zero);
+  std::unique_ptr<Polyhedron> zero = equal_zero(view(coefficients));
+  zero->add_constraint(equal_zero(constant.get()).get());
   zero->add_constraints(&positivity);
-  Polyhedron* r = zero->simplify_matrix();
-  delete constant_zero;
-  delete zero;
-  del(coefficients);
-  delete constant;
-  return r;
+  return zero->simplify_matrix();
 }
 
 }  // namespace
 
-Polyhedron* AffineForm::roots() const
+std::unique_ptr<Polyhedron> AffineForm::roots() const
 {
   if (is_basic)
     return nullptr;
@@ -420,10 +412,4 @@ std::ostream& operator<<(std::ostream& os, const AffineForm& f)
     }
   }
   return os;
-}
-
-void del(std::vector<AffineForm*>& v)
-{
-  for (AffineForm* f : v)
-    delete f;
 }

@@ -10,11 +10,13 @@
 // moved onto.
 //
 // Ownership: a form owns everything it points to; constructors clone the
-// forms and expressions they are given; operations return new objects,
-// except scale(), which changes the form in place.
+// forms, expressions and polyhedra they are given (kept by the caller);
+// operations return new objects owned by the caller, except scale(), which
+// changes the form in place.
 #ifndef VORL_ANALYSIS_AFFINE_FORM_H
 #define VORL_ANALYSIS_AFFINE_FORM_H
 
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -64,34 +66,35 @@ class AffineForm {
   AffineForm& operator=(const AffineForm& other);
   ~AffineForm();
 
-  AffineForm* clone() const;
+  std::unique_ptr<AffineForm> clone() const;
   void scale(Value c);
-  AffineForm* compose(const std::vector<std::vector<Value>>& C, const std::vector<Value>& d) const;
-  AffineForm* compose(const IndexFunction* h, const std::set<int>& variables) const;
-  AffineForm* adapt_to(const std::set<int>& all, const std::set<int>& own) const;
-  Polyhedron* get_positivity_constraints() const;
-  Polyhedron* get_definition_constraints(const std::vector<Expression*>& defs) const;
-  Polyhedron* get_definition_constraints(const std::vector<int>& ranks) const;
-  std::pair<Polyhedron*, std::vector<int>> get_definition_constraints(const std::string& name) const;
-  std::pair<Polyhedron*, std::vector<int>> get_definition_constraints(const std::string& name,
-                                                                      int i) const;
-  std::pair<Polyhedron*, std::vector<int>> get_definition_constraints_fresh(
+  std::unique_ptr<AffineForm> compose(const std::vector<std::vector<Value>>& C,
+                                      const std::vector<Value>& d) const;
+  std::unique_ptr<AffineForm> compose(const IndexFunction* h, const std::set<int>& variables) const;
+  std::unique_ptr<AffineForm> adapt_to(const std::set<int>& all, const std::set<int>& own) const;
+  std::unique_ptr<Polyhedron> get_positivity_constraints() const;
+  std::unique_ptr<Polyhedron> get_definition_constraints(
+      const std::vector<Expression*>& defs) const;
+  std::unique_ptr<Polyhedron> get_definition_constraints(const std::vector<int>& ranks) const;
+  std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> get_definition_constraints(
+      const std::string& name) const;
+  std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> get_definition_constraints(
+      const std::string& name, int i) const;
+  std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> get_definition_constraints_fresh(
       const std::string& name) const;
   // Multiplier values for which the form is identically zero; null for a
   // basic form.
-  Polyhedron* roots() const;
+  std::unique_ptr<Polyhedron> roots() const;
 
  private:
   AffineForm() = default;
   void build_farkas(Polyhedron* p, const std::set<int>& variables, const std::string& name);
   void copy_from(const AffineForm& other);
   void release();
-  std::pair<Polyhedron*, std::vector<int>> definitions_over(const std::string& name,
-                                                            const char* who) const;
+  std::pair<std::unique_ptr<Polyhedron>, std::vector<int>> definitions_over(
+      const std::string& name, const char* who) const;
 };
 
 std::ostream& operator<<(std::ostream& os, const AffineForm& f);
-
-void del(std::vector<AffineForm*>& v);
 
 #endif

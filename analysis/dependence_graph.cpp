@@ -16,6 +16,7 @@
 #include "polyhedra/polyhedron.h"
 #include "polyhedra/quast.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 #include "program/program.h"
 #include "program/statement.h"
 
@@ -34,20 +35,21 @@ void print_dependence_t(std::ostream& os, dependence_t type)
 
 DependenceEdge::DependenceEdge(int s, int t, int r, const Operation* so, const Operation* to,
                                const Statement* ss, const Statement* ts, dependence_t ty, int d,
-                               Polyhedron* p, const std::set<int>& sc, const std::set<int>& tc)
+                               std::unique_ptr<Polyhedron> p, const std::set<int>& sc,
+                               const std::set<int>& tc)
     : source(s),
       target(t),
       read(r),
-      source_operation(so->clone()),
-      target_operation(to->clone()),
+      source_operation(so->clone().release()),
+      target_operation(to->clone().release()),
       type(ty),
       depth(d),
-      dependence_polyhedron(p),
+      dependence_polyhedron(p.release()),
       source_counters(sc),
       target_counters(tc),
       all_counters(sc),
-      source_statement(ss->clone()),
-      target_statement(ts->clone())
+      source_statement(ss->clone().release()),
+      target_statement(ts->clone().release())
 {
   all_counters.insert(tc.begin(), tc.end());
 }
@@ -157,13 +159,13 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
   auto [target, target_map] = T->instance(2);
   std::set<int> source_counters = values_of(source_map);
   std::set<int> target_counters = values_of(target_map);
-  IndexFunction* a = schedules.at(i)->apply(source);
-  IndexFunction* b = schedules.at(j)->apply(target);
-  std::list<Polyhedron*> levels = *a < *b;
+  std::unique_ptr<IndexFunction> a = schedules.at(i)->apply(source.get());
+  std::unique_ptr<IndexFunction> b = schedules.at(j)->apply(target.get());
+  std::list<std::unique_ptr<Polyhedron>> levels = *a < *b;
   std::vector<std::unique_ptr<DependenceEdge>> edges;
   int depth = 0;
-  for (Polyhedron* level : levels) {
-    Polyhedron P(level);
+  for (const std::unique_ptr<Polyhedron>& level : levels) {
+    Polyhedron P(level.get());
     P.add_constraints(source->domain);
     P.add_constraints(target->domain);
     auto pair_up = [&](const std::vector<Access>& from, const std::vector<Access>& to,
@@ -172,19 +174,16 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
         for (const Access& y : to) {
           if (x.array != y.array)
             continue;
-          IndexFunction* fx = x.subscripts->substitute_counters(source->substitution);
-          IndexFunction* fy = y.subscripts->substitute_counters(target->substitution);
-          Polyhedron* same_cell = IndexFunction::equal(fx, fy);
-          delete fx;
-          delete fy;
+          std::unique_ptr<Polyhedron> same_cell = IndexFunction::equal(
+              x.subscripts->substitute_counters(source->substitution).get(),
+              y.subscripts->substitute_counters(target->substitution).get());
           same_cell->add_constraints(&P);
           if (!same_cell->is_empty()) {
             int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
-            edges.push_back(std::make_unique<DependenceEdge>(i, j, read, source, target, S, T, type, depth,
-                                               same_cell->simplify_gist(), source_counters,
-                                               target_counters));
+            edges.push_back(std::make_unique<DependenceEdge>(
+                i, j, read, source.get(), target.get(), S, T, type, depth,
+                same_cell->simplify_gist(), source_counters, target_counters));
           }
-          delete same_cell;
         }
     };
     pair_up(writes_s, reads_t, FLOW);
@@ -192,11 +191,6 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
     pair_up(writes_s, writes_t, OUTPUT);
     depth++;
   }
-  del(levels);
-  delete a;
-  delete b;
-  delete source;
-  delete target;
   return edges;
 }
 
@@ -226,9 +220,7 @@ std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program*
 
 DependenceGraph::DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output)
 {
-  std::vector<Schedule*> schedules = Schedule::from_Program(program);
-  *this = DependenceGraph(program, schedules, input, output);
-  del(schedules);
+  *this = DependenceGraph(program, view(Schedule::from_Program(program)), input, output);
 }
 
 DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>& schedules,
@@ -244,9 +236,7 @@ DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>&
 
 DependenceGraph::DependenceGraph(Program* program)
 {
-  std::vector<Schedule*> schedules = Schedule::from_Program(program);
-  *this = DependenceGraph(program, schedules);
-  del(schedules);
+  *this = DependenceGraph(program, view(Schedule::from_Program(program)));
 }
 
 DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>& schedules)
@@ -313,19 +303,16 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
   std::ostream& os = std::cerr;
   bool respected = true;
   for (const auto& e : edges) {
-    IndexFunction* a = schedules.at(e->source)->apply(e->source_operation);
-    IndexFunction* b = schedules.at(e->target)->apply(e->target_operation);
-    std::list<Polyhedron*> violations = *b < *a;
+    std::unique_ptr<IndexFunction> a = schedules.at(e->source)->apply(e->source_operation);
+    std::unique_ptr<IndexFunction> b = schedules.at(e->target)->apply(e->target_operation);
+    std::list<std::unique_ptr<Polyhedron>> violations = *b < *a;
     int common = a->dimension() < b->dimension() ? a->dimension() : b->dimension();
-    IndexFunction* ca = a->keep_first(common);
-    IndexFunction* cb = b->keep_first(common);
-    violations.push_back(IndexFunction::equal(ca, cb));
-    delete ca;
-    delete cb;
+    violations.push_back(
+        IndexFunction::equal(a->keep_first(common).get(), b->keep_first(common).get()));
     int d = 0;
-    for (Polyhedron* v : violations) {
-      Polyhedron* p = Polyhedron::intersect(v, e->dependence_polyhedron);
-      Quast* minimum = p->min_lex();
+    for (const std::unique_ptr<Polyhedron>& v : violations) {
+      std::unique_ptr<Polyhedron> p = Polyhedron::intersect(v.get(), e->dependence_polyhedron);
+      std::unique_ptr<Quast> minimum = p->min_lex();
       if (!minimum->empty()) {
         respected = false;
         os << "Error: dependence not respected: #" << e->source << " --[";
@@ -335,7 +322,7 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
         std::vector<const Inequation*> path;
         std::vector<std::pair<std::vector<const Inequation*>, const IndexFunction*>> found;
         std::vector<std::unique_ptr<Inequation>> negations;
-        leaves(minimum, path, found, negations);
+        leaves(minimum.get(), path, found, negations);
         for (const auto& [conditions, point] : found) {
           os << "When \n";
           for (const Inequation* c : conditions)
@@ -349,13 +336,8 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
           os << "\n\n";
         }
       }
-      delete minimum;
-      delete p;
       d++;
     }
-    del(violations);
-    delete a;
-    delete b;
   }
   if (respected)
     os << "PASSED" << std::endl;
@@ -364,10 +346,8 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
 
 bool DependenceGraph::check(const std::vector<IndexFunction*>& schedules) const
 {
-  std::vector<Schedule*> wrapped;
+  std::vector<std::unique_ptr<Schedule>> wrapped;
   for (const IndexFunction* f : schedules)
-    wrapped.push_back(new Schedule(f));
-  bool r = check(wrapped);
-  del(wrapped);
-  return r;
+    wrapped.push_back(std::make_unique<Schedule>(f));
+  return check(view(wrapped));
 }

@@ -6,8 +6,9 @@
 // target), so that a self edge is like any other.
 //
 // Ownership: an edge owns its operations, statements and polyhedron; its
-// constructor clones the operations and statements and takes (consumes) the
-// polyhedron. A graph owns its edges.
+// constructor clones the operations and statements (kept by the caller) and
+// takes the polyhedron. A graph owns its edges; vectors of plain schedule or
+// index function pointers are kept.
 #ifndef VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 #define VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 
@@ -47,7 +48,8 @@ class DependenceEdge {
   DependenceEdge(int source, int target, int read, const Operation* source_operation,
                  const Operation* target_operation, const Statement* source_statement,
                  const Statement* target_statement, dependence_t type, int depth,
-                 Polyhedron* dependence_polyhedron, const std::set<int>& source_counters,
+                 std::unique_ptr<Polyhedron> dependence_polyhedron,
+                 const std::set<int>& source_counters,
                  const std::set<int>& target_counters);
   DependenceEdge(const DependenceEdge&) = delete;
   DependenceEdge& operator=(const DependenceEdge&) = delete;

@@ -115,11 +115,8 @@ std::vector<int> merged(const std::vector<int>& a, const std::vector<int>& b)
 std::vector<int> coefficient_variables(const std::string& base, size_t n)
 {
   std::vector<int> ranks;
-  for (size_t k = 0; k < n; k++) {
-    auto [rank, leaf] = create_counter(base, static_cast<int>(k));
-    delete leaf;
-    ranks.push_back(rank);
-  }
+  for (size_t k = 0; k < n; k++)
+    ranks.push_back(create_counter(base, static_cast<int>(k)).first);
   return ranks;
 }
 
@@ -141,7 +138,7 @@ Value constant_value(const IndexFunction* solution, int rank, const char* what)
 // The expression with the solution's values of coefficient variables over
 // the listed counters, then the constant; parameter counters become
 // parameters again.
-Expression* read_component(const IndexFunction* solution, const std::vector<int>& coefficient_vars,
+std::unique_ptr<Expression> read_component(const IndexFunction* solution, const std::vector<int>& coefficient_vars,
                            const std::set<int>& over, const std::map<int, int>& to_parameter,
                            const char* what)
 {
@@ -274,7 +271,7 @@ void Scheduler::prepare_statements()
   for (int s = 0; s < n; s++) {
     const Statement* st = program_->statement[s].get();
     StatementForm& f = forms_[s];
-    f.domain.reset(st->iteration_domain->parameters_to_counters(to_counter_));
+    f.domain = st->iteration_domain->parameters_to_counters(to_counter_);
     f.parameters = parameter_counters(st->iteration_domain, to_counter_);
     f.variables = united(std::set<int>(st->surrounding_counters.begin(),
                                        st->surrounding_counters.end()),
@@ -306,11 +303,10 @@ void Scheduler::prepare_statements()
 void Scheduler::prepare_latency_form()
 {
   latency_variables_ = coefficient_variables("latency", W_.size() + 1);
-  std::vector<Expression*> w_leaves;
+  std::vector<std::unique_ptr<Expression>> w_leaves;
   for (int w : W_)
     w_leaves.push_back(Expression::from_counter_rank(w));
-  std::unique_ptr<Polyhedron> orthant(positive(w_leaves));
-  del(w_leaves);
+  std::unique_ptr<Polyhedron> orthant(positive(view(w_leaves)));
   Unknowns u(latency_variables_, {});
   std::unique_ptr<Polyhedron> form = non_negative_on(
       orthant.get(), W_, u.rows(W_, {{1, &latency_variables_, &W_}}), u.counters(), u.parameters());
@@ -340,7 +336,6 @@ const Polyhedron& Scheduler::edge(int e)
   Z = united(Z, parameter_counters(d->dependence_polyhedron, to_counter_));
   auto [eps, eps_leaf] = create_parameter("eps_", e);
   auto [c, c_leaf] = create_counter("eps_counter", e);
-  std::unique_ptr<Expression> eps_owned(eps_leaf), c_owned(c_leaf);
   indicator_[e] = c;
   Unknowns u(merged(forms_[s].theta_variables, forms_[t].theta_variables), {eps});
   std::vector<UnknownRow> difference =
@@ -363,7 +358,7 @@ const Polyhedron& Scheduler::edge(int e)
   edge_key_[e] = key.str();
   std::unique_ptr<Polyhedron> with_counter(projected->parameters_to_counters({{eps, c}}));
   Expression zero(0), one(1);
-  Inequation low(PRED_GE, c_leaf, &zero), high(PRED_LE, c_leaf, &one);
+  Inequation low(PRED_GE, c_leaf.get(), &zero), high(PRED_LE, c_leaf.get(), &one);
   with_counter->add_constraint(&low);
   with_counter->add_constraint(&high);
   return *(edge_constraints_[e] = std::move(with_counter));
@@ -379,12 +374,11 @@ const Polyhedron& Scheduler::bounded(int s)
   if (f.bounded)
     return *f.bounded;
   std::set<int> all = united(f.variables, W_);
-  std::vector<Expression*> w_leaves;
+  std::vector<std::unique_ptr<Expression>> w_leaves;
   for (int w : W_)
     w_leaves.push_back(Expression::from_counter_rank(w));
   Polyhedron sized(f.domain.get());
-  std::unique_ptr<Polyhedron> orthant(positive(w_leaves));
-  del(w_leaves);
+  std::unique_ptr<Polyhedron> orthant(positive(view(w_leaves)));
   sized.add_constraints(orthant.get());
   Unknowns u(merged(f.theta_variables, latency_variables_), {});
   std::vector<UnknownRow> slack =

@@ -8,10 +8,12 @@
 #include "algebra/matrix.h"
 #include "algebra/rank.h"
 #include "polyhedra/operation.h"
+#include "polyhedra/polyhedron.h"
 #include "program/program.h"
 #include "program/statement.h"
+#include "support/ownership.h"
 
-Schedule::Schedule(const IndexFunction* f) : index_function(f->clone()) {}
+Schedule::Schedule(const IndexFunction* f) : index_function(f->clone().release()) {}
 
 Schedule::Schedule(const std::vector<Expression*>& components)
     : index_function(new IndexFunction(components))
@@ -21,7 +23,7 @@ Schedule::Schedule(const std::vector<Expression*>& components)
 Schedule::Schedule(const std::vector<int>& ranks) : index_function(new IndexFunction(ranks)) {}
 
 Schedule::Schedule(const IndexFunction* f, const std::vector<int>& counters)
-    : index_function(f->clone())
+    : index_function(f->clone().release())
 {
   index_function->surrounding_counters = counters;
 }
@@ -32,18 +34,16 @@ int Schedule::dimension() const { return index_function->dimension(); }
 int Schedule::dim() const { return dimension(); }
 int Schedule::size() const { return dimension(); }
 
-static Schedule* adopt(IndexFunction* f)
+std::unique_ptr<Schedule> Schedule::keep_first(int n) const
 {
-  Schedule* s = new Schedule(std::vector<Expression*>());
-  delete s->index_function;
-  s->index_function = f;
-  return s;
+  return std::make_unique<Schedule>(index_function->keep_first(n).get());
+}
+std::unique_ptr<Schedule> Schedule::keep_last(int n) const
+{
+  return std::make_unique<Schedule>(index_function->keep_last(n).get());
 }
 
-Schedule* Schedule::keep_first(int n) const { return adopt(index_function->keep_first(n)); }
-Schedule* Schedule::keep_last(int n) const { return adopt(index_function->keep_last(n)); }
-
-IndexFunction* Schedule::apply(const Operation* op) const
+std::unique_ptr<IndexFunction> Schedule::apply(const Operation* op) const
 {
   std::map<int, Expression*> m;
   for (int c : op->counters)
@@ -51,7 +51,7 @@ IndexFunction* Schedule::apply(const Operation* op) const
   return index_function->substitute_counters(m);
 }
 
-IndexFunction* Schedule::apply(const IndexFunction* point) const
+std::unique_ptr<IndexFunction> Schedule::apply(const IndexFunction* point) const
 {
   std::map<int, Expression*> m;
   for (int r = 0; r < get_nb_counters() && r < point->dimension(); r++)
@@ -59,32 +59,35 @@ IndexFunction* Schedule::apply(const IndexFunction* point) const
   return index_function->substitute_counters(m);
 }
 
-IndexFunction* Schedule::counters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<IndexFunction> Schedule::counters_to_parameters(const std::map<int, int>& m) const
 {
   return index_function->counters_to_parameters(m);
 }
 
-IndexFunction* Schedule::counters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<IndexFunction> Schedule::counters_to_counters(const std::map<int, int>& m) const
 {
   return index_function->counters_to_counters(m);
 }
 
-Schedule* Schedule::clone() const { return new Schedule(index_function); }
+std::unique_ptr<Schedule> Schedule::clone() const
+{
+  return std::make_unique<Schedule>(index_function);
+}
 
 void Schedule::add_dimension(const Expression* e) { index_function->add_dimension(e); }
 
 std::vector<std::vector<Value>> Schedule::to_matrix() const { return index_function->to_matrix(); }
 
-std::vector<Polyhedron*> Schedule::before(const Schedule* other) const
+std::vector<std::unique_ptr<Polyhedron>> Schedule::before(const Schedule* other) const
 {
   return index_function->before(other->index_function);
 }
 
 void Schedule::print() const { std::cout << "schedule = " << *index_function; }
 
-std::vector<Schedule*> Schedule::from_Program(const Program* p)
+std::vector<std::unique_ptr<Schedule>> Schedule::from_Program(const Program* p)
 {
-  std::vector<Schedule*> result;
+  std::vector<std::unique_ptr<Schedule>> result;
   if (p->statement.empty())
     return result;
   int top = 0;
@@ -96,27 +99,25 @@ std::vector<Schedule*> Schedule::from_Program(const Program* p)
     int c = common_nest(previous, own);
     if (c == -1)
       top++;
-    std::vector<Expression*> components{new Expression(top)};
+    std::vector<std::unique_ptr<Expression>> components;
+    components.push_back(v(top));
     for (int k = 0; k < static_cast<int>(own.size()); k++) {
       int counter = own[k];
       if (counter < 0 || counter >= static_cast<int>(position.size()))
         fail(Stream::Err, cat("Schedule::from_Program: counter rank out of range: ", counter));
       // A loop that counts down runs through its counter from high to low.
-      Expression* value = Expression::from_counter_rank(counter);
+      std::unique_ptr<Expression> value = Expression::from_counter_rank(counter);
       if (s->counts_down(counter)) {
         Expression minus_one(-1);
-        Expression* reversed = new Expression(OP_TIMES, &minus_one, value);
-        delete value;
-        value = reversed;
+        value = std::make_unique<Expression>(OP_TIMES, &minus_one, value.get());
       }
-      components.push_back(value);
+      components.push_back(std::move(value));
       if (k == c)
         position[counter]++;
-      components.push_back(new Expression(position[counter]));
+      components.push_back(v(position[counter]));
     }
-    IndexFunction f(own, components);
-    del(components);
-    result.push_back(new Schedule(&f));
+    IndexFunction f(own, view(components));
+    result.push_back(std::make_unique<Schedule>(&f));
     previous = own;
   }
   return result;
@@ -144,18 +145,18 @@ int Schedule::common_nest(const std::vector<int>& a, const std::vector<int>& b)
   return last;
 }
 
-std::vector<Schedule*> Schedule::restrict_to_statements(const std::vector<Schedule*>& all,
-                                                        const std::vector<int>& ranks)
+std::vector<std::unique_ptr<Schedule>> Schedule::restrict_to_statements(
+    const std::vector<Schedule*>& all, const std::vector<int>& ranks)
 {
-  std::vector<Schedule*> r;
+  std::vector<std::unique_ptr<Schedule>> r;
   for (int k : ranks)
     r.push_back(all.at(k)->clone());
   return r;
 }
 
-std::vector<Schedule*> Schedule::clone(const std::vector<Schedule*>& schedules)
+std::vector<std::unique_ptr<Schedule>> Schedule::clone(const std::vector<Schedule*>& schedules)
 {
-  std::vector<Schedule*> r;
+  std::vector<std::unique_ptr<Schedule>> r;
   for (const Schedule* s : schedules)
     r.push_back(s->clone());
   return r;
@@ -202,10 +203,4 @@ std::ostream& operator<<(std::ostream& os, const std::vector<Schedule*>& schedul
   for (size_t i = 0; i < schedules.size(); i++)
     os << "Statement #" << i << ": " << *schedules[i] << "\n";
   return os;
-}
-
-void del(std::vector<Schedule*>& v)
-{
-  for (Schedule* s : v)
-    delete s;
 }

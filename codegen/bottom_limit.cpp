@@ -70,29 +70,27 @@ std::unique_ptr<Program> filter_beyond_red_limit(const Program* program, const s
     const Statement* st = program->statement[i].get();
     const Schedule* s = red[i];
     Polyhedron C;
-    std::vector<Expression*> limit;
+    std::vector<std::unique_ptr<Expression>> limit;
     Expression zero(0);
     for (int k = 0; k < s->dim(); k++) {
-      auto [rank, leaf] = create_parameter("t_red", k);
-      limit.push_back(leaf);
-      Inequation positive_limit(PRED_GE, leaf, &zero);
+      limit.push_back(create_parameter("t_red", k).second);
+      Inequation positive_limit(PRED_GE, limit.back().get(), &zero);
       C.add_constraint(&positive_limit);
     }
-    Schedule T(limit);
-    del(limit);
+    Schedule T(view(limit));
     // Piece k: T equals s(x) on the first k components and is below it at
     // component k. An empty piece is dropped with its domain below.
-    std::list<Polyhedron*> levels = T.index_function->before_no_simplification(s->index_function);
+    std::list<std::unique_ptr<Polyhedron>> levels = T.index_function->before_no_simplification(s->index_function);
     int level = 0;
-    for (Polyhedron* B : levels) {
-      Polyhedron* D = st->iteration_domain->clone();
-      D->add_constraints(B);
+    for (const std::unique_ptr<Polyhedron>& B : levels) {
+      std::unique_ptr<Polyhedron> D = st->iteration_domain->clone();
+      D->add_constraints(B.get());
       D->add_constraints(&C);
       if (!D->is_empty()) {
-        std::unique_ptr<Statement> piece(st->clone());
+        std::unique_ptr<Statement> piece = st->clone();
         piece->stmt_rank = n;
         delete piece->iteration_domain;
-        piece->iteration_domain = D->clone();
+        piece->iteration_domain = D->clone().release();
         filtered->statement.push_back(std::move(piece));
         if (options().verbose)
           std::cerr << "  Statement #" << n << ": statement #" << i
@@ -106,10 +104,8 @@ std::unique_ptr<Program> filter_beyond_red_limit(const Program* program, const s
         f_latency[n] = static_cast<int>(weighted / (nb_cpu + nb_gpu));
         n++;
       }
-      delete D;
       level++;
     }
-    del(levels);
   }
   filtered->variable_declaration = program->variable_declaration;
   filtered->macro_definitions = program->macro_definitions;
@@ -122,13 +118,12 @@ std::unique_ptr<Program> filter_beyond_red_limit(const Program* program, const s
 // prefix: they count where the missing components are 0, and nowhere else.
 OwnedPieces<Expression> front_volume(const Polyhedron& Q, int size, int longest)
 {
-  std::unique_ptr<Polyhedron> counted(Q.clone());
+  std::unique_ptr<Polyhedron> counted = Q.clone();
   Expression zero(0);
   for (int k = size; k < longest; k++) {
     auto [p, leaf] = create_parameter("t", k);
-    Inequation first(PRED_EQ, leaf, &zero);
+    Inequation first(PRED_EQ, leaf.get(), &zero);
     counted->add_constraint(&first);
-    delete leaf;
   }
   return counted->volume();
 }
@@ -137,36 +132,32 @@ OwnedPieces<Expression> front_volume(const Polyhedron& Q, int size, int longest)
 void level_parallelism(const Program* program, const std::vector<std::unique_ptr<Schedule>>& schedules,
                        std::vector<OwnedPieces<Expression>>& volumes,
                        std::vector<int>& level_parameters, std::vector<int>& level_counters,
-                       std::vector<Polyhedron*>& level_domains,
+                       std::vector<std::unique_ptr<Polyhedron>>& level_domains,
                        std::vector<std::unique_ptr<Polyhedron>>& date_sets)
 {
   int longest = schedules.empty() ? 0 : Schedule::max_dimension(view(schedules));
-  std::vector<std::pair<Polyhedron*, std::vector<int>>> dated_statements;  // with its level counters
+  std::vector<std::pair<std::unique_ptr<Polyhedron>, std::vector<int>>> dated_statements;  // with its level counters
   for (size_t i = 0; i < program->statement.size(); i++) {
     std::cerr << "  Statement #" << i << std::endl;
     const Statement* st = program->statement[i].get();
     const Schedule* s = schedules[i].get();
     std::vector<int> parameters, counters;
-    std::vector<Expression*> leaves;
+    std::vector<std::unique_ptr<Expression>> leaves;
     std::map<int, int> to_counter;
     for (int k = 0; k < s->size(); k++) {
       auto [p, leaf] = create_parameter("t", k);
-      auto [c, counter_leaf] = create_counter("t_counter", k);
-      delete counter_leaf;
+      int c = create_counter("t_counter", k).first;
       parameters.push_back(p);
       counters.push_back(c);
-      leaves.push_back(leaf);
+      leaves.push_back(std::move(leaf));
       to_counter[p] = c;
     }
     if (counters.size() > level_counters.size()) {
       level_counters = counters;
       level_parameters = parameters;
     }
-    IndexFunction F(leaves);
-    del(leaves);
-    Polyhedron* equal = IndexFunction::equal(&F, s->index_function);
-    Polyhedron Q(equal);
-    delete equal;
+    IndexFunction F(view(leaves));
+    Polyhedron Q(IndexFunction::equal(&F, s->index_function).get());
     Q.add_constraints(st->iteration_domain);
     volumes.push_back(front_volume(Q, s->size(), longest));
     for (const auto& [domain, count] : volumes.back())
@@ -176,7 +167,7 @@ void level_parallelism(const Program* program, const std::vector<std::unique_ptr
                   << std::endl;
         break;
       }
-    Polyhedron* dated = Q.parameters_to_counters(to_counter);
+    std::unique_ptr<Polyhedron> dated = Q.parameters_to_counters(to_counter);
     // A schedule shorter than the longest one dates its instances by a
     // prefix: they are placed at the first date of that prefix (the missing
     // components 0), so that the level domain stays bounded in every level
@@ -185,12 +176,11 @@ void level_parallelism(const Program* program, const std::vector<std::unique_ptr
     Expression zero(0);
     for (int k = s->size(); k < longest; k++) {
       auto [c, leaf] = create_counter("t_counter", k);
-      Inequation first(PRED_EQ, leaf, &zero);
+      Inequation first(PRED_EQ, leaf.get(), &zero);
       dated->add_constraint(&first);
       all_levels.push_back(c);
-      delete leaf;
     }
-    dated_statements.push_back({dated, all_levels});
+    dated_statements.push_back({std::move(dated), all_levels});
   }
   // Parameters are sizes: a statement's shadow holds for non-negative values
   // of every parameter of the program, also those its dates do not name, or
@@ -201,24 +191,22 @@ void level_parallelism(const Program* program, const std::vector<std::unique_ptr
     std::set<int> q = dated->get_parameters();
     sizes.insert(q.begin(), q.end());
   }
-  std::vector<Expression*> size_leaves;
+  std::vector<std::unique_ptr<Expression>> size_leaves;
   for (int q : sizes)
     size_leaves.push_back(Expression::from_parameter_rank(q));
-  std::unique_ptr<Polyhedron> non_negative(positive(size_leaves));
-  del(size_leaves);
+  std::unique_ptr<Polyhedron> non_negative = positive(view(size_leaves));
   for (auto& [dated, levels] : dated_statements) {
     dated->add_constraints(non_negative.get());
     level_domains.push_back(dated->project(levels));
-    for (Polyhedron* date_set : dated->project_int(levels))
-      date_sets.emplace_back(date_set);
-    delete dated;
+    for (std::unique_ptr<Polyhedron>& date_set : dated->project_int(levels))
+      date_sets.push_back(std::move(date_set));
   }
 }
 
 // The hull of the statements' shadows. A statement without any instance
 // (a loop that runs zero times) has no dates; without any date at all the
 // domain is empty and the search reports "not found".
-Polyhedron* level_domain(const std::vector<Polyhedron*>& shadows)
+std::unique_ptr<Polyhedron> level_domain(const std::vector<Polyhedron*>& shadows)
 {
   std::vector<Polyhedron*> dated;
   for (Polyhedron* p : shadows)
@@ -293,7 +281,7 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
 
   progress("Step 4. Compute the level-wise parallelism by statement (red limit)",
            "counting the instances per date (red limit)");
-  std::vector<Polyhedron*> red_domains, green_domains;
+  std::vector<std::unique_ptr<Polyhedron>> red_domains, green_domains;
   level_parallelism(program, a.red_schedules, a.red_front_volumes, a.red_level_parameters,
                     a.red_level_counters, red_domains, a.red_date_sets);
   progress("Step 5. Compute the level-wise parallelism by statement (green limit)",
@@ -303,9 +291,7 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
                     a.green_date_sets);
 
   progress("Step 5. Compute the level domain", "computing the level domains");
-  a.red_level_domain.reset(level_domain(red_domains));
-  a.green_level_domain.reset(level_domain(green_domains));
-  del(red_domains);
-  del(green_domains);
+  a.red_level_domain = level_domain(view(red_domains));
+  a.green_level_domain = level_domain(view(green_domains));
   return a;
 }

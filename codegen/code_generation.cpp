@@ -15,6 +15,7 @@
 #include "algebra/rank.h"
 #include "program/program.h"
 #include "program/statement.h"
+#include "support/ownership.h"
 
 
 namespace {
@@ -41,10 +42,8 @@ Bounds get_bounds(Polyhedron* p, int counter)
 {
   Bounds b;
   for (const Inequation* c : p->constraints)
-    for (Inequation* piece : c->separate(counter)) {
+    for (const std::unique_ptr<Inequation>& piece : c->separate(counter))
       (piece->pred == PRED_GE ? b.first : b.second).push_back(piece->rhs->clone());
-      delete piece;
-    }
   return b;
 }
 
@@ -55,20 +54,9 @@ std::vector<Bounds> scan(Polyhedron* p, const std::vector<int>& outer,
   std::vector<int> keep = outer;
   for (int c : counters) {
     keep.push_back(c);
-    Polyhedron* projection = p->project(keep);
-    r.push_back(get_bounds(projection, c));
-    delete projection;
+    r.push_back(get_bounds(p->project(keep).get(), c));
   }
   return r;
-}
-
-void del_scan(std::vector<Bounds>& s)
-{
-  for (Bounds& b : s) {
-    del(b.first);
-    del(b.second);
-  }
-  s.clear();
 }
 
 void print_scan(std::ostream& os, Polyhedron* p, const std::vector<int>& outer,
@@ -85,13 +73,12 @@ void print_scan(std::ostream& os, Polyhedron* p, const std::vector<int>& outer,
       fail(Stream::Err, cat("CodeGeneration::print_scan: no upper bound for ", n, " (rank ",
                             counters[k], "): the date domain is unbounded"));
     os << indent << "for(" << n << " = ";
-    print_nested(os, b.first, "max");
+    print_nested(os, view(b.first), "max");
     os << "; " << n << " <= ";
-    print_nested(os, b.second, "min");
+    print_nested(os, view(b.second), "min");
     os << "; " << n << "++)\n";
     indent += "  ";
   }
-  del_scan(s);
 }
 
 void print_scan(std::ostream& os, Polyhedron* p, const std::vector<int>& counters,
@@ -112,17 +99,14 @@ void print_scan(std::ostream& os, Polyhedron* p, const std::vector<int>& counter
 
 namespace {
 
-Polyhedron* project_no_parameters(Polyhedron* p, int c)
+std::unique_ptr<Polyhedron> project_no_parameters(Polyhedron* p, int c)
 {
   std::map<int, int> to_counter = turn_parameters_to_counters();
-  Polyhedron* q = p->parameters_to_counters(to_counter);
-  Polyhedron* r = q->project(std::set<int>{c});
-  delete q;
-  return r;
+  return p->parameters_to_counters(to_counter)->project(std::set<int>{c});
 }
 
 // A ceiling (floor) of two constants as the constant it is.
-Expression* folded(Expression* e)
+std::unique_ptr<Expression> folded(std::unique_ptr<Expression> e)
 {
   if ((e->is_ceil() || e->is_floor()) && e->fg->is_constant() && e->fd->is_constant() &&
       e->fd->val != 0) {
@@ -134,8 +118,7 @@ Expression* folded(Expression* e)
       q--;
     if (e->is_ceil() && n % d != 0)
       q++;
-    delete e;
-    return new Expression(q);
+    return v(q);
   }
   return e;
 }
@@ -146,7 +129,7 @@ Intervals get_counter_intervals(Polyhedron* p, const std::vector<int>& counters)
 {
   Intervals result;
   for (int c : counters) {
-    Polyhedron* Q = p->clone();
+    std::unique_ptr<Polyhedron> Q = p->clone();
     Expression x(0);
     x.is_val = 0;
     x.is_counter = 1;
@@ -155,8 +138,8 @@ Intervals get_counter_intervals(Polyhedron* p, const std::vector<int>& counters)
     Inequation above(PRED_GE, &x, &low), below(PRED_LE, &x, &high);
     Q->add_constraint(&above);
     Q->add_constraint(&below);
-    Polyhedron* R = project_no_parameters(Q, c);
-    Bounds b = get_bounds(R, c);
+    std::unique_ptr<Polyhedron> R = project_no_parameters(Q.get(), c);
+    Bounds b = get_bounds(R.get(), c);
     if (b.first.size() != 1 || b.second.size() != 1) {
       std::ostringstream os;
       for (int k : counters)
@@ -164,12 +147,13 @@ Intervals get_counter_intervals(Polyhedron* p, const std::vector<int>& counters)
       os << c << "\n" << get_counter_rank(get_counter_string(c)) << "\n";
       os << "CodeGeneration::get_counter_intervals(" << get_counter_string(c)
          << "): Bounds with min and max\n";
-      os << "Lower bound = max(\n" << b.first << ")\n\nUpper bound = min(\n" << b.second << ")\n";
+      os << "Lower bound = max(\n" << view(b.first) << ")\n\nUpper bound = min(\n"
+         << view(b.second) << ")\n";
       os << "Domain: " << *Q << *R;
       fail(Stream::Err, os.str());
     }
-    Expression* lo = folded(b.first[0]);
-    Expression* hi = folded(b.second[0]);
+    std::unique_ptr<Expression> lo = folded(std::move(b.first[0]));
+    std::unique_ptr<Expression> hi = folded(std::move(b.second[0]));
     if (!lo->is_constant() || !hi->is_constant())
       fail(Stream::Err, cat("CodeGeneration::get_counter_intervals: Non-constant interval [", *lo, ", ",
                             *hi, "]"));
@@ -179,10 +163,6 @@ Intervals get_counter_intervals(Polyhedron* p, const std::vector<int>& counters)
       if (analysis_context().fail_on_unbounded)
         fail(Stream::Err, "");
     }
-    delete lo;
-    delete hi;
-    delete Q;
-    delete R;
   }
   return result;
 }

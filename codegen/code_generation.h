@@ -3,7 +3,7 @@
 // program out.c.
 //
 // Ownership: arguments are kept; bounds and scans hold new expressions that
-// the caller owns (free them with del_scan).
+// the caller owns.
 #ifndef VORL_CODEGEN_CODE_GENERATION_H
 #define VORL_CODEGEN_CODE_GENERATION_H
 
@@ -23,13 +23,13 @@
 
 // Lower bounds, then upper bounds: the counter lies between the maximum of
 // the first and the minimum of the second.
-using Bounds = std::pair<std::vector<Expression*>, std::vector<Expression*>>;
+using Bounds = std::pair<std::vector<std::unique_ptr<Expression>>,
+                         std::vector<std::unique_ptr<Expression>>>;
 using Intervals = std::map<std::string, std::pair<Value, Value>>;
 
 Bounds get_bounds(Polyhedron* p, int counter);
 std::vector<Bounds> scan(Polyhedron* p, const std::vector<int>& outer,
                          const std::vector<int>& counters);
-void del_scan(std::vector<Bounds>& s);
 // One for loop per counter, without braces, each indented two more blanks.
 void print_scan(std::ostream& os, Polyhedron* p, const std::vector<int>& outer,
                 const std::vector<int>& counters, const std::string& prefix);

@@ -284,15 +284,14 @@ void level_checks(std::ostream& os, const std::string& color, const Program* pro
   for (size_t i = 0; i < program->statement.size(); i++) {
     const Statement* s = program->statement[i].get();
     const IndexFunction* f = schedules[i]->index_function;
-    std::vector<Expression*> limit;
+    std::vector<std::unique_ptr<Expression>> limit;
     for (int k = 0; k < f->dimension(); k++) {
       std::string name = color + "_bottom_level[" + std::to_string(k) + "]";
       create_extra_counter_rank(name);
       limit.push_back(Expression::from_counter_rank(get_counter_rank(name)));
     }
-    IndexFunction L(limit);
-    del(limit);
-    std::vector<Polyhedron*> below = f->before_eq(&L);
+    IndexFunction L(view(limit));
+    std::vector<std::unique_ptr<Polyhedron>> below = f->before_eq(&L);
     std::string head = "int below_" + color + "_stmt" + std::to_string(i) + "(long long* " +
                        color + "_bottom_level";
     std::vector<std::string> parameters{color + "_bottom_level"};
@@ -306,12 +305,11 @@ void level_checks(std::ostream& os, const std::string& color, const Program* pro
     }
     std::ostringstream body;
     body << "  return ";
-    Polyhedron::print_code(body, below);
+    Polyhedron::print_code(body, view(below));
     body << ";\n";
     std::string text = body.str();
     function(os, head + ")", parameters, green ? red_limit_copy(R, text) : "", text);
     os << "\n";
-    del(below);
   }
 }
 

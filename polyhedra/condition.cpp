@@ -9,32 +9,29 @@
 
 namespace {
 
-// An operator node adopting its operands.
-Condition* adopt(boolean_operator_t op, Condition* a, Condition* b)
+// An operator node over copies of its operands.
+std::unique_ptr<Condition> node(boolean_operator_t op, const std::unique_ptr<Condition>& a, const std::unique_ptr<Condition>& b)
 {
-  Condition* c = new Condition(op, a, b);
-  delete a;
-  delete b;
-  return c;
+  return std::make_unique<Condition>(op, a.get(), b.get());
 }
 
 }  // namespace
 
 Condition::Condition(int b) : is_boolean(1), boolean_value(b ? 1 : 0) {}
 
-Condition::Condition(const Inequation* c) : inequation(c->clone()) {}
+Condition::Condition(const Inequation* c) : inequation(c->clone().release()) {}
 
 Condition::Condition(boolean_operator_t o, const Condition* a, const Condition* b)
-    : is_leaf(0), op(o), left(a->clone()), right(b->clone())
+    : is_leaf(0), op(o), left(a->clone().release()), right(b->clone().release())
 {
 }
 
 Condition::Condition(boolean_operator_t o, const Condition* a, const Inequation* b)
-    : is_leaf(0), op(o), left(a->clone()), right(new Condition(b))
+    : is_leaf(0), op(o), left(a->clone().release()), right(new Condition(b))
 {
 }
 
-void Condition::take(Condition* c)
+void Condition::take(std::unique_ptr<Condition> c)
 {
   is_leaf = c->is_leaf;
   is_boolean = c->is_boolean;
@@ -45,23 +42,22 @@ void Condition::take(Condition* c)
   right = c->right;
   c->inequation = nullptr;
   c->left = c->right = nullptr;
-  delete c;
 }
 
 Condition::Condition(const Polyhedron* p)
 {
-  Condition* acc = new Condition(1);
+  std::unique_ptr<Condition> acc = std::make_unique<Condition>(1);
   for (const Inequation* c : p->constraints)
-    acc = adopt(BOOL_AND, new Condition(c), acc);
-  take(acc);
+    acc = node(BOOL_AND, std::make_unique<Condition>(c), acc);
+  take(std::move(acc));
 }
 
 template <typename Union>
-static Condition* disjunction(const Union& u)
+static std::unique_ptr<Condition> disjunction(const Union& u)
 {
-  Condition* acc = new Condition(0);
+  std::unique_ptr<Condition> acc = std::make_unique<Condition>(0);
   for (const Polyhedron* p : u)
-    acc = adopt(BOOL_OR, new Condition(p), acc);
+    acc = node(BOOL_OR, std::make_unique<Condition>(p), acc);
   return acc;
 }
 
@@ -82,16 +78,16 @@ Condition::~Condition()
   delete right;
 }
 
-Condition* Condition::clone() const
+std::unique_ptr<Condition> Condition::clone() const
 {
-  Condition* c = new Condition();
+  std::unique_ptr<Condition> c(new Condition());
   c->is_leaf = is_leaf;
   c->is_boolean = is_boolean;
   c->boolean_value = boolean_value;
-  c->inequation = inequation ? inequation->clone() : nullptr;
+  c->inequation = inequation ? inequation->clone().release() : nullptr;
   c->op = op;
-  c->left = left ? left->clone() : nullptr;
-  c->right = right ? right->clone() : nullptr;
+  c->left = left ? left->clone().release() : nullptr;
+  c->right = right ? right->clone().release() : nullptr;
   return c;
 }
 
@@ -110,59 +106,54 @@ bool Condition::operator==(const Condition& o) const
 bool Condition::is_true() const { return is_leaf && is_boolean && boolean_value; }
 bool Condition::is_false() const { return is_leaf && is_boolean && !boolean_value; }
 
-Condition* Condition::negate() const
+std::unique_ptr<Condition> Condition::negate() const
 {
   if (is_leaf) {
     if (is_boolean)
-      return new Condition(!boolean_value);
-    Inequation* n = inequation->negate();
-    Condition* c = new Condition(n);
-    delete n;
-    return c;
+      return std::make_unique<Condition>(!boolean_value);
+    return std::make_unique<Condition>(inequation->negate().get());
   }
-  return adopt(op == BOOL_AND ? BOOL_OR : BOOL_AND, left->negate(), right->negate());
+  return node(op == BOOL_AND ? BOOL_OR : BOOL_AND, left->negate(), right->negate());
 }
 
-Condition* Condition::one_pass_dnf() const
+std::unique_ptr<Condition> Condition::one_pass_dnf() const
 {
   if (is_leaf)
     return clone();
   if (op == BOOL_OR)
-    return adopt(BOOL_OR, left->one_pass_dnf(), right->one_pass_dnf());
+    return node(BOOL_OR, left->one_pass_dnf(), right->one_pass_dnf());
   if (!right->is_leaf && right->op == BOOL_OR)  // a and (b or c)
-    return adopt(BOOL_OR, new Condition(BOOL_AND, left, right->left),
-                 new Condition(BOOL_AND, left, right->right));
+    return node(BOOL_OR, std::make_unique<Condition>(BOOL_AND, left, right->left),
+                std::make_unique<Condition>(BOOL_AND, left, right->right));
   if (!left->is_leaf && left->op == BOOL_OR)  // (b or c) and a
-    return adopt(BOOL_OR, new Condition(BOOL_AND, left->left, right),
-                 new Condition(BOOL_AND, left->right, right));
-  return adopt(BOOL_AND, left->one_pass_dnf(), right->one_pass_dnf());
+    return node(BOOL_OR, std::make_unique<Condition>(BOOL_AND, left->left, right),
+                std::make_unique<Condition>(BOOL_AND, left->right, right));
+  return node(BOOL_AND, left->one_pass_dnf(), right->one_pass_dnf());
 }
 
-Condition* Condition::dnf()
+std::unique_ptr<Condition> Condition::dnf() const
 {
-  Condition* current = this;
+  std::unique_ptr<Condition> current = clone();
   for (;;) {
-    Condition* next = current->one_pass_dnf();
-    if (*next == *current) {
-      delete next;
+    std::unique_ptr<Condition> next = current->one_pass_dnf();
+    if (*next == *current)
       return current;
-    }
-    delete current;
-    current = next;
+    current = std::move(next);
   }
 }
 
-void Condition::collect(std::vector<Polyhedron*>& out) const
+void Condition::collect(std::vector<std::unique_ptr<Polyhedron>>& out) const
 {
   if (is_leaf) {
     if (is_boolean) {
-      out.push_back(boolean_value ? new Polyhedron() : empty());
+      out.push_back(boolean_value ? std::make_unique<Polyhedron>() : empty());
       return;
     }
     // 0 >= 0 stands for no constraint at all.
     bool universal = inequation->pred == PRED_GE && inequation->lhs->is_value(0) &&
                      inequation->rhs->is_value(0);
-    out.push_back(universal ? new Polyhedron() : new Polyhedron(inequation));
+    out.push_back(universal ? std::make_unique<Polyhedron>()
+                            : std::make_unique<Polyhedron>(inequation));
     return;
   }
   if (op == BOOL_OR) {
@@ -170,14 +161,13 @@ void Condition::collect(std::vector<Polyhedron*>& out) const
     right->collect(out);
     return;
   }
-  std::vector<Polyhedron*> parts;
+  std::vector<std::unique_ptr<Polyhedron>> parts;
   left->collect(parts);
   right->collect(parts);
-  Polyhedron* conjunction = new Polyhedron();
-  for (Polyhedron* p : parts)
-    conjunction->add_constraints(p);
-  del(parts);
-  out.push_back(conjunction);
+  std::unique_ptr<Polyhedron> conjunction = std::make_unique<Polyhedron>();
+  for (const std::unique_ptr<Polyhedron>& p : parts)
+    conjunction->add_constraints(p.get());
+  out.push_back(std::move(conjunction));
 }
 
 // A polyhedron that holds a constraint false by itself is dropped.
@@ -189,61 +179,55 @@ static bool trivially_empty(const Polyhedron* p)
   return false;
 }
 
-std::vector<Polyhedron*> Condition::to_polyhedra()
+std::vector<std::unique_ptr<Polyhedron>> Condition::to_polyhedra() const
 {
-  Condition* d = dnf();
-  std::vector<Polyhedron*> collected;
-  d->collect(collected);
-  delete d;
-  std::vector<Polyhedron*> result;
-  for (Polyhedron* p : collected)
-    if (!trivially_empty(p))
+  std::vector<std::unique_ptr<Polyhedron>> collected;
+  dnf()->collect(collected);
+  std::vector<std::unique_ptr<Polyhedron>> result;
+  for (const std::unique_ptr<Polyhedron>& p : collected)
+    if (!trivially_empty(p.get()))
       result.push_back(p->clone());
-  del(collected);
   return result;
 }
 
-Condition* Condition::one_pass_simplify() const
+std::unique_ptr<Condition> Condition::one_pass_simplify() const
 {
   if (is_leaf) {
     if (!is_boolean && inequation->is_true())
-      return new Condition(1);
+      return std::make_unique<Condition>(1);
     if (!is_boolean && inequation->is_false())
-      return new Condition(0);
+      return std::make_unique<Condition>(0);
     return clone();
   }
   if (op == BOOL_AND) {
     if (left->is_false() || right->is_false())
-      return new Condition(0);
+      return std::make_unique<Condition>(0);
     if (left->is_true())
-      return right->clone()->simplify();
+      return right->simplify();
     if (right->is_true())
-      return left->clone()->simplify();
+      return left->simplify();
   } else if (op == BOOL_OR) {
     if (left->is_true() || right->is_true())
-      return new Condition(1);
+      return std::make_unique<Condition>(1);
     if (left->is_false())
-      return right->clone()->simplify();
+      return right->simplify();
     if (right->is_false())
-      return left->clone()->simplify();
+      return left->simplify();
   } else {
     std::cout << "WARNING: Condition::simplify: unhandled operator" << std::endl;
     return clone();
   }
-  return adopt(op, left->one_pass_simplify(), right->one_pass_simplify());
+  return node(op, left->one_pass_simplify(), right->one_pass_simplify());
 }
 
-Condition* Condition::simplify()
+std::unique_ptr<Condition> Condition::simplify() const
 {
-  Condition* current = this;
+  std::unique_ptr<Condition> current = clone();
   for (;;) {
-    Condition* next = current->one_pass_simplify();
-    if (*next == *current) {
-      delete next;
+    std::unique_ptr<Condition> next = current->one_pass_simplify();
+    if (*next == *current)
       return current;
-    }
-    delete current;
-    current = next;
+    current = std::move(next);
   }
 }
 
@@ -261,13 +245,13 @@ std::ostream& operator<<(std::ostream& os, const Condition& c)
   return os << "(" << *c.left << (c.op == BOOL_AND ? ") and (" : ") or (") << *c.right << ")";
 }
 
-std::vector<Polyhedron*> Polyhedron::negate(const std::vector<Polyhedron*>& u)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::negate(const std::vector<Polyhedron*>& u)
 {
   Condition c(u);
   return c.negate()->to_polyhedra();
 }
 
-std::vector<Polyhedron*> Polyhedron::negate() const
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::negate() const
 {
   Condition c(this);
   return c.negate()->to_polyhedra();

@@ -3,13 +3,14 @@
 // turned back into polyhedra.
 //
 // Ownership: a condition owns its inequation and operands; constructors clone
-// what they are given; every operation returns a new object, except dnf(),
-// simplify() and to_polyhedra(), which consume the condition they are called
-// on (it must not be used or deleted afterwards).
+// what they are given (kept by the caller); every operation returns a new
+// object owned by the caller and leaves the condition it is called on as it
+// was.
 #ifndef VORL_POLYHEDRA_CONDITION_H
 #define VORL_POLYHEDRA_CONDITION_H
 
 #include <list>
+#include <memory>
 #include <ostream>
 #include <vector>
 
@@ -41,24 +42,24 @@ class Condition {
   Condition& operator=(const Condition&) = delete;
   ~Condition();
 
-  Condition* clone() const;
+  std::unique_ptr<Condition> clone() const;
   bool operator==(const Condition& other) const;
   bool is_true() const;
   bool is_false() const;
-  Condition* negate() const;
-  Condition* dnf();
-  std::vector<Polyhedron*> to_polyhedra();
-  Condition* simplify();
+  std::unique_ptr<Condition> negate() const;
+  std::unique_ptr<Condition> dnf() const;
+  std::vector<std::unique_ptr<Polyhedron>> to_polyhedra() const;
+  std::unique_ptr<Condition> simplify() const;
   // The text form on standard output.
   void print() const;
 
  private:
   Condition() = default;
-  // Becomes the tree c, whose shell is deleted.
-  void take(Condition* c);
-  Condition* one_pass_dnf() const;
-  Condition* one_pass_simplify() const;
-  void collect(std::vector<Polyhedron*>& out) const;
+  // Becomes the tree c, whose emptied shell is then freed.
+  void take(std::unique_ptr<Condition> c);
+  std::unique_ptr<Condition> one_pass_dnf() const;
+  std::unique_ptr<Condition> one_pass_simplify() const;
+  void collect(std::vector<std::unique_ptr<Polyhedron>>& out) const;
 };
 
 std::ostream& operator<<(std::ostream& os, const Condition& c);

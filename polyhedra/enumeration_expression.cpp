@@ -12,17 +12,9 @@
 #include "polyhedra/polyhedron.h"
 #include "solvers/polylib_wrapper.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 
 namespace {
-
-Expression* parameter_leaf(int rank)
-{
-  Expression* e = new Expression(0);
-  e->is_val = 0;
-  e->is_parameter = 1;
-  e->parameter_rank = rank;
-  return e;
-}
 
 int checked_parameter_rank(int pos)
 {
@@ -41,13 +33,20 @@ int residue(long long value, size_t period)
   return static_cast<int>(r < 0 ? r + p : r);
 }
 
-// An inner node adopting its operands.
-Expression* node(operator_t op, Expression* a, Expression* b)
+// An inner node over copies of its operands.
+std::unique_ptr<Expression> node(operator_t op, const std::unique_ptr<Expression>& a, const std::unique_ptr<Expression>& b)
 {
-  Expression* e = new Expression(op, a, b);
-  delete a;
-  delete b;
-  return e;
+  return std::make_unique<Expression>(op, a.get(), b.get());
+}
+
+// The coefficients of m, still owned by m.
+std::map<std::set<int>, Expression*> borrowed(
+    const std::map<std::set<int>, std::unique_ptr<Expression>>& m)
+{
+  std::map<std::set<int>, Expression*> r;
+  for (const auto& [monomial, c] : m)
+    r[monomial] = c.get();
+  return r;
 }
 
 void print_coefficient(std::ostream& os, const Expression* c)
@@ -66,16 +65,18 @@ void print_coefficient(std::ostream& os, const Expression* c)
 EnumerationExpression::EnumerationExpression() { is_val = 0; }
 
 EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& values, int rank)
-    : is_periodic(1), periodic_values(clone_ve(values)), periodic_parameter(rank)
+    : is_periodic(1), periodic_parameter(rank)
 {
   is_val = 0;
+  append_clones(periodic_values, values);
 }
 
 EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& c,
                                              const Expression* x)
-    : is_polynomial(1), coefficients(clone_ve(c)), variable(x->clone())
+    : is_polynomial(1), variable(x->clone().release())
 {
   is_val = 0;
+  append_clones(coefficients, c);
 }
 
 EnumerationExpression::EnumerationExpression(const std::map<std::set<int>, Expression*>& m)
@@ -83,7 +84,7 @@ EnumerationExpression::EnumerationExpression(const std::map<std::set<int>, Expre
 {
   is_val = 0;
   for (const auto& [monomial, c] : m)
-    monomials[monomial] = c->clone();
+    monomials[monomial] = c->clone().release();
 }
 
 EnumerationExpression::~EnumerationExpression()
@@ -94,41 +95,30 @@ EnumerationExpression::~EnumerationExpression()
   del(monomials);
 }
 
-Expression* Expression::from_evalue(const ORO__evalue* e)
+std::unique_ptr<Expression> Expression::from_evalue(const ORO__evalue* e)
 {
   if (e->d != 0)
-    return new Expression(e->n, e->d);
+    return std::make_unique<Expression>(e->n, e->d);
   if (!e->p)
     fail(Stream::Err, "Expression::from_evalue: missing node");
-  return from_enode(e->p);
+  return from_enode(e->p.get());
 }
 
-Expression* Expression::from_enode(const ORO__enode* e)
+std::unique_ptr<Expression> Expression::from_enode(const ORO__enode* e)
 {
-  std::vector<Expression*> parts;
+  std::vector<std::unique_ptr<Expression>> parts;
   switch (e->type) {
     case 0:
-      if (e->arr.size() == 1) {
-        Expression* only = from_evalue(e->arr[0]);
-        Expression* r = only->evaluate();
-        delete only;
-        return r;
-      }
-      for (const ORO__evalue* v : e->arr)
-        parts.push_back(from_evalue(v));
-      {
-        Expression* x = parameter_leaf(checked_parameter_rank(e->pos));
-        Expression* r = new EnumerationExpression(parts, x);
-        delete x;
-        del(parts);
-        return r;
-      }
+      if (e->arr.size() == 1)
+        return from_evalue(e->arr[0].get())->evaluate();
+      for (const auto& v : e->arr)
+        parts.push_back(from_evalue(v.get()));
+      return std::make_unique<EnumerationExpression>(
+          view(parts), Expression::from_parameter_rank(checked_parameter_rank(e->pos)).get());
     case 1: {
-      for (const ORO__evalue* v : e->arr)
-        parts.push_back(from_evalue(v));
-      Expression* r = new EnumerationExpression(parts, checked_parameter_rank(e->pos));
-      del(parts);
-      return r;
+      for (const auto& v : e->arr)
+        parts.push_back(from_evalue(v.get()));
+      return std::make_unique<EnumerationExpression>(view(parts), checked_parameter_rank(e->pos));
     }
     case 2:
       fail(Stream::Out, "Expression::from_enode: evector (!) not handled");
@@ -157,45 +147,42 @@ bool EnumerationExpression::is_a_polynomial() const { return is_polynomial; }
 bool EnumerationExpression::is_a_multivariate_polynomial() const { return is_multivariate; }
 bool EnumerationExpression::is_a_periodic_number() const { return is_periodic; }
 
-Expression* EnumerationExpression::clone() const
+std::unique_ptr<Expression> EnumerationExpression::clone() const
 {
   if (is_polynomial)
-    return new EnumerationExpression(coefficients, variable);
+    return std::make_unique<EnumerationExpression>(coefficients, variable);
   if (is_multivariate)
-    return new EnumerationExpression(monomials);
+    return std::make_unique<EnumerationExpression>(monomials);
   if (is_periodic)
-    return new EnumerationExpression(periodic_values, periodic_parameter);
+    return std::make_unique<EnumerationExpression>(periodic_values, periodic_parameter);
   fail(Stream::Err, "EnumerationExpression::clone(): not an enumeration!");
 }
 
-static std::vector<Expression*> renamed(const std::vector<Expression*>& v,
-                                        const std::map<int, int>& m)
+static std::vector<std::unique_ptr<Expression>> renamed(const std::vector<Expression*>& v,
+                                                       const std::map<int, int>& m)
 {
-  std::vector<Expression*> r;
+  std::vector<std::unique_ptr<Expression>> r;
   for (const Expression* e : v)
     r.push_back(e->parameters_to_parameters(m));
   return r;
 }
 
-Expression* EnumerationExpression::parameters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Expression> EnumerationExpression::parameters_to_parameters(
+    const std::map<int, int>& m) const
 {
   auto image = [&m](int rank) {
     auto it = m.find(rank);
     return it == m.end() ? rank : it->second;
   };
-  Expression* r = nullptr;
+  std::unique_ptr<Expression> r;
   if (is_periodic) {
-    std::vector<Expression*> values = renamed(periodic_values, m);
-    r = new EnumerationExpression(values, image(periodic_parameter));
-    del(values);
+    r = std::make_unique<EnumerationExpression>(view(renamed(periodic_values, m)),
+                                                image(periodic_parameter));
   } else if (is_polynomial) {
-    std::vector<Expression*> c = renamed(coefficients, m);
-    Expression* x = variable->parameters_to_parameters(m);
-    r = new EnumerationExpression(c, x);
-    del(c);
-    delete x;
+    r = std::make_unique<EnumerationExpression>(view(renamed(coefficients, m)),
+                                                variable->parameters_to_parameters(m).get());
   } else if (is_multivariate) {
-    std::map<std::set<int>, Expression*> renamed_monomials;
+    std::map<std::set<int>, std::unique_ptr<Expression>> renamed_monomials;
     for (const auto& [monomial, c] : monomials) {
       std::set<int> image_set;
       for (int q : monomial)
@@ -205,15 +192,14 @@ Expression* EnumerationExpression::parameters_to_parameters(const std::map<int, 
         fail(Stream::Err, cat("EnumerationExpression::parameters_to_parameters: a monomial "
                               "would square a parameter: ", *this));
       // Monomials that meet under the renaming add their coefficients.
-      Expression* term = c->parameters_to_parameters(m);
+      std::unique_ptr<Expression> term = c->parameters_to_parameters(m);
       auto met = renamed_monomials.find(image_set);
       if (met == renamed_monomials.end())
-        renamed_monomials[image_set] = term;
+        renamed_monomials[image_set] = std::move(term);
       else
         met->second = node(OP_PLUS, met->second, term);
     }
-    r = new EnumerationExpression(renamed_monomials);
-    del(renamed_monomials);
+    r = std::make_unique<EnumerationExpression>(borrowed(renamed_monomials));
   } else {
     fail(Stream::Err, "EnumerationExpression::parameters_to_parameters: not an enumeration");
   }
@@ -366,57 +352,44 @@ double EnumerationExpression::evaluate_double(const std::map<int, double>& count
   fail(Stream::Err, "EnumerationExpression::evaluate_double(): not an enumeration!");
 }
 
-Expression* EnumerationExpression::evaluate(const std::map<int, Expression*>& counters,
-                                            const std::map<int, Expression*>& parameters) const
+std::unique_ptr<Expression> EnumerationExpression::evaluate(const std::map<int, Expression*>& counters,
+                                                            const std::map<int, Expression*>& parameters) const
 {
   if (is_periodic) {
     auto it = parameters.find(periodic_parameter);
     if (it != parameters.end()) {
-      Expression* value = it->second->evaluate();
-      if (!value->is_constant()) {
-        delete value;
+      std::unique_ptr<Expression> value = it->second->evaluate();
+      if (!value->is_constant())
         fail(Stream::Err, cat("EnumerationExpression: evaluate: periodic value not resolved: ",
                               *this));
-      }
       int position = residue(value->val, periodic_values.size());
-      delete value;
       return periodic_values[position]->evaluate(counters, parameters);
     }
-    std::vector<Expression*> values;
+    std::vector<std::unique_ptr<Expression>> values;
     for (const Expression* e : periodic_values)
       values.push_back(e->evaluate(counters, parameters));
-    Expression* r = new EnumerationExpression(values, periodic_parameter);
-    del(values);
-    return r;
+    return std::make_unique<EnumerationExpression>(view(values), periodic_parameter);
   }
   if (is_polynomial) {
-    Expression* x = variable->evaluate(counters, parameters);
-    std::vector<Expression*> c;
+    std::unique_ptr<Expression> x = variable->evaluate(counters, parameters);
+    std::vector<std::unique_ptr<Expression>> c;
     for (const Expression* e : coefficients)
       c.push_back(e->evaluate(counters, parameters));
-    Expression* r = nullptr;
-    if (is_number(x)) {
-      Expression* sum = nullptr;
-      Expression* power = new Expression(1);
-      for (size_t i = 0; i < c.size(); i++) {
-        Expression* term = new Expression(OP_TIMES, c[i], power);
-        sum = sum ? node(OP_PLUS, sum, term) : term;
-        power = node(OP_TIMES, power, x->clone());
-      }
-      delete power;
-      r = sum ? sum->evaluate() : new Expression(0);
-      delete sum;
-    } else {
-      r = new EnumerationExpression(c, x);
+    if (!is_number(x.get()))
+      return std::make_unique<EnumerationExpression>(view(c), x.get());
+    std::unique_ptr<Expression> sum;
+    std::unique_ptr<Expression> power = std::make_unique<Expression>(1);
+    for (size_t i = 0; i < c.size(); i++) {
+      std::unique_ptr<Expression> term = std::make_unique<Expression>(OP_TIMES, c[i].get(), power.get());
+      sum = sum ? node(OP_PLUS, sum, term) : std::move(term);
+      power = node(OP_TIMES, power, x->clone());
     }
-    del(c);
-    delete x;
-    return r;
+    return sum ? sum->evaluate() : std::make_unique<Expression>(0);
   }
   if (is_multivariate) {
-    std::map<std::set<int>, Expression*> gathered;
+    std::map<std::set<int>, std::unique_ptr<Expression>> gathered;
     for (const auto& [monomial, coefficient] : monomials) {
-      Expression* product = coefficient->clone();
+      std::unique_ptr<Expression> product = coefficient->clone();
       std::set<int> residual;
       for (int q : monomial) {
         auto it = parameters.find(q);
@@ -427,25 +400,20 @@ Expression* EnumerationExpression::evaluate(const std::map<int, Expression*>& co
       }
       auto g = gathered.find(residual);
       if (g == gathered.end())
-        gathered[residual] = product;
+        gathered[residual] = std::move(product);
       else
         g->second = node(OP_PLUS, g->second, product);
     }
-    std::map<std::set<int>, Expression*> kept;
+    std::map<std::set<int>, std::unique_ptr<Expression>> kept;
     for (auto& [monomial, term] : gathered) {
-      Expression* value = term->evaluate(counters, parameters);
-      if (value->is_value(0))
-        delete value;
-      else
-        kept[monomial] = value;
+      std::unique_ptr<Expression> value = term->evaluate(counters, parameters);
+      if (!value->is_value(0))
+        kept[monomial] = std::move(value);
     }
-    del(gathered);
-    Expression* r = new EnumerationExpression(kept);
-    del(kept);
-    return r;
+    return std::make_unique<EnumerationExpression>(borrowed(kept));
   }
   std::cerr << "EnumerationExpression::evaluate: not an enumeration" << std::endl;
-  return new Expression(0);
+  return std::make_unique<Expression>(0);
 }
 
 void EnumerationExpression::print(std::ostream& os) const

@@ -4,7 +4,8 @@
 //
 // The Expression part is a leaf that is neither a constant, a counter nor a
 // parameter. Ownership: the object owns every expression it holds;
-// constructors clone what they are given; operations return new objects.
+// constructors clone what they are given (kept by the caller); operations
+// return new objects owned by the caller.
 #ifndef VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
 #define VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
 
@@ -43,8 +44,8 @@ class EnumerationExpression : public Expression {
   bool is_a_polynomial() const override;
   bool is_a_multivariate_polynomial() const override;
   bool is_a_periodic_number() const override;
-  Expression* clone() const override;
-  Expression* parameters_to_parameters(const std::map<int, int>& m) const override;
+  std::unique_ptr<Expression> clone() const override;
+  std::unique_ptr<Expression> parameters_to_parameters(const std::map<int, int>& m) const override;
   std::vector<Expression*> get_divs() override;
   using Expression::evaluate;
   using Expression::evaluate_double;
@@ -53,8 +54,8 @@ class EnumerationExpression : public Expression {
                      const std::map<int, Value>& parameters) const override;
   double evaluate_double(const std::map<int, double>& counters,
                          const std::map<int, double>& parameters) const override;
-  Expression* evaluate(const std::map<int, Expression*>& counters,
-                       const std::map<int, Expression*>& parameters) const override;
+  std::unique_ptr<Expression> evaluate(const std::map<int, Expression*>& counters,
+                                       const std::map<int, Expression*>& parameters) const override;
   void print(std::ostream& os) const override;
   /// Writes "result = <the value in exact integer arithmetic>;" (a periodic
   /// number or a polynomial; a multivariate polynomial fails).

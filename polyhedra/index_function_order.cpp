@@ -9,10 +9,10 @@ namespace {
 
 // Piece d: this[d] < other[d] and this[e] == other[e] (as two inequations)
 // for every e < d.
-Polyhedron* piece(const IndexFunction* a, const IndexFunction* b, int d)
+std::unique_ptr<Polyhedron> piece(const IndexFunction* a, const IndexFunction* b, int d)
 {
   Inequation strict(PRED_LT, a->index_mapping[d], b->index_mapping[d]);
-  Polyhedron* p = new Polyhedron(&strict);
+  auto p = std::make_unique<Polyhedron>(&strict);
   for (int e = 0; e < d; e++) {
     Inequation le(PRED_LE, a->index_mapping[e], b->index_mapping[e]);
     Inequation ge(PRED_GE, a->index_mapping[e], b->index_mapping[e]);
@@ -29,48 +29,45 @@ int common_dimension(const IndexFunction* a, const IndexFunction* b)
 
 }  // namespace
 
-std::list<Polyhedron*> IndexFunction::before_no_simplification(const IndexFunction* other) const
+std::list<std::unique_ptr<Polyhedron>> IndexFunction::before_no_simplification(
+    const IndexFunction* other) const
 {
-  std::list<Polyhedron*> pieces;
+  std::list<std::unique_ptr<Polyhedron>> pieces;
   for (int d = 0; d < common_dimension(this, other); d++)
     pieces.push_back(piece(this, other, d));
   return pieces;
 }
 
-std::vector<Polyhedron*> IndexFunction::before(const IndexFunction* other) const
+std::vector<std::unique_ptr<Polyhedron>> IndexFunction::before(const IndexFunction* other) const
 {
-  std::vector<Polyhedron*> kept;
-  for (Polyhedron* p : before_no_simplification(other)) {
-    if (p->is_empty_general())
-      delete p;
-    else
-      kept.push_back(p);
-  }
+  std::vector<std::unique_ptr<Polyhedron>> kept;
+  for (std::unique_ptr<Polyhedron>& p : before_no_simplification(other))
+    if (!p->is_empty_general())
+      kept.push_back(std::move(p));
   return kept;
 }
 
-std::list<Polyhedron*> IndexFunction::operator<(const IndexFunction& other) const
+std::list<std::unique_ptr<Polyhedron>> IndexFunction::operator<(const IndexFunction& other) const
 {
-  std::list<Polyhedron*> pieces;
+  std::list<std::unique_ptr<Polyhedron>> pieces;
   for (int d = 0; d < common_dimension(this, &other); d++) {
-    Polyhedron* p = piece(this, &other, d);
+    std::unique_ptr<Polyhedron> p = piece(this, &other, d);
     if (p->is_universe()) {
-      del(pieces);
-      return {p};
+      pieces.clear();
+      pieces.push_back(std::move(p));
+      return pieces;
     }
-    if (p->is_empty())
-      delete p;
-    else
-      pieces.push_back(p);
+    if (!p->is_empty())
+      pieces.push_back(std::move(p));
   }
   return pieces;
 }
 
-Polyhedron* IndexFunction::equal(const IndexFunction* a, const IndexFunction* b)
+std::unique_ptr<Polyhedron> IndexFunction::equal(const IndexFunction* a, const IndexFunction* b)
 {
   if (a->dimension() != b->dimension())
     fail(Stream::Out, cat("IndexFunction::equal: index dimensions not equal\n", *a, " vs ", *b));
-  Polyhedron* p = new Polyhedron();
+  auto p = std::make_unique<Polyhedron>();
   for (int e = 0; e < a->dimension(); e++) {
     Inequation eq(PRED_EQ, a->index_mapping[e], b->index_mapping[e]);
     p->add_constraint(&eq);
@@ -78,10 +75,11 @@ Polyhedron* IndexFunction::equal(const IndexFunction* a, const IndexFunction* b)
   return p;
 }
 
-std::vector<Polyhedron*> IndexFunction::before_eq(const IndexFunction* other) const
+std::vector<std::unique_ptr<Polyhedron>> IndexFunction::before_eq(const IndexFunction* other) const
 {
-  std::list<Polyhedron*> strict = *this < *other;
-  std::vector<Polyhedron*> r(strict.begin(), strict.end());
+  std::vector<std::unique_ptr<Polyhedron>> r;
+  for (std::unique_ptr<Polyhedron>& p : *this < *other)
+    r.push_back(std::move(p));
   r.push_back(equal(this, other));
   return r;
 }

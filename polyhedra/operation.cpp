@@ -9,12 +9,12 @@
 Operation::Operation() = default;
 
 Operation::Operation(int rank, const std::vector<int>& c, const IndexFunction* it)
-    : is_bottom(0), statement_rank(rank), counters(c), iteration(it->clone())
+    : is_bottom(0), statement_rank(rank), counters(c), iteration(it->clone().release())
 {
 }
 
 Operation::Operation(int rank, const std::vector<int>& c, const IndexFunction* it, int t)
-    : is_bottom(0), statement_rank(rank), counters(c), iteration(it->clone()), has_tag(1), tag(t)
+    : is_bottom(0), statement_rank(rank), counters(c), iteration(it->clone().release()), has_tag(1), tag(t)
 {
 }
 
@@ -28,21 +28,21 @@ Operation::~Operation()
     delete ref.second;
 }
 
-Operation* Operation::clone() const
+std::unique_ptr<Operation> Operation::clone() const
 {
-  Operation* c = new Operation();
+  auto c = std::make_unique<Operation>();
   c->is_bottom = is_bottom;
   for (const auto& [r, e] : substitution)
-    c->substitution[r] = e->clone();
+    c->substitution[r] = e->clone().release();
   c->statement_rank = statement_rank;
   c->counters = counters;
-  c->iteration = iteration ? iteration->clone() : nullptr;
+  c->iteration = iteration ? iteration->clone().release() : nullptr;
   c->has_statement = has_statement;
-  c->domain = domain ? domain->clone() : nullptr;
+  c->domain = domain ? domain->clone().release() : nullptr;
   c->lhs_id = lhs_id;
-  c->lhs_index = lhs_index ? lhs_index->clone() : nullptr;
+  c->lhs_index = lhs_index ? lhs_index->clone().release() : nullptr;
   for (const auto& [name, f] : rhs_index)
-    c->rhs_index.emplace_back(name, f->clone());
+    c->rhs_index.emplace_back(name, f->clone().release());
   c->has_tag = has_tag;
   c->tag = tag;
   return c;

@@ -2,12 +2,14 @@
 // bottom element that stands for no instance.
 //
 // Ownership: an operation owns its iteration vector, domain, index functions
-// and substitution expressions; constructors clone what they are given.
+// and substitution expressions; constructors clone what they are given;
+// clone() gives the caller a new operation.
 #ifndef VORL_POLYHEDRA_OPERATION_H
 #define VORL_POLYHEDRA_OPERATION_H
 
 #include <list>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -40,7 +42,7 @@ class Operation {
   Operation& operator=(const Operation&) = delete;
   ~Operation();
 
-  Operation* clone() const;
+  std::unique_ptr<Operation> clone() const;
   // "< S<rank>,<iteration>>" on standard output.
   void print() const;
 };

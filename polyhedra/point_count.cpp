@@ -29,12 +29,14 @@ bool PointCount::operator==(const Expression& other) const
   return a.str() == b.str();
 }
 
-Expression* PointCount::clone() const { return new PointCount(polyhedron_.get(), counters_); }
-
-Expression* PointCount::parameters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Expression> PointCount::clone() const
 {
-  std::unique_ptr<Polyhedron> renamed(polyhedron_->parameters_to_parameters(m));
-  return new PointCount(renamed.get(), counters_);
+  return std::make_unique<PointCount>(polyhedron_.get(), counters_);
+}
+
+std::unique_ptr<Expression> PointCount::parameters_to_parameters(const std::map<int, int>& m) const
+{
+  return std::make_unique<PointCount>(polyhedron_->parameters_to_parameters(m).get(), counters_);
 }
 
 std::vector<Expression*> PointCount::get_divs() { return {}; }
@@ -65,8 +67,8 @@ double PointCount::evaluate_double(const std::map<int, double>& counters,
   return evaluate_int({}, whole);
 }
 
-Expression* PointCount::evaluate(const std::map<int, Expression*>&,
-                                 const std::map<int, Expression*>&) const
+std::unique_ptr<Expression> PointCount::evaluate(const std::map<int, Expression*>&,
+                                                 const std::map<int, Expression*>&) const
 {
   return clone();
 }

@@ -4,7 +4,8 @@
 //
 // The Expression part is a leaf that is neither a constant, a counter nor a
 // parameter. Ownership: a count owns a copy of its polyhedron; constructors
-// clone what they are given; operations return new objects.
+// clone what they are given (kept by the caller); operations return new
+// objects owned by the caller.
 #ifndef VORL_POLYHEDRA_POINT_COUNT_H
 #define VORL_POLYHEDRA_POINT_COUNT_H
 
@@ -28,8 +29,8 @@ class PointCount : public Expression {
 
   std::string get_class() const override;
   bool operator==(const Expression& other) const override;
-  Expression* clone() const override;
-  Expression* parameters_to_parameters(const std::map<int, int>& m) const override;
+  std::unique_ptr<Expression> clone() const override;
+  std::unique_ptr<Expression> parameters_to_parameters(const std::map<int, int>& m) const override;
   std::vector<Expression*> get_divs() override;
   using Expression::evaluate;
   using Expression::evaluate_double;
@@ -40,8 +41,8 @@ class PointCount : public Expression {
   double evaluate_double(const std::map<int, double>& counters,
                          const std::map<int, double>& parameters) const override;
   /// A copy: the count stays symbolic.
-  Expression* evaluate(const std::map<int, Expression*>& counters,
-                       const std::map<int, Expression*>& parameters) const override;
+  std::unique_ptr<Expression> evaluate(const std::map<int, Expression*>& counters,
+                                       const std::map<int, Expression*>& parameters) const override;
   void print(std::ostream& os) const override;
   /// C statements that set result to the number of points: a loop nest over them.
   void compile(std::ostream& os, const std::string& result,

@@ -14,13 +14,13 @@ Polyhedron::Polyhedron() = default;
 
 Polyhedron::Polyhedron(const Inequation* c) : has_divs(c->has_div())
 {
-  constraints.push_back(c->clone());
+  constraints.push_back(c->clone().release());
 }
 
 Polyhedron::Polyhedron(const std::list<Inequation*>& l)
 {
   for (const Inequation* c : l) {
-    constraints.push_back(c->clone());
+    constraints.push_back(c->clone().release());
     if (c->has_div())
       has_divs = 1;
   }
@@ -29,7 +29,7 @@ Polyhedron::Polyhedron(const std::list<Inequation*>& l)
 Polyhedron::Polyhedron(Polyhedron* p) : has_divs(p->has_divs)
 {
   for (const Inequation* c : p->constraints)
-    constraints.push_back(c->clone());
+    constraints.push_back(c->clone().release());
   if (!p->has_divs) {
     p->update_matrix();
     matrix = p->matrix;
@@ -108,15 +108,15 @@ Polyhedron::~Polyhedron()
     delete c;
 }
 
-Polyhedron* Polyhedron::adopt(std::list<Inequation*> l)
+std::unique_ptr<Polyhedron> Polyhedron::adopt(std::list<Inequation*> l)
 {
-  Polyhedron* p = new Polyhedron();
+  auto p = std::make_unique<Polyhedron>();
   p->constraints = std::move(l);
   p->has_divs = p->has_div();
   return p;
 }
 
-Polyhedron* Polyhedron::clone() const { return new Polyhedron(constraints); }
+std::unique_ptr<Polyhedron> Polyhedron::clone() const { return std::make_unique<Polyhedron>(constraints); }
 
 std::set<int> Polyhedron::get_counters() const
 {
@@ -166,7 +166,7 @@ void Polyhedron::print_iscc(const std::string& name, std::ostream& os) const
 
 void Polyhedron::add_constraint(const Inequation* c)
 {
-  constraints.push_back(c->clone());
+  constraints.push_back(c->clone().release());
   has_matrix = 0;
   if (c->has_div())
     has_divs = 1;
@@ -181,15 +181,15 @@ Polyhedron* Polyhedron::add(const Inequation& c)
 void Polyhedron::add_constraints(const Polyhedron* p)
 {
   for (const Inequation* c : p->constraints)
-    constraints.push_back(c->clone());
+    constraints.push_back(c->clone().release());
   has_matrix = 0;
   if (p->has_divs)
     has_divs = 1;
 }
 
-Polyhedron* Polyhedron::intersect(Polyhedron* a, const Polyhedron* b)
+std::unique_ptr<Polyhedron> Polyhedron::intersect(Polyhedron* a, const Polyhedron* b)
 {
-  Polyhedron* r = new Polyhedron(a);
+  auto r = std::make_unique<Polyhedron>(a);
   r->add_constraints(b);
   return r;
 }
@@ -353,80 +353,83 @@ static std::list<Inequation*> transformed(const std::list<Inequation*>& l, Trans
 {
   std::list<Inequation*> r;
   for (const Inequation* c : l)
-    r.push_back(t(c));
+    r.push_back(t(c).release());
   return r;
 }
 
-Polyhedron* Polyhedron::parameters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::parameters_to_counters(const std::map<int, int>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->parameters_to_counters(m); }));
 }
-Polyhedron* Polyhedron::counters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::counters_to_parameters(const std::map<int, int>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->counters_to_parameters(m); }));
 }
-Polyhedron* Polyhedron::counters_to_counters(const std::map<int, int>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::counters_to_counters(const std::map<int, int>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->counters_to_counters(m); }));
 }
-Polyhedron* Polyhedron::parameters_to_parameters(const std::map<int, int>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::parameters_to_parameters(const std::map<int, int>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->parameters_to_parameters(m); }));
 }
-Polyhedron* Polyhedron::substitute_counters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::substitute_counters(
+    const std::map<int, Expression*>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->substitute_counters(m); }));
 }
-Polyhedron* Polyhedron::substitute_parameters(const std::map<int, Expression*>& m) const
+std::unique_ptr<Polyhedron> Polyhedron::substitute_parameters(
+    const std::map<int, Expression*>& m) const
 {
   return adopt(transformed(constraints, [&](const Inequation* c) { return c->substitute_parameters(m); }));
 }
 
 template <typename Map, typename Member>
-static std::vector<Polyhedron*> each(const std::vector<Polyhedron*>& u, const Map& m, Member f)
+static std::vector<std::unique_ptr<Polyhedron>> each(
+    const std::vector<Polyhedron*>& u, const Map& m, Member f)
 {
-  std::vector<Polyhedron*> r;
+  std::vector<std::unique_ptr<Polyhedron>> r;
   for (const Polyhedron* p : u)
     r.push_back((p->*f)(m));
   return r;
 }
 
-std::vector<Polyhedron*> Polyhedron::parameters_to_counters(const std::vector<Polyhedron*>& u,
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::parameters_to_counters(const std::vector<Polyhedron*>& u,
                                                             const std::map<int, int>& m)
 {
-  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+  return each(u, m, static_cast<std::unique_ptr<Polyhedron> (Polyhedron::*)(const std::map<int, int>&) const>(
                         &Polyhedron::parameters_to_counters));
 }
-std::vector<Polyhedron*> Polyhedron::counters_to_parameters(const std::vector<Polyhedron*>& u,
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::counters_to_parameters(const std::vector<Polyhedron*>& u,
                                                             const std::map<int, int>& m)
 {
-  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+  return each(u, m, static_cast<std::unique_ptr<Polyhedron> (Polyhedron::*)(const std::map<int, int>&) const>(
                         &Polyhedron::counters_to_parameters));
 }
-std::vector<Polyhedron*> Polyhedron::counters_to_counters(const std::vector<Polyhedron*>& u,
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::counters_to_counters(const std::vector<Polyhedron*>& u,
                                                           const std::map<int, int>& m)
 {
-  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+  return each(u, m, static_cast<std::unique_ptr<Polyhedron> (Polyhedron::*)(const std::map<int, int>&) const>(
                         &Polyhedron::counters_to_counters));
 }
-std::vector<Polyhedron*> Polyhedron::parameters_to_parameters(const std::vector<Polyhedron*>& u,
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::parameters_to_parameters(const std::vector<Polyhedron*>& u,
                                                               const std::map<int, int>& m)
 {
-  return each(u, m, static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, int>&) const>(
+  return each(u, m, static_cast<std::unique_ptr<Polyhedron> (Polyhedron::*)(const std::map<int, int>&) const>(
                         &Polyhedron::parameters_to_parameters));
 }
-std::vector<Polyhedron*> Polyhedron::substitute_counters(const std::vector<Polyhedron*>& u,
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::substitute_counters(const std::vector<Polyhedron*>& u,
                                                          const std::map<int, Expression*>& m)
 {
   return each(u, m,
-              static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, Expression*>&) const>(
+              static_cast<std::unique_ptr<Polyhedron> (Polyhedron::*)(const std::map<int, Expression*>&) const>(
                   &Polyhedron::substitute_counters));
 }
-std::vector<Polyhedron*> Polyhedron::substitute_parameters(const std::vector<Polyhedron*>& u,
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::substitute_parameters(const std::vector<Polyhedron*>& u,
                                                            const std::map<int, Expression*>& m)
 {
   return each(u, m,
-              static_cast<Polyhedron* (Polyhedron::*)(const std::map<int, Expression*>&) const>(
+              static_cast<std::unique_ptr<Polyhedron> (Polyhedron::*)(const std::map<int, Expression*>&) const>(
                   &Polyhedron::substitute_parameters));
 }
 
@@ -501,62 +504,44 @@ std::ostream& operator<<(std::ostream& os, const std::vector<Polyhedron*>& u)
   return os;
 }
 
-Polyhedron* universe()
+std::unique_ptr<Polyhedron> universe()
 {
   Expression zero(0);
   Inequation c(PRED_GE, &zero, &zero);
-  return new Polyhedron(&c);
+  return std::make_unique<Polyhedron>(&c);
 }
 
-Polyhedron* empty()
+std::unique_ptr<Polyhedron> empty()
 {
   Expression zero(0);
   Inequation c(PRED_GT, &zero, &zero);
-  return new Polyhedron(&c);
+  return std::make_unique<Polyhedron>(&c);
 }
 
-Inequation* equal_zero(const Expression* e)
+std::unique_ptr<Inequation> equal_zero(const Expression* e)
 {
   Expression zero(0);
-  return new Inequation(PRED_EQ, e, &zero);
+  return std::make_unique<Inequation>(PRED_EQ, e, &zero);
 }
 
-Polyhedron* equal_zero(const std::vector<Expression*>& v)
+std::unique_ptr<Polyhedron> equal_zero(const std::vector<Expression*>& v)
 {
-  Polyhedron* p = new Polyhedron();
-  for (const Expression* e : v) {
-    Inequation* c = equal_zero(e);
-    p->add_constraint(c);
-    delete c;
-  }
+  auto p = std::make_unique<Polyhedron>();
+  for (const Expression* e : v)
+    p->add_constraint(equal_zero(e).get());
   return p;
 }
 
-Inequation* positive(const Expression* e)
+std::unique_ptr<Inequation> positive(const Expression* e)
 {
   Expression zero(0);
-  return new Inequation(PRED_GE, e, &zero);
+  return std::make_unique<Inequation>(PRED_GE, e, &zero);
 }
 
-Polyhedron* positive(const std::vector<Expression*>& v)
+std::unique_ptr<Polyhedron> positive(const std::vector<Expression*>& v)
 {
-  Polyhedron* p = new Polyhedron();
-  for (const Expression* e : v) {
-    Inequation* c = positive(e);
-    p->add_constraint(c);
-    delete c;
-  }
+  auto p = std::make_unique<Polyhedron>();
+  for (const Expression* e : v)
+    p->add_constraint(positive(e).get());
   return p;
-}
-
-void del(std::list<Polyhedron*>& l)
-{
-  for (Polyhedron* p : l)
-    delete p;
-}
-
-void del(std::vector<Polyhedron*>& v)
-{
-  for (Polyhedron* p : v)
-    delete p;
 }

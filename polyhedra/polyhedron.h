@@ -8,9 +8,10 @@
 //
 // Ownership: a polyhedron owns its constraints; constructors clone the
 // constraints they are given (kept by the caller); every operation returns a
-// new object given to the caller, except add_constraint(s)/add, which grow
-// this polyhedron with clones, and get_divs(), which returns pointers into the
-// constraints.
+// new object owned by the caller (unique_ptr, or a vector of them for a
+// union), except add_constraint(s)/add, which grow this polyhedron with clones
+// (add returns this polyhedron itself), and get_divs(), which returns pointers
+// into the constraints. Unions taken as vectors of plain pointers are kept.
 #ifndef VORL_POLYHEDRA_POLYHEDRON_H
 #define VORL_POLYHEDRA_POLYHEDRON_H
 
@@ -104,13 +105,13 @@ class Polyhedron {
              const std::set<int>& active_parameters);
   Polyhedron(const std::vector<std::vector<Value>>& m, const std::set<int>& active_counters);
   // A condition of the syntax tree (defined with the program extraction).
-  static Polyhedron* from_Sage(SgExpression* e);
+  static std::unique_ptr<Polyhedron> from_Sage(SgExpression* e);
   Polyhedron(const Polyhedron&) = delete;
   Polyhedron& operator=(const Polyhedron&) = delete;
   virtual ~Polyhedron();
 
   // Virtual slots, in this order.
-  virtual Polyhedron* clone() const;
+  virtual std::unique_ptr<Polyhedron> clone() const;
   virtual std::set<int> get_counters() const;
   virtual std::set<int> get_parameters() const;
   virtual int is_single_polyhedron() const;
@@ -121,7 +122,7 @@ class Polyhedron {
   void add_constraint(const Inequation* c);
   Polyhedron* add(const Inequation& c);
   void add_constraints(const Polyhedron* p);
-  static Polyhedron* intersect(Polyhedron* a, const Polyhedron* b);
+  static std::unique_ptr<Polyhedron> intersect(Polyhedron* a, const Polyhedron* b);
 
   void update_matrix();
   std::vector<std::vector<Value>> to_matrix();
@@ -139,24 +140,24 @@ class Polyhedron {
   static std::set<int> get_counters(const std::vector<Polyhedron*>& u);
   static std::set<int> get_parameters(const std::vector<Polyhedron*>& u);
 
-  Polyhedron* parameters_to_counters(const std::map<int, int>& m) const;
-  Polyhedron* counters_to_parameters(const std::map<int, int>& m) const;
-  Polyhedron* counters_to_counters(const std::map<int, int>& m) const;
-  Polyhedron* parameters_to_parameters(const std::map<int, int>& m) const;
-  Polyhedron* substitute_counters(const std::map<int, Expression*>& m) const;
-  Polyhedron* substitute_parameters(const std::map<int, Expression*>& m) const;
-  static std::vector<Polyhedron*> parameters_to_counters(const std::vector<Polyhedron*>& u,
-                                                         const std::map<int, int>& m);
-  static std::vector<Polyhedron*> counters_to_parameters(const std::vector<Polyhedron*>& u,
-                                                         const std::map<int, int>& m);
-  static std::vector<Polyhedron*> counters_to_counters(const std::vector<Polyhedron*>& u,
-                                                       const std::map<int, int>& m);
-  static std::vector<Polyhedron*> parameters_to_parameters(const std::vector<Polyhedron*>& u,
-                                                           const std::map<int, int>& m);
-  static std::vector<Polyhedron*> substitute_counters(const std::vector<Polyhedron*>& u,
-                                                      const std::map<int, Expression*>& m);
-  static std::vector<Polyhedron*> substitute_parameters(const std::vector<Polyhedron*>& u,
-                                                        const std::map<int, Expression*>& m);
+  std::unique_ptr<Polyhedron> parameters_to_counters(const std::map<int, int>& m) const;
+  std::unique_ptr<Polyhedron> counters_to_parameters(const std::map<int, int>& m) const;
+  std::unique_ptr<Polyhedron> counters_to_counters(const std::map<int, int>& m) const;
+  std::unique_ptr<Polyhedron> parameters_to_parameters(const std::map<int, int>& m) const;
+  std::unique_ptr<Polyhedron> substitute_counters(const std::map<int, Expression*>& m) const;
+  std::unique_ptr<Polyhedron> substitute_parameters(const std::map<int, Expression*>& m) const;
+  static std::vector<std::unique_ptr<Polyhedron>> parameters_to_counters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> counters_to_parameters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> counters_to_counters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> parameters_to_parameters(
+      const std::vector<Polyhedron*>& u, const std::map<int, int>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> substitute_counters(
+      const std::vector<Polyhedron*>& u, const std::map<int, Expression*>& m);
+  static std::vector<std::unique_ptr<Polyhedron>> substitute_parameters(
+      const std::vector<Polyhedron*>& u, const std::map<int, Expression*>& m);
 
   bool implies(const Inequation* c) const;
   int size() const;
@@ -171,66 +172,68 @@ class Polyhedron {
 
   // Simplification.
   // Without duplicates (the last occurrence stays) and trivially true constraints.
-  Polyhedron* simplify() const;
+  std::unique_ptr<Polyhedron> simplify() const;
   // Every constraint rewritten as one or two rows expression >= 0.
-  Polyhedron* simplify_matrix();
+  std::unique_ptr<Polyhedron> simplify_matrix();
   // PolyLib's minimal form (equalities come back as such); a clone when the
   // polyhedron holds divisions.
-  Polyhedron* simplify_chernikova();
+  std::unique_ptr<Polyhedron> simplify_chernikova();
   // The gist in the universe; a clone when the polyhedron holds divisions.
-  Polyhedron* simplify_gist();
-  static std::vector<Polyhedron*> gist(const std::vector<Polyhedron*>& u,
-                                       const std::vector<Polyhedron*>& context);
-  static std::vector<Polyhedron*> gist(const std::vector<Polyhedron*>& u, Polyhedron* context);
+  std::unique_ptr<Polyhedron> simplify_gist();
+  static std::vector<std::unique_ptr<Polyhedron>> gist(const std::vector<Polyhedron*>& u,
+                                                       const std::vector<Polyhedron*>& context);
+  static std::vector<std::unique_ptr<Polyhedron>> gist(const std::vector<Polyhedron*>& u,
+                                                       Polyhedron* context);
   // The single disjunct of the gist, or a clone of p when there is not exactly one.
-  static Polyhedron* gist(Polyhedron* p, Polyhedron* context);
-  static std::vector<Polyhedron*> coalesce(const std::vector<Polyhedron*>& u);
+  static std::unique_ptr<Polyhedron> gist(Polyhedron* p, Polyhedron* context);
+  static std::vector<std::unique_ptr<Polyhedron>> coalesce(const std::vector<Polyhedron*>& u);
   // Each division by a constant replaced by a quotient counter q with its
   // remainder r: (ranks of the q and r counters, polyhedron without division).
-  std::pair<std::set<int>, Polyhedron*> eliminate_divs() const;
+  std::pair<std::set<int>, std::unique_ptr<Polyhedron>> eliminate_divs() const;
   // The same with equal divisions sharing their counters: (q and r counter
   // ranks to the expressions they stand for, polyhedron without division).
-  std::pair<std::map<int, Expression*>, Polyhedron*> un_div() const;
+  std::pair<std::map<int, std::unique_ptr<Expression>>, std::unique_ptr<Polyhedron>> un_div() const;
 
   // Projection, convex hull and counting.
   // Rational projection onto the kept counters and every parameter.
-  Polyhedron* project(const std::set<int>& keep);
-  Polyhedron* project(const std::vector<int>& keep);
+  std::unique_ptr<Polyhedron> project(const std::set<int>& keep);
+  std::unique_ptr<Polyhedron> project(const std::vector<int>& keep);
   // Integer projection as a union, exact for non-negative values of the kept
   // counters and of the parameters.
-  std::vector<Polyhedron*> project_int(const std::set<int>& keep);
-  std::vector<Polyhedron*> project_int(const std::vector<int>& keep);
-  std::vector<Polyhedron*> project_int_core(const std::set<int>& keep);
-  static Polyhedron* convex_hull(const std::list<Polyhedron*>& l);
-  static Polyhedron* convex_hull(const std::vector<Polyhedron*>& v);
+  std::vector<std::unique_ptr<Polyhedron>> project_int(const std::set<int>& keep);
+  std::vector<std::unique_ptr<Polyhedron>> project_int(const std::vector<int>& keep);
+  std::vector<std::unique_ptr<Polyhedron>> project_int_core(const std::set<int>& keep);
+  static std::unique_ptr<Polyhedron> convex_hull(const std::list<Polyhedron*>& l);
+  static std::unique_ptr<Polyhedron> convex_hull(const std::vector<Polyhedron*>& v);
   // Number of integer points in the counters vars, piece by piece over the
   // parameters (pieces with an empty domain left out).
   OwnedPieces<Expression> volume(const std::set<int>& vars);
   OwnedPieces<Expression> volume();
   // Divisions eliminated, then the quotient and remainder counters projected away.
-  Polyhedron* eliminate_divs_and_simplify() const;
-  static std::vector<Polyhedron*> eliminate_divs(const std::vector<Polyhedron*>& u);
+  std::unique_ptr<Polyhedron> eliminate_divs_and_simplify() const;
+  static std::vector<std::unique_ptr<Polyhedron>> eliminate_divs(
+      const std::vector<Polyhedron*>& u);
 
   // Complement of a union (of this polyhedron) as a union of polyhedra.
-  static std::vector<Polyhedron*> negate(const std::vector<Polyhedron*>& u);
-  std::vector<Polyhedron*> negate() const;
+  static std::vector<std::unique_ptr<Polyhedron>> negate(const std::vector<Polyhedron*>& u);
+  std::vector<std::unique_ptr<Polyhedron>> negate() const;
 
   // Parametric lexicographic optimum and integer emptiness.
   // Maximum with counters and parameters >= 0; the general form lets both
   // take any sign.
-  Quast* max_lex();
-  Quast* max_lex_general();
+  std::unique_ptr<Quast> max_lex();
+  std::unique_ptr<Quast> max_lex_general();
   // Exact: no integer point with counters and parameters >= 0 (resp. of any sign).
   bool is_empty();
   bool is_empty_general();
   // True for an empty vector and when every member is empty.
   static bool is_empty(const std::vector<Polyhedron*>& u);
   // Minimum over counters of any sign, parameters >= 0, under the context rows.
-  Quast* min_lex();
-  Quast* min_lex(const std::vector<int>& tag_vector, int statement);
+  std::unique_ptr<Quast> min_lex();
+  std::unique_ptr<Quast> min_lex(const std::vector<int>& tag_vector, int statement);
   // The instance whose date (one component per row of dates) is
   // lexicographically smallest; counters and parameters of any sign.
-  Quast* min_lex2(const IndexFunction* dates);
+  std::unique_ptr<Quast> min_lex2(const IndexFunction* dates);
   // Column compaction before a solver call; fills actual_counter and
   // actual_parameter with the rank of each kept column.
   static std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>
@@ -240,7 +243,7 @@ class Polyhedron {
  private:
   static unsigned long long next_serial();
   // A new polyhedron adopting already built constraints.
-  static Polyhedron* adopt(std::list<Inequation*> l);
+  static std::unique_ptr<Polyhedron> adopt(std::list<Inequation*> l);
 };
 
 inline bool CreatedBefore::operator()(const Polyhedron* a, const Polyhedron* b) const
@@ -255,18 +258,15 @@ bool is_context(const std::vector<Value>& row);
 bool is_null(const std::vector<Value>& row);
 
 // The single constraint 0 >= 0, respectively 0 > 0.
-Polyhedron* universe();
-Polyhedron* empty();
+std::unique_ptr<Polyhedron> universe();
+std::unique_ptr<Polyhedron> empty();
 
-Inequation* equal_zero(const Expression* e);
-Polyhedron* equal_zero(const std::vector<Expression*>& v);
-Inequation* positive(const Expression* e);
-Polyhedron* positive(const std::vector<Expression*>& v);
+std::unique_ptr<Inequation> equal_zero(const Expression* e);
+std::unique_ptr<Polyhedron> equal_zero(const std::vector<Expression*>& v);
+std::unique_ptr<Inequation> positive(const Expression* e);
+std::unique_ptr<Polyhedron> positive(const std::vector<Expression*>& v);
 
 bool disjoint_set(const std::set<int>& a, const std::set<int>& b);
 bool sub_set(const std::set<int>& a, const std::set<int>& b);
-
-void del(std::list<Polyhedron*>& l);
-void del(std::vector<Polyhedron*>& v);
 
 #endif

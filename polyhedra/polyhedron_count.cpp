@@ -26,6 +26,7 @@
 #include "polyhedra/polyhedron.h"
 #include "solvers/polylib_wrapper.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 
 namespace {
 
@@ -115,8 +116,7 @@ void make_coprime(Problem& p, size_t e, int& nb_quotients)
   Row numerator;
   for (size_t c = 1 + p.nb_vars; c < eq.size(); c++)
     numerator.push_back(-eq[c]);
-  auto [rank, leaf] = create_parameter("count_q", nb_quotients++);
-  delete leaf;
+  int rank = create_parameter("count_q", nb_quotients++).first;
   p.quotients.push_back({rank, numerator, g});
   add_parameter_column(p, rank);
   // The relation b.p + c + g*q = 0 holds on every point: a parameter with a
@@ -259,8 +259,7 @@ void merge_parameters(Problem& p, std::vector<Row>& counted)
         Row numerator(np + 1, 0);
         numerator[i] = 1;
         numerator[j] = factor;
-        auto [rank, leaf] = create_parameter("count_s", nb_sums++);
-        delete leaf;
+        int rank = create_parameter("count_s", nb_sums++).first;
         p.quotients.push_back({rank, numerator, 1});
         add_parameter_column(p, rank);
         for (Row& r : counted) {
@@ -282,10 +281,10 @@ std::vector<std::vector<Value>> to_value_rows(const std::vector<Row>& rows)
 }
 
 // The affine expression of a row [parameters | constant] over the given ranks.
-Expression* affine(const Row& coefficients, const std::vector<int>& ranks)
+std::unique_ptr<Expression> affine(const Row& coefficients, const std::vector<int>& ranks)
 {
   std::vector<Value> c(coefficients.begin(), coefficients.end());
-  return new Expression(c, std::vector<int>(), std::vector<int>(ranks.begin(), ranks.begin() + (c.size() - 1)));
+  return std::make_unique<Expression>(c, std::vector<int>(), std::vector<int>(ranks.begin(), ranks.begin() + (c.size() - 1)));
 }
 
 // Exact rationals for checking counts.
@@ -318,15 +317,15 @@ bool value_at(const ORO__evalue* e, const std::vector<Value>& point, Fraction& o
     out = normal(e->n, e->d);
     return true;
   }
-  const ORO__enode* n = e->p;
+  const ORO__enode* n = e->p.get();
   if (n && n->type == 0 && n->arr.size() == 1)
-    return value_at(n->arr[0], point, out);
+    return value_at(n->arr[0].get(), point, out);
   if (!n || n->pos < 1 || n->pos > static_cast<int>(point.size()))
     return false;
   long long x = point[n->pos - 1];
   if (n->type == 1) {
     long long size = static_cast<long long>(n->arr.size());
-    return value_at(n->arr[((x % size) + size) % size], point, out);
+    return value_at(n->arr[((x % size) + size) % size].get(), point, out);
   }
   if (n->type != 0)
     return false;
@@ -336,7 +335,7 @@ bool value_at(const ORO__evalue* e, const std::vector<Value>& point, Fraction& o
     return false;
   for (size_t i = n->arr.size(); i-- > 0;) {
     Fraction c;
-    if (!value_at(n->arr[i], point, c))
+    if (!value_at(n->arr[i].get(), point, c))
       return false;
     // sum = sum * x + c, within bounds that keep every product in 128 bits
     if (sum.n > large || -sum.n > large || sum.d > small || c.n > small || -c.n > small ||
@@ -447,46 +446,38 @@ bool checked_piece(const VolumePiece& piece, const std::vector<std::vector<Value
 // Converts an Ehrhart polynomial: the parameter of position k (1-based) is
 // variables[k - 1]; a periodic number in a quotient takes the value of its
 // residue, fixed for the piece being built.
-Expression* convert(const ORO__evalue* e, const std::vector<Expression*>& variables,
-                    const std::map<int, long long>& residues)
+std::unique_ptr<Expression> convert(const ORO__evalue* e, const std::vector<Expression*>& variables,
+                                    const std::map<int, long long>& residues)
 {
   if (e->d != 0) {
     Value numerator = e->n, denominator = e->d;
     simplify_fraction(numerator, denominator);
-    return denominator == 1 || numerator == 0 ? new Expression(numerator)
-                                               : new Expression(numerator, denominator);
+    return denominator == 1 || numerator == 0 ? std::make_unique<Expression>(numerator)
+                                               : std::make_unique<Expression>(numerator, denominator);
   }
-  const ORO__enode* n = e->p;
-  if (n && n->type == 0 && n->arr.size() == 1) {
-    Expression* only = convert(n->arr[0], variables, residues);
-    Expression* r = only->evaluate();
-    delete only;
-    return r;
-  }
+  const ORO__enode* n = e->p.get();
+  if (n && n->type == 0 && n->arr.size() == 1)
+    return convert(n->arr[0].get(), variables, residues)->evaluate();
   if (!n || n->pos < 1 || n->pos > static_cast<int>(variables.size()))
     fail(Stream::Err, cat("Polyhedron::volume: parameter position out of range ", n ? n->pos : -1, " of ", variables.size(), " type ", n ? n->type : -1));
-  std::vector<Expression*> parts;
+  std::vector<std::unique_ptr<Expression>> parts;
   if (n->type == 1) {
     auto fixed = residues.find(n->pos);
     long long size = static_cast<long long>(n->arr.size());
     if (fixed != residues.end())
-      return convert(n->arr[fixed->second % size], variables, residues);
+      return convert(n->arr[fixed->second % size].get(), variables, residues);
     const Expression* x = variables[n->pos - 1];
     if (!x->is_a_parameter())
       fail(Stream::Err, "Polyhedron::volume: periodic number in a quotient");
-    for (const ORO__evalue* v : n->arr)
-      parts.push_back(convert(v, variables, residues));
-    Expression* r = new EnumerationExpression(parts, x->parameter_rank);
-    del(parts);
-    return r;
+    for (const auto& v : n->arr)
+      parts.push_back(convert(v.get(), variables, residues));
+    return std::make_unique<EnumerationExpression>(view(parts), x->parameter_rank);
   }
   if (n->type != 0)
     fail(Stream::Err, cat("Polyhedron::volume: unknown node type ", n->type));
-  for (const ORO__evalue* v : n->arr)
-    parts.push_back(convert(v, variables, residues));
-  Expression* r = new EnumerationExpression(parts, variables[n->pos - 1]);
-  del(parts);
-  return r;
+  for (const auto& v : n->arr)
+    parts.push_back(convert(v.get(), variables, residues));
+  return std::make_unique<EnumerationExpression>(view(parts), variables[n->pos - 1]);
 }
 
 // The periods of the periodic numbers of e in each parameter position.
@@ -498,19 +489,19 @@ void periods(const ORO__evalue* e, std::map<int, long long>& out)
     long long& l = out[e->p->pos];
     l = std::lcm(l == 0 ? 1 : l, static_cast<long long>(e->p->arr.size()));
   }
-  for (const ORO__evalue* v : e->p->arr)
-    periods(v, out);
+  for (const auto& v : e->p->arr)
+    periods(v.get(), out);
 }
 
 // e == 0 (mod m) as a constraint: e - m * div(e, m) == 0.
-Inequation* multiple_of(const Expression* e, long long m)
+std::unique_ptr<Inequation> multiple_of(const Expression* e, long long m)
 {
   Expression modulus(Value{checked(m)});
   Expression quotient(OP_DIV, e, &modulus);
   Expression multiple(OP_TIMES, &modulus, &quotient);
   Expression zero(0);
   Expression rest(OP_MINUS, e, &multiple);
-  return new Inequation(PRED_EQ, &rest, &zero);
+  return std::make_unique<Inequation>(PRED_EQ, &rest, &zero);
 }
 
 using Pieces = OwnedPieces<Expression>;
@@ -524,14 +515,14 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
                  const std::set<int>& vars, Pieces& result)
 {
   // Each parameter column's meaning: its leaf, or its quotient's expression.
-  std::map<int, Expression*> meaning;  // rank -> expression over the original parameters
-  std::map<int, std::pair<Expression*, long long>> quotients;  // rank -> (numerator, divisor)
+  std::map<int, std::unique_ptr<Expression>> meaning;  // rank -> expression over the original parameters
+  std::map<int, std::pair<std::unique_ptr<Expression>, long long>> quotients;  // rank -> (numerator, divisor)
   for (const Quotient& q : p.quotients) {
-    std::unique_ptr<Expression> raw(affine(q.numerator, p.parameters));
-    Expression* numerator = raw->substitute_parameters(meaning);
+    std::unique_ptr<Expression> numerator = affine(q.numerator, p.parameters)->substitute_parameters(view(meaning));
     Expression divisor(Value{q.divisor});
-    meaning[q.rank] = q.divisor == 1 ? numerator->clone() : new Expression(OP_DIV, numerator, &divisor);
-    quotients[q.rank] = {numerator, q.divisor};
+    meaning[q.rank] = q.divisor == 1 ? numerator->clone()
+                                     : std::make_unique<Expression>(OP_DIV, numerator.get(), &divisor);
+    quotients[q.rank] = {std::move(numerator), q.divisor};
   }
   std::vector<int> ranks;
   for (int j : used)
@@ -541,25 +532,23 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
   domain.add_constraints(&context);
   for (const auto& row : piece.rows) {
     Row r(row.begin() + 1, row.end());
-    std::unique_ptr<Expression> e(affine(r, ranks));
+    std::unique_ptr<Expression> e = affine(r, ranks);
     Expression zero(0);
     Inequation c(row[0] == 0 ? PRED_EQ : PRED_GE, e.get(), &zero);
     domain.add_constraint(&c);
   }
-  std::unique_ptr<Polyhedron> substituted(domain.substitute_parameters(meaning));
+  std::unique_ptr<Polyhedron> substituted = domain.substitute_parameters(view(meaning));
   for (const auto& [rank, q] : quotients) {
     if (q.second == 1)
       continue;
-    std::unique_ptr<Inequation> integer(multiple_of(q.first, q.second));
-    substituted->add_constraint(integer.get());
+    substituted->add_constraint(multiple_of(q.first.get(), q.second).get());
   }
 
   if (!exact) {
     if (!substituted->is_empty())
-      result.insert(std::unique_ptr<Polyhedron>(substituted->clone()),
-                    std::make_unique<PointCount>(&original, vars));
+      result.insert(substituted->clone(), std::make_unique<PointCount>(&original, vars));
   } else {
-    std::vector<Expression*> variables;
+    std::vector<std::unique_ptr<Expression>> variables;
     for (int rank : ranks) {
       auto m = meaning.find(rank);
       variables.push_back(m != meaning.end() ? m->second->clone()
@@ -576,8 +565,7 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
     std::function<void(size_t, Polyhedron&)> each = [&](size_t k, Polyhedron& where) {
       if (k == split.size()) {
         if (!where.is_empty())
-          result.insert(std::unique_ptr<Polyhedron>(where.clone()),
-                        std::unique_ptr<Expression>(convert(piece.polynomial.get(), variables, residues)));
+          result.insert(where.clone(), convert(piece.polynomial.get(), view(variables), residues));
         return;
       }
       auto [position, period] = split[k];
@@ -587,20 +575,17 @@ void add_chamber(const Problem& p, const std::vector<int>& used, const VolumePie
         // (mod divisor * period).
         residues[position] = r;
         Expression shift(Value{checked(static_cast<__int128>(divisor) * r)});
-        Expression shifted(OP_MINUS, numerator, &shift);
-        std::unique_ptr<Inequation> c(multiple_of(&shifted, checked(static_cast<__int128>(divisor) * period)));
-        std::unique_ptr<Polyhedron> narrower(where.clone());
+        Expression shifted(OP_MINUS, numerator.get(), &shift);
+        std::unique_ptr<Inequation> c =
+            multiple_of(&shifted, checked(static_cast<__int128>(divisor) * period));
+        std::unique_ptr<Polyhedron> narrower = where.clone();
         narrower->add_constraint(c.get());
         each(k + 1, *narrower);
       }
       residues.erase(position);
     };
     each(0, *substituted);
-    del(variables);
   }
-  for (auto& [rank, q] : quotients)
-    delete q.first;
-  del(meaning);
 }
 
 }  // namespace
@@ -649,7 +634,7 @@ OwnedPieces<Expression> Polyhedron::volume(const std::set<int>& vars)
         continue;
       }
       Row tail(r.begin() + 1 + p.nb_vars, r.end());
-      std::unique_ptr<Expression> e(affine(tail, p.parameters));
+      std::unique_ptr<Expression> e = affine(tail, p.parameters);
       Expression zero(0);
       Inequation c(r[0] == 0 ? PRED_EQ : PRED_GE, e.get(), &zero);
       context.add_constraint(&c);

@@ -186,8 +186,8 @@ int nb_params() { return static_cast<int>(registry().actual_parameter.size()); }
 
 // Solves the compacted problem and converts the answer.
 template <typename Build>
-Quast* solve(const Rows& domain, const Rows& context, int leading, const PipOptions& options,
-             Build build)
+std::unique_ptr<Quast> solve(const Rows& domain, const Rows& context, int leading,
+                             const PipOptions& options, Build build)
 {
   int unknowns = nb_unknowns(leading);
   PipMatrix d = to_pip(domain, unknowns + nb_params() + 2);
@@ -211,18 +211,18 @@ std::pair<Rows, Rows> Polyhedron::remove_null_columns(const std::pair<Rows, Rows
   return {select(context, context_columns), select(domain, kept)};
 }
 
-static Quast* maximum(Polyhedron* p, bool general)
+static std::unique_ptr<Quast> maximum(Polyhedron* p, bool general)
 {
   Rows domain = compacted(sparse_rows(p), 0);
   PipOptions options = pip_options_init();
   options.Maximize = 1;
   options.Urs_parms = general;
   options.Urs_unknowns = general;
-  return solve(domain, Rows(), 0, options, [](const PipQuast* a) { return new Quast(a); });
+  return solve(domain, Rows(), 0, options, [](const PipQuast* a) { return std::make_unique<Quast>(a); });
 }
 
-Quast* Polyhedron::max_lex() { return maximum(this, false); }
-Quast* Polyhedron::max_lex_general() { return maximum(this, true); }
+std::unique_ptr<Quast> Polyhedron::max_lex() { return maximum(this, false); }
+std::unique_ptr<Quast> Polyhedron::max_lex_general() { return maximum(this, true); }
 
 static bool integer_empty(Polyhedron* p, bool general)
 {
@@ -243,9 +243,7 @@ static bool integer_empty(Polyhedron* p, bool general)
       non_negative({c}, {});
     for (int q : general ? std::set<int>() : parameters)
       non_negative({}, {q});
-    bool r = rewritten->is_empty_general();
-    delete rewritten;
-    return r;
+    return rewritten->is_empty_general();
   }
   Rows domain = compacted(sparse_rows(p), 0);
   if (domain.empty())
@@ -269,7 +267,7 @@ bool Polyhedron::is_empty(const std::vector<Polyhedron*>& u)
 }
 
 template <typename Build>
-static Quast* minimum(Polyhedron* p, Build build)
+static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
 {
   auto [context, domain] = Polyhedron::remove_null_columns(p->to_matrix_context());
   PipOptions options = pip_options_init();
@@ -277,17 +275,17 @@ static Quast* minimum(Polyhedron* p, Build build)
   return solve(domain, context, 0, options, build);
 }
 
-Quast* Polyhedron::min_lex()
+std::unique_ptr<Quast> Polyhedron::min_lex()
 {
-  return minimum(this, [](const PipQuast* a) { return new Quast(a); });
+  return minimum(this, [](const PipQuast* a) { return std::make_unique<Quast>(a); });
 }
 
-Quast* Polyhedron::min_lex(const std::vector<int>& tag_vector, int statement)
+std::unique_ptr<Quast> Polyhedron::min_lex(const std::vector<int>& tag_vector, int statement)
 {
-  return minimum(this, [&](const PipQuast* a) { return new Quast(tag_vector, statement, a); });
+  return minimum(this, [&](const PipQuast* a) { return std::make_unique<Quast>(tag_vector, statement, a); });
 }
 
-Quast* Polyhedron::min_lex2(const IndexFunction* dates)
+std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)
 {
   int k = dates->dimension();
   std::vector<SparseRow> rows;
@@ -306,5 +304,5 @@ Quast* Polyhedron::min_lex2(const IndexFunction* dates)
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;
   options.Urs_unknowns = 1;
-  return solve(domain, Rows(), k, options, [k](const PipQuast* a) { return new Quast(a, k); });
+  return solve(domain, Rows(), k, options, [k](const PipQuast* a) { return std::make_unique<Quast>(a, k); });
 }

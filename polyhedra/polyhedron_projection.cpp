@@ -1,5 +1,6 @@
 // Projection and convex hull of polyhedra.
 #include <iostream>
+#include <tuple>
 
 #include "algebra/expression.h"
 #include "support/failure.h"
@@ -10,6 +11,7 @@
 #include "solvers/polylib_wrapper.h"
 #include "polyhedra/quast.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 
 bool disjoint_set(const std::set<int>& a, const std::set<int>& b)
 {
@@ -27,24 +29,22 @@ bool sub_set(const std::set<int>& a, const std::set<int>& b)
   return true;
 }
 
-Polyhedron* Polyhedron::eliminate_divs_and_simplify() const
+std::unique_ptr<Polyhedron> Polyhedron::eliminate_divs_and_simplify() const
 {
   std::set<int> counters = get_counters();
-  auto [fresh, rewritten] = eliminate_divs();
-  Polyhedron* r = rewritten->project(counters);
-  delete rewritten;
-  return r;
+  return eliminate_divs().second->project(counters);
 }
 
-std::vector<Polyhedron*> Polyhedron::eliminate_divs(const std::vector<Polyhedron*>& u)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::eliminate_divs(
+    const std::vector<Polyhedron*>& u)
 {
-  std::vector<Polyhedron*> r;
+  std::vector<std::unique_ptr<Polyhedron>> r;
   for (const Polyhedron* p : u)
     r.push_back(p->eliminate_divs_and_simplify());
   return r;
 }
 
-Polyhedron* Polyhedron::project(const std::set<int>& keep)
+std::unique_ptr<Polyhedron> Polyhedron::project(const std::set<int>& keep)
 {
   if (has_divs) {
     std::set<int> inside;
@@ -54,31 +54,28 @@ Polyhedron* Polyhedron::project(const std::set<int>& keep)
     }
     if (!disjoint_set(inside, keep))
       fail(Stream::Err, "Polyhedron::project: cannot project constraints with integer divisions");
-    Polyhedron* without = eliminate_divs_and_simplify();
-    Polyhedron* r = without->project(keep);
-    delete without;
-    return r;
+    return eliminate_divs_and_simplify()->project(keep);
   }
   std::set<int> kept;
   for (int c : keep)
     if (c >= 0 && c < get_nb_counters())
       kept.insert(c);
-  return new Polyhedron(PolylibWrapper::project(to_matrix(), kept));
+  return std::make_unique<Polyhedron>(PolylibWrapper::project(to_matrix(), kept));
 }
 
-Polyhedron* Polyhedron::project(const std::vector<int>& keep)
+std::unique_ptr<Polyhedron> Polyhedron::project(const std::vector<int>& keep)
 {
   return project(std::set<int>(keep.begin(), keep.end()));
 }
 
-std::vector<Polyhedron*> Polyhedron::project_int(const std::set<int>& keep)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::project_int(const std::set<int>& keep)
 {
   Polyhedron* work = this;
-  std::map<int, Expression*> divisions;
+  std::map<int, std::unique_ptr<Expression>> divisions;
+  std::unique_ptr<Polyhedron> rewritten;
   if (has_divs) {
-    auto [meaning, rewritten] = un_div();
-    divisions = meaning;
-    work = rewritten;
+    std::tie(divisions, rewritten) = un_div();
+    work = rewritten.get();
   }
   std::set<int> extended = keep;
   for (const auto& [counter, e] : divisions) {
@@ -92,21 +89,15 @@ std::vector<Polyhedron*> Polyhedron::project_int(const std::set<int>& keep)
                             "to eliminate are not handled: ",
                             *e));
   }
-  std::vector<Polyhedron*> pieces = work->project_int_core(extended);
-  std::vector<Polyhedron*> r = substitute_counters(pieces, divisions);
-  del(pieces);
-  del(divisions);
-  if (work != this)
-    delete work;
-  return r;
+  return substitute_counters(view(work->project_int_core(extended)), view(divisions));
 }
 
-std::vector<Polyhedron*> Polyhedron::project_int(const std::vector<int>& keep)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::project_int(const std::vector<int>& keep)
 {
   return project_int(std::set<int>(keep.begin(), keep.end()));
 }
 
-std::vector<Polyhedron*> Polyhedron::project_int_core(const std::set<int>& keep)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::project_int_core(const std::set<int>& keep)
 {
   std::map<int, int> to_parameter, to_counter;
   for (int c : keep) {
@@ -115,34 +106,30 @@ std::vector<Polyhedron*> Polyhedron::project_int_core(const std::set<int>& keep)
     to_parameter[c] = get_parameter_rank(name);
     to_counter[to_parameter[c]] = c;
   }
-  Polyhedron* Q = counters_to_parameters(to_parameter);
-  Polyhedron* R = project(keep);
-  Quast* minimum = Q->min_lex(std::vector<int>(), 0);
-  PolyhedronMap<Operation*> pieces = minimum->flatten();
-  std::vector<Polyhedron*> result;
+  std::unique_ptr<Polyhedron> Q = counters_to_parameters(to_parameter);
+  std::unique_ptr<Polyhedron> R = project(keep);
+  std::unique_ptr<Quast> minimum = Q->min_lex(std::vector<int>(), 0);
+  OwnedPieces<Operation> pieces = minimum->flatten();
+  std::vector<std::unique_ptr<Polyhedron>> result;
   for (const auto& [domain, op] : pieces) {
-    Polyhedron* p = domain->parameters_to_counters(to_counter);
-    p->add_constraints(R);
-    result.push_back(p);
+    std::unique_ptr<Polyhedron> p = domain->parameters_to_counters(to_counter);
+    p->add_constraints(R.get());
+    result.push_back(std::move(p));
   }
-  del(pieces);
-  delete minimum;
-  delete Q;
-  delete R;
   return result;
 }
 
-Polyhedron* Polyhedron::convex_hull(const std::list<Polyhedron*>& l)
+std::unique_ptr<Polyhedron> Polyhedron::convex_hull(const std::list<Polyhedron*>& l)
 {
   if (l.empty())
     fail(Stream::Out, "Polyhedron::convex_hull: empty list of polyhedra");
   std::list<std::vector<std::vector<Value>>> matrices;
   for (Polyhedron* p : l)
     matrices.push_back(p->to_matrix());
-  return new Polyhedron(PolylibWrapper::convex_hull(matrices));
+  return std::make_unique<Polyhedron>(PolylibWrapper::convex_hull(matrices));
 }
 
-Polyhedron* Polyhedron::convex_hull(const std::vector<Polyhedron*>& v)
+std::unique_ptr<Polyhedron> Polyhedron::convex_hull(const std::vector<Polyhedron*>& v)
 {
   return convex_hull(std::list<Polyhedron*>(v.begin(), v.end()));
 }

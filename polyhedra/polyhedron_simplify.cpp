@@ -9,10 +9,11 @@
 #include "polyhedra/polyhedron.h"
 #include "solvers/polylib_wrapper.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 
-Polyhedron* Polyhedron::simplify() const
+std::unique_ptr<Polyhedron> Polyhedron::simplify() const
 {
-  Polyhedron* r = new Polyhedron();
+  auto r = std::make_unique<Polyhedron>();
   for (auto it = constraints.begin(); it != constraints.end(); ++it) {
     bool later_duplicate = false;
     for (auto jt = std::next(it); jt != constraints.end() && !later_duplicate; ++jt)
@@ -23,16 +24,16 @@ Polyhedron* Polyhedron::simplify() const
   return r;
 }
 
-Polyhedron* Polyhedron::simplify_matrix() { return new Polyhedron(to_matrix()); }
+std::unique_ptr<Polyhedron> Polyhedron::simplify_matrix() { return std::make_unique<Polyhedron>(to_matrix()); }
 
-Polyhedron* Polyhedron::simplify_chernikova()
+std::unique_ptr<Polyhedron> Polyhedron::simplify_chernikova()
 {
   if (has_divs)
     return clone();
-  return new Polyhedron(PolylibWrapper::simplify(to_matrix()));
+  return std::make_unique<Polyhedron>(PolylibWrapper::simplify(to_matrix()));
 }
 
-Polyhedron* Polyhedron::simplify_gist()
+std::unique_ptr<Polyhedron> Polyhedron::simplify_gist()
 {
   if (has_divs)
     return clone();
@@ -40,9 +41,9 @@ Polyhedron* Polyhedron::simplify_gist()
   return gist(this, &context);
 }
 
-static std::vector<Polyhedron*> clones(const std::vector<Polyhedron*>& u)
+static std::vector<std::unique_ptr<Polyhedron>> clones(const std::vector<Polyhedron*>& u)
 {
-  std::vector<Polyhedron*> r;
+  std::vector<std::unique_ptr<Polyhedron>> r;
   for (const Polyhedron* p : u)
     r.push_back(p->clone());
   return r;
@@ -58,8 +59,8 @@ static std::vector<ISLWrapper::Rows> restricted(const std::vector<Polyhedron*>& 
   return r;
 }
 
-std::vector<Polyhedron*> Polyhedron::gist(const std::vector<Polyhedron*>& u,
-                                          const std::vector<Polyhedron*>& context)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::gist(const std::vector<Polyhedron*>& u,
+                                                         const std::vector<Polyhedron*>& context)
 {
   std::vector<Polyhedron*> all = u;
   all.insert(all.end(), context.begin(), context.end());
@@ -69,9 +70,9 @@ std::vector<Polyhedron*> Polyhedron::gist(const std::vector<Polyhedron*>& u,
     std::vector<ISLWrapper::Rows> result =
         ISLWrapper::gist(restricted(u, C, P), restricted(context, C, P), static_cast<int>(C.size()),
                          static_cast<int>(P.size()));
-    std::vector<Polyhedron*> r;
+    std::vector<std::unique_ptr<Polyhedron>> r;
     for (const auto& m : result)
-      r.push_back(new Polyhedron(m, C, P));
+      r.push_back(std::make_unique<Polyhedron>(m, C, P));
     return r;
   } catch (const Unrepresentable&) {
     // A constraint that has no matrix (a division), or an answer with local
@@ -80,21 +81,22 @@ std::vector<Polyhedron*> Polyhedron::gist(const std::vector<Polyhedron*>& u,
   }
 }
 
-std::vector<Polyhedron*> Polyhedron::gist(const std::vector<Polyhedron*>& u, Polyhedron* context)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::gist(
+    const std::vector<Polyhedron*>& u, Polyhedron* context)
 {
   return gist(u, std::vector<Polyhedron*>{context});
 }
 
-Polyhedron* Polyhedron::gist(Polyhedron* p, Polyhedron* context)
+std::unique_ptr<Polyhedron> Polyhedron::gist(Polyhedron* p, Polyhedron* context)
 {
-  std::vector<Polyhedron*> r = gist(std::vector<Polyhedron*>{p}, context);
+  std::vector<std::unique_ptr<Polyhedron>> r = gist(std::vector<Polyhedron*>{p}, context);
   if (r.size() == 1)
-    return r[0];
-  del(r);
+    return std::move(r[0]);
+  r.clear();
   return p->clone();
 }
 
-std::vector<Polyhedron*> Polyhedron::coalesce(const std::vector<Polyhedron*>& u)
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::coalesce(const std::vector<Polyhedron*>& u)
 {
   std::set<int> C = get_counters(u);
   std::set<int> P = get_parameters(u);
@@ -107,7 +109,7 @@ std::vector<Polyhedron*> Polyhedron::coalesce(const std::vector<Polyhedron*>& u)
     // kept as it was given.
     return clones(u);
   }
-  std::vector<Polyhedron*> r;
+  std::vector<std::unique_ptr<Polyhedron>> r;
   for (const auto& m : result) {
     Polyhedron p(m, C, P);
     r.push_back(p.simplify_chernikova());
@@ -155,18 +157,13 @@ void check_constant_denominator(const Expression* div)
 }
 
 // Builds the result from the worked-on copy's constraints (has_divs recomputed).
-Polyhedron* rebuilt(Polyhedron* work)
-{
-  Polyhedron* r = new Polyhedron(work->constraints);
-  delete work;
-  return r;
-}
+std::unique_ptr<Polyhedron> rebuilt(const Polyhedron& work) { return std::make_unique<Polyhedron>(work.constraints); }
 
 }  // namespace
 
-std::pair<std::set<int>, Polyhedron*> Polyhedron::eliminate_divs() const
+std::pair<std::set<int>, std::unique_ptr<Polyhedron>> Polyhedron::eliminate_divs() const
 {
-  Polyhedron* work = clone();
+  std::unique_ptr<Polyhedron> work = clone();
   std::set<int> fresh;
   std::vector<Expression*> divs = work->get_divs();
   for (size_t k = 0; k < divs.size(); k++) {
@@ -176,21 +173,22 @@ std::pair<std::set<int>, Polyhedron*> Polyhedron::eliminate_divs() const
     auto [r, r_leaf] = create_counter("r_", static_cast<int>(k));
     fresh.insert(q);
     fresh.insert(r);
-    add_division_constraints(work, div->fg, div->fd, q_leaf, r_leaf);
+    add_division_constraints(work.get(), div->fg, div->fd, q_leaf.get(), r_leaf.get());
     overwrite_with_counter(div, q);
-    delete q_leaf;
-    delete r_leaf;
   }
-  return {fresh, rebuilt(work)};
+  return {fresh, rebuilt(*work)};
 }
 
-std::pair<std::map<int, Expression*>, Polyhedron*> Polyhedron::un_div() const
+std::pair<std::map<int, std::unique_ptr<Expression>>, std::unique_ptr<Polyhedron>>
+Polyhedron::un_div() const
 {
-  Polyhedron* work = clone();
-  std::map<int, Expression*> meaning;
+  std::unique_ptr<Polyhedron> work = clone();
+  std::map<int, std::unique_ptr<Expression>> meaning;
   std::vector<Expression*> divs = work->get_divs();
   // The divisions as written, before inner ones are replaced by counters.
-  std::vector<Expression*> originals = clone_ve(divs);
+  std::vector<std::unique_ptr<Expression>> originals;
+  for (const Expression* div : divs)
+    originals.push_back(div->clone());
   // A division free of inner divisions is known by its numerator's vector and
   // its denominator; the keys are taken before any counter widens the vectors.
   std::vector<std::pair<std::vector<Value>, Value>> keys(divs.size());
@@ -215,17 +213,14 @@ std::pair<std::map<int, Expression*>, Polyhedron*> Polyhedron::un_div() const
     auto [q, q_leaf] = create_counter("q_", k);
     auto [r, r_leaf] = create_counter("r_", k);
     k++;
-    add_division_constraints(work, div->fg, div->fd, q_leaf, r_leaf);
-    const Expression* original = originals[i];
+    add_division_constraints(work.get(), div->fg, div->fd, q_leaf.get(), r_leaf.get());
+    const Expression* original = originals[i].get();
     meaning[q] = original->clone();
     Expression product(OP_TIMES, original->fd, original);
-    meaning[r] = new Expression(OP_MINUS, original->fg, &product);
+    meaning[r] = std::make_unique<Expression>(OP_MINUS, original->fg, &product);
     if (shareable)
       shared[key] = q;
     overwrite_with_counter(div, q);
-    delete q_leaf;
-    delete r_leaf;
   }
-  del(originals);
-  return {meaning, rebuilt(work)};
+  return {std::move(meaning), rebuilt(*work)};
 }

@@ -10,67 +10,59 @@
 #include "solvers/pip_solver.h"
 #include "polyhedra/polyhedron.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 
 // ---------------------------------------------------------------------------
 // Solver vectors to expressions
 
-Expression* Expression::from_PipVector(const PipVector* vector,
-                                       const std::map<int, Expression*>& newparms)
+std::unique_ptr<Expression> Expression::from_PipVector(const PipVector* vector,
+                                                       const std::map<int, Expression*>& newparms)
 {
   const std::map<int, int>& actual_parameter = registry().actual_parameter;
   size_t k = actual_parameter.size();
   const std::vector<long>& v = vector->the_vector;
   if (v.size() != k + newparms.size() + 1)
     fail(Stream::Out, "Expression::from_PipVector(): bad vector size");
-  Expression* tree = new Expression(Value{v.back()});
-  auto add = [&tree](Value c, Expression* term) {
-    Expression* scaled = term;
+  std::unique_ptr<Expression> tree = std::make_unique<Expression>(Value{v.back()});
+  auto add = [&tree](Value c, const Expression* term) {
     if (c != 1) {
       Expression factor(c);
-      scaled = new Expression(OP_TIMES, &factor, term);
-      delete term;
+      Expression scaled(OP_TIMES, &factor, term);
+      tree = std::make_unique<Expression>(OP_PLUS, tree.get(), &scaled);
+    } else {
+      tree = std::make_unique<Expression>(OP_PLUS, tree.get(), term);
     }
-    Expression* sum = new Expression(OP_PLUS, tree, scaled);
-    delete tree;
-    delete scaled;
-    tree = sum;
   };
   for (size_t i = 0; i < k; i++)
-    if (v[i] != 0) {
-      Expression* leaf = new Expression(0);
-      leaf->is_val = 0;
-      leaf->is_parameter = 1;
-      leaf->parameter_rank = actual_parameter.at(static_cast<int>(i));
-      add(v[i], leaf);
-    }
+    if (v[i] != 0)
+      add(v[i], Expression::from_parameter_rank(actual_parameter.at(static_cast<int>(i))).get());
   size_t position = k;
   for (const auto& [column, e] : newparms) {
     if (v[position] != 0)
-      add(v[position], e->clone());
+      add(v[position], e);
     position++;
   }
-  Expression* simplified = tree->simplify();
-  delete tree;
-  return simplified;
+  return tree->simplify();
 }
 
-IndexFunction* IndexFunction::from_PipList(const std::vector<PipVector>& list,
-                                           const std::map<int, Expression*>& newparms, int skip)
+std::unique_ptr<IndexFunction> IndexFunction::from_PipList(const std::vector<PipVector>& list,
+                                                           const std::map<int, Expression*>& newparms,
+                                                           int skip)
 {
   const std::map<int, int>& actual_counter = registry().actual_counter;
   size_t k = actual_counter.size();
   if (skip < 0 || list.size() < static_cast<size_t>(skip) + k)
     fail(Stream::Out, "IndexFunction::from_Piplist: incorrect size");
-  IndexFunction* f = new IndexFunction();
+  auto f = std::make_unique<IndexFunction>();
   int nc = get_nb_counters();
   for (int r = 0; r < nc; r++)
-    f->index_mapping.push_back(new Expression(0));
+    f->index_mapping.push_back(v(0).release());
   for (size_t i = 0; i < k; i++) {
     int rank = actual_counter.at(static_cast<int>(i));
     if (rank < 0 || rank >= nc)
       fail(Stream::Err, "IndexFunction::from_PipList: counter rank out of range");
     delete f->index_mapping[rank];
-    f->index_mapping[rank] = Expression::from_PipVector(&list[skip + i], newparms);
+    f->index_mapping[rank] = Expression::from_PipVector(&list[skip + i], newparms).release();
   }
   return f;
 }
@@ -113,25 +105,20 @@ void Quast::build(const PipQuast* answer, int skip, const std::map<int, Expressi
 {
   // The new parameters of this node become integer divisions, in scope for
   // the node and its subtree.
-  std::map<int, Expression*> newparms;
+  std::map<int, std::unique_ptr<Expression>> newparms;
   for (const auto& [rank, e] : inherited)
     newparms[rank] = e->clone();
   for (const PipNewparm& p : answer->newparm) {
-    Expression* numerator = Expression::from_PipVector(&p.vector, newparms);
+    std::unique_ptr<Expression> numerator = Expression::from_PipVector(&p.vector, view(newparms));
     Expression denominator(Value{p.deno});
-    Expression* div = new Expression(OP_DIV, numerator, &denominator);
-    delete numerator;
-    if (newparms.count(p.rank))
-      delete newparms[p.rank];
-    newparms[p.rank] = div;
+    newparms[p.rank] = std::make_unique<Expression>(OP_DIV, numerator.get(), &denominator);
   }
   if (answer->has_condition) {
     is_bottom = 0;
     is_if = 1;
-    Expression* lhs = Expression::from_PipVector(&answer->condition, newparms);
+    std::unique_ptr<Expression> lhs = Expression::from_PipVector(&answer->condition, view(newparms));
     Expression zero(0);
-    condition = new Inequation(PRED_GE, lhs, &zero);
-    delete lhs;
+    condition = new Inequation(PRED_GE, lhs.get(), &zero);
     then_branch = new Quast();
     else_branch = new Quast();
     for (Quast* branch : {then_branch, else_branch}) {
@@ -139,26 +126,24 @@ void Quast::build(const PipQuast* answer, int skip, const std::map<int, Expressi
       branch->statement = statement;
     }
     if (answer->next_then)
-      then_branch->build(answer->next_then.get(), skip, newparms, tagged);
+      then_branch->build(answer->next_then.get(), skip, view(newparms), tagged);
     if (answer->next_else)
-      else_branch->build(answer->next_else.get(), skip, newparms, tagged);
+      else_branch->build(answer->next_else.get(), skip, view(newparms), tagged);
   } else if (answer->has_list) {
     is_bottom = 0;
     is_leaf = 1;
-    solution = IndexFunction::from_PipList(answer->list, newparms, skip);
+    solution = IndexFunction::from_PipList(answer->list, view(newparms), skip).release();
     if (tagged) {
       is_tagged = 1;
       read_rank = 0;
     }
   }
-  del(newparms);
 }
 
 Quast::~Quast()
 {
   delete solution;
   delete condition;
-  del(extended_condition);
   delete then_branch;
   delete else_branch;
 }
@@ -253,7 +238,7 @@ void Quast::print(std::ostream& os, const std::string& indent) const
   if (is_if || extended) {
     os << indent << "if ";
     if (extended)
-      Polyhedron::print_code(os, extended_condition);
+      Polyhedron::print_code(os, view(extended_condition));
     else
       os << *condition;
     os << "\n" << indent << (shared_then ? "then (dag)" : "then") << "\n";
@@ -284,7 +269,7 @@ void Quast::print() const
   } else if (is_if || extended) {
     std::cout << "if ";
     if (extended)
-      Polyhedron::print_code(std::cout, extended_condition);
+      Polyhedron::print_code(std::cout, view(extended_condition));
     else
       std::cout << *condition;
     std::cout << "\nthen\n";
@@ -300,10 +285,10 @@ void Quast::print() const
 // ---------------------------------------------------------------------------
 // Flattening
 
-PolyhedronMap<Operation*> Quast::flatten() const
+OwnedPieces<Operation> Quast::flatten() const
 {
   PolyhedronMap<Operation*> raw = _flatten();
-  PolyhedronMap<Operation*> r = simplify_flattened(raw);
+  OwnedPieces<Operation> r(simplify_flattened(raw));
   del(raw);
   return r;
 }
@@ -321,15 +306,11 @@ PolyhedronMap<Operation*> Quast::_flatten() const
     PolyhedronMap<Operation*> else_raw = else_branch->_flatten();
     PolyhedronMap<Operation*> then_map, else_map;
     if (extended) {
-      then_map = restrict(then_raw, extended_condition);
-      std::vector<Polyhedron*> complement = Polyhedron::negate(extended_condition);
-      else_map = restrict(else_raw, complement);
-      del(complement);
+      then_map = restrict(then_raw, view(extended_condition));
+      else_map = restrict(else_raw, view(Polyhedron::negate(view(extended_condition))));
     } else {
       then_map = restrict(then_raw, condition);
-      Inequation* negation = condition->negate();
-      else_map = restrict(else_raw, negation);
-      delete negation;
+      else_map = restrict(else_raw, condition->negate().get());
     }
     del(then_raw);
     del(else_raw);
@@ -345,9 +326,9 @@ PolyhedronMap<Operation*> Quast::restrict(const PolyhedronMap<Operation*>& m,
 {
   PolyhedronMap<Operation*> r;
   for (const auto& [domain, op] : m) {
-    Polyhedron* d = domain->clone();
+    Polyhedron* d = domain->clone().release();
     d->add_constraint(c);
-    r[d] = op->clone();
+    r[d] = op->clone().release();
   }
   return r;
 }
@@ -357,9 +338,9 @@ PolyhedronMap<Operation*> Quast::restrict(const PolyhedronMap<Operation*>& m,
 {
   PolyhedronMap<Operation*> r;
   for (const auto& [domain, op] : m) {
-    Polyhedron* d = domain->clone();
+    Polyhedron* d = domain->clone().release();
     d->add_constraints(p);
-    r[d] = op->clone();
+    r[d] = op->clone().release();
   }
   return r;
 }
@@ -391,11 +372,11 @@ PolyhedronMap<Operation*> Quast::simplify_flattened(
   PolyhedronMap<Operation*> r;
   for (const auto& [domain, op] : m)
     if (!op->is_bottom && !domain->is_empty())
-      r[domain->simplify()] = op->clone();
+      r[domain->simplify().release()] = op->clone().release();
   return r;
 }
 
-void del(PolyhedronMap<Operation*>& m)
+void Quast::del(PolyhedronMap<Operation*>& m)
 {
   for (auto& [domain, op] : m) {
     delete domain;

@@ -4,12 +4,13 @@
 // index function of the parameters, or no solution (bottom).
 //
 // Ownership: a Quast owns its solution, condition(s) and branches; the
-// constructors from a solver answer keep the answer; flatten() returns a new
-// map whose keys and values the caller owns (free them with del).
+// constructors from a solver answer keep the answer; flatten() gives the
+// caller its pieces and their operations.
 #ifndef VORL_POLYHEDRA_QUAST_H
 #define VORL_POLYHEDRA_QUAST_H
 
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -38,7 +39,7 @@ class Quast {
   int shared_then = 0;
   int shared_else = 0;
   int extended = 0;
-  std::vector<Polyhedron*> extended_condition;
+  std::vector<std::unique_ptr<Polyhedron>> extended_condition;
 
   // A bottom leaf.
   Quast();
@@ -63,21 +64,24 @@ class Quast {
 
   // Map from disjoint domains (over the parameters) to the tagged instance
   // that is optimal there; only the pieces where a solution exists.
-  PolyhedronMap<Operation*> flatten() const;
-  PolyhedronMap<Operation*> _flatten() const;
-  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
-                                                    const Inequation* c);
-  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
-                                                    const Polyhedron* p);
-  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
-                                                    const std::vector<Polyhedron*>& u);
-  // Adopts the entries of both maps.
-  static PolyhedronMap<Operation*> union_flatten(PolyhedronMap<Operation*>& a,
-                                                         PolyhedronMap<Operation*>& b);
-  static PolyhedronMap<Operation*> simplify_flattened(
-      const PolyhedronMap<Operation*>& m);
+  OwnedPieces<Operation> flatten() const;
 
  private:
+  // The steps of flatten(), on maps whose pieces and operations the caller
+  // of each step owns (freed with del).
+  PolyhedronMap<Operation*> _flatten() const;
+  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
+                                            const Inequation* c);
+  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
+                                            const Polyhedron* p);
+  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
+                                            const std::vector<Polyhedron*>& u);
+  // Adopts the entries of both maps.
+  static PolyhedronMap<Operation*> union_flatten(PolyhedronMap<Operation*>& a,
+                                                 PolyhedronMap<Operation*>& b);
+  static PolyhedronMap<Operation*> simplify_flattened(const PolyhedronMap<Operation*>& m);
+  static void del(PolyhedronMap<Operation*>& m);
+
   void build(const PipQuast* answer, int skip, const std::map<int, Expression*>& newparms,
              bool tagged);
   void print(std::ostream& os, const std::string& indent) const;
@@ -85,7 +89,5 @@ class Quast {
 };
 
 std::ostream& operator<<(std::ostream& os, const Quast& q);
-
-void del(PolyhedronMap<Operation*>& m);
 
 #endif

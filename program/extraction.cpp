@@ -282,12 +282,12 @@ bool is_rounded_quotient(const Expression* e)
 // e as rest + sign * q, where q is the one rounded quotient written among the
 // terms of e's sums and differences (sign 1 or -1); false when there is none,
 // more than one, or one under another factor. rest is new.
-bool split_quotient(const Expression* e, const Expression*& q, int& sign, Expression*& rest)
+bool split_quotient(const Expression* e, const Expression*& q, int& sign, std::unique_ptr<Expression>& rest)
 {
   if (is_rounded_quotient(e)) {
     q = e;
     sign = 1;
-    rest = new Expression(0);
+    rest = v(0);
     return true;
   }
   if (e->is_leaf)
@@ -297,33 +297,26 @@ bool split_quotient(const Expression* e, const Expression*& q, int& sign, Expres
       return false;
     sign = -sign;
     Expression minus_one(-1);
-    Expression* negated = new Expression(OP_TIMES, &minus_one, rest);
-    delete rest;
-    rest = negated;
+    rest = std::make_unique<Expression>(OP_TIMES, &minus_one, rest.get());
     return true;
   }
   if (e->op != OP_PLUS && e->op != OP_MINUS)
     return false;
   const Expression *q_left = nullptr, *q_right = nullptr;
   int s_left = 0, s_right = 0;
-  Expression *r_left = nullptr, *r_right = nullptr;
+  std::unique_ptr<Expression> r_left, r_right;
   bool left = split_quotient(e->fg, q_left, s_left, r_left);
   bool right = split_quotient(e->fd, q_right, s_right, r_right);
-  if (left == right) {
-    delete r_left;
-    delete r_right;
+  if (left == right)
     return false;
-  }
   if (left) {
     q = q_left;
     sign = s_left;
-    rest = new Expression(e->op, r_left, e->fd);
-    delete r_left;
+    rest = std::make_unique<Expression>(e->op, r_left.get(), e->fd);
   } else {
     q = q_right;
     sign = e->op == OP_PLUS ? s_right : -s_right;
-    rest = new Expression(e->op, e->fg, r_right);
-    delete r_right;
+    rest = std::make_unique<Expression>(e->op, e->fg, r_right.get());
   }
   return true;
 }
@@ -366,12 +359,11 @@ void add_comparison(Polyhedron* p, predicate_t pred, const Expression* lhs, cons
   if (!is_rounded_quotient(rhs)) {
     const Expression* q = nullptr;
     int sign = 0;
-    Expression* rest = nullptr;
+    std::unique_ptr<Expression> rest;
     if (split_quotient(rhs, q, sign, rest)) {
       // lhs pred rest + q is lhs - rest pred q; lhs pred rest - q is
       // q pred rest - lhs.
-      Expression moved(OP_MINUS, sign > 0 ? lhs : rest, sign > 0 ? rest : lhs);
-      delete rest;
+      Expression moved(OP_MINUS, sign > 0 ? lhs : rest.get(), sign > 0 ? rest.get() : lhs);
       if (sign > 0)
         add_comparison(p, pred, &moved, q);
       else
@@ -379,7 +371,6 @@ void add_comparison(Polyhedron* p, predicate_t pred, const Expression* lhs, cons
       return;
     }
     if (split_quotient(lhs, q, sign, rest)) {
-      delete rest;
       add_comparison(p, mirrored(pred), rhs, lhs);
       return;
     }
@@ -422,7 +413,8 @@ void add_comparison(Polyhedron* p, predicate_t pred, const Expression* lhs, cons
 }
 
 // a op x for every argument x of the min or max m, a read once.
-Polyhedron* bounds(SgExpression* a, SgExpression* m, const char* name, predicate_t pred, int shift)
+std::unique_ptr<Polyhedron> bounds(SgExpression* a, SgExpression* m, const char* name, predicate_t pred,
+                            int shift)
 {
   std::vector<SgExpression*> args;
   gather(m, name, args);
@@ -440,13 +432,13 @@ Polyhedron* bounds(SgExpression* a, SgExpression* m, const char* name, predicate
     }
     add_comparison(p.get(), pred, left.get(), right.get());
   }
-  return p.release();
+  return p;
 }
 
 // The constraint of the negation of the condition e, when it is one affine
 // constraint (a <, <=, > or >= comparison without min or max, or a boolean
 // literal); null otherwise.
-Polyhedron* negation(SgExpression* e)
+std::unique_ptr<Polyhedron> negation(SgExpression* e)
 {
   if (const SgBoolValExp* b = isSgBoolValExp(e))
     return b->get_value() ? empty() : universe();
@@ -463,7 +455,7 @@ Polyhedron* negation(SgExpression* e)
   std::unique_ptr<Inequation> c(Inequation::from_Sage(e));
   auto p = std::make_unique<Polyhedron>();
   add_comparison(p.get(), negated(c->pred), c->lhs, c->rhs);
-  return p.release();
+  return p;
 }
 
 // ---------------------------------------------------------------------------
@@ -586,13 +578,13 @@ std::vector<Value> coefficients(const Inequation* c, int k)
 // ---------------------------------------------------------------------------
 // Readers
 
-Expression* Expression::from_Sage(SgExpression* e)
+std::unique_ptr<Expression> Expression::from_Sage(SgExpression* e)
 {
   MakeExpressionTraversal reader;
-  return reader.traverse(e).release();
+  return reader.traverse(e);
 }
 
-Inequation* Inequation::from_Sage(SgExpression* e)
+std::unique_ptr<Inequation> Inequation::from_Sage(SgExpression* e)
 {
   predicate_t pred;
   switch (e->variantT()) {
@@ -604,13 +596,13 @@ Inequation* Inequation::from_Sage(SgExpression* e)
     default: reject(e, "Inequation::from_Sage: " + e->class_name() + " unhandled: " + plain_words(e));
   }
   SgBinaryOp* b = isSgBinaryOp(e);
-  std::unique_ptr<Expression> lhs(Expression::from_Sage(b->get_lhs_operand()));
-  std::unique_ptr<Expression> rhs(Expression::from_Sage(b->get_rhs_operand()));
-  return new Inequation(pred, lhs.get(), rhs.get());
+  std::unique_ptr<Expression> lhs = Expression::from_Sage(b->get_lhs_operand());
+  std::unique_ptr<Expression> rhs = Expression::from_Sage(b->get_rhs_operand());
+  return std::make_unique<Inequation>(pred, lhs.get(), rhs.get());
 }
 
-std::pair<std::string, IndexFunction*> IndexFunction::from_Sage(SgExpression* ref,
-                                                                const std::vector<int>& counters)
+std::pair<std::string, std::unique_ptr<IndexFunction>> IndexFunction::from_Sage(
+    SgExpression* ref, const std::vector<int>& counters)
 {
   std::vector<std::unique_ptr<Expression>> subscripts;
   SgExpression* e = ref;
@@ -624,10 +616,11 @@ std::pair<std::string, IndexFunction*> IndexFunction::from_Sage(SgExpression* re
   std::vector<Expression*> components;
   for (auto s = subscripts.rbegin(); s != subscripts.rend(); ++s)
     components.push_back(s->get());
-  return {base->get_symbol()->get_name().getString(), new IndexFunction(counters, components)};
+  return {base->get_symbol()->get_name().getString(),
+          std::make_unique<IndexFunction>(counters, components)};
 }
 
-Polyhedron* Polyhedron::from_Sage(SgExpression* e)
+std::unique_ptr<Polyhedron> Polyhedron::from_Sage(SgExpression* e)
 {
   if (const SgBoolValExp* b = isSgBoolValExp(e)) {
     std::cout << (b->get_value() ? "true" : "false") << std::endl;
@@ -640,10 +633,10 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
   SgExpression* m = op->get_rhs_operand();
   switch (e->variantT()) {
     case V_SgAndOp: {
-      std::unique_ptr<Polyhedron> left(from_Sage(a));
-      std::unique_ptr<Polyhedron> right(from_Sage(m));
+      std::unique_ptr<Polyhedron> left = from_Sage(a);
+      std::unique_ptr<Polyhedron> right = from_Sage(m);
       left->add_constraints(right.get());
-      return left.release();
+      return left;
     }
     case V_SgLessThanOp:
     case V_SgLessOrEqualOp:
@@ -666,24 +659,22 @@ Polyhedron* Polyhedron::from_Sage(SgExpression* e)
     default:
       reject(e, "Polyhedron::from_Sage: " + e->class_name() + " unhandled: " + plain_words(e));
   }
-  std::unique_ptr<Inequation> c(Inequation::from_Sage(e));
+  std::unique_ptr<Inequation> c = Inequation::from_Sage(e);
   auto p = std::make_unique<Polyhedron>();
   add_comparison(p.get(), c->pred, c->lhs, c->rhs);
-  return p.release();
+  return p;
 }
 
 // ---------------------------------------------------------------------------
 // Statements
 
-std::pair<Rhs*, std::vector<SgExpression*>> collect_references(SgExpression* e)
+std::pair<std::unique_ptr<Rhs>, std::vector<SgExpression*>> collect_references(SgExpression* e)
 {
-  if (isSgVarRefExp(e) || isSgPntrArrRefExp(e)) {
-    auto [name, f] = IndexFunction::from_Sage(e, {});
-    delete f;
-    return {new Rhs(name, 0), {e}};
-  }
+  if (isSgVarRefExp(e) || isSgPntrArrRefExp(e))
+    return {std::make_unique<Rhs>(IndexFunction::from_Sage(e, {}).first, 0),
+            std::vector<SgExpression*>{e}};
   if (isSgValueExp(e))
-    return {new Rhs(text_of(e)), {}};
+    return {std::make_unique<Rhs>(text_of(e)), std::vector<SgExpression*>()};
   std::vector<std::unique_ptr<Rhs>> operands;
   std::vector<SgExpression*> references;
   std::vector<SgExpression*> parts;
@@ -701,10 +692,10 @@ std::pair<Rhs*, std::vector<SgExpression*>> collect_references(SgExpression* e)
   }
   for (SgExpression* part : parts) {
     auto [tree, refs] = collect_references(part);
-    operands.emplace_back(tree);
+    operands.push_back(std::move(tree));
     references.insert(references.end(), refs.begin(), refs.end());
   }
-  return {new Rhs(id, name, view(operands)), references};
+  return {std::make_unique<Rhs>(id, name, view(operands)), references};
 }
 
 namespace {
@@ -732,32 +723,35 @@ void Statement::read_references(SgExpression* target, SgExpression* value)
 {
   auto [name, index] = IndexFunction::from_Sage(target, surrounding_counters);
   lhs_id = name;
-  lhs_index = index;
+  lhs_index = index.release();
   // The numbers of a pragma are read back, and checked, with the pragma.
   bool checked = !is_reserved_array(lhs_id);
   if (checked)
     check_reference(lhs_index, target, true);
   add_array(lhs_id, lhs_index->dimension());
   auto [tree, references] = collect_references(value);
-  std::unique_ptr<Rhs> owned_tree(tree);
   for (SgExpression* ref : references) {
-    rhs_index.push_back(IndexFunction::from_Sage(ref, surrounding_counters));
+    auto [array, subscripts] = IndexFunction::from_Sage(ref, surrounding_counters);
+    rhs_index.emplace_back(array, subscripts.release());
     const Reference& read = rhs_index.back();
     if (checked)
       check_reference(read.second, ref, false);
     add_array(read.first, read.second->dimension());
   }
-  rhs = owned_tree->clone();
+  rhs = tree->clone().release();
   rhs->fix_ranks();
 }
 
 // Delegated to by the readers below, so that a refused statement frees what
 // it read so far.
-Statement::Statement(int rank, Polyhedron* domain) : stmt_rank(rank), iteration_domain(domain) {}
+Statement::Statement(int rank, std::unique_ptr<Polyhedron> domain)
+    : stmt_rank(rank), iteration_domain(domain.release())
+{
+}
 
-Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
+Statement::Statement(int rank, const std::list<std::string>& counters, std::unique_ptr<Polyhedron> domain,
                      SgAssignOp* a)
-    : Statement(rank, domain)
+    : Statement(rank, std::move(domain))
 {
   position = position_of(a);
   for (const std::string& c : counters)
@@ -765,9 +759,9 @@ Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedro
   read_references(a->get_lhs_operand(), a->get_rhs_operand());
 }
 
-Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
+Statement::Statement(int rank, const std::list<std::string>& counters, std::unique_ptr<Polyhedron> domain,
                      SgUnaryOp* increment)
-    : Statement(rank, domain)
+    : Statement(rank, std::move(domain))
 {
   position = position_of(increment);
   for (const std::string& c : counters)
@@ -776,10 +770,11 @@ Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedro
   SgExpression* target = increment->get_operand();
   auto [name, index] = IndexFunction::from_Sage(target, surrounding_counters);
   lhs_id = name;
-  lhs_index = index;
+  lhs_index = index.release();
   check_reference(lhs_index, target, true);
   add_array(lhs_id, lhs_index->dimension());
-  rhs_index.push_back(IndexFunction::from_Sage(target, surrounding_counters));
+  auto [read_name, read_index] = IndexFunction::from_Sage(target, surrounding_counters);
+  rhs_index.emplace_back(read_name, read_index.release());
   bool up = isSgPlusPlusOp(increment) != nullptr;
   Rhs operand(name, 0), one("1");
   rhs = new Rhs(up ? V_SgAddOp : V_SgSubtractOp, up ? "SgAddOp" : "SgSubtractOp", {&operand, &one});
@@ -789,7 +784,7 @@ Statement::Statement(int rank, const std::list<std::string>& counters, Polyhedro
 // ---------------------------------------------------------------------------
 // The walk
 
-ASTInfo::ASTInfo() : domain(new Polyhedron()) {}
+ASTInfo::ASTInfo() : domain(std::make_unique<Polyhedron>()) {}
 
 ASTInfo::ASTInfo(const ASTInfo& o)
     : counters(o.counters), domain(o.domain->clone()), skip_next_assignment(o.skip_next_assignment),
@@ -801,9 +796,7 @@ ASTInfo::ASTInfo(const ASTInfo& o)
 ASTInfo& ASTInfo::operator=(const ASTInfo& o)
 {
   if (this != &o) {
-    Polyhedron* copy = o.domain->clone();
-    delete domain;
-    domain = copy;
+    domain = o.domain->clone();
     counters = o.counters;
     skip_next_assignment = o.skip_next_assignment;
     downward = o.downward;
@@ -815,13 +808,13 @@ ASTInfo& ASTInfo::operator=(const ASTInfo& o)
   return *this;
 }
 
-ASTInfo::~ASTInfo() { delete domain; }
+ASTInfo::~ASTInfo() = default;
 
 void ASTInfo::add_counter(const std::string& name) { counters.push_back(name); }
 
 void ASTInfo::add_constraint(SgExpression* e)
 {
-  std::unique_ptr<Polyhedron> p(Polyhedron::from_Sage(e));
+  std::unique_ptr<Polyhedron> p = Polyhedron::from_Sage(e);
   check_constraints(p.get(), e);
   domain->add_constraints(p.get());
 }
@@ -868,7 +861,7 @@ void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
   Expression counter(c);
   Polyhedron start;
   for (SgExpression* x : firsts) {
-    std::unique_ptr<Expression> bound(Expression::from_Sage(x));
+    std::unique_ptr<Expression> bound = Expression::from_Sage(x);
     add_comparison(&start, direction > 0 ? PRED_GE : PRED_LE, &counter, bound.get());
   }
   check_constraints(&start, first);
@@ -876,7 +869,7 @@ void MainTraversal::read_loop(SgForStatement* loop, ASTInfo& info)
   // The test must stop the counter where it goes: every constraint on it is
   // an upper bound in a loop counting up, a lower bound in one counting down,
   // and there is one; else the loop would not run through its domain.
-  std::unique_ptr<Polyhedron> stop(Polyhedron::from_Sage(test));
+  std::unique_ptr<Polyhedron> stop = Polyhedron::from_Sage(test);
   check_constraints(stop.get(), test);
   std::string unbounded = "Program::from_Sage: " + loop_name(loop) + ": the test does not bound " + c +
                           (direction > 0 ? " from above, where the loop counts up"
@@ -904,11 +897,11 @@ void MainTraversal::read_if(SgIfStmt* branch, ASTInfo& info)
                        ": unhandled condition");
   SgExpression* e = cond->get_expression();
   if (branch->get_false_body()) {
-    std::unique_ptr<Polyhedron> negated(negation(e));
+    std::unique_ptr<Polyhedron> negated = negation(e);
     std::unique_ptr<Polyhedron> otherwise;
     if (negated) {
       check_constraints(negated.get(), e);
-      otherwise.reset(info.domain->clone());
+      otherwise = info.domain->clone();
       otherwise->add_constraints(negated.get());
     }
     else_domains_[branch] = std::move(otherwise);
@@ -924,7 +917,6 @@ ASTInfo MainTraversal::attributeForChild(SgNode* node, SgNode* child, const ASTI
   ASTInfo otherwise(for_children);
   auto found = else_domains_.find(branch);
   if (found != else_domains_.end() && found->second) {
-    delete otherwise.domain;
     otherwise.domain = found->second->clone();
   } else {
     otherwise.unreadable = branch;

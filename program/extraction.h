@@ -40,7 +40,7 @@ const long long kLargestModelValue = 1000000000;
 class ASTInfo {
  public:
   std::list<std::string> counters;
-  Polyhedron* domain;
+  std::unique_ptr<Polyhedron> domain;
   int skip_next_assignment = 0;
   // Ranks of the enclosing counters whose loops count down.
   std::set<int> downward;
@@ -113,6 +113,6 @@ void check_dependence_subscripts(const Program* program,
 
 // The right-hand side as an Rhs tree, with the reference nodes it reads in
 // left-to-right order. Ownership: the tree is new, given to the caller.
-std::pair<Rhs*, std::vector<SgExpression*>> collect_references(SgExpression* e);
+std::pair<std::unique_ptr<Rhs>, std::vector<SgExpression*>> collect_references(SgExpression* e);
 
 #endif

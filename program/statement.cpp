@@ -21,7 +21,7 @@ Rhs::Rhs(int id, const std::string& name, const std::vector<Rhs*>& operands)
     : is_op(1), op_id(id), op_name(name)
 {
   for (const Rhs* r : operands)
-    successor.push_back(r->clone());
+    successor.push_back(r->clone().release());
 }
 
 Rhs::~Rhs()
@@ -30,14 +30,14 @@ Rhs::~Rhs()
     delete r;
 }
 
-Rhs* Rhs::clone() const
+std::unique_ptr<Rhs> Rhs::clone() const
 {
   if (is_value)
-    return new Rhs(value);
+    return std::make_unique<Rhs>(value);
   if (is_an_array)
-    return new Rhs(array_id, array_rank);
+    return std::make_unique<Rhs>(array_id, array_rank);
   if (is_op)
-    return new Rhs(op_id, op_name, successor);
+    return std::make_unique<Rhs>(op_id, op_name, successor);
   fail(Stream::Out, "Statement::Rhs::clone(): invalid rhs");
 }
 
@@ -144,17 +144,17 @@ int Statement::nb_rhs_references() const { return static_cast<int>(rhs_index.siz
 
 bool Statement::is_sa_statement() const { return false; }
 
-Statement* Statement::clone() const
+std::unique_ptr<Statement> Statement::clone() const
 {
-  Statement* c = new Statement();
+  std::unique_ptr<Statement> c(new Statement());
   c->stmt_rank = stmt_rank;
   c->surrounding_counters = surrounding_counters;
-  c->iteration_domain = iteration_domain ? iteration_domain->clone() : nullptr;
+  c->iteration_domain = iteration_domain ? iteration_domain->clone().release() : nullptr;
   c->lhs_id = lhs_id;
-  c->lhs_index = lhs_index ? lhs_index->clone() : nullptr;
+  c->lhs_index = lhs_index ? lhs_index->clone().release() : nullptr;
   for (const auto& [name, f] : rhs_index)
-    c->rhs_index.emplace_back(name, f->clone());
-  c->rhs = rhs ? rhs->clone() : nullptr;
+    c->rhs_index.emplace_back(name, f->clone().release());
+  c->rhs = rhs ? rhs->clone().release() : nullptr;
   c->downward_counters = downward_counters;
   c->position = position;
   c->latency_pragma = latency_pragma;
@@ -184,25 +184,25 @@ const Reference& Statement::nth(int k) const
 
 // The iteration vector of an instance: one component per true counter, the
 // counter leaf of rank_map[r] at each surrounding counter r, 0 elsewhere.
-static IndexFunction* iteration_vector(const std::vector<int>& counters,
-                                       const std::map<int, int>& rank_map)
+static std::unique_ptr<IndexFunction> iteration_vector(const std::vector<int>& counters,
+                                                       const std::map<int, int>& rank_map)
 {
-  std::vector<Expression*> components;
+  std::vector<std::unique_ptr<Expression>> components;
   for (int r = 0; r < get_nb_true_counters(); r++)
-    components.push_back(new Expression(0));
+    components.push_back(v(0));
   for (int r : counters) {
     if (r < 0 || r >= static_cast<int>(components.size()))
       fail(Stream::Err, cat("Statement::instance: not a loop counter: ", r));
-    delete components[r];
     components[r] = Expression::from_counter_rank(rank_map.at(r));
   }
-  IndexFunction* f = new IndexFunction();
+  auto f = std::make_unique<IndexFunction>();
   f->surrounding_counters = counters;
-  f->index_mapping = components;
+  for (std::unique_ptr<Expression>& e : components)
+    f->index_mapping.push_back(e.release());
   return f;
 }
 
-std::pair<Operation*, std::map<int, int>> Statement::instance(int k) const
+std::pair<std::unique_ptr<Operation>, std::map<int, int>> Statement::instance(int k) const
 {
   std::map<int, int> rank_map;
   for (int r : surrounding_counters) {
@@ -214,30 +214,28 @@ std::pair<Operation*, std::map<int, int>> Statement::instance(int k) const
       rank_map[r] = r;
     }
   }
-  IndexFunction* iteration = iteration_vector(surrounding_counters, rank_map);
-  Operation* op = new Operation(stmt_rank, surrounding_counters, iteration);
-  delete iteration;
+  auto op = std::make_unique<Operation>(stmt_rank, surrounding_counters,
+                                        iteration_vector(surrounding_counters, rank_map).get());
   for (int r : surrounding_counters)
-    op->substitution[r] = Expression::from_counter_rank(rank_map[r]);
+    op->substitution[r] = Expression::from_counter_rank(rank_map[r]).release();
   op->has_statement = 1;
-  op->domain = iteration_domain->counters_to_counters(rank_map);
+  op->domain = iteration_domain->counters_to_counters(rank_map).release();
   op->lhs_id = lhs_id;
-  op->lhs_index = lhs_index->counters_to_counters(rank_map);
+  op->lhs_index = lhs_index->counters_to_counters(rank_map).release();
   for (const auto& [name, f] : rhs_index)
-    op->rhs_index.emplace_back(name, f->counters_to_counters(rank_map));
-  return {op, rank_map};
+    op->rhs_index.emplace_back(name, f->counters_to_counters(rank_map).release());
+  return {std::move(op), rank_map};
 }
 
-Operation* Statement::instance() const
+std::unique_ptr<Operation> Statement::instance() const
 {
   std::map<int, int> identity;
   for (int r : surrounding_counters)
     identity[r] = r;
-  IndexFunction* iteration = iteration_vector(surrounding_counters, identity);
-  Operation* op = new Operation(stmt_rank, surrounding_counters, iteration);
-  delete iteration;
+  auto op = std::make_unique<Operation>(stmt_rank, surrounding_counters,
+                                        iteration_vector(surrounding_counters, identity).get());
   for (int r : surrounding_counters)
-    op->substitution[r] = Expression::from_counter_rank(r);
+    op->substitution[r] = Expression::from_counter_rank(r).release();
   return op;
 }
 

@@ -3,13 +3,14 @@
 // references it reads and the shape of its right-hand side (Rhs).
 //
 // Ownership: a statement owns its domain, index functions and Rhs. The
-// front-end constructor takes over (consumes) the domain it is given; clone()
-// and every operation return new objects given to the caller.
+// front-end constructors take the domain they are given; clone() and every
+// operation return new objects owned by the caller.
 #ifndef VORL_PROGRAM_STATEMENT_H
 #define VORL_PROGRAM_STATEMENT_H
 
 #include <list>
 #include <map>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <utility>
@@ -48,7 +49,7 @@ class Rhs {
   Rhs& operator=(const Rhs&) = delete;
   ~Rhs();
 
-  Rhs* clone() const;
+  std::unique_ptr<Rhs> clone() const;
   // Numbers the references 0, 1, ... in depth-first, left-to-right order.
   void fix_ranks();
   int nb_operators() const;
@@ -79,11 +80,12 @@ class Statement {
   SourcePosition position;
   SourcePosition latency_pragma;
 
-  // Builds the statement of an assignment of the syntax tree (consumes domain).
-  Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain, SgAssignOp* a);
+  // Builds the statement of an assignment of the syntax tree (takes domain).
+  Statement(int rank, const std::list<std::string>& counters, std::unique_ptr<Polyhedron> domain,
+            SgAssignOp* a);
   // The statement of an increment or decrement (a[i]++, --a[i], ...): the
-  // assignment a[i] = a[i] + 1 (or - 1). Consumes domain.
-  Statement(int rank, const std::list<std::string>& counters, Polyhedron* domain,
+  // assignment a[i] = a[i] + 1 (or - 1). Takes domain.
+  Statement(int rank, const std::list<std::string>& counters, std::unique_ptr<Polyhedron> domain,
             SgUnaryOp* increment);
   Statement(const Statement&) = delete;
   Statement& operator=(const Statement&) = delete;
@@ -92,14 +94,14 @@ class Statement {
   // Virtual slots, in this order.
   virtual int nb_rhs_references() const;
   virtual bool is_sa_statement() const;
-  virtual Statement* clone() const;
+  virtual std::unique_ptr<Statement> clone() const;
   virtual void print(std::ostream& os) const;
 
   int nb_operators() const;
   // Generic instance over fresh counters new_counter_r_k (k != 0) or over the
   // statement's own counters (k == 0), with the map from own to new ranks.
-  std::pair<Operation*, std::map<int, int>> instance(int k) const;
-  Operation* instance() const;
+  std::pair<std::unique_ptr<Operation>, std::map<int, int>> instance(int k) const;
+  std::unique_ptr<Operation> instance() const;
   // The entry of rank k of rhs_index, in constant time: the callers look up
   // every reference of a right-hand side, which may hold hundreds of
   // thousands.
@@ -111,7 +113,7 @@ class Statement {
 
  protected:
   Statement() = default;
-  Statement(int rank, Polyhedron* domain);  // takes domain
+  Statement(int rank, std::unique_ptr<Polyhedron> domain);
 
  private:
   void read_references(SgExpression* target, SgExpression* value);

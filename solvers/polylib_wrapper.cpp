@@ -27,13 +27,9 @@ extern "C" {
 #undef value_or
 #undef value_compare
 
-ORO__evalue::~ORO__evalue() { delete p; }
-
-ORO__enode::~ORO__enode()
-{
-  for (ORO__evalue* v : arr)
-    delete v;
-}
+// Out of line, where ORO__enode is complete.
+ORO__evalue::ORO__evalue() = default;
+ORO__evalue::~ORO__evalue() = default;
 
 namespace {
 
@@ -461,8 +457,8 @@ class Reader {
     if (n->size < 0 || n->size > 100000)
       throw PolylibFailure{"PolylibWrapper::volume: malformed answer"};
     for (int i = 0; i < n->size; i++)
-      n->arr.push_back(evalue().release());
-    r->p = n.release();
+      n->arr.push_back(evalue());
+    r->p = std::move(n);
     return r;
   }
 

@@ -19,12 +19,12 @@
 struct ORO__enode;
 
 // Machine-integer copy of PolyLib's evalue: a rational n / d when d != 0, the
-// node p when d == 0.
+// node p (owned) when d == 0.
 struct ORO__evalue {
   Value d = 0;
   Value n = 0;
-  ORO__enode* p = nullptr;
-  ORO__evalue() = default;
+  std::unique_ptr<ORO__enode> p;
+  ORO__evalue();
   ORO__evalue(const ORO__evalue&) = delete;
   ORO__evalue& operator=(const ORO__evalue&) = delete;
   ~ORO__evalue();
@@ -36,11 +36,7 @@ struct ORO__enode {
   int type = 0;
   int size = 0;
   int pos = 0;
-  std::vector<ORO__evalue*> arr;
-  ORO__enode() = default;
-  ORO__enode(const ORO__enode&) = delete;
-  ORO__enode& operator=(const ORO__enode&) = delete;
-  ~ORO__enode();
+  std::vector<std::unique_ptr<ORO__evalue>> arr;
 };
 
 // One piece of a count: the validity domain over the parameters (rows

@@ -23,12 +23,11 @@ class AffineFormTest : public ::testing::Test {
     create_counter_rank("j");
     i = get_counter_rank("i");
     j = get_counter_rank("j");
-    Expression* leaf = Expression::from_counter_rank(i);
+    std::unique_ptr<Expression> leaf = Expression::from_counter_rank(i);
     Expression zero(0), nine(9);
-    Inequation low(PRED_GE, leaf, &zero), high(PRED_LE, leaf, &nine);
+    Inequation low(PRED_GE, leaf.get(), &zero), high(PRED_LE, leaf.get(), &nine);
     range.add_constraint(&low);
     range.add_constraint(&high);
-    delete leaf;
   }
 
   static std::string name(const Expression* e) { return get_counter_string(e->counter_rank); }

@@ -7,6 +7,7 @@
 #include "algebra/expression.h"
 #include "algebra/index_function.h"
 #include "polyhedra/operation.h"
+#include "support/ownership.h"
 #include "tests/program/program_test_support.h"
 #include "tests/expect_failure.h"
 
@@ -16,27 +17,27 @@ class ScheduleTest : public ProgramTest {
  protected:
   void TearDown() override
   {
-    del(schedules);
+    schedules.clear();
     ProgramTest::TearDown();
   }
 
   // The textual schedules of the statements of body, printed.
   std::vector<std::string> dates(const std::string& body)
   {
-    del(schedules);
+    schedules.clear();
     program_scope_.reset();
     program_scope_.emplace();  // a context of its own for each program
     program = extract("int N, i, j, k;\ndouble a[9][9], x;\nvoid f(void) {\n" + body + "\n}\n");
     schedules = Schedule::from_Program(program.get());
     std::vector<std::string> printed;
-    for (const Schedule* s : schedules)
+    for (const auto& s : schedules)
       printed.push_back(text(*s));
     return printed;
   }
 
   std::optional<AnalysisScope> program_scope_;
   std::unique_ptr<Program> program;
-  std::vector<Schedule*> schedules;
+  std::vector<std::unique_ptr<Schedule>> schedules;
 };
 
 using Dates = std::vector<std::string>;
@@ -67,20 +68,18 @@ TEST_F(ScheduleTest, CommonNestMaxDimensionAndTruncation)
   EXPECT_TRUE(S::common_nest({3}, {4}) == -1 && S::common_nest({}, {3}) == -1);
   EXPECT_EQ(S::common_nest({1, 2, 3}, {1, 2, 3}), 2);
 
-  std::vector<Schedule*> three;
+  std::vector<std::unique_ptr<Schedule>> three;
   for (int d : {3, 5, 1}) {
-    std::vector<Expression*> components;
+    std::vector<std::unique_ptr<Expression>> components;
     for (int c = 0; c < d; c++)
-      components.push_back(new Expression(c));
-    three.push_back(new Schedule(components));
-    del(components);
+      components.push_back(v(c));
+    three.push_back(std::make_unique<Schedule>(view(components)));
   }
-  EXPECT_EQ(Schedule::max_dimension(three), 5);
-  std::unique_ptr<Schedule> none(three[1]->keep_first(0)), first(three[1]->keep_first(2)),
-      last(three[1]->keep_last(1));
+  EXPECT_EQ(Schedule::max_dimension(view(three)), 5);
+  std::unique_ptr<Schedule> none = three[1]->keep_first(0), first = three[1]->keep_first(2),
+                            last = three[1]->keep_last(1);
   EXPECT_TRUE(none->dim() == 0 && three[1]->dim() == 5);
   EXPECT_EQ(text(*first) + text(*last), "[0][1][4]");
-  del(three);
 }
 
 

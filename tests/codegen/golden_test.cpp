@@ -30,7 +30,7 @@ class GoldenTest : public CodegenTest {
   static E parameter(const std::string& name) { return E(new Expression(name)); }
   static E counter(const std::string& name)
   {
-    return E(Expression::from_counter_rank(get_counter_rank(name)));
+    return Expression::from_counter_rank(get_counter_rank(name));
   }
   // The polyhedron of the constraints, which it deletes.
   static std::unique_ptr<Polyhedron> poly(std::initializer_list<Inequation*> constraints)
@@ -51,12 +51,10 @@ class GoldenTest : public CodegenTest {
     return v;
   }
   // One piece: the polyhedron, with the value, both taken.
-  static std::vector<OwnedPieces<Expression>> pieces(std::unique_ptr<Polyhedron> p, Expression* value)
+  static std::vector<OwnedPieces<Expression>> pieces(std::unique_ptr<Polyhedron> p, E value)
   {
-    PolyhedronMap<Expression*> m;
-    m[p.release()] = value;
-    std::vector<OwnedPieces<Expression>> v;
-    v.emplace_back(std::move(m));
+    std::vector<OwnedPieces<Expression>> v(1);
+    v[0].insert(std::move(p), std::move(value));
     return v;
   }
   static Inequation* ge(const E& a, const E& b) { return new Inequation(PRED_GE, a.get(), b.get()); }
@@ -75,10 +73,9 @@ TEST_F(GoldenTest, TwoStatementsWithOneDimensionalSchedules)
   ASSERT_EQ(program->statement.size(), 2u);
   program->variable_declaration = {"int N = 4;", "double a[4], b[4];"};
   E N = parameter("N"), i = counter("i"), zero(new Expression(0)), one(new Expression(1));
-  auto [t_red_rank, t_red] = create_parameter("t_red", 0);
-  auto [t_rank, t] = create_parameter("t", 0);
-  auto [t_counter_rank, t_counter] = create_counter("t_counter", 0);
-  E T_red(t_red), T(t), C(t_counter);
+  auto [t_red_rank, T_red] = create_parameter("t_red", 0);
+  auto [t_rank, T] = create_parameter("t", 0);
+  auto [t_counter_rank, C] = create_counter("t_counter", 0);
   E N_minus_1(*N - 1), red0(*N - *i), red1(*N_minus_1 - *i), green_end(*N_minus_1 - *T_red);
   E green0(*red1 - *T_red);
 
@@ -155,13 +152,11 @@ TEST_F(GoldenTest, TwoLevelSearchSkipsDatesOutsideTheDateSets)
   std::vector<int> parameters, counters;
   std::vector<E> c;
   for (int k = 0; k < 2; k++) {
-    delete create_parameter("t_red", k).second;
-    auto [p, t] = create_parameter("t", k);
+    create_parameter("t_red", k);
+    parameters.push_back(create_parameter("t", k).first);
     auto [r, t_counter] = create_counter("t_counter", k);
-    parameters.push_back(p);
     counters.push_back(r);
-    c.emplace_back(t_counter);
-    delete t;
+    c.push_back(std::move(t_counter));
   }
   E second(new Expression("t_1"));
   LimitAnalysis a;
@@ -176,7 +171,7 @@ TEST_F(GoldenTest, TwoLevelSearchSkipsDatesOutsideTheDateSets)
                              le(c[1], E(new Expression(3)))});
   a.red_date_sets = owned(poly({ge(c[0], E(new Expression(1))), le(c[0], E(new Expression(2))),
                                ge(c[1], zero), le(c[1], E(new Expression(3)))}));
-  a.green_level_domain.reset(empty());
+  a.green_level_domain = empty();
   a.nb_cpu = 1;
   a.nb_gpu = 2;
   std::string text = generate_program(a);

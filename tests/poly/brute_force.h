@@ -42,7 +42,7 @@ struct Form {
     return d > 0 ? v + q * floor_div(n, d) : v;
   }
 
-  Expression* expression() const
+  std::unique_ptr<Expression> expression() const
   {
     auto affine = [](const Row& c) {
       return Expression(std::vector<Value>(c.begin(), c.end()), std::vector<int>{0, 1, 2},
@@ -52,7 +52,7 @@ struct Form {
     if (d <= 0)
       return e.clone();
     Expression quotient(OP_DIV, &n, &den), term(OP_TIMES, &factor, &quotient);
-    return new Expression(OP_PLUS, &e, &term);
+    return std::make_unique<Expression>(OP_PLUS, &e, &term);
   }
 };
 
@@ -79,16 +79,15 @@ struct System {
   }
 
   // The same constraints for the engine, alternately written e >= 0 and e > -1.
-  Polyhedron* polyhedron() const
+  std::unique_ptr<Polyhedron> polyhedron() const
   {
-    Polyhedron* p = new Polyhedron();
+    auto p = std::make_unique<Polyhedron>();
     Expression zero(0), minus_one(-1);
     for (size_t k = 0; k < rows.size(); k++) {
-      Expression* e = rows[k].first.expression();
-      Inequation c(rows[k].second ? PRED_EQ : k % 2 ? PRED_GT : PRED_GE, e,
+      std::unique_ptr<Expression> e = rows[k].first.expression();
+      Inequation c(rows[k].second ? PRED_EQ : k % 2 ? PRED_GT : PRED_GE, e.get(),
                    k % 2 && !rows[k].second ? &minus_one : &zero);
       p->add_constraint(&c);
-      delete e;
     }
     return p;
   }

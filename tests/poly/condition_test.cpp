@@ -14,14 +14,6 @@
 namespace {
 
 using Union = std::vector<Polyhedron*>;
-using Cond = std::unique_ptr<Condition>;
-
-// The union's text; the union is deleted.
-std::string consumed(Union u)
-{
-  std::string r = text(u);
-  return del(u), r;
-}
 
 // Registry: counters i, j and parameter N.
 class ConditionTest : public ::testing::Test {
@@ -33,23 +25,21 @@ class ConditionTest : public ::testing::Test {
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");
-    i.reset(var(0)), j.reset(var(1)), n.reset(par("N")), k.reset(v(1));
+    i = var(0), j = var(1), n = par("N"), k = v(1);
   }
-  // A leaf or a polyhedron adopting the inequations.
-  static Condition* leaf(const std::unique_ptr<Inequation>& c) { return new Condition(c.get()); }
   // Whether some member holds at the point (x, y), parameters absent.
   static bool holds(const Union& u, int x, int y)
   {
-    std::map<int, Expression*> at{{0, v(x)}, {1, v(y)}};
+    std::unique_ptr<Expression> at_x = v(x), at_y = v(y);
+    std::map<int, Expression*> at{{0, at_x.get()}, {1, at_y.get()}};
     bool found = false;
     for (const Polyhedron* p : u) {
-      std::unique_ptr<Polyhedron> s(p->substitute_counters(at));
+      std::unique_ptr<Polyhedron> s = p->substitute_counters(at);
       bool all = true;
       for (const Inequation* c : s->constraints)
         all = all && c->is_true();
       found = found || all;
     }
-    del(at);
     return found;
   }
   std::unique_ptr<Expression> i, j, n, k;
@@ -57,17 +47,19 @@ class ConditionTest : public ::testing::Test {
 
 TEST_F(ConditionTest, ComplementsHoldExactlyTheOtherPoints)
 {
-  std::vector<Union> cases{{poly({*i <= 0}), poly({*i >= 5})},
-                           {poly({*i >= 1, *i <= 4, *j >= 2}), poly({*j <= 0, *i >= 3})},
-                           {poly({})},
-                           {}};
-  for (Union& u : cases) {  // on the box [-3, 8] x [-3, 8]
-    Union complement = Polyhedron::negate(u);
+  std::vector<std::vector<std::unique_ptr<Polyhedron>>> cases;
+  cases.push_back(members(poly({*i <= 0}), poly({*i >= 5})));
+  cases.push_back(members(poly({*i >= 1, *i <= 4, *j >= 2}), poly({*j <= 0, *i >= 3})));
+  cases.push_back(members(poly({})));
+  cases.emplace_back();
+  for (const auto& members_of_u : cases) {  // on the box [-3, 8] x [-3, 8]
+    Union u = view(members_of_u);
+    std::vector<std::unique_ptr<Polyhedron>> owned = Polyhedron::negate(u);
+    Union complement = view(owned);
     for (int x = -3; x <= 8; x++)
       for (int y = -3; y <= 8; y++)
         EXPECT_NE(holds(u, x, y), holds(complement, x, y)) << x << "," << y;
-    EXPECT_EQ(u.size() == 1 ? consumed(u[0]->negate()) : text(complement), text(complement));
-    del(complement), del(u);
+    EXPECT_EQ(u.size() == 1 ? text(view(u[0]->negate())) : text(complement), text(complement));
   }
 }
 

@@ -259,7 +259,7 @@ TEST_F(EngineProperty, FlattenedMinimumPutsEachParameterPointInItsPiece)
     Instance in = random_instance(rng, 3, B);
     std::unique_ptr<Polyhedron> p(in.s.polyhedron());
     std::unique_ptr<Quast> q(p->min_lex(tag, 4));
-    PolyhedronMap<Operation*> pieces = q->flatten();
+    OwnedPieces<Operation> pieces = q->flatten();
     std::ostringstream all;
     for (const auto& [domain, op] : pieces) {
       all << *domain << "  -> " << *op << "\n";
@@ -277,7 +277,6 @@ TEST_F(EngineProperty, FlattenedMinimumPutsEachParameterPointInItsPiece)
         EXPECT_EQ(values(hits[0]->iteration, x), expected) << text(x) << "\n" << *p << all.str();
       }
     });
-    del(pieces);
   }
 }
 
@@ -293,7 +292,8 @@ TEST_F(EngineProperty, ProjectionsMatchTheIntegerShadow)
       keep.erase(std::find(keep.begin(), keep.end(), r));
     std::set<int> kept(keep.begin(), keep.end());
     std::unique_ptr<Polyhedron> p(in.s.polyhedron()), rational(p->project(kept));
-    std::vector<Polyhedron*> integer = p->project_int(kept);
+    std::vector<std::unique_ptr<Polyhedron>> owned = p->project_int(kept);
+    std::vector<Polyhedron*> integer = view(owned);
     SCOPED_TRACE(text(*p) + "kept: " + testing::PrintToString(keep));
     EXPECT_TRUE(sub_set(rational->get_counters(), kept)) << *rational;
     EXPECT_TRUE(sub_set(Polyhedron::get_counters(integer), kept)) << integer;
@@ -313,7 +313,6 @@ TEST_F(EngineProperty, ProjectionsMatchTheIntegerShadow)
         return !HasFailure();
       });
     });
-    del(integer);
   }
 }
 

@@ -36,7 +36,7 @@ class EnumerationTest : public ::testing::Test {
   {
     create_parameter_rank("N");
     create_parameter_rank("M");
-    n.reset(par("N")), m.reset(par("M"));
+    n = par("N"), m = par("M");
     registry().full_variable_type["volume"] = TYPE_INT;
   }
   Ptr n, m;
@@ -94,7 +94,7 @@ TEST_F(EnumerationTest, CompiledCountsEqualTheirEvaluation)
 TEST_F(EnumerationTest, CompiledCountsAreExactForLargeSizesAndStopOnOverflow)
 {
   // The points of 0 <= i1 <= i2 <= i3 <= i4 <= N: (N+1)(N+2)(N+3)(N+4)/24.
-  Ptr simplex = polynomial({v(1), new Expression(25, 12), new Expression(35, 24),
+  Ptr simplex = polynomial({new Expression(1), new Expression(25, 12), new Expression(35, 24),
                             new Expression(5, 12), new Expression(1, 24)});
   std::string functions = "long long simplex(int N)\n{\n  return " +
                           exact_count_code(simplex.get()) + ";\n}\n";

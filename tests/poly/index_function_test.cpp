@@ -24,11 +24,10 @@ class IndexFunctionTest : public ::testing::Test {
   {
     create_counter_rank("i");
     create_counter_rank("j");
-    auto j = own(var(1));
-    auto n = own(par("N"));
-    std::vector<Expression*> comps{var(0), (*j + 1).release(), (*n * 2).release()};
-    f.reset(new IndexFunction({0, 1}, comps));
-    del(comps);  // f holds clones
+    auto i = var(0), j_plus_1 = *var(1) + 1, n_times_2 = *par("N") * 2;
+    f = std::make_unique<IndexFunction>(std::vector<int>{0, 1},
+                                        std::vector<Expression*>{i.get(), j_plus_1.get(),
+                                                                 n_times_2.get()});
   }
   std::unique_ptr<IndexFunction> f;
 };

@@ -25,9 +25,9 @@ class InequationTest : public ::testing::Test {
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");
-    i.reset(var(0));
-    j.reset(var(1));
-    n.reset(par("N"));
+    i = var(0);
+    j = var(1);
+    n = par("N");
   }
   std::unique_ptr<Expression> i, j, n;
 };
@@ -50,10 +50,8 @@ TEST_F(InequationTest, SeparateReadsBoundsOnOneCounter)
 {
   auto bounds = [](const std::vector<Value>& row, int k) {
     std::string out;
-    for (Inequation* b : Inequation(row).separate(k)) {
+    for (const auto& b : Inequation(row).separate(k))
       out += text(*b) + ";";
-      delete b;
-    }
     return out;
   };
   EXPECT_EQ(bounds({1, -2, 0, 1, 0}, 0), "i <= floord(N,2);");

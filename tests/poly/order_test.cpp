@@ -13,13 +13,11 @@
 namespace {
 
 template <typename Pieces>
-std::string text_all(Pieces pieces)
+std::string text_all(const Pieces& pieces)
 {
   std::string r;
-  for (Polyhedron* p : pieces) {
+  for (const auto& p : pieces)
     r += text(*p);
-    delete p;
-  }
   return r;
 }
 
@@ -34,24 +32,21 @@ class OrderTest : public ::testing::Test {
       create_counter_rank(name);
     create_parameter_rank("N");
   }
-  // The function of the given components, adopted.
-  static std::unique_ptr<IndexFunction> f(std::vector<Expression*> components)
+  // The function of the given components.
+  template <class... Components>
+  static std::unique_ptr<IndexFunction> f(const Components&... components)
   {
-    auto r = std::make_unique<IndexFunction>(components);
-    del(components);
-    return r;
+    return std::make_unique<IndexFunction>(std::vector<Expression*>{components.get()...});
   }
-  static bool universal(std::list<Polyhedron*> l)
+  static bool universal(const std::list<std::unique_ptr<Polyhedron>>& l)
   {
-    bool r = l.size() == 1 && l.front()->is_universe();
-    del(l);
-    return r;
+    return l.size() == 1 && l.front()->is_universe();
   }
 };
 
 TEST_F(OrderTest, PiecesByDepth)
 {
-  auto ij = f({var(0), var(1)}), kl = f({var(2), var(3)}), kln = f({var(2), var(3), par("N")});
+  auto ij = f(var(0), var(1)), kl = f(var(2), var(3)), kln = f(var(2), var(3), par("N"));
   const std::string expected = "/\n| i < k\n\\\n/\n| j < l\n| i <= k\n| i >= k\n\\\n";
   EXPECT_EQ(text_all(ij->before_no_simplification(kl.get())), expected);
   EXPECT_EQ(text_all(ij->before(kl.get())), expected);
@@ -60,16 +55,15 @@ TEST_F(OrderTest, PiecesByDepth)
   EXPECT_EQ(text_all(ij->before_no_simplification(kln.get())), expected);
   EXPECT_EQ(text_all(kln->before(ij.get())), "/\n| k < i\n\\\n/\n| l < j\n| k <= i\n| k >= i\n\\\n");
 
-  std::vector<Polyhedron*> le = ij->before_eq(kl.get());
+  std::vector<std::unique_ptr<Polyhedron>> le = ij->before_eq(kl.get());
   ASSERT_EQ(le.size(), 3u);
   EXPECT_EQ(text(*le[2]), "/\n| i = k\n| j = l\n\\\n");
   EXPECT_EQ(le[2]->to_matrix().size(), 4u);  // each equality as two rows
-  del(le);
 }
 
 TEST_F(OrderTest, ConstantAndEmptyCases)
 {
-  auto zero = f({v(0)}), one = f({v(1)});
+  auto zero = f(v(0)), one = f(v(1));
   EXPECT_TRUE(universal(*zero < *one));
   EXPECT_TRUE((*one < *zero).empty());
   EXPECT_EQ(text_all(one->before_no_simplification(zero.get())), "/\n| 1 < 0\n\\\n");
@@ -78,20 +72,20 @@ TEST_F(OrderTest, ConstantAndEmptyCases)
   EXPECT_TRUE(one->before(zero.get()).empty());
 
   // An equal first component ends in a universal second piece, which stands alone.
-  EXPECT_TRUE(universal(*f({var(0), v(0)}) < *f({var(0), v(1)})));
+  EXPECT_TRUE(universal(*f(var(0), v(0)) < *f(var(0), v(1))));
 
   // i < -1 holds only for negative counters: operator< drops it, before keeps it.
-  auto i = f({var(0)}), minus = f({v(-1)});
+  auto i = f(var(0)), minus = f(v(-1));
   EXPECT_TRUE((*i < *minus).empty());
   EXPECT_EQ(text_all(i->before(minus.get())), "/\n| i < -1\n\\\n");
 
   // Dimension 0: no piece, and the order holds everywhere through equality.
   IndexFunction none;
   EXPECT_TRUE(none.before_no_simplification(&none).empty());
-  std::vector<Polyhedron*> le = none.before_eq(&none), le_one = one->before_eq(zero.get());
+  std::vector<std::unique_ptr<Polyhedron>> le = none.before_eq(&none),
+                                           le_one = one->before_eq(zero.get());
   EXPECT_TRUE(le.size() == 1 && le[0]->size() == 0);
   EXPECT_TRUE(le_one.size() == 1 && le_one[0]->is_empty_general());  // only 1 == 0
-  del(le), del(le_one);
 }
 
 }  // namespace

@@ -18,6 +18,7 @@
 #include "algebra/inequation.h"
 #include "polyhedra/count_code.h"
 #include "polyhedra/polyhedron.h"
+#include "support/ownership.h"
 
 // What operator<< writes of x.
 template <typename T>
@@ -41,12 +42,22 @@ std::unique_ptr<T> own(std::unique_ptr<T> p)
 }
 
 // A new polyhedron of the constraints.
-inline Polyhedron* poly(std::initializer_list<std::unique_ptr<Inequation>> constraints)
+inline std::unique_ptr<Polyhedron> poly(
+    std::initializer_list<std::unique_ptr<Inequation>> constraints)
 {
-  Polyhedron* p = new Polyhedron();
+  auto p = std::make_unique<Polyhedron>();
   for (const auto& c : constraints)
     p->add_constraint(c.get());
   return p;
+}
+
+// The union of the polyhedra, which it takes.
+template <class... Members>
+std::vector<std::unique_ptr<Polyhedron>> members(Members... p)
+{
+  std::vector<std::unique_ptr<Polyhedron>> u;
+  (u.push_back(std::move(p)), ...);
+  return u;
 }
 
 // What compiled counts need of the generated program: the library functions

@@ -26,10 +26,10 @@ class PolyhedronTest : public ::testing::Test {
   {
     create_counter_rank("i");
     create_parameter_rank("N");
-    i.reset(var(0));
-    n.reset(par("N"));
+    i = var(0);
+    n = par("N");
     auto n1 = own(*n - 1);
-    box.reset(poly({*n >= 1, *i >= 0, *i <= *n1}));
+    box = poly({*n >= 1, *i >= 0, *i <= *n1});
   }
   std::unique_ptr<Expression> i, n;
   std::unique_ptr<Polyhedron> box;

@@ -29,7 +29,7 @@ class QuastTest : public ::testing::Test {
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");
-    n.reset(par("N"));
+    n = par("N");
     tree.reset(inner(leaf(), new Quast()));
   }
   Quast* leaf() const
@@ -58,14 +58,13 @@ TEST_F(QuastTest, FlattenInnerNode)
   tree->tag(5);
   tree->then_branch->statement = 3;
   tree->then_branch->tag_vector = {0};
-  PolyhedronMap<Operation*> m = tree->flatten();
+  OwnedPieces<Operation> m = tree->flatten();
   ASSERT_EQ(m.size(), 1u);
   EXPECT_EQ(text(*m.begin()->first), "/\n| N >= 1\n\\\n");
   const Operation* op = m.begin()->second;
   EXPECT_TRUE(!op->is_bottom && op->statement_rank == 3 && op->has_tag && op->tag == 5);
   EXPECT_EQ(op->counters, std::vector<int>{0});
   EXPECT_EQ(text(*op->iteration), "[N][0]");
-  del(m);
 }
 
 }  // namespace

@@ -16,16 +16,14 @@
 namespace {
 
 using Rows = std::vector<std::vector<Value>>;
-using Union = std::vector<Polyhedron*>;
 using Poly = std::unique_ptr<Polyhedron>;
 
-// The members' texts in any order; the union is deleted.
-std::multiset<std::string> consumed(Union u)
+// The members' texts in any order.
+std::multiset<std::string> texts(const std::vector<Poly>& u)
 {
   std::multiset<std::string> r;
-  for (const Polyhedron* p : u)
+  for (const Poly& p : u)
     r.insert(text(*p));
-  del(u);
   return r;
 }
 
@@ -39,9 +37,9 @@ class SimplificationTest : public ::testing::Test {
     create_counter_rank("i");
     create_counter_rank("j");
     create_parameter_rank("N");
-    i.reset(var(0));
-    j.reset(var(1));
-    n.reset(par("N"));
+    i = var(0);
+    j = var(1);
+    n = par("N");
     half = *i / 2;
   }
   std::unique_ptr<Expression> i, j, n, half;
@@ -50,20 +48,18 @@ class SimplificationTest : public ::testing::Test {
 TEST_F(SimplificationTest, Coalesce)
 {
   std::unique_ptr<Expression> n2(*n + 2);
-  Union u{poly({*i >= 0, *i <= 4}), poly({*i >= 5, *i <= 9}), poly({*i >= 2, *i <= 7})};
-  Union c = Polyhedron::coalesce(u);
+  std::vector<Poly> u =
+      members(poly({*i >= 0, *i <= 4}), poly({*i >= 5, *i <= 9}), poly({*i >= 2, *i <= 7}));
+  std::vector<Poly> c = Polyhedron::coalesce(view(u));
   ASSERT_EQ(c.size(), 1u);
   Rows rows = c[0]->to_matrix();
   std::sort(rows.begin(), rows.end());
   EXPECT_EQ(rows, (Rows{{1, -1, 0, 0, 9}, {1, 1, 0, 0, 0}}));
-  del(c);
-  Union apart{poly({*i <= *n}), poly({*i >= *n2})};
-  EXPECT_EQ(consumed(Polyhedron::coalesce(apart)).size(), 2u);
-  del(apart);
+  std::vector<Poly> apart = members(poly({*i <= *n}), poly({*i >= *n2}));
+  EXPECT_EQ(texts(Polyhedron::coalesce(view(apart))).size(), 2u);
   EXPECT_TRUE(Polyhedron::coalesce({}).empty());
-  Poly d(poly({*half >= 1}));
+  Poly d = poly({*half >= 1});
   EXPECT_THROW(Polyhedron::coalesce({d.get()}), Unrepresentable);
-  del(u);
 }
 
 }  // namespace

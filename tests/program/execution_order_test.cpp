@@ -47,7 +47,7 @@ class ExecutionOrderTest : public ProgramTest, public ::testing::WithParamInterf
   // "k c1 c2 ..." for every instance of the model, by date.
   std::vector<std::string> model_trace(const Program& program, const Values& parameters)
   {
-    std::vector<Schedule*> schedules = Schedule::from_Program(&program);
+    std::vector<std::unique_ptr<Schedule>> schedules = Schedule::from_Program(&program);
     std::vector<std::pair<std::vector<Value>, std::string>> dated;
     const int box = 40;
     for (size_t k = 0; k < program.statement.size(); k++) {
@@ -76,7 +76,6 @@ class ExecutionOrderTest : public ProgramTest, public ::testing::WithParamInterf
       };
       walk(0);
     }
-    del(schedules);
     std::stable_sort(dated.begin(), dated.end(),
                      [](const auto& a, const auto& b) { return a.first < b.first; });
     std::vector<std::string> lines;
