@@ -853,56 +853,31 @@ void walk_terms(const Expression* e, Value factor, int nc, int np, Add& add)
 
 std::vector<Value> Expression::to_vector()
 {
-  int nc = get_nb_counters();
-  int np = get_nb_parameters();
-  if (has_vector && _nb_counters == nc && _nb_parameters == np) {
-    std::vector<Value> r(nc + np + 1, 0);
-    for (const auto& [column, value] : vec)
-      r[column] = value;
-    return r;
-  }
-  std::vector<Value> r(nc + np + 1, 0);
-  auto add = [&r](size_t column, Value factor, Value coefficient) {
-    r[column] = checked_mul_add(r[column], factor, coefficient, "Expression::to_vector");
-  };
-  walk_terms(this, 1, nc, np, add);
-  has_vector = 1;
-  vec.clear();
-  for (size_t column = 0; column < r.size(); column++)
-    if (r[column] != 0)
-      vec.push_back({static_cast<int>(column), r[column]});
-  _nb_counters = nc;
-  _nb_parameters = np;
+  std::vector<Value> r(get_nb_counters() + get_nb_parameters() + 1, 0);
+  for (const auto& [column, value] : terms())
+    r[column] = value;
   return r;
-}
-
-std::vector<std::pair<int, Value>> Expression::to_terms() const
-{
-  if (has_vector && _nb_counters == get_nb_counters() && _nb_parameters == get_nb_parameters())
-    return vec;
-  std::map<int, Value> sum;
-  auto add = [&sum](size_t column, Value factor, Value coefficient) {
-    Value& v = sum[static_cast<int>(column)];
-    v = checked_mul_add(v, factor, coefficient, "Expression::to_vector");
-  };
-  walk_terms(this, 1, get_nb_counters(), get_nb_parameters(), add);
-  std::vector<std::pair<int, Value>> terms;
-  for (const auto& [column, value] : sum)
-    if (value != 0)
-      terms.push_back({column, value});
-  return terms;
 }
 
 const std::vector<std::pair<int, Value>>& Expression::terms()
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
-  if (!(has_vector && _nb_counters == nc && _nb_parameters == np)) {
-    vec = to_terms();
-    has_vector = 1;
-    _nb_counters = nc;
-    _nb_parameters = np;
-  }
+  if (has_vector && _nb_counters == nc && _nb_parameters == np)
+    return vec;
+  std::map<int, Value> sum;
+  auto add = [&sum](size_t column, Value factor, Value coefficient) {
+    Value& v = sum[static_cast<int>(column)];
+    v = checked_mul_add(v, factor, coefficient, "Expression::to_vector");
+  };
+  walk_terms(this, 1, nc, np, add);
+  vec.clear();
+  for (const auto& [column, value] : sum)
+    if (value != 0)
+      vec.push_back({column, value});
+  has_vector = 1;
+  _nb_counters = nc;
+  _nb_parameters = np;
   return vec;
 }
 

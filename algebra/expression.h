@@ -164,10 +164,9 @@ class Expression {
   std::unique_ptr<Expression> one_pass_simplify() const;
   std::vector<Value> to_vector();
   std::vector<Value> to_vector(const std::set<int>& counters, const std::set<int>& parameters);
-  // The non-zero entries of to_vector(), as (column, value) by increasing
-  // column, without a vector of the registry's width.
-  std::vector<std::pair<int, Value>> to_terms() const;
-  // The same, cached like to_vector(); kept by the expression.
+  // The coefficients by their non-zero entries (column, value), increasing
+  // columns as in to_vector(), without a vector of the registry's width;
+  // cached while the registry keeps its size, kept by the expression.
   const std::vector<std::pair<int, Value>>& terms();
   std::unique_ptr<Expression> parameters_to_counters(const std::map<int, int>& m) const;
   std::unique_ptr<Expression> counters_to_parameters(const std::map<int, int>& m) const;

@@ -1,6 +1,7 @@
 #include "algebra/inequation.h"
 
 #include <cstdlib>
+#include <map>
 #include <iostream>
 #include <sstream>
 
@@ -30,16 +31,30 @@ bool is_trivial_row(const std::vector<Value>& row)
   return true;
 }
 
-// The row of a - b - shift over the registry's columns.
-std::vector<Value> difference(Expression* a, Expression* b, Value shift)
+// The non-zero entries of a - b - shift over the registry's columns, by
+// increasing column.
+std::vector<std::pair<int, Value>> difference(Expression* a, Expression* b, Value shift)
 {
   const char* where = "Inequation::to_matrix";
-  std::vector<Value> r(get_nb_counters() + get_nb_parameters() + 1, 0);
+  std::map<int, Value> sum;
   for (const auto& [column, value] : a->terms())
-    r[column] = value;
+    sum[column] = value;
   for (const auto& [column, value] : b->terms())
-    r[column] = checked_sub(r[column], value, where);
-  r.back() = checked_sub(r.back(), shift, where);
+    sum[column] = checked_sub(sum[column], value, where);
+  int constant = get_nb_counters() + get_nb_parameters();
+  sum[constant] = checked_sub(sum[constant], shift, where);
+  std::vector<std::pair<int, Value>> terms;
+  for (const auto& [column, value] : sum)
+    if (value != 0)
+      terms.push_back({column, value});
+  return terms;
+}
+
+std::vector<Value> dense(const std::vector<std::pair<int, Value>>& terms)
+{
+  std::vector<Value> r(get_nb_counters() + get_nb_parameters() + 1, 0);
+  for (const auto& [column, value] : terms)
+    r[column] = value;
   return r;
 }
 
@@ -135,16 +150,23 @@ std::unique_ptr<Inequation> Inequation::substitute_parameters(
   return with_sides(pred, lhs->substitute_parameters(m), rhs->substitute_parameters(m));
 }
 
-std::vector<std::vector<Value>> Inequation::to_matrix() const
+std::vector<std::pair<int, Value>> Inequation::to_terms() const
 {
   switch (pred) {
-    case PRED_LT: return {difference(rhs, lhs, 1)};
-    case PRED_LE: return {difference(rhs, lhs, 0)};
-    case PRED_GT: return {difference(lhs, rhs, 1)};
-    case PRED_GE: return {difference(lhs, rhs, 0)};
-    case PRED_EQ: return {difference(lhs, rhs, 0), difference(rhs, lhs, 0)};
+    case PRED_LT: return difference(rhs, lhs, 1);
+    case PRED_LE: return difference(rhs, lhs, 0);
+    case PRED_GT: return difference(lhs, rhs, 1);
+    case PRED_GE:
+    case PRED_EQ: return difference(lhs, rhs, 0);
   }
   return {};
+}
+
+std::vector<std::vector<Value>> Inequation::to_matrix() const
+{
+  if (pred == PRED_EQ)
+    return {dense(difference(lhs, rhs, 0)), dense(difference(rhs, lhs, 0))};
+  return {dense(to_terms())};
 }
 
 bool Inequation::is_trivial() const

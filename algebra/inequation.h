@@ -12,6 +12,7 @@
 #include <map>
 #include <ostream>
 #include <set>
+#include <utility>
 #include <vector>
 
 #include "algebra/value.h"
@@ -55,6 +56,10 @@ class Inequation {
 
   // Rows, without the kind column, each meaning row . (variables, 1) >= 0.
   std::vector<std::vector<Value>> to_matrix() const;
+  // The one row of the constraint by its non-zero entries (column, value),
+  // increasing columns as in to_matrix(): row . (variables, 1) >= 0, or = 0
+  // for an equality (lhs - rhs).
+  std::vector<std::pair<int, Value>> to_terms() const;
   bool is_trivial() const;
   bool is_true() const;
   bool is_false() const;

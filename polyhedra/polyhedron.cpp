@@ -218,23 +218,6 @@ std::vector<std::vector<Value>> Polyhedron::to_matrix()
   return matrix;
 }
 
-std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>
-Polyhedron::to_matrix_context()
-{
-  int nc = get_nb_counters();
-  int np = get_nb_parameters();
-  std::vector<std::vector<Value>> context, rest;
-  for (const auto& row : to_matrix()) {
-    if (is_context(row)) {
-      std::vector<Value> r{1};
-      r.insert(r.end(), row.begin() + 1 + nc, row.begin() + 2 + nc + np);
-      context.push_back(r);
-    } else
-      rest.push_back(row);
-  }
-  return {context, rest};
-}
-
 std::vector<std::vector<Value>> Polyhedron::to_matrix(const std::set<int>& counters)
 {
   return to_matrix(counters, all_parameters());
@@ -264,21 +247,6 @@ std::vector<std::vector<Value>> Polyhedron::to_matrix_without_1() const
     for (auto& row : c->to_matrix())
       m.push_back(std::move(row));
   return m;
-}
-
-bool is_context(const std::vector<Value>& row)
-{
-  int nc = get_nb_counters();
-  int np = get_nb_parameters();
-  if (static_cast<int>(row.size()) < nc + np + 2)
-    return false;
-  for (int c = 1; c <= nc; c++)
-    if (row[c] != 0)
-      return false;
-  for (int q = nc + 1; q <= nc + np; q++)
-    if (row[q] != 0)
-      return true;
-  return false;
 }
 
 bool is_null(const std::vector<Value>& row)

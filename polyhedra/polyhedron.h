@@ -126,8 +126,6 @@ class Polyhedron {
 
   void update_matrix();
   std::vector<std::vector<Value>> to_matrix();
-  // (context rows [1 | parameters | constant], remaining full rows)
-  std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>> to_matrix_context();
   std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters);
   std::vector<std::vector<Value>> to_matrix(const std::set<int>& counters,
                                             const std::set<int>& parameters);
@@ -234,11 +232,6 @@ class Polyhedron {
   // The instance whose date (one component per row of dates) is
   // lexicographically smallest; counters and parameters of any sign.
   std::unique_ptr<Quast> min_lex2(const IndexFunction* dates);
-  // Column compaction before a solver call; fills actual_counter and
-  // actual_parameter with the rank of each kept column.
-  static std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>
-  remove_null_columns(
-      const std::pair<std::vector<std::vector<Value>>, std::vector<std::vector<Value>>>& context_domain);
 
  private:
   static unsigned long long next_serial();
@@ -254,7 +247,6 @@ inline bool CreatedBefore::operator()(const Polyhedron* a, const Polyhedron* b) 
 std::ostream& operator<<(std::ostream& os, const Polyhedron& p);
 std::ostream& operator<<(std::ostream& os, const std::vector<Polyhedron*>& u);
 
-bool is_context(const std::vector<Value>& row);
 bool is_null(const std::vector<Value>& row);
 
 // The single constraint 0 >= 0, respectively 0 > 0.

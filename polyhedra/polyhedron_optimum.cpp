@@ -16,61 +16,6 @@ using Rows = std::vector<std::vector<Value>>;
 
 namespace {
 
-bool null_column(const Rows& m, size_t column)
-{
-  for (const auto& row : m)
-    if (row.at(column) != 0)
-      return false;
-  return true;
-}
-
-// Which columns survive, in order, and the rank maps they define. The first
-// `leading` unknown columns (after the kind) are always kept.
-std::vector<size_t> kept_columns(const Rows& domain, const Rows* context, int leading)
-{
-  std::map<int, int>& actual_counter = registry().actual_counter;
-  std::map<int, int>& actual_parameter = registry().actual_parameter;
-  actual_counter.clear();
-  actual_parameter.clear();
-  std::vector<size_t> kept;
-  if (domain.empty() && (!context || context->empty()))
-    return kept;
-  int nc = get_nb_counters();
-  int np = get_nb_parameters();
-  kept.push_back(0);
-  for (int i = 0; i < leading; i++)
-    kept.push_back(1 + i);
-  for (int r = 0; r < nc; r++) {
-    size_t column = 1 + leading + r;
-    if (!null_column(domain, column)) {
-      actual_counter[static_cast<int>(actual_counter.size())] = r;
-      kept.push_back(column);
-    }
-  }
-  for (int q = 0; q < np; q++) {
-    size_t column = 1 + leading + nc + q;
-    bool used = !null_column(domain, column) || (context && !null_column(*context, 1 + q));
-    if (used) {
-      actual_parameter[static_cast<int>(actual_parameter.size())] = q;
-      kept.push_back(column);
-    }
-  }
-  kept.push_back(1 + leading + nc + np);
-  return kept;
-}
-
-Rows select(const Rows& m, const std::vector<size_t>& columns)
-{
-  Rows r;
-  for (const auto& row : m) {
-    std::vector<Value> out;
-    for (size_t c : columns)
-      out.push_back(row.at(c));
-    r.push_back(out);
-  }
-  return r;
-}
-
 PipMatrix to_pip(const Rows& m, int width)
 {
   PipMatrix p;
@@ -92,36 +37,45 @@ struct SparseRow {
   std::vector<std::pair<int, Value>> terms;
 };
 
-// The constraint rows of p for a solver: an equality is one row of kind 0
-// rather than the two inequalities of the cached matrix.
-std::vector<SparseRow> sparse_rows(const Polyhedron* p)
+// The constraint rows of p for a solver: an equality is one row of kind 0,
+// or the two inequalities of the cached matrix when split is asked.
+std::vector<SparseRow> sparse_rows(const Polyhedron* p, bool split = false)
 {
-  int constant = get_nb_counters() + get_nb_parameters();
-  const char* where = "Inequation::to_matrix";
   std::vector<SparseRow> rows;
   for (const Inequation* c : p->constraints) {
-    bool reversed = c->pred == PRED_LT || c->pred == PRED_LE;
-    std::map<int, Value> sum;
-    for (const auto& [column, value] : c->lhs->terms())
-      sum[column] = reversed ? checked_neg(value, where) : value;
-    for (const auto& [column, value] : c->rhs->terms())
-      sum[column] = reversed ? checked_add(sum[column], value, where)
-                             : checked_sub(sum[column], value, where);
-    if (c->pred == PRED_LT || c->pred == PRED_GT)
-      sum[constant] = checked_sub(sum[constant], 1, where);
-    SparseRow row{c->pred == PRED_EQ ? 0 : 1, -1, {}};
-    for (const auto& [column, value] : sum)
-      if (value != 0)
-        row.terms.push_back({column, value});
-    rows.push_back(std::move(row));
+    bool equality = c->pred == PRED_EQ;
+    rows.push_back(SparseRow{equality && !split ? 0 : 1, -1, c->to_terms()});
+    if (equality && split) {
+      SparseRow opposite = rows.back();
+      for (auto& term : opposite.terms)
+        term.second = checked_neg(term.second, "Inequation::to_matrix");
+      rows.push_back(std::move(opposite));
+    }
   }
   return rows;
 }
 
+// A row on the parameters alone (and the constant), which goes to the
+// context of a parametric minimum.
+bool on_parameters_only(const SparseRow& row)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  bool parameter = false;
+  for (const auto& [column, value] : row.terms) {
+    if (column < nc)
+      return false;
+    parameter = parameter || column < nc + np;
+  }
+  return parameter;
+}
+
 // Dense rows [kind | `leading` date columns | used counters | used
-// parameters | constant] and the rank maps of the columns kept, as
-// kept_columns() keeps them from full rows.
-Rows compacted(const std::vector<SparseRow>& rows, int leading)
+// parameters | constant] of rows, and of context (rows on the parameters
+// alone) [kind | used parameters | constant]; the rank maps actual_counter
+// and actual_parameter give the registry rank of each kept column.
+std::pair<Rows, Rows> compacted(const std::vector<SparseRow>& rows, int leading,
+                                const std::vector<SparseRow>& context = {})
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -130,10 +84,11 @@ Rows compacted(const std::vector<SparseRow>& rows, int leading)
   actual_counter.clear();
   actual_parameter.clear();
   std::set<int> used;
-  for (const SparseRow& row : rows)
-    for (const auto& [column, value] : row.terms)
-      if (column < nc + np)
-        used.insert(column);
+  for (const auto* part : {&rows, &context})
+    for (const SparseRow& row : *part)
+      for (const auto& [column, value] : row.terms)
+        if (column < nc + np)
+          used.insert(column);
   std::map<int, size_t> position;  // registry column -> column of the rows
   for (int column : used) {
     position[column] = 1 + static_cast<size_t>(leading) + position.size();
@@ -142,18 +97,22 @@ Rows compacted(const std::vector<SparseRow>& rows, int leading)
     else
       actual_parameter[static_cast<int>(actual_parameter.size())] = column - nc;
   }
-  size_t width = 1 + static_cast<size_t>(leading) + used.size() + 1;
-  Rows m;
-  for (const SparseRow& row : rows) {
-    std::vector<Value> dense(width, 0);
-    dense[0] = row.kind;
-    if (row.date >= 0)
-      dense[1 + static_cast<size_t>(row.date)] = -1;
-    for (const auto& [column, value] : row.terms)
-      dense[column < nc + np ? position.at(column) : width - 1] = value;
-    m.push_back(std::move(dense));
-  }
-  return m;
+  auto densified = [&](const std::vector<SparseRow>& part, size_t shift) {
+    size_t width = 1 + static_cast<size_t>(leading) + used.size() + 1 - shift;
+    Rows m;
+    for (const SparseRow& row : part) {
+      std::vector<Value> dense(width, 0);
+      dense[0] = row.kind;
+      if (row.date >= 0)
+        dense[1 + static_cast<size_t>(row.date)] = -1;
+      for (const auto& [column, value] : row.terms)
+        dense[column < nc + np ? position.at(column) - shift : width - 1] = value;
+      m.push_back(std::move(dense));
+    }
+    return m;
+  };
+  // Context rows have no date and no counter column.
+  return {densified(rows, 0), densified(context, static_cast<size_t>(leading) + actual_counter.size())};
 }
 
 // The rows without repetition: each divided by the common factor of its
@@ -198,22 +157,9 @@ std::unique_ptr<Quast> solve(const Rows& domain, const Rows& context, int leadin
 
 }  // namespace
 
-std::pair<Rows, Rows> Polyhedron::remove_null_columns(const std::pair<Rows, Rows>& context_domain)
-{
-  const Rows& context = context_domain.first;
-  const Rows& domain = context_domain.second;
-  std::vector<size_t> kept = kept_columns(domain, &context, 0);
-  // Context rows: kind, the kept parameter columns, the constant.
-  std::vector<size_t> context_columns{0};
-  for (const auto& [position, rank] : registry().actual_parameter)
-    context_columns.push_back(1 + static_cast<size_t>(rank));
-  context_columns.push_back(1 + static_cast<size_t>(get_nb_parameters()));
-  return {select(context, context_columns), select(domain, kept)};
-}
-
 static std::unique_ptr<Quast> maximum(Polyhedron* p, bool general)
 {
-  Rows domain = compacted(sparse_rows(p), 0);
+  Rows domain = compacted(sparse_rows(p), 0).first;
   PipOptions options = pip_options_init();
   options.Maximize = 1;
   options.Urs_parms = general;
@@ -245,7 +191,7 @@ static bool integer_empty(Polyhedron* p, bool general)
       non_negative({}, {q});
     return rewritten->is_empty_general();
   }
-  Rows domain = compacted(sparse_rows(p), 0);
+  Rows domain = compacted(sparse_rows(p), 0).first;
   if (domain.empty())
     return false;
   PipOptions options = pip_options_init();
@@ -269,10 +215,13 @@ bool Polyhedron::is_empty(const std::vector<Polyhedron*>& u)
 template <typename Build>
 static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
 {
-  auto [context, domain] = Polyhedron::remove_null_columns(p->to_matrix_context());
+  std::vector<SparseRow> context, rest;
+  for (SparseRow& row : sparse_rows(p, true))
+    (on_parameters_only(row) ? context : rest).push_back(std::move(row));
+  auto [domain, context_rows] = compacted(rest, 0, context);
   PipOptions options = pip_options_init();
   options.Urs_unknowns = 1;
-  return solve(domain, context, 0, options, build);
+  return solve(domain, context_rows, 0, options, build);
 }
 
 std::unique_ptr<Quast> Polyhedron::min_lex()
@@ -300,7 +249,7 @@ std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)
   std::vector<SparseRow> constraints = sparse_rows(this);
   rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
               std::make_move_iterator(constraints.end()));
-  Rows domain = without_repeated_rows(compacted(rows, k));
+  Rows domain = without_repeated_rows(compacted(rows, k).first);
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;
   options.Urs_unknowns = 1;

@@ -209,10 +209,10 @@ Isl<isl_basic_set> make_set(const Session& s, isl_space* space, const Rows& rows
                                                         isl_dim_cst));
 }
 
-// The domain with the sign conventions: rows [unknowns | parameters | constant]
-// in a set space with the unknowns as set dimensions.
-Isl<isl_basic_set> domain_set(const Session& s, const PipMatrix& domain, int n, int np,
-                              bool signed_unknowns, bool signed_parameters)
+// The domain rows [unknowns | parameters | constant], split by kind, with
+// the sign conventions as inequalities.
+Rows signed_rows(const PipMatrix& domain, int n, int np, bool signed_unknowns,
+                 bool signed_parameters)
 {
   int width = n + np + 1;
   Rows rows = split_rows(domain);
@@ -220,8 +220,17 @@ Isl<isl_basic_set> domain_set(const Session& s, const PipMatrix& domain, int n, 
     rows.ineq.push_back(unit_row(width, i, 1));
   for (int i = 0; signed_parameters && i < np; ++i)
     rows.ineq.push_back(unit_row(width, n + i, 1));
+  return rows;
+}
+
+// The domain with the sign conventions in a set space with the unknowns as
+// set dimensions.
+Isl<isl_basic_set> domain_set(const Session& s, const PipMatrix& domain, int n, int np,
+                              bool signed_unknowns, bool signed_parameters)
+{
   isl_space* space = isl_space_set_alloc(s.ctx(), np, n);
-  return make_set(s, space, rows, width, isl_dim_set, isl_dim_param);
+  return make_set(s, space, signed_rows(domain, n, np, signed_unknowns, signed_parameters),
+                  n + np + 1, isl_dim_set, isl_dim_param);
 }
 
 // The domain of a problem without parameters, as domain_set() makes it, over
@@ -230,15 +239,11 @@ Isl<isl_basic_set> domain_set(const Session& s, const PipMatrix& domain, int n, 
 Isl<isl_basic_set> reduced_domain_set(const Session& s, const PipMatrix& domain, int n,
                                       bool signed_unknowns, EqualityElimination& elimination)
 {
-  int width = n + 1;
-  Rows rows = split_rows(domain);
-  for (int i = 0; signed_unknowns && i < n; ++i)
-    rows.ineq.push_back(unit_row(width, i, 1));
+  Rows rows = signed_rows(domain, n, 0, signed_unknowns, false);
   elimination = eliminate_equalities(rows.eq, rows.ineq, n);
-  Rows reduced{elimination.eq, elimination.ineq};
   int kept = static_cast<int>(elimination.kept.size());
-  return make_set(s, isl_space_set_alloc(s.ctx(), 0, kept), reduced, kept + 1, isl_dim_set,
-                  isl_dim_param);
+  return make_set(s, isl_space_set_alloc(s.ctx(), 0, kept), Rows{elimination.eq, elimination.ineq},
+                  kept + 1, isl_dim_set, isl_dim_param);
 }
 
 // Takes optimum, over the kept unknowns of the elimination; gives it over
