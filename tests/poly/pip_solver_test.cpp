@@ -6,6 +6,7 @@
 #include <optional>
 #include <random>
 
+#include "brute_force.h"
 #include "solvers/pip_solver.h"
 #include "tests/expect_failure.h"
 
@@ -20,18 +21,10 @@ struct Problem {
 };
 
 PipMatrix matrix(const std::vector<Row>& rows, int width)
-{
-  return PipMatrix{static_cast<int>(rows.size()), width, rows};
-}
+{ return {static_cast<int>(rows.size()), width, rows}; }
 
 PipOptions options(int maximize, int urs_parms, int urs_unknowns)
-{
-  PipOptions o = pip_options_init();
-  o.Maximize = maximize;
-  o.Urs_parms = urs_parms;
-  o.Urs_unknowns = urs_unknowns;
-  return o;
-}
+{ return {maximize, urs_parms, urs_unknowns, 0}; }
 
 std::unique_ptr<PipQuast> solve(const Problem& p, const PipOptions& o)
 {
@@ -52,92 +45,67 @@ TEST(PipSolverFailureTest, OptimumOutOfRangeEndsTheProcess)
   EXPECT_FAILURE(solve(small, capped), 1, "pip_solve: isl operation limit of 1 reached");
 }
 
-namespace {
-
-// The lexicographic optimum of the integer points of the rows in the box
-// [-B, B]^n, by enumeration.
-std::optional<std::vector<long>> enumerated(const std::vector<Row>& rows, int n, int B, bool maximize)
-{
-  std::optional<std::vector<long>> best;
-  std::vector<long> x(n, -B);
-  for (;;) {
-    bool holds = true;
-    for (const Row& r : rows) {
-      long v = r.back();
-      for (int j = 0; j < n; j++)
-        v += r[1 + j] * x[j];
-      holds = holds && (r[0] == 0 ? v == 0 : v >= 0);
-    }
-    if (holds && (!best || (maximize ? x > *best : x < *best)))
-      best = x;
-    int j = n - 1;
-    while (j >= 0 && x[j] == B)
-      x[j--] = -B;
-    if (j < 0)
-      return best;
-    x[j]++;
-  }
-}
-
-}  // namespace
-
 // Problems without parameters whose equalities (rows, and pairs of opposite
 // inequalities) fix some unknowns: the solver leaves those out and computes
-// them back; the optimum must still be the enumerated one.
+// them back; the optimum must still be the one found by enumerating the box
+// [-B, B]^n ([0, B]^n for unknowns of sign >= 0).
 TEST(PipSolverTest, OptimaWithEqualitiesMatchEnumeration)
 {
   const int n = 4, B = 3;
   std::mt19937 rng(20261207u);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  auto random_row = [&](int kind) {
+  auto row = [&](int kind, int unit, long constant) {  // random but for a unit coefficient
     Row r(n + 2, 0);
     r[0] = kind;
-    for (int j = 1; j <= n; j++)
+    for (int j = 1; unit < 0 && j <= n; j++)
       r[j] = pick(0, 2) ? 0 : pick(-3, 3);
-    r[1 + pick(0, n - 1)] = pick(0, 1) ? 1 : -1;
-    r.back() = pick(-4, 4);
+    r[1 + (unit < 0 ? pick(0, n - 1) : unit)] = unit < 0 && pick(0, 1) ? -1 : 1;
+    r.back() = constant;
     return r;
+  };
+  auto enumerated = [&](const std::vector<Row>& rows, int lo, bool maximize) {
+    std::optional<std::vector<long>> best;  // points come in lexicographic order
+    brute::each_point(brute::Point{}, {0, 1, 2, 3}, lo, B, [&](const brute::Point& x) {
+      bool holds = true;
+      for (const Row& r : rows) {
+        long v = r.back();
+        for (int j = 0; j < n; j++)
+          v += r[1 + j] * x[j];
+        holds = holds && (r[0] == 0 ? v == 0 : v >= 0);
+      }
+      if (holds)
+        best = std::vector<long>(x.begin(), x.begin() + n);
+      return !best || maximize;
+    });
+    return best;
   };
   for (int t = 0; t < 400 && !testing::Test::HasFailure(); t++) {
     Problem p{n, 0, {}, {}};
-    for (int j = 0; j < n; j++) {  // the box
-      Row lo(n + 2, 0), hi(n + 2, 0);
-      lo[0] = hi[0] = 1;
-      lo[1 + j] = 1, lo.back() = B;
-      hi[1 + j] = -1, hi.back() = B;
-      p.domain.push_back(lo);
-      p.domain.push_back(hi);
+    for (int j = 0; j < n; j++) {  // the box: x_j + B >= 0, -x_j + B >= 0
+      p.domain.push_back(row(1, j, B));
+      p.domain.push_back(row(1, j, B));
+      p.domain.back()[1 + j] = -1;
     }
     for (int k = pick(0, 2); k > 0; k--)
-      p.domain.push_back(random_row(0));
+      p.domain.push_back(row(0, -1, pick(-4, 4)));
     for (int k = pick(0, 2); k > 0; k--) {
-      Row r = random_row(1), s = r;
+      Row r = row(1, -1, pick(-4, 4)), s = r;
       for (size_t j = 1; j < s.size(); j++)
         s[j] = -r[j] * (pick(0, 3) ? 1 : 2);  // sometimes twice the opposite
-      p.domain.push_back(r);
-      p.domain.push_back(s);
+      p.domain.insert(p.domain.end(), {r, s});
     }
     for (int k = pick(0, 2); k > 0; k--)
-      p.domain.push_back(random_row(1));
+      p.domain.push_back(row(1, -1, pick(-4, 4)));
     for (int maximize : {0, 1})
       for (int urs : {0, 1}) {
         std::unique_ptr<PipQuast> q = solve(p, options(maximize, 1, urs));
         ASSERT_TRUE(q);
         ASSERT_FALSE(q->has_condition);
         std::optional<std::vector<long>> got;
-        if (q->has_list) {
-          got.emplace();
-          for (const PipVector& v : q->list)
-            got->push_back(v.the_vector.back());
-        }
-        std::vector<Row> rows = p.domain;
-        for (int j = 0; urs == 0 && j < n; j++) {
-          Row sign(n + 2, 0);
-          sign[0] = 1, sign[1 + j] = 1;
-          rows.push_back(sign);
-        }
-        EXPECT_EQ(got, enumerated(rows, n, B, maximize)) << "problem " << t << " maximize " << maximize
-                                                         << " unsigned " << urs;
+        for (size_t j = 0; q->has_list && j < q->list.size(); j++)
+          (got ? *got : got.emplace()).push_back(q->list[j].the_vector.back());
+        EXPECT_EQ(got, enumerated(p.domain, urs ? -B : 0, maximize))
+            << "problem " << t << " maximize " << maximize << " unsigned " << urs;
       }
   }
 }
