@@ -8,6 +8,7 @@
 #include "driver/command_line.h"
 #include "driver/output_file.h"
 #include "driver/run_limits.h"
+#include "support/child_process.h"
 #include "support/current_step.h"
 #include "support/failure.h"
 #include "support/options.h"
@@ -35,6 +36,9 @@ int run(const CommandLine& line)
       return 1;
     }
   arm_run_limits({line.time_limit, line.memory_limit});
+  // The counts' child processes are forked from a server forked now, while
+  // the process is small.
+  start_child_server();
   AnalysisRequest request;
   request.arguments = line.arguments;
   request.output_name = line.output;

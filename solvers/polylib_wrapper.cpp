@@ -4,17 +4,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gmp.h>
-#include <signal.h>
-#include <poll.h>
-#include <sys/time.h>
-#include <sys/wait.h>
-#include <chrono>
-#include <cerrno>
+#include <map>
+#include <optional>
 #include <sstream>
 #include <fcntl.h>
 #include <unistd.h>
 #include <string>
 
+#include "support/child_process.h"
 #include "support/failure.h"
 #include "solvers/isl_wrapper.h"
 #include "algebra/rank.h"
@@ -466,100 +463,93 @@ class Reader {
   std::istringstream in_;
 };
 
-// The enumeration of m, run in a child process: PolyLib ends the process on
-// some overflows (a failed assertion) and may take very long; the child is
-// given a budget of processor time, and its failure or its time running out
-// is reported as a PolylibFailure. The answer comes back through a pipe.
-std::string enumerate_elsewhere(Matrix* pm, unsigned np)
+// The question of an enumeration: the number of parameters, the number of
+// rows and columns, then the rows.
+std::string enumeration_question(const std::vector<std::vector<Value>>& m, int width, int np)
 {
-  int fds[2];
-  if (::pipe(fds) != 0)
-    throw PolylibFailure{"PolylibWrapper::volume: no pipe"};
-  std::fflush(stdout);
-  std::fflush(stderr);
-  pid_t child = ::fork();
-  if (child < 0) {
-    ::close(fds[0]);
-    ::close(fds[1]);
-    throw PolylibFailure{"PolylibWrapper::volume: cannot fork"};
+  std::string q = std::to_string(np) + " " + std::to_string(m.size()) + " " + std::to_string(width);
+  for (const auto& row : m)
+    for (Value v : row)
+      q += " " + std::to_string(v);
+  return q;
+}
+
+// The enumeration of the question's rows, run in a child process (see
+// run_in_child): PolyLib ends the process on some overflows (a failed
+// assertion) and may take very long. The answer is written as
+// write_enumeration does.
+bool enumeration_job(const std::string& question, std::string& answer)
+{
+  std::istringstream in(question);
+  int np = 0, width = 0;
+  size_t rows = 0;
+  if (!(in >> np >> rows >> width) || np < 0 || width < np + 2)
+    return false;
+  std::vector<std::vector<Value>> m(rows, std::vector<Value>(static_cast<size_t>(width)));
+  for (auto& row : m)
+    for (Value& v : row)
+      if (!(in >> v))
+        return false;
+  bool answered = false;
+  CATCH(any_exception_error) { return false; }
+  TRY
+  {
+    // The process ends right after: nothing is freed.
+    OwnedMatrix pm(to_polylib(m, width));
+    Polyhedron* p = Constraints2Polyhedron(pm.get(), kPolylibMaxRays);
+    Polyhedron* context = Universe_Polyhedron(static_cast<unsigned>(np));
+    Enumeration* e = Polyhedron_Enumerate(p, context, kPolylibMaxRays, nullptr);
+    answer = e ? write_enumeration(e) : "0 ";
+    answered = true;
+    UNCATCH(any_exception_error);
   }
-  if (child == 0) {
-    ::close(fds[0]);
-    // SIGPROF at the end of the budget ends the child.
-    ::signal(SIGPROF, SIG_DFL);
-    struct itimerval budget {};
-    budget.it_value.tv_sec = kEnumerationMilliseconds / 1000;
-    budget.it_value.tv_usec = (kEnumerationMilliseconds % 1000) * 1000;
-    ::setitimer(ITIMER_PROF, &budget, nullptr);
-    int null = ::open("/dev/null", O_WRONLY);
-    if (null >= 0) {
-      ::dup2(null, 1);
-      ::dup2(null, 2);
-    }
-    std::string text = "failed";
-    CATCH(any_exception_error) { ::_exit(3); }
-    TRY
-    {
-      // The child ends right after: nothing is freed, and nothing it throws
-      // may reach the caller's frames.
-      try {
-        Polyhedron* p = Constraints2Polyhedron(pm, kPolylibMaxRays);
-        Polyhedron* context = Universe_Polyhedron(np);
-        Enumeration* e = Polyhedron_Enumerate(p, context, kPolylibMaxRays, nullptr);
-        text = e ? write_enumeration(e) : "0 ";
-      } catch (...) {
-        ::_exit(3);
-      }
-      UNCATCH(any_exception_error);
-    }
-    size_t written = 0;
-    while (written < text.size()) {
-      ssize_t n = ::write(fds[1], text.data() + written, text.size() - written);
-      if (n <= 0)
-        ::_exit(4);
-      written += static_cast<size_t>(n);
-    }
-    ::_exit(0);
+  return answered;
+}
+
+// The answers of the enumerations made so far (none for a failure), by
+// their question. A program's statements often ask for the same count (the
+// same shape of domain at the same level), and an enumeration costs a
+// process. An answer depends on nothing but its question, so it holds for
+// every analysis of the process; the table is emptied when it grows beyond a
+// bound.
+class AnswerTable {
+ public:
+  // The answer recorded for q, if any.
+  const std::optional<std::string>* find(const std::string& q) const
+  {
+    auto found = answers_.find(q);
+    return found == answers_.end() ? nullptr : &found->second;
   }
-  ::close(fds[1]);
-  std::string text;
-  char buffer[65536];
-  bool timed_out = false;
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kEnumerationWallFactor * kEnumerationMilliseconds);
-  for (;;) {
-    int left = static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                    deadline - std::chrono::steady_clock::now())
-                                    .count());
-    if (left <= 0) {
-      timed_out = true;
-      break;
-    }
-    struct pollfd waiting {fds[0], POLLIN, 0};
-    int ready = ::poll(&waiting, 1, left);
-    if (ready < 0 && errno == EINTR)
-      continue;
-    if (ready <= 0) {
-      timed_out = ready == 0;
-      if (!timed_out)
-        break;
-      continue;
-    }
-    ssize_t n = ::read(fds[0], buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      break;
-    text.append(buffer, static_cast<size_t>(n));
+  void record(const std::string& q, std::optional<std::string> answer)
+  {
+    if (answers_.size() >= kMaxAnswers)
+      answers_.clear();
+    answers_[q] = std::move(answer);
   }
-  ::close(fds[0]);
-  if (timed_out)
-    ::kill(child, SIGKILL);
-  int status = 0;
-  while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-  }
-  if (timed_out || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+
+ private:
+  static const size_t kMaxAnswers = 4096;
+  std::map<std::string, std::optional<std::string>> answers_;
+};
+
+// The answer of enumeration_job to the enumeration of m, run in a child
+// process with a budget of processor time, or taken from the table when the
+// same question was asked before; a failure of the child, or its time
+// running out, is reported as a PolylibFailure.
+std::string enumeration_answer(const std::vector<std::vector<Value>>& m, int nb_vars, int np)
+{
+  static AnswerTable table;
+  std::string question = enumeration_question(m, nb_vars + np + 2, np);
+  const std::optional<std::string>* known = table.find(question);
+  std::optional<std::string> answer =
+      known ? *known
+            : run_in_child(enumeration_job, question, kEnumerationMilliseconds,
+                           kEnumerationWallFactor * kEnumerationMilliseconds);
+  if (!known)
+    table.record(question, answer);
+  if (!answer)
     throw PolylibFailure{"PolylibWrapper::volume: PolyLib failed (integer overflow or too many rays)"};
-  return text;
+  return *answer;
 }
 
 }  // namespace
@@ -573,8 +563,7 @@ std::unique_ptr<std::vector<VolumePiece>> PolylibWrapper::volume(
   if (np < 0)
     fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
   try {
-    OwnedMatrix pm(to_polylib(m, nb_vars + np + 2));
-    Reader answer(enumerate_elsewhere(pm.get(), static_cast<unsigned>(np)));
+    Reader answer(enumeration_answer(m, nb_vars, np));
     int count = answer.next_int();
     if (count == 0)
       return nullptr;
