@@ -10,10 +10,13 @@
 #include <isl/val.h>
 
 #include <climits>
+#include <functional>
 #include <numeric>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 #include "solvers/equality_elimination.h"
 #include "support/failure.h"
@@ -713,12 +716,63 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
   return builder.build();
 }
 
+namespace {
+
+// The answers of the emptiness tests made so far, by their question (the
+// sign conventions, the number of unknowns, the rows). The analysis asks the
+// same question many times (the pairs of references of one array at every
+// level, the same pairs for the red and the green limits); an answer depends
+// on nothing else. Emptied when it grows beyond a bound.
+class EmptinessTable {
+ public:
+  static std::vector<long> question(const PipMatrix& domain, int nb_unknowns, const PipOptions& options)
+  {
+    std::vector<long> q{options.Urs_unknowns != 0, options.Urs_parms != 0, nb_unknowns,
+                        domain.nb_columns};
+    for (const Row& row : domain.rows)
+      q.insert(q.end(), row.begin(), row.end());
+    return q;
+  }
+  const bool* find(const std::vector<long>& q) const
+  {
+    auto found = answers_.find(q);
+    return found == answers_.end() ? nullptr : &found->second;
+  }
+  void record(std::vector<long> q, bool empty)
+  {
+    if (answers_.size() >= kMaxAnswers)
+      answers_.clear();
+    answers_.emplace(std::move(q), empty);
+  }
+
+ private:
+  struct Hash {
+    size_t operator()(const std::vector<long>& q) const
+    {
+      size_t h = q.size();
+      for (long v : q)
+        h = h * 1000003u ^ std::hash<long>()(v);
+      return h;
+    }
+  };
+  static const size_t kMaxAnswers = 1 << 16;
+  std::unordered_map<std::vector<long>, bool, Hash> answers_;
+};
+
+}  // namespace
+
 bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOptions& options)
 {
+  static EmptinessTable table;
+  std::vector<long> question = EmptinessTable::question(domain, nb_unknowns, options);
+  if (const bool* known = table.find(question))
+    return *known;
   Session s("pip_integer_empty");
   int np = parameters_of(s, domain, nb_unknowns);
   check_matrix(s, "domain", domain, nb_unknowns + np + 2);
   Isl<isl_basic_set> set =
     domain_set(s, domain, nb_unknowns, np, !options.Urs_unknowns, !options.Urs_parms);
-  return s.check(isl_basic_set_is_empty(set.get()));
+  bool empty = s.check(isl_basic_set_is_empty(set.get()));
+  table.record(std::move(question), empty);
+  return empty;
 }
