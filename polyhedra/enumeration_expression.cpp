@@ -79,6 +79,24 @@ EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& c,
   append_clones(coefficients, c);
 }
 
+EnumerationExpression::EnumerationExpression(std::vector<std::unique_ptr<Expression>> values,
+                                             int rank)
+    : is_periodic(1), periodic_parameter(rank)
+{
+  is_val = 0;
+  for (auto& v : values)
+    periodic_values.push_back(v.release());
+}
+
+EnumerationExpression::EnumerationExpression(std::vector<std::unique_ptr<Expression>> c,
+                                             const Expression* x)
+    : is_polynomial(1), variable(x->clone().release())
+{
+  is_val = 0;
+  for (auto& v : c)
+    coefficients.push_back(v.release());
+}
+
 EnumerationExpression::EnumerationExpression(const std::map<std::set<int>, Expression*>& m)
     : is_multivariate(1)
 {
@@ -114,11 +132,11 @@ std::unique_ptr<Expression> Expression::from_enode(const ORO__enode* e)
       for (const auto& v : e->arr)
         parts.push_back(from_evalue(v.get()));
       return std::make_unique<EnumerationExpression>(
-          view(parts), Expression::from_parameter_rank(checked_parameter_rank(e->pos)).get());
+          std::move(parts), Expression::from_parameter_rank(checked_parameter_rank(e->pos)).get());
     case 1: {
       for (const auto& v : e->arr)
         parts.push_back(from_evalue(v.get()));
-      return std::make_unique<EnumerationExpression>(view(parts), checked_parameter_rank(e->pos));
+      return std::make_unique<EnumerationExpression>(std::move(parts), checked_parameter_rank(e->pos));
     }
     case 2:
       fail(Stream::Out, "Expression::from_enode: evector (!) not handled");
@@ -176,10 +194,10 @@ std::unique_ptr<Expression> EnumerationExpression::parameters_to_parameters(
   };
   std::unique_ptr<Expression> r;
   if (is_periodic) {
-    r = std::make_unique<EnumerationExpression>(view(renamed(periodic_values, m)),
+    r = std::make_unique<EnumerationExpression>(renamed(periodic_values, m),
                                                 image(periodic_parameter));
   } else if (is_polynomial) {
-    r = std::make_unique<EnumerationExpression>(view(renamed(coefficients, m)),
+    r = std::make_unique<EnumerationExpression>(renamed(coefficients, m),
                                                 variable->parameters_to_parameters(m).get());
   } else if (is_multivariate) {
     std::map<std::set<int>, std::unique_ptr<Expression>> renamed_monomials;
@@ -368,7 +386,7 @@ std::unique_ptr<Expression> EnumerationExpression::evaluate(const std::map<int, 
     std::vector<std::unique_ptr<Expression>> values;
     for (const Expression* e : periodic_values)
       values.push_back(e->evaluate(counters, parameters));
-    return std::make_unique<EnumerationExpression>(view(values), periodic_parameter);
+    return std::make_unique<EnumerationExpression>(std::move(values), periodic_parameter);
   }
   if (is_polynomial) {
     std::unique_ptr<Expression> x = variable->evaluate(counters, parameters);
@@ -376,7 +394,7 @@ std::unique_ptr<Expression> EnumerationExpression::evaluate(const std::map<int, 
     for (const Expression* e : coefficients)
       c.push_back(e->evaluate(counters, parameters));
     if (!is_number(x.get()))
-      return std::make_unique<EnumerationExpression>(view(c), x.get());
+      return std::make_unique<EnumerationExpression>(std::move(c), x.get());
     std::unique_ptr<Expression> sum;
     std::unique_ptr<Expression> power = std::make_unique<Expression>(1);
     for (size_t i = 0; i < c.size(); i++) {

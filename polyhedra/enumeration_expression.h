@@ -4,12 +4,14 @@
 //
 // The Expression part is a leaf that is neither a constant, a counter nor a
 // parameter. Ownership: the object owns every expression it holds;
-// constructors clone what they are given (kept by the caller); operations
-// return new objects owned by the caller.
+// constructors clone what they are given (kept by the caller), except those
+// taking unique_ptr, which take it; operations return new objects owned by
+// the caller.
 #ifndef VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
 #define VORL_POLYHEDRA_ENUMERATION_EXPRESSION_H
 
 #include <map>
+#include <memory>
 #include <ostream>
 #include <set>
 #include <string>
@@ -33,6 +35,9 @@ class EnumerationExpression : public Expression {
   EnumerationExpression();
   EnumerationExpression(const std::vector<Expression*>& values, int parameter_rank);
   EnumerationExpression(const std::vector<Expression*>& coefficients, const Expression* variable);
+  // As the two above, taking the values or coefficients (no copy).
+  EnumerationExpression(std::vector<std::unique_ptr<Expression>> values, int parameter_rank);
+  EnumerationExpression(std::vector<std::unique_ptr<Expression>> coefficients, const Expression* variable);
   explicit EnumerationExpression(const std::map<std::set<int>, Expression*>& monomials);
   EnumerationExpression(const EnumerationExpression&) = delete;
   EnumerationExpression& operator=(const EnumerationExpression&) = delete;

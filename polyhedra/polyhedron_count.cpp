@@ -471,13 +471,13 @@ std::unique_ptr<Expression> convert(const ORO__evalue* e, const std::vector<Expr
       fail(Stream::Err, "Polyhedron::volume: periodic number in a quotient");
     for (const auto& v : n->arr)
       parts.push_back(convert(v.get(), variables, residues));
-    return std::make_unique<EnumerationExpression>(view(parts), x->parameter_rank);
+    return std::make_unique<EnumerationExpression>(std::move(parts), x->parameter_rank);
   }
   if (n->type != 0)
     fail(Stream::Err, cat("Polyhedron::volume: unknown node type ", n->type));
   for (const auto& v : n->arr)
     parts.push_back(convert(v.get(), variables, residues));
-  return std::make_unique<EnumerationExpression>(view(parts), variables[n->pos - 1]);
+  return std::make_unique<EnumerationExpression>(std::move(parts), variables[n->pos - 1]);
 }
 
 // The periods of the periodic numbers of e in each parameter position.
