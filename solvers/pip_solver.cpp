@@ -55,8 +55,9 @@
 // its equalities fix are left out of isl's problem (equality_elimination.h)
 // and the optimum is carried back to all unknowns by an affine map.
 //
-// Every call uses an isl context of its own, freed on return; no state is
-// shared between calls.
+// Every call uses an isl context of its own, freed on return. The only state
+// shared between calls is the table of emptiness answers (an answer depends
+// on its question alone).
 
 namespace {
 
