@@ -1,7 +1,9 @@
 // Parametric lexicographic optimum and integer emptiness of polyhedra,
 // through the parametric integer programming layer.
 #include <numeric>
+#include <functional>
 #include <set>
+#include <unordered_set>
 
 #include "algebra/expression.h"
 #include "support/failure.h"
@@ -120,11 +122,9 @@ std::pair<Rows, Rows> compacted(const std::vector<SparseRow>& rows, int leading,
 // integer points; an equality whose constant the factor does not divide
 // kept as it is), in their first order. Constraint systems gathered from
 // many sources repeat the same rows.
-Rows without_repeated_rows(const Rows& m)
+Rows without_repeated_rows(Rows all)
 {
-  std::set<std::vector<Value>> seen;
-  Rows r;
-  for (std::vector<Value> row : m) {
+  for (std::vector<Value>& row : all) {
     Value g = 0;
     for (size_t j = 1; j + 1 < row.size(); j++)
       g = std::gcd(g, row[j] < 0 ? -row[j] : row[j]);
@@ -134,9 +134,29 @@ Rows without_repeated_rows(const Rows& m)
       Value c = row.back();
       row.back() = c / g - (c % g != 0 && c < 0);
     }
-    if (seen.insert(row).second)
-      r.push_back(row);
   }
+  struct Hash {
+    size_t operator()(const std::vector<Value>* row) const
+    {
+      size_t h = row->size();
+      for (Value v : *row)
+        h = h * 1000003u ^ std::hash<Value>()(v);
+      return h;
+    }
+  };
+  struct Same {
+    bool operator()(const std::vector<Value>* a, const std::vector<Value>* b) const { return *a == *b; }
+  };
+  std::unordered_set<const std::vector<Value>*, Hash, Same> seen;
+  seen.reserve(all.size());
+  std::vector<bool> first(all.size());
+  for (size_t i = 0; i < all.size(); i++)
+    first[i] = seen.insert(&all[i]).second;
+  Rows r;
+  r.reserve(seen.size());
+  for (size_t i = 0; i < all.size(); i++)
+    if (first[i])
+      r.push_back(std::move(all[i]));
   return r;
 }
 
