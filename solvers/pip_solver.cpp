@@ -9,6 +9,7 @@
 #include <isl/space.h>
 #include <isl/val.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
 #include <numeric>
@@ -246,6 +247,29 @@ Isl<isl_basic_set> reduced_domain_set(const Session& s, const PipMatrix& domain,
   Rows rows = signed_rows(domain, n, 0, signed_unknowns, false);
   elimination = eliminate_equalities(rows.eq, rows.ineq, n);
   int kept = static_cast<int>(elimination.kept.size());
+  // The inequalities over the last unknowns first (by their first unknown,
+  // from the last to the first; then by their last unknown, from the first
+  // to the last). isl takes the rows in this order, and its time on the
+  // scheduler's problems depends much on it: this order took the largest
+  // ones (300 to 350 unknowns, 1,000 to 1,350 rows) from 530 to 80 ms and
+  // from 460 to 150 ms, and no problem of the examples took longer. The
+  // optimum, a single point, does not depend on it.
+  auto first = [kept](const Row& r) {
+    int j = 0;
+    while (j < kept && r[j] == 0)
+      j++;
+    return j;
+  };
+  auto last = [kept](const Row& r) {
+    int j = kept - 1;
+    while (j >= 0 && r[j] == 0)
+      j--;
+    return j;
+  };
+  std::stable_sort(elimination.ineq.begin(), elimination.ineq.end(), [&](const Row& a, const Row& b) {
+    int fa = first(a), fb = first(b);
+    return fa != fb ? fa > fb : last(a) < last(b);
+  });
   return make_set(s, isl_space_set_alloc(s.ctx(), 0, kept), Rows{elimination.eq, elimination.ineq},
                   kept + 1, isl_dim_set, isl_dim_param);
 }
