@@ -181,6 +181,19 @@ bool run_job(ChildJob job, const std::string& question, long cpu_milliseconds, i
   // caller can end both at once.
   ::signal(SIGALRM, SIG_IGN);
   ::setpgid(0, 0);
+  // The server holds none of the caller's files: a reader of the caller's
+  // output sees its end when the caller ends, whatever the server does.
+  int null = ::open("/dev/null", O_RDWR);
+  if (null >= 0) {
+    for (int fd = 0; fd <= 2; fd++)
+      if (fd != caller)
+        ::dup2(null, fd);
+    if (null > 2 && null != caller)
+      ::close(null);
+  }
+  if (caller > 3)
+    ::close_range(3, static_cast<unsigned>(caller) - 1, 0);
+  ::close_range(static_cast<unsigned>(caller) + 1, ~0u, 0);
   for (;;) {
     Request request;
     if (!read_all(caller, &request, sizeof request))
