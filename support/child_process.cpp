@@ -38,11 +38,13 @@ struct Server {
   int socket = -1;
 } server;
 
-bool send_all(int fd, const void* data, size_t size)
+// Writes size bytes; false on an error. A socket is written without
+// SIGPIPE when its reader is gone.
+bool write_all(int fd, const void* data, size_t size, bool socket)
 {
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
-    ssize_t n = ::send(fd, p, size, MSG_NOSIGNAL);
+    ssize_t n = socket ? ::send(fd, p, size, MSG_NOSIGNAL) : ::write(fd, p, size);
     if (n < 0 && errno == EINTR)
       continue;
     if (n <= 0)
@@ -53,39 +55,23 @@ bool send_all(int fd, const void* data, size_t size)
   return true;
 }
 
-// Reads size bytes; false at the end of the stream or on an error.
-bool read_all(int fd, void* data, size_t size)
+// Reads size bytes before the deadline (if any); false at the end of the
+// stream, on an error, or when the deadline passes.
+bool read_all(int fd, void* data, size_t size, std::optional<Clock::time_point> deadline = std::nullopt)
 {
   char* p = static_cast<char*>(data);
   while (size > 0) {
-    ssize_t n = ::read(fd, p, size);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      return false;
-    p += n;
-    size -= static_cast<size_t>(n);
-  }
-  return true;
-}
-
-// Reads size bytes before the deadline; false at the end of the stream, on
-// an error, or when the deadline passes.
-bool read_before(int fd, void* data, size_t size, Clock::time_point deadline)
-{
-  char* p = static_cast<char*>(data);
-  while (size > 0) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0)
-      return false;
-    struct pollfd waiting {fd, POLLIN, 0};
-    int ready = ::poll(&waiting, 1, static_cast<int>(left));
-    if (ready < 0 && errno == EINTR)
-      continue;
-    if (ready < 0)
-      return false;
-    if (ready == 0)
-      continue;
+    if (deadline) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline - Clock::now()).count();
+      if (left <= 0)
+        return false;
+      struct pollfd waiting {fd, POLLIN, 0};
+      int ready = ::poll(&waiting, 1, static_cast<int>(left));
+      if (ready < 0 && errno != EINTR)
+        return false;
+      if (ready <= 0)
+        continue;
+    }
     ssize_t n = ::read(fd, p, size);
     if (n < 0 && errno == EINTR)
       continue;
@@ -124,18 +110,7 @@ bool read_before(int fd, void* data, size_t size, Clock::time_point deadline)
   }
   if (!answered)
     ::_exit(3);
-  const char* p = answer.data();
-  size_t left = answer.size();
-  while (left > 0) {
-    ssize_t n = ::write(answer_fd, p, left);
-    if (n < 0 && errno == EINTR)
-      continue;
-    if (n <= 0)
-      ::_exit(4);
-    p += n;
-    left -= static_cast<size_t>(n);
-  }
-  ::_exit(0);
+  ::_exit(write_all(answer_fd, answer.data(), answer.size(), false) ? 0 : 4);
 }
 
 // In the server: runs one job in a child and collects its answer.
@@ -207,7 +182,8 @@ bool run_job(ChildJob job, const std::string& question, long cpu_milliseconds, i
     if (!answered)
       answer.clear();
     Response response{answered ? 1u : 0u, answer.size()};
-    if (!send_all(caller, &response, sizeof response) || !send_all(caller, answer.data(), answer.size()))
+    if (!write_all(caller, &response, sizeof response, true) ||
+        !write_all(caller, answer.data(), answer.size(), true))
       ::_exit(0);
   }
 }
@@ -261,12 +237,12 @@ std::optional<std::string> run_in_child(ChildJob job, const std::string& questio
   Request request{reinterpret_cast<std::uint64_t>(job), cpu_milliseconds, question.size()};
   Response response{};
   std::string answer;
-  bool received = send_all(server.socket, &request, sizeof request) &&
-                  send_all(server.socket, question.data(), question.size()) &&
-                  read_before(server.socket, &response, sizeof response, deadline);
+  bool received = write_all(server.socket, &request, sizeof request, true) &&
+                  write_all(server.socket, question.data(), question.size(), true) &&
+                  read_all(server.socket, &response, sizeof response, deadline);
   if (received) {
     answer.resize(response.length);
-    received = read_before(server.socket, answer.data(), answer.size(), deadline);
+    received = read_all(server.socket, answer.data(), answer.size(), deadline);
   }
   // A server that does not answer in time, or whose stream broke, is
   // replaced at the next call.
