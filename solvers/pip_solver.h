@@ -85,15 +85,16 @@ struct PipQuast {
 //   - a leaf without solution otherwise, in particular wherever the optimum
 //     is unbounded (there is no big parameter to express it) and outside the
 //     context (including negative parameters when Urs_parms is 0).
-// Bad input (shapes, kinds, bignum) and values that do not fit in a long end
-// the process with status 1 and a message on the error stream.
+// Bad input (shapes, kinds, bignum) and values that do not fit in a long
+// throw a Failure with a message.
 std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& context,
                                     int nb_unknowns, int bignum, const PipOptions& options);
 
 // Exact integer emptiness: true when no integer point (unknowns and
 // parameters, free except for the sign conventions of options) satisfies the
 // domain rows. Unbounded sets are handled exactly. Maximize and
-// Max_operations are ignored. Ownership: the arguments are kept.
+// Max_operations are ignored. The answers are kept by question for the rest
+// of the process. Ownership: the arguments are kept.
 bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOptions& options);
 
 #endif
