@@ -1,9 +1,7 @@
 // Parametric lexicographic optimum and integer emptiness of polyhedra,
 // through the parametric integer programming layer.
 #include <numeric>
-#include <functional>
 #include <set>
-#include <unordered_set>
 
 #include "algebra/expression.h"
 #include "support/failure.h"
@@ -117,49 +115,6 @@ std::pair<Rows, Rows> compacted(const std::vector<SparseRow>& rows, int leading,
   return {densified(rows, 0), densified(context, static_cast<size_t>(leading) + actual_counter.size())};
 }
 
-// The rows without repetition: each divided by the common factor of its
-// coefficients (the constant of an inequality rounded down, which keeps its
-// integer points; an equality whose constant the factor does not divide
-// kept as it is), in their first order. Constraint systems gathered from
-// many sources repeat the same rows.
-Rows without_repeated_rows(Rows all)
-{
-  for (std::vector<Value>& row : all) {
-    Value g = 0;
-    for (size_t j = 1; j + 1 < row.size(); j++)
-      g = std::gcd(g, row[j] < 0 ? -row[j] : row[j]);
-    if (g > 1 && (row[0] != 0 || row.back() % g == 0)) {
-      for (size_t j = 1; j + 1 < row.size(); j++)
-        row[j] /= g;
-      Value c = row.back();
-      row.back() = c / g - (c % g != 0 && c < 0);
-    }
-  }
-  struct Hash {
-    size_t operator()(const std::vector<Value>* row) const
-    {
-      size_t h = row->size();
-      for (Value v : *row)
-        h = h * 1000003u ^ std::hash<Value>()(v);
-      return h;
-    }
-  };
-  struct Same {
-    bool operator()(const std::vector<Value>* a, const std::vector<Value>* b) const { return *a == *b; }
-  };
-  std::unordered_set<const std::vector<Value>*, Hash, Same> seen;
-  seen.reserve(all.size());
-  std::vector<bool> first(all.size());
-  for (size_t i = 0; i < all.size(); i++)
-    first[i] = seen.insert(&all[i]).second;
-  Rows r;
-  r.reserve(seen.size());
-  for (size_t i = 0; i < all.size(); i++)
-    if (first[i])
-      r.push_back(std::move(all[i]));
-  return r;
-}
-
 int nb_unknowns(int leading) { return leading + static_cast<int>(registry().actual_counter.size()); }
 int nb_params() { return static_cast<int>(registry().actual_parameter.size()); }
 
@@ -269,7 +224,7 @@ std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)
   std::vector<SparseRow> constraints = sparse_rows(this);
   rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
               std::make_move_iterator(constraints.end()));
-  Rows domain = without_repeated_rows(compacted(rows, k).first);
+  Rows domain = compacted(rows, k).first;
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;
   options.Urs_unknowns = 1;
