@@ -16,16 +16,6 @@ using Rows = std::vector<std::vector<Value>>;
 
 namespace {
 
-PipMatrix to_pip(const Rows& m, int width)
-{
-  PipMatrix p;
-  p.nb_rows = static_cast<int>(m.size());
-  p.nb_columns = width;
-  for (const auto& row : m)
-    p.rows.emplace_back(row.begin(), row.end());
-  return p;
-}
-
 // A constraint row over the registry's columns (counters by rank,
 // parameters, the constant last), by its non-zero entries: the problems of
 // the scheduler hold thousands of rows over a registry of a thousand
@@ -70,12 +60,18 @@ bool on_parameters_only(const SparseRow& row)
   return parameter;
 }
 
-// Dense rows [kind | `leading` date columns | used counters | used
-// parameters | constant] of rows, and of context (rows on the parameters
-// alone) [kind | used parameters | constant]; the rank maps actual_counter
-// and actual_parameter give the registry rank of each kept column.
-std::pair<Rows, Rows> compacted(const std::vector<SparseRow>& rows, int leading,
-                                const std::vector<SparseRow>& context = {})
+// The solver's problem: the domain rows over [`leading` date columns | used
+// counters | used parameters | constant] by their non-zero entries, and the
+// context (rows on the parameters alone) [kind | used parameters |
+// constant]; the rank maps actual_counter and actual_parameter give the
+// registry rank of each kept column.
+struct Compacted {
+  PipSparseMatrix domain;
+  PipMatrix context;
+};
+
+Compacted compacted(const std::vector<SparseRow>& rows, int leading,
+                    const std::vector<SparseRow>& context = {})
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -89,44 +85,50 @@ std::pair<Rows, Rows> compacted(const std::vector<SparseRow>& rows, int leading,
       for (const auto& [column, value] : row.terms)
         if (column < nc + np)
           used.insert(column);
-  std::map<int, size_t> position;  // registry column -> column of the rows
+  std::map<int, int> position;  // registry column -> column of the rows, from 0
   for (int column : used) {
-    position[column] = 1 + static_cast<size_t>(leading) + position.size();
+    position[column] = leading + static_cast<int>(position.size());
     if (column < nc)
       actual_counter[static_cast<int>(actual_counter.size())] = column;
     else
       actual_parameter[static_cast<int>(actual_parameter.size())] = column - nc;
   }
-  auto densified = [&](const std::vector<SparseRow>& part, size_t shift) {
-    size_t width = 1 + static_cast<size_t>(leading) + used.size() + 1 - shift;
-    Rows m;
-    for (const SparseRow& row : part) {
-      std::vector<Value> dense(width, 0);
-      dense[0] = row.kind;
-      if (row.date >= 0)
-        dense[1 + static_cast<size_t>(row.date)] = -1;
-      for (const auto& [column, value] : row.terms)
-        dense[column < nc + np ? position.at(column) - shift : width - 1] = value;
-      m.push_back(std::move(dense));
-    }
-    return m;
-  };
+  int constant = leading + static_cast<int>(used.size());
+  Compacted c;
+  c.domain.nb_columns = constant + 2;
+  for (const SparseRow& row : rows) {
+    PipSparseRow r{row.kind, {}};
+    if (row.date >= 0)
+      r.entries.push_back({row.date, -1});
+    // The terms come by increasing registry column: so do their positions.
+    for (const auto& [column, value] : row.terms)
+      r.entries.push_back({column < nc + np ? position.at(column) : constant, value});
+    c.domain.rows.push_back(std::move(r));
+  }
   // Context rows have no date and no counter column.
-  return {densified(rows, 0), densified(context, static_cast<size_t>(leading) + actual_counter.size())};
+  size_t shift = static_cast<size_t>(leading) + actual_counter.size();
+  int width = static_cast<int>(actual_parameter.size()) + 2;
+  c.context.nb_columns = width;
+  for (const SparseRow& row : context) {
+    std::vector<Value> dense(width, 0);
+    dense[0] = row.kind;
+    for (const auto& [column, value] : row.terms)
+      dense[column < nc + np ? position.at(column) + 1 - shift : width - 1] = value;
+    c.context.rows.push_back(std::move(dense));
+  }
+  c.context.nb_rows = static_cast<int>(c.context.rows.size());
+  return c;
 }
 
 int nb_unknowns(int leading) { return leading + static_cast<int>(registry().actual_counter.size()); }
-int nb_params() { return static_cast<int>(registry().actual_parameter.size()); }
 
 // Solves the compacted problem and converts the answer.
 template <typename Build>
-std::unique_ptr<Quast> solve(const Rows& domain, const Rows& context, int leading,
-                             const PipOptions& options, Build build)
+std::unique_ptr<Quast> solve(const Compacted& problem, int leading, const PipOptions& options,
+                             Build build)
 {
-  int unknowns = nb_unknowns(leading);
-  PipMatrix d = to_pip(domain, unknowns + nb_params() + 2);
-  PipMatrix c = to_pip(context, nb_params() + 2);
-  std::unique_ptr<PipQuast> answer = pip_solve(d, c, unknowns, -1, options);
+  std::unique_ptr<PipQuast> answer =
+    pip_solve(problem.domain, problem.context, nb_unknowns(leading), -1, options);
   return build(answer.get());
 }
 
@@ -134,12 +136,12 @@ std::unique_ptr<Quast> solve(const Rows& domain, const Rows& context, int leadin
 
 static std::unique_ptr<Quast> maximum(Polyhedron* p, bool general)
 {
-  Rows domain = compacted(sparse_rows(p), 0).first;
+  Compacted problem = compacted(sparse_rows(p), 0);
   PipOptions options = pip_options_init();
   options.Maximize = 1;
   options.Urs_parms = general;
   options.Urs_unknowns = general;
-  return solve(domain, Rows(), 0, options, [](const PipQuast* a) { return std::make_unique<Quast>(a); });
+  return solve(problem, 0, options, [](const PipQuast* a) { return std::make_unique<Quast>(a); });
 }
 
 std::unique_ptr<Quast> Polyhedron::max_lex() { return maximum(this, false); }
@@ -166,13 +168,20 @@ static bool integer_empty(Polyhedron* p, bool general)
       non_negative({}, {q});
     return rewritten->is_empty_general();
   }
-  Rows domain = compacted(sparse_rows(p), 0).first;
-  if (domain.empty())
+  Compacted problem = compacted(sparse_rows(p), 0);
+  if (problem.domain.rows.empty())
     return false;
   PipOptions options = pip_options_init();
   options.Urs_parms = general;
   options.Urs_unknowns = general;
-  PipMatrix d = to_pip(domain, nb_unknowns(0) + nb_params() + 2);
+  PipMatrix d{static_cast<int>(problem.domain.rows.size()), problem.domain.nb_columns, {}};
+  for (const PipSparseRow& row : problem.domain.rows) {
+    std::vector<Value> dense(d.nb_columns, 0);
+    dense[0] = row.kind;
+    for (const auto& [column, value] : row.entries)
+      dense[1 + column] = value;
+    d.rows.push_back(std::move(dense));
+  }
   return pip_integer_empty(d, nb_unknowns(0), options);
 }
 
@@ -193,10 +202,10 @@ static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
   std::vector<SparseRow> context, rest;
   for (SparseRow& row : sparse_rows(p, true))
     (on_parameters_only(row) ? context : rest).push_back(std::move(row));
-  auto [domain, context_rows] = compacted(rest, 0, context);
+  Compacted problem = compacted(rest, 0, context);
   PipOptions options = pip_options_init();
   options.Urs_unknowns = 1;
-  return solve(domain, context_rows, 0, options, build);
+  return solve(problem, 0, options, build);
 }
 
 std::unique_ptr<Quast> Polyhedron::min_lex()
@@ -224,9 +233,9 @@ std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)
   std::vector<SparseRow> constraints = sparse_rows(this);
   rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
               std::make_move_iterator(constraints.end()));
-  Rows domain = compacted(rows, k).first;
+  Compacted problem = compacted(rows, k);
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;
   options.Urs_unknowns = 1;
-  return solve(domain, Rows(), k, options, [k](const PipQuast* a) { return std::make_unique<Quast>(a, k); });
+  return solve(problem, k, options, [k](const PipQuast* a) { return std::make_unique<Quast>(a, k); });
 }

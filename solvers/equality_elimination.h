@@ -15,8 +15,10 @@
 // inequality's constant rounded down, which keeps every integer point) and
 // each set of parallel inequalities is reduced to the tightest.
 //
-// Rows are [unknowns | parameters | constant]; equalities are = 0,
-// inequalities >= 0.
+// Rows are given by their non-zero entries over the columns [unknowns |
+// parameters | constant], the constant in the last column; equalities are
+// = 0, inequalities >= 0. The scheduler's problems have hundreds of columns
+// and a few non-zero entries per row.
 #ifndef VORL_SOLVERS_EQUALITY_ELIMINATION_H
 #define VORL_SOLVERS_EQUALITY_ELIMINATION_H
 
@@ -24,7 +26,8 @@
 #include <vector>
 
 struct EqualityElimination {
-  using Row = std::vector<long>;
+  // The non-zero entries (column, value) of a row, by increasing column.
+  using Row = std::vector<std::pair<int, long>>;
   // The unknowns left, by their position among the original unknowns,
   // increasing.
   std::vector<int> kept;
@@ -35,11 +38,12 @@ struct EqualityElimination {
   std::vector<Row> eq, ineq;
 };
 
-// The problem of the rows eq and ineq (kept by the caller) over n unknowns,
-// with the unknowns that its equalities fix eliminated. When an entry would
-// not fit in 64 bits, no unknown is eliminated (the rows are given back as
-// they are).
-EqualityElimination eliminate_equalities(const std::vector<std::vector<long>>& eq,
-                                         const std::vector<std::vector<long>>& ineq, int n);
+// The problem of the rows eq and ineq over n unknowns and `width` columns,
+// with the unknowns that its equalities fix eliminated. Takes the rows. When
+// an entry would not fit in 64 bits, no unknown is eliminated (the rows are
+// given back as they are).
+EqualityElimination eliminate_equalities(std::vector<EqualityElimination::Row> eq,
+                                         std::vector<EqualityElimination::Row> ineq, int n,
+                                         int width);
 
 #endif

@@ -54,7 +54,7 @@
 //
 // A problem without parameters has one point for optimum: the unknowns that
 // its equalities fix are left out of isl's problem (equality_elimination.h)
-// and the optimum is carried back to all unknowns by an affine map.
+// and computed back from the others in the tree's leaves.
 //
 // Every call uses an isl context of its own, freed on return. The only state
 // shared between calls is the table of emptiness answers (an answer depends
@@ -166,32 +166,65 @@ void check_matrix(const Session& s, const char* name, const PipMatrix& m, int wi
   }
 }
 
+void check_matrix(const Session& s, const PipSparseMatrix& m, int width)
+{
+  if (m.nb_columns != width)
+    s.error(cat("domain matrix has ", m.nb_columns, " columns, ", width, " expected"));
+  for (size_t i = 0; i < m.rows.size(); ++i) {
+    const PipSparseRow& row = m.rows[i];
+    if (row.kind != 0 && row.kind != 1)
+      s.error(cat("domain row ", i, " has kind ", row.kind, " (0 or 1 expected)"));
+    for (size_t k = 0; k < row.entries.size(); ++k)
+      if (row.entries[k].first < 0 || row.entries[k].first >= width - 1 ||
+          (k > 0 && row.entries[k].first <= row.entries[k - 1].first))
+        s.error(cat("domain row ", i, " has entry ", k, " in column ", row.entries[k].first,
+                    " (increasing columns from 0 to ", width - 2, " expected)"));
+  }
+}
+
+// A row by its non-zero entries (column, value), by increasing column.
+using Sparse = EqualityElimination::Row;
+
 // Rows without their kind, split into equalities and inequalities.
 struct Rows {
-  std::vector<Row> eq, ineq;
+  std::vector<Sparse> eq, ineq;
 };
 
 Rows split_rows(const PipMatrix& m)
 {
   Rows r;
-  for (const Row& row : m.rows)
-    (row[0] == 0 ? r.eq : r.ineq).emplace_back(row.begin() + 1, row.end());
+  for (const Row& row : m.rows) {
+    Sparse entries;
+    for (size_t j = 1; j < row.size(); ++j)
+      if (row[j] != 0)
+        entries.push_back({static_cast<int>(j) - 1, row[j]});
+    (row[0] == 0 ? r.eq : r.ineq).push_back(std::move(entries));
+  }
   return r;
 }
 
-Row unit_row(int width, int column, long value)
+Rows split_rows(const PipSparseMatrix& m)
 {
-  Row r(width, 0);
-  r[column] = value;
+  Rows r;
+  for (const PipSparseRow& row : m.rows) {
+    Sparse entries;
+    for (const auto& entry : row.entries)
+      if (entry.second != 0)
+        entries.push_back(entry);
+    (row.kind == 0 ? r.eq : r.ineq).push_back(std::move(entries));
+  }
   return r;
 }
 
-Isl<isl_mat> make_mat(const Session& s, const std::vector<Row>& rows, int width)
+Isl<isl_mat> make_mat(const Session& s, const std::vector<Sparse>& rows, int width)
 {
   Isl<isl_mat> m = s.check(isl_mat_alloc(s.ctx(), rows.size(), width));
-  for (size_t i = 0; i < rows.size(); ++i)
+  for (size_t i = 0; i < rows.size(); ++i) {
+    auto next = rows[i].begin();
     for (int j = 0; j < width; ++j) {
-      long x = rows[i][j];
+      long x = 0;
+      if (next != rows[i].end() && next->first == j)
+        x = (next++)->second;
       if (x >= INT_MIN && x <= INT_MAX) {  // the cheap path, without an isl_val
         m = s.check(isl_mat_set_element_si(m.release(), i, j, static_cast<int>(x)));
         continue;
@@ -199,6 +232,7 @@ Isl<isl_mat> make_mat(const Session& s, const std::vector<Row>& rows, int width)
       isl_val* v = isl_val_int_from_si(s.ctx(), x);
       m = s.check(isl_mat_set_element_val(m.release(), i, j, v));
     }
+  }
   return m;
 }
 
@@ -214,38 +248,32 @@ Isl<isl_basic_set> make_set(const Session& s, isl_space* space, const Rows& rows
                                                         isl_dim_cst));
 }
 
-// The domain rows [unknowns | parameters | constant], split by kind, with
-// the sign conventions as inequalities.
-Rows signed_rows(const PipMatrix& domain, int n, int np, bool signed_unknowns,
-                 bool signed_parameters)
+// The sign conventions as inequalities x >= 0 on the columns [from, to).
+void add_signs(Rows& rows, int from, int to)
 {
-  int width = n + np + 1;
-  Rows rows = split_rows(domain);
-  for (int i = 0; signed_unknowns && i < n; ++i)
-    rows.ineq.push_back(unit_row(width, i, 1));
-  for (int i = 0; signed_parameters && i < np; ++i)
-    rows.ineq.push_back(unit_row(width, n + i, 1));
-  return rows;
+  for (int i = from; i < to; ++i)
+    rows.ineq.push_back(Sparse{{i, 1}});
 }
 
 // The domain with the sign conventions in a set space with the unknowns as
 // set dimensions.
-Isl<isl_basic_set> domain_set(const Session& s, const PipMatrix& domain, int n, int np,
+Isl<isl_basic_set> domain_set(const Session& s, Rows rows, int n, int np,
                               bool signed_unknowns, bool signed_parameters)
 {
+  add_signs(rows, 0, signed_unknowns ? n : 0);
+  add_signs(rows, n, signed_parameters ? n + np : n);
   isl_space* space = isl_space_set_alloc(s.ctx(), np, n);
-  return make_set(s, space, signed_rows(domain, n, np, signed_unknowns, signed_parameters),
-                  n + np + 1, isl_dim_set, isl_dim_param);
+  return make_set(s, space, rows, n + np + 1, isl_dim_set, isl_dim_param);
 }
 
 // The domain of a problem without parameters, as domain_set() makes it, over
 // the unknowns that its equalities leave (the elimination says how to put
 // the others back).
-Isl<isl_basic_set> reduced_domain_set(const Session& s, const PipMatrix& domain, int n,
-                                      bool signed_unknowns, EqualityElimination& elimination)
+Isl<isl_basic_set> reduced_domain_set(const Session& s, Rows rows, int n, bool signed_unknowns,
+                                      EqualityElimination& elimination)
 {
-  Rows rows = signed_rows(domain, n, 0, signed_unknowns, false);
-  elimination = eliminate_equalities(rows.eq, rows.ineq, n);
+  add_signs(rows, 0, signed_unknowns ? n : 0);
+  elimination = eliminate_equalities(std::move(rows.eq), std::move(rows.ineq), n, n + 1);
   int kept = static_cast<int>(elimination.kept.size());
   // The inequalities over the last unknowns first (by their first unknown,
   // from the last to the first; then by their last unknown, from the first
@@ -254,19 +282,14 @@ Isl<isl_basic_set> reduced_domain_set(const Session& s, const PipMatrix& domain,
   // ones (300 to 350 unknowns, 1,000 to 1,350 rows) from 530 to 80 ms and
   // from 460 to 150 ms, and no problem of the examples took longer. The
   // optimum, a single point, does not depend on it.
-  auto first = [kept](const Row& r) {
-    int j = 0;
-    while (j < kept && r[j] == 0)
-      j++;
-    return j;
+  auto first = [kept](const Sparse& r) {
+    return r.empty() || r.front().first >= kept ? kept : r.front().first;
   };
-  auto last = [kept](const Row& r) {
-    int j = kept - 1;
-    while (j >= 0 && r[j] == 0)
-      j--;
-    return j;
+  auto last = [kept](const Sparse& r) {
+    auto it = std::find_if(r.rbegin(), r.rend(), [kept](const auto& t) { return t.first < kept; });
+    return it == r.rend() ? -1 : it->first;
   };
-  std::stable_sort(elimination.ineq.begin(), elimination.ineq.end(), [&](const Row& a, const Row& b) {
+  std::stable_sort(elimination.ineq.begin(), elimination.ineq.end(), [&](const Sparse& a, const Sparse& b) {
     int fa = first(a), fb = first(b);
     return fa != fb ? fa > fb : last(a) < last(b);
   });
@@ -274,39 +297,46 @@ Isl<isl_basic_set> reduced_domain_set(const Session& s, const PipMatrix& domain,
                   kept + 1, isl_dim_set, isl_dim_param);
 }
 
-// Takes optimum, over the kept unknowns of the elimination; gives it over
-// all n unknowns.
-Isl<isl_pw_multi_aff> restored(const Session& s, Isl<isl_pw_multi_aff> optimum,
-                               const EqualityElimination& elimination, int n)
+// Takes the answer over the kept unknowns of the elimination (every leaf
+// with one vector per kept unknown); gives it over all n unknowns, the
+// eliminated ones computed back in each leaf.
+std::unique_ptr<PipQuast> restored(const Session& s, std::unique_ptr<PipQuast> q,
+                                   const EqualityElimination& elimination, int n)
 {
+  if (!q)
+    return q;
+  q->next_then = restored(s, std::move(q->next_then), elimination, n);
+  q->next_else = restored(s, std::move(q->next_else), elimination, n);
+  if (!q->has_list)
+    return q;
+  std::vector<PipVector> all(n);
+  for (size_t k = 0; k < elimination.kept.size(); ++k)
+    all[elimination.kept[k]] = std::move(q->list[k]);
+  size_t width = q->list.empty() ? 1 : all[elimination.kept[0]].the_vector.size();
   int kept = static_cast<int>(elimination.kept.size());
-  isl_space* space = isl_space_map_from_domain_and_range(isl_space_set_alloc(s.ctx(), 0, kept),
-                                                         isl_space_set_alloc(s.ctx(), 0, n));
-  Isl<isl_multi_aff> back = s.check(isl_multi_aff_zero(space));
-  Isl<isl_local_space> ls =
-      s.check(isl_local_space_from_space(isl_space_set_alloc(s.ctx(), 0, kept)));
-  for (int k = 0; k < kept; ++k) {
-    isl_aff* x = isl_aff_var_on_domain(isl_local_space_copy(ls.get()), isl_dim_set, k);
-    back = s.check(isl_multi_aff_set_aff(back.release(), elimination.kept[k], x));
-  }
   for (const auto& [j, value] : elimination.eliminated) {
-    isl_aff* x = isl_aff_zero_on_domain(isl_local_space_copy(ls.get()));
-    for (int k = 0; k < kept; ++k)
-      if (value[k] != 0)
-        x = isl_aff_set_coefficient_val(x, isl_dim_in, k, isl_val_int_from_si(s.ctx(), value[k]));
-    x = isl_aff_set_constant_val(x, isl_val_int_from_si(s.ctx(), value[kept]));
-    back = s.check(isl_multi_aff_set_aff(back.release(), j, x));
+    Row v(width, 0);
+    for (const auto& [column, a] : value) {
+      // column < kept: a kept unknown; otherwise the constant (no parameter).
+      const Row* term = column < kept ? &all[elimination.kept[column]].the_vector : nullptr;
+      for (size_t c = 0; c < width; ++c) {
+        long x = term ? (*term)[c] : (c + 1 == width);
+        long p;
+        if (__builtin_mul_overflow(a, x, &p) || __builtin_add_overflow(v[c], p, &v[c]))
+          s.error("coefficient does not fit in a 64-bit integer");
+      }
+    }
+    all[j] = PipVector{v, Row(width, 1)};
   }
-  return s.check(isl_pw_multi_aff_pullback_pw_multi_aff(
-      isl_pw_multi_aff_from_multi_aff(back.release()), optimum.release()));
+  q->list = std::move(all);
+  return q;
 }
 
 Isl<isl_basic_set> context_set(const Session& s, const PipMatrix& context, int np,
                                bool signed_parameters)
 {
   Rows rows = split_rows(context);
-  for (int i = 0; signed_parameters && i < np; ++i)
-    rows.ineq.push_back(unit_row(np + 1, i, 1));
+  add_signs(rows, 0, signed_parameters ? np : 0);
   return make_set(s, isl_space_params_alloc(s.ctx(), np), rows, np + 1, isl_dim_param,
                   isl_dim_set);
 }
@@ -315,24 +345,24 @@ Isl<isl_basic_set> context_set(const Session& s, const PipMatrix& context, int n
 // the optimum: for some k, r_0 = .. = r_{k-1} = 0 and r_k < 0 (minimum) or
 // r_k > 0 (maximum). The cone is {r | A r >= 0, E r = 0} over the unknown
 // columns, with r >= 0 when the unknowns are non-negative.
-bool optimum_unbounded(const Session& s, const PipMatrix& domain, int n, bool signed_unknowns,
+bool optimum_unbounded(const Session& s, const Rows& domain, int n, bool signed_unknowns,
                        bool maximize)
 {
   Rows cone;
-  for (const Row& row : domain.rows) {
-    Row r(row.begin() + 1, row.begin() + 1 + n);
-    r.push_back(0);
-    (row[0] == 0 ? cone.eq : cone.ineq).push_back(r);
-  }
-  for (int i = 0; signed_unknowns && i < n; ++i)
-    cone.ineq.push_back(unit_row(n + 1, i, 1));
+  for (const auto* part : {&domain.eq, &domain.ineq})
+    for (const Sparse& row : *part) {
+      Sparse r;
+      for (const auto& entry : row)
+        if (entry.first < n)
+          r.push_back(entry);
+      (part == &domain.eq ? cone.eq : cone.ineq).push_back(std::move(r));
+    }
+  add_signs(cone, 0, signed_unknowns ? n : 0);
   for (int k = 0; k < n; ++k) {
     Rows rows = cone;
     for (int j = 0; j < k; ++j)
-      rows.eq.push_back(unit_row(n + 1, j, 1));
-    Row improve = unit_row(n + 1, k, maximize ? 1 : -1);
-    improve[n] = -1;
-    rows.ineq.push_back(improve);
+      rows.eq.push_back(Sparse{{j, 1}});
+    rows.ineq.push_back(Sparse{{k, maximize ? 1 : -1}, {n, -1}});
     Isl<isl_basic_set> set = make_set(s, isl_space_set_alloc(s.ctx(), 0, n), rows, n + 1,
                                       isl_dim_set, isl_dim_param);
     if (!s.check(isl_basic_set_is_empty(set.get())))
@@ -689,10 +719,42 @@ PipOptions pip_options_init()
   return PipOptions{};
 }
 
+namespace {
+
+std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
+                                const PipMatrix& context, int nb_unknowns, int bignum,
+                                const PipOptions& options);
+
+}  // namespace
+
 std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& context,
                                     int nb_unknowns, int bignum, const PipOptions& options)
 {
   Session s("pip_solve");
+  check_matrix(s, "domain", domain, domain.nb_columns);
+  PipSparseMatrix sparse{domain.nb_columns, {}};
+  for (const Row& row : domain.rows) {
+    PipSparseRow r{row[0], {}};
+    for (size_t j = 1; j < row.size(); ++j)
+      if (row[j] != 0)
+        r.entries.push_back({static_cast<int>(j) - 1, row[j]});
+    sparse.rows.push_back(std::move(r));
+  }
+  return solve(s, sparse, context, nb_unknowns, bignum, options);
+}
+
+std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatrix& context,
+                                    int nb_unknowns, int bignum, const PipOptions& options)
+{
+  return solve(Session("pip_solve"), domain, context, nb_unknowns, bignum, options);
+}
+
+namespace {
+
+std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
+                                const PipMatrix& context, int nb_unknowns, int bignum,
+                                const PipOptions& options)
+{
   if (nb_unknowns < 0)
     s.error(cat("negative number of unknowns ", nb_unknowns));
   if (bignum != -1)
@@ -701,7 +763,7 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
   if (np < 0)
     s.error(cat("context matrix has ", context.nb_columns, " columns, at least 2 expected"));
   check_matrix(s, "context", context, np + 2);
-  check_matrix(s, "domain", domain, nb_unknowns + np + 2);
+  check_matrix(s, domain, nb_unknowns + np + 2);
 
   bool signed_unknowns = !options.Urs_unknowns, signed_parameters = !options.Urs_parms;
   Isl<isl_basic_set> ctx_set = context_set(s, context, np, signed_parameters);
@@ -710,12 +772,13 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
 
   // Without parameters, the optimum is one point: the unknowns that
   // equalities fix are left out of isl's problem and computed back.
+  Rows rows = split_rows(domain);
   std::optional<EqualityElimination> elimination;
   Isl<isl_basic_set> dom_set;
   if (np == 0)
-    dom_set = reduced_domain_set(s, domain, nb_unknowns, signed_unknowns, elimination.emplace());
+    dom_set = reduced_domain_set(s, rows, nb_unknowns, signed_unknowns, elimination.emplace());
   else
-    dom_set = domain_set(s, domain, nb_unknowns, np, signed_unknowns, signed_parameters);
+    dom_set = domain_set(s, rows, nb_unknowns, np, signed_unknowns, signed_parameters);
   isl_ctx_reset_operations(s.ctx());
   isl_ctx_set_max_operations(s.ctx(), options.Max_operations);
   isl_pw_multi_aff* opt =
@@ -729,17 +792,18 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
   // examined (it is the same for every parameter point).
   if (!opt) {
     isl_ctx_reset_error(s.ctx());
-    if (optimum_unbounded(s, domain, nb_unknowns, signed_unknowns, options.Maximize != 0))
+    if (optimum_unbounded(s, rows, nb_unknowns, signed_unknowns, options.Maximize != 0))
       return std::make_unique<PipQuast>();
     s.error("isl failed on a bounded optimum");
   }
   Isl<isl_pw_multi_aff> optimum = s.check(opt);
+  std::unique_ptr<PipQuast> answer = TreeBuilder(s, np, pieces_of(s, optimum.get())).build();
   if (elimination)
-    optimum = restored(s, std::move(optimum), *elimination, nb_unknowns);
-
-  TreeBuilder builder(s, np, pieces_of(s, optimum.get()));
-  return builder.build();
+    answer = restored(s, std::move(answer), *elimination, nb_unknowns);
+  return answer;
 }
+
+}  // namespace
 
 namespace {
 
@@ -796,7 +860,7 @@ bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOption
   int np = parameters_of(s, domain, nb_unknowns);
   check_matrix(s, "domain", domain, nb_unknowns + np + 2);
   Isl<isl_basic_set> set =
-    domain_set(s, domain, nb_unknowns, np, !options.Urs_unknowns, !options.Urs_parms);
+    domain_set(s, split_rows(domain), nb_unknowns, np, !options.Urs_unknowns, !options.Urs_parms);
   bool empty = s.check(isl_basic_set_is_empty(set.get()));
   table.record(std::move(question), empty);
   return empty;

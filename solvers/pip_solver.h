@@ -16,6 +16,7 @@
 #define VORL_SOLVERS_PIP_SOLVER_H
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 // A constraint matrix. nb_rows == rows.size() and every row has nb_columns
@@ -24,6 +25,20 @@ struct PipMatrix {
   int nb_rows = 0;
   int nb_columns = 0;
   std::vector<std::vector<long>> rows;
+};
+
+// A domain matrix by the non-zero entries of its rows, for large problems
+// with few entries per row. A row is a PipMatrix row without its kind
+// column: its entries (column, value) number the columns from 0 ([unknowns |
+// parameters | constant]), by increasing column; pip_solve checks them.
+// nb_columns counts the kind column, as in PipMatrix.
+struct PipSparseRow {
+  long kind = 1;  // 0 ==, 1 >=
+  std::vector<std::pair<int, long>> entries;
+};
+struct PipSparseMatrix {
+  int nb_columns = 0;
+  std::vector<PipSparseRow> rows;
 };
 
 // Maximize: lexicographic maximum instead of minimum. Urs_parms, Urs_unknowns:
@@ -88,6 +103,9 @@ struct PipQuast {
 // Bad input (shapes, kinds, bignum) and values that do not fit in a long
 // throw a Failure with a message.
 std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& context,
+                                    int nb_unknowns, int bignum, const PipOptions& options);
+// The same, the domain given by its non-zero entries.
+std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatrix& context,
                                     int nb_unknowns, int bignum, const PipOptions& options);
 
 // Exact integer emptiness: true when no integer point (unknowns and

@@ -43,6 +43,28 @@ TEST(PipSolverFailureTest, OptimumOutOfRangeEndsTheProcess)
   capped.Max_operations = 1;
   Problem small{1, 1, {{1, 2, -1, 0}, {1, -3, 1, 7}}, {}};
   EXPECT_FAILURE(solve(small, capped), 1, "pip_solve: isl operation limit of 1 reached");
+  // Rows given by their entries must name each column once, in order.
+  PipMatrix context{0, 2, {}};
+  for (const auto& [entries, message] : std::vector<std::pair<std::vector<std::pair<int, long>>, std::string>>{
+           {{{1, 1}, {0, 1}}, "domain row 0 has entry 1 in column 0 .increasing columns from 0 to 2 expected."},
+           {{{3, 1}}, "domain row 0 has entry 0 in column 3 .increasing columns from 0 to 2 expected."}}) {
+    PipSparseMatrix bad{4, {PipSparseRow{1, entries}}};
+    EXPECT_FAILURE(pip_solve(bad, context, 2, -1, options(0, 0, 0)), 1, "pip_solve: " + message);
+  }
+}
+
+// An elimination whose substitution would overflow is given up: isl gets the
+// problem as it is and still finds the optimum.
+TEST(PipSolverTest, EliminationBeyond64BitsIsGivenUp)
+{
+  long big = 1L << 40;
+  // x1 = 2^40 x0, x0 + 2^30 x1 >= 0 (beyond 2^70 x0 once x1 is eliminated),
+  // 0 <= x0 <= 1.
+  Problem p{2, 0, {{0, -big, 1, 0}, {1, 1, 1L << 30, 0}, {1, 1, 0, 0}, {1, -1, 0, 1}}, {}};
+  std::unique_ptr<PipQuast> q = solve(p, options(1, 1, 1));
+  ASSERT_TRUE(q && q->has_list && q->list.size() == 2);
+  EXPECT_EQ(q->list[0].the_vector, std::vector<long>{1});
+  EXPECT_EQ(q->list[1].the_vector, std::vector<long>{big});
 }
 
 // Problems without parameters whose equalities (rows, and pairs of opposite
