@@ -245,31 +245,43 @@ Expression::Expression(const std::vector<Value>& v)
   if (size != n + 2 && size != n + 1)
     fail(Stream::Out, cat("Expression(polylib_vector): bad vector size", n + 1, "\n", size));
   int skip = size - (n + 1);
-  std::unique_ptr<Expression> tree = constant(v[size - 1]);
+  std::vector<std::pair<int, Value>> terms;
+  for (int j = skip; j < size; j++)
+    if (v[j] != 0)
+      terms.push_back({j - skip, v[j]});
+  set_terms(std::move(terms));
+}
+
+// The sum of the terms (registry column, coefficient), the constant in the
+// column after the parameters, by increasing column, without zero: the
+// constant first, then the counters, then the parameters, as one tree.
+void Expression::set_terms(std::vector<std::pair<int, Value>> terms)
+{
+  int nc = get_nb_counters();
+  int np = get_nb_parameters();
+  bool has_constant = !terms.empty() && terms.back().first == nc + np;
+  std::unique_ptr<Expression> tree = constant(has_constant ? terms.back().second : 0);
   auto add_term = [&](Value c, std::unique_ptr<Expression> leaf) {
     std::unique_ptr<Expression> term = c == 1 ? std::move(leaf) : node(OP_TIMES, constant(c), std::move(leaf));
     tree = node(OP_PLUS, std::move(tree), std::move(term));
   };
-  for (int r = 0; r < nc; r++)
-    if (v[skip + r] != 0)
-      add_term(v[skip + r], counter_leaf(r));
-  for (int q = 0; q < np; q++)
-    if (v[skip + nc + q] != 0)
-      add_term(v[skip + nc + q], parameter_leaf(q));
+  for (const auto& [column, value] : terms)
+    if (column < nc)
+      add_term(value, counter_leaf(column));
+    else if (column < nc + np)
+      add_term(value, parameter_leaf(column - nc));
   shallow_copy(tree->simplify().get());
   has_vector = 1;
-  vec.clear();
-  for (int j = skip; j < size; j++)
-    if (v[j] != 0)
-      vec.push_back({j - skip, v[j]});
+  vec = std::move(terms);
   _nb_counters = nc;
   _nb_parameters = np;
 }
 
-// Spreads a compact vector (listed counters, listed parameters, constant) to
-// the full layout.
-static std::vector<Value> spread(const std::vector<Value>& coefs, const std::vector<int>& counters,
-                                 const std::vector<int>& parameters)
+// The terms of a compact vector (listed counters, listed parameters,
+// constant); a rank listed twice takes its last coefficient.
+static std::vector<std::pair<int, Value>> spread(const std::vector<Value>& coefs,
+                                                 const std::vector<int>& counters,
+                                                 const std::vector<int>& parameters)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -277,7 +289,7 @@ static std::vector<Value> spread(const std::vector<Value>& coefs, const std::vec
     fail(Stream::Out, cat("Expression(compact vector): bad vector size ", coefs.size(),
                           " for ", counters.size(), " counter(s) and ", parameters.size(),
                           " parameter(s)"));
-  std::vector<Value> full(nc + np + 1, 0);
+  std::map<int, Value> full;
   for (size_t i = 0; i < counters.size(); i++) {
     if (counters[i] < 0 || counters[i] >= nc)
       fail(Stream::Out, cat("Expression(compact vector): counter rank out of range: ", counters[i]));
@@ -290,20 +302,24 @@ static std::vector<Value> spread(const std::vector<Value>& coefs, const std::vec
     full[nc + parameters[j]] = coefs[counters.size() + j];
   }
   full[nc + np] = coefs.back();
-  return full;
+  std::vector<std::pair<int, Value>> terms;
+  for (const auto& [column, value] : full)
+    if (value != 0)
+      terms.push_back({column, value});
+  return terms;
 }
 
 Expression::Expression(const std::vector<Value>& coefs, const std::vector<int>& counter_ranks,
                        const std::vector<int>& parameter_ranks)
-    : Expression(spread(coefs, counter_ranks, parameter_ranks))
 {
+  set_terms(spread(coefs, counter_ranks, parameter_ranks));
 }
 
 Expression::Expression(const std::vector<Value>& coefs, const std::set<int>& counters,
                        const std::set<int>& parameters)
-    : Expression(spread(coefs, std::vector<int>(counters.begin(), counters.end()),
-                        std::vector<int>(parameters.begin(), parameters.end())))
 {
+  set_terms(spread(coefs, std::vector<int>(counters.begin(), counters.end()),
+                   std::vector<int>(parameters.begin(), parameters.end())));
 }
 
 Expression::Expression(const Expression& o)

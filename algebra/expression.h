@@ -79,6 +79,10 @@ class Expression {
   // Takes over every field of e, its operand pointers included; e's shell is
   // left without operands so that deleting it frees nothing else.
   void shallow_copy(Expression* e);
+  // Becomes the sum of terms (registry column, coefficient; the constant in
+  // the column after the parameters), given by increasing column without
+  // zero coefficients. Takes terms.
+  void set_terms(std::vector<std::pair<int, Value>> terms);
 
   static std::unique_ptr<Expression> from_counter_rank(int rank);
   static std::unique_ptr<Expression> from_parameter_rank(int rank);

@@ -71,6 +71,11 @@ Inequation::Inequation(predicate_t p, const Expression* a, const Expression* b)
 {
 }
 
+Inequation::Inequation(predicate_t p, std::unique_ptr<Expression> a, std::unique_ptr<Expression> b)
+    : pred(p), lhs(a.release()), rhs(b.release())
+{
+}
+
 Inequation::Inequation(int b)
     : pred(b ? PRED_EQ : PRED_LT), lhs(new Expression(1)), rhs(new Expression(1))
 {

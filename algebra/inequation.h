@@ -29,6 +29,8 @@ class Inequation {
   Expression* rhs;
 
   Inequation(predicate_t p, const Expression* a, const Expression* b);
+  // Takes a and b.
+  Inequation(predicate_t p, std::unique_ptr<Expression> a, std::unique_ptr<Expression> b);
   // Always true (1 == 1) when b is non-zero, always false (1 < 1) otherwise.
   explicit Inequation(int b);
   // From a constraint row [kind | counters | parameters | constant]: the row

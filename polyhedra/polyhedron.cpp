@@ -49,11 +49,12 @@ Polyhedron::Polyhedron(const std::vector<std::vector<Value>>& m)
   nb_parameters = get_nb_parameters();
 }
 
-// Spreads rows over the active counters and parameters to the full width.
-static std::vector<std::vector<Value>> expand_active(const std::vector<std::vector<Value>>& m,
-                                                     const std::set<int>& counters,
-                                                     const std::set<int>& parameters,
-                                                     const std::string& who)
+// The constraints of rows over the active counters and parameters [kind |
+// counters | parameters | constant]; the cache is left to be made when asked
+// (the registry may be a thousand columns wide, the rows a few).
+static void from_active(Polyhedron& p, const std::vector<std::vector<Value>>& m,
+                        const std::set<int>& counters, const std::set<int>& parameters,
+                        const std::string& who)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
@@ -64,28 +65,29 @@ static std::vector<std::vector<Value>> expand_active(const std::vector<std::vect
   for (int q : parameters)
     if (q < 0 || q >= np)
       fail(Stream::Err, cat(who, "parameter rank out of range: ", q));
-  std::vector<std::vector<Value>> full;
+  std::vector<int> columns(counters.begin(), counters.end());
+  for (int q : parameters)
+    columns.push_back(nc + q);
+  columns.push_back(nc + np);
   for (const auto& row : m) {
     if (row.size() != expected)
       fail(Stream::Err, cat(who, "expect ", expected, " columns. Found: ", row.size()));
-    std::vector<Value> r(nc + np + 2, 0);
-    r[0] = row[0];
-    size_t i = 1;
-    for (int c : counters)
-      r[1 + c] = row[i++];
-    for (int q : parameters)
-      r[1 + nc + q] = row[i++];
-    r[nc + np + 1] = row.back();
-    full.push_back(r);
+    std::vector<std::pair<int, Value>> terms;
+    for (size_t k = 0; k < columns.size(); k++)
+      if (row[k + 1] != 0)
+        terms.push_back({columns[k], row[k + 1]});
+    auto lhs = std::make_unique<Expression>();
+    lhs->set_terms(std::move(terms));
+    p.constraints.push_back(new Inequation(row[0] == 0 ? PRED_EQ : PRED_GE, std::move(lhs),
+                                           std::make_unique<Expression>(0)));
   }
-  return full;
 }
 
 Polyhedron::Polyhedron(const std::vector<std::vector<Value>>& m, const std::set<int>& counters,
                        const std::set<int>& parameters)
-    : Polyhedron(expand_active(m, counters, parameters,
-                               "Polyhedron::Polyhedron(active_counters,active_parameters): "))
 {
+  from_active(*this, m, counters, parameters,
+              "Polyhedron::Polyhedron(active_counters,active_parameters): ");
 }
 
 static std::set<int> all_parameters()
@@ -97,9 +99,8 @@ static std::set<int> all_parameters()
 }
 
 Polyhedron::Polyhedron(const std::vector<std::vector<Value>>& m, const std::set<int>& counters)
-    : Polyhedron(expand_active(m, counters, all_parameters(),
-                               "Polyhedron::Polyhedron(active_counters): "))
 {
+  from_active(*this, m, counters, all_parameters(), "Polyhedron::Polyhedron(active_counters): ");
 }
 
 Polyhedron::~Polyhedron()
@@ -226,16 +227,32 @@ std::vector<std::vector<Value>> Polyhedron::to_matrix(const std::set<int>& count
 std::vector<std::vector<Value>> Polyhedron::to_matrix(const std::set<int>& counters,
                                                       const std::set<int>& parameters)
 {
+  // Built from each constraint's non-zero entries: the registry has
+  // hundreds of columns and the rows only use a few.
   int nc = get_nb_counters();
+  int constant = nc + get_nb_parameters();
+  std::map<int, size_t> position;  // registry column -> column of the rows
+  for (int c : counters)
+    position.emplace(c, 1 + position.size());
+  for (int q : parameters)
+    position.emplace(nc + q, 1 + position.size());
+  size_t width = position.size() + 2;
   std::vector<std::vector<Value>> r;
-  for (const auto& row : to_matrix()) {
-    std::vector<Value> reduced{row[0]};
-    for (int c : counters)
-      reduced.push_back(row.at(1 + c));
-    for (int q : parameters)
-      reduced.push_back(row.at(1 + nc + q));
-    reduced.push_back(row.back());
-    r.push_back(reduced);
+  for (const Inequation* c : constraints) {
+    std::vector<std::pair<int, Value>> terms = c->to_terms();
+    // An equality is the two inequalities lhs - rhs >= 0 and rhs - lhs >= 0.
+    for (int side = 0; side < (c->pred == PRED_EQ ? 2 : 1); side++) {
+      std::vector<Value> row(width, 0);
+      row[0] = 1;
+      for (const auto& [column, value] : terms) {
+        Value x = side ? checked_neg(value, "Inequation::to_matrix") : value;
+        if (column == constant)
+          row.back() = x;
+        else if (auto at = position.find(column); at != position.end())
+          row[at->second] = x;
+      }
+      r.push_back(std::move(row));
+    }
   }
   return r;
 }
