@@ -60,6 +60,7 @@
 // shared between calls is the table of emptiness answers (an answer depends
 // on its question alone).
 
+
 namespace {
 
 struct IslFree {
@@ -613,6 +614,8 @@ class TreeBuilder {
   {
     if (candidates.empty())
       return std::make_unique<PipQuast>();
+    if (candidates.size() == 1)
+      return chain(region, pieces_[candidates[0]], 0, std::move(scope));
     struct Choice {
       const Test* test;
       size_t cuts;
@@ -641,6 +644,27 @@ class TreeBuilder {
     node->next_then = split(best->inside.get(), best->then_side, scope);
     node->next_else = split(best->outside.get(), best->else_side, scope);
     return node;
+  }
+
+  // split() for a region that meets one piece alone, whose tests before
+  // `first` the region implies. A constraint of the piece holds on all of
+  // it: its then side holds the piece and its else side none, and the first
+  // test the region does not imply is the one split() takes. The tree is a
+  // chain of those tests down to the piece's leaf; each test is tried once.
+  std::unique_ptr<PipQuast> chain(isl_set* region, const Piece& piece, size_t first,
+                                  std::vector<Division> scope) const
+  {
+    for (size_t t = first; t < piece.tests.size(); ++t) {
+      const Test& test = piece.tests[t];
+      if (s_.is_empty(meet(region, test.else_side.get()).get()))
+        continue;
+      std::unique_ptr<PipQuast> node = test_node(test, scope);
+      Isl<isl_set> inside = meet(region, test.then_side.get());
+      node->next_then = chain(inside.get(), piece, t + 1, scope);
+      node->next_else = std::make_unique<PipQuast>();
+      return node;
+    }
+    return leaf(piece, scope);
   }
 
   std::unique_ptr<PipQuast> leaf(const Piece& piece, std::vector<Division>& scope) const
