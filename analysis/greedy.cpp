@@ -236,7 +236,10 @@ class Scheduler {
 
   // One dimension's integer program and what reading its answer needs.
   struct Dimension {
-    Polyhedron problem;
+    // The problem: the intersection of parts (kept by the scheduler, or
+    // count, which d owns).
+    std::vector<const Polyhedron*> parts;
+    std::unique_ptr<Polyhedron> count;
     std::set<int> scheduled;                   // statements of the edges left
     std::map<std::string, int> representative;  // constraints -> first edge
     int inv_eps = -1;
@@ -418,7 +421,7 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
     weight[d.representative.insert({edge_key_.at(e), e}).first->second]++;
   }
   for (const auto& [e, times] : weight) {
-    d.problem.add_constraints(&edge(e));
+    d.parts.push_back(&edge(e));
     Expression factor(times);
     std::unique_ptr<Expression> c(Expression::from_counter_rank(indicator_.at(e)));
     Expression term(OP_TIMES, &factor, c.get());
@@ -430,13 +433,14 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
   Expression unsatisfied(OP_MINUS, &total_edges, &E);
   std::unique_ptr<Expression> inv_leaf(Expression::from_counter_rank(d.inv_eps));
   Inequation count(PRED_EQ, inv_leaf.get(), &unsatisfied);
-  d.problem.add_constraint(&count);
+  d.count = std::make_unique<Polyhedron>(&count);
+  d.parts.push_back(d.count.get());
   for (int s : d.scheduled) {
     std::cout << "    Statement #" << s << std::endl;
-    d.problem.add_constraints(forms_[s].schedules.get());
-    d.problem.add_constraints(&bounded(s));
+    d.parts.push_back(forms_[s].schedules.get());
+    d.parts.push_back(&bounded(s));
   }
-  d.problem.add_constraints(latency_form_.get());
+  d.parts.push_back(latency_form_.get());
 }
 
 // The lexicographic minimum of (inv_eps, latency form coefficients): the
@@ -445,7 +449,7 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
 std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
 {
   Schedule objective(joined({d.inv_eps}, latency_variables_));
-  std::unique_ptr<Quast> answer(d.problem.min_lex2(objective.index_function));
+  std::unique_ptr<Quast> answer(Polyhedron::min_lex2(d.parts, objective.index_function));
   if (answer->is_bottom)
     fail(Stream::Err, "No valid schedule found (or unbounded schedule domain)");
   if (!answer->is_leaf)

@@ -232,6 +232,9 @@ class Polyhedron {
   // The instance whose date (one component per row of dates) is
   // lexicographically smallest; counters and parameters of any sign.
   std::unique_ptr<Quast> min_lex2(const IndexFunction* dates);
+  // The same over the intersection of parts (kept), without building it.
+  static std::unique_ptr<Quast> min_lex2(const std::vector<const Polyhedron*>& parts,
+                                         const IndexFunction* dates);
 
  private:
   static unsigned long long next_serial();

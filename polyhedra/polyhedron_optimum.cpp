@@ -220,6 +220,12 @@ std::unique_ptr<Quast> Polyhedron::min_lex(const std::vector<int>& tag_vector, i
 
 std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)
 {
+  return min_lex2({this}, dates);
+}
+
+std::unique_ptr<Quast> Polyhedron::min_lex2(const std::vector<const Polyhedron*>& parts,
+                                            const IndexFunction* dates)
+{
   int k = dates->dimension();
   std::vector<SparseRow> rows;
   Rows S = dates->to_matrix();
@@ -230,9 +236,11 @@ std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)
         date.terms.push_back({static_cast<int>(j), S[i][j]});
     rows.push_back(std::move(date));
   }
-  std::vector<SparseRow> constraints = sparse_rows(this);
-  rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
-              std::make_move_iterator(constraints.end()));
+  for (const Polyhedron* p : parts) {
+    std::vector<SparseRow> constraints = sparse_rows(p);
+    rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
+                std::make_move_iterator(constraints.end()));
+  }
   Compacted problem = compacted(rows, k);
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;
