@@ -153,6 +153,18 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
                                            const std::vector<Access>& reads_t,
                                            const std::vector<Access>& writes_t)
 {
+  // Pairs of statements without a pair of accesses to one array (most of
+  // them in larger programs) have no edge: their instances and levels are
+  // not built.
+  auto share = [](const std::vector<Access>& from, const std::vector<Access>& to) {
+    for (const Access& x : from)
+      for (const Access& y : to)
+        if (x.array == y.array)
+          return true;
+    return false;
+  };
+  if (!share(writes_s, reads_t) && !share(reads_s, writes_t) && !share(writes_s, writes_t))
+    return {};
   const Statement* S = program->statement.at(i).get();
   const Statement* T = program->statement.at(j).get();
   auto [source, source_map] = S->instance(1);

@@ -217,15 +217,22 @@ Rows split_rows(const PipSparseMatrix& m)
   return r;
 }
 
+// isl's matrices start with undefined entries, so every entry is set. A zero
+// is copied from one shared zero value: setting an entry from a small
+// integer allocates its digits even for zero, copying a zero does not, and
+// the scheduler's matrices are almost all zeros.
 Isl<isl_mat> make_mat(const Session& s, const std::vector<Sparse>& rows, int width)
 {
   Isl<isl_mat> m = s.check(isl_mat_alloc(s.ctx(), rows.size(), width));
+  Isl<isl_val> zero = s.check(isl_val_zero(s.ctx()));
   for (size_t i = 0; i < rows.size(); ++i) {
     auto next = rows[i].begin();
     for (int j = 0; j < width; ++j) {
-      long x = 0;
-      if (next != rows[i].end() && next->first == j)
-        x = (next++)->second;
+      if (next == rows[i].end() || next->first != j) {
+        m = s.check(isl_mat_set_element_val(m.release(), i, j, isl_val_copy(zero.get())));
+        continue;
+      }
+      long x = (next++)->second;
       if (x >= INT_MIN && x <= INT_MAX) {  // the cheap path, without an isl_val
         m = s.check(isl_mat_set_element_si(m.release(), i, j, static_cast<int>(x)));
         continue;
