@@ -13,6 +13,8 @@ void create_counter_rank(const std::string& name)
   VariableRegistry& r = registry();
   r.counter_rank[name] = r.last_counter_rank;
   r.counter_string[r.last_counter_rank] = name;
+  r.counter_name.resize(r.last_counter_rank + 1);
+  r.counter_name[r.last_counter_rank] = name;
   r.last_counter_rank++;
   r.last_true_counter_rank++;
 }
@@ -20,8 +22,11 @@ void create_counter_rank(const std::string& name)
 void create_extra_counter_rank(const std::string& name)
 {
   VariableRegistry& r = registry();
-  if (r.counter_rank.count(name) == 0)
+  if (r.counter_rank.count(name) == 0) {
+    r.counter_name.resize(r.last_counter_rank + 1);
+    r.counter_name[r.last_counter_rank] = name;
     r.counter_rank[name] = r.last_counter_rank++;
+  }
 }
 
 void declare_variable(const std::string& name) { create_extra_counter_rank(name); }
@@ -29,8 +34,10 @@ void declare_variable(const std::string& name) { create_extra_counter_rank(name)
 void create_parameter_rank(const std::string& name)
 {
   VariableRegistry& r = registry();
-  if (r.parameter_rank.count(name) == 0)
+  if (r.parameter_rank.count(name) == 0) {
+    r.parameter_name.push_back(name);
     r.parameter_rank[name] = r.last_parameter_rank++;
+  }
 }
 
 void declare_parameter(const std::string& name) { create_parameter_rank(name); }
@@ -61,17 +68,16 @@ std::string get_counter_string(int rank)
     if (it != reg.counter_string.end())
       return it->second;
   }
-  for (const auto& [name, r] : reg.counter_rank)
-    if (r == rank)
-      return name;
+  if (rank >= 0 && static_cast<size_t>(rank) < reg.counter_name.size() && !reg.counter_name[rank].empty())
+    return reg.counter_name[rank];
   fail(Stream::Out, cat("Rank::get_counter_string: rank not found: ", rank));
 }
 
 std::string get_parameter_string(int rank)
 {
-  for (const auto& [name, r] : registry().parameter_rank)
-    if (r == rank)
-      return name;
+  const VariableRegistry& reg = registry();
+  if (rank >= 0 && static_cast<size_t>(rank) < reg.parameter_name.size())
+    return reg.parameter_name[rank];
   return "";
 }
 
