@@ -253,24 +253,26 @@ Expression::Expression(const std::vector<Value>& v)
 }
 
 // The sum of the terms (registry column, coefficient), the constant in the
-// column after the parameters, by increasing column, without zero: the
-// constant first, then the counters, then the parameters, as one tree.
+// column after the parameters, by increasing column, without zero: built
+// directly in the form simplify() gives such a sum, the constant (when not
+// zero) first, then the counters, then the parameters, each term c*x or x.
 void Expression::set_terms(std::vector<std::pair<int, Value>> terms)
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
-  bool has_constant = !terms.empty() && terms.back().first == nc + np;
-  std::unique_ptr<Expression> tree = constant(has_constant ? terms.back().second : 0);
-  auto add_term = [&](Value c, std::unique_ptr<Expression> leaf) {
-    std::unique_ptr<Expression> term = c == 1 ? std::move(leaf) : node(OP_TIMES, constant(c), std::move(leaf));
-    tree = node(OP_PLUS, std::move(tree), std::move(term));
+  std::unique_ptr<Expression> tree;
+  auto add = [&](std::unique_ptr<Expression> term) {
+    tree = tree ? node(OP_PLUS, std::move(tree), std::move(term)) : std::move(term);
   };
-  for (const auto& [column, value] : terms)
-    if (column < nc)
-      add_term(value, counter_leaf(column));
-    else if (column < nc + np)
-      add_term(value, parameter_leaf(column - nc));
-  shallow_copy(tree->simplify().get());
+  if (!terms.empty() && terms.back().first == nc + np)
+    add(constant(terms.back().second));
+  for (const auto& [column, value] : terms) {
+    if (column >= nc + np)
+      continue;
+    std::unique_ptr<Expression> leaf = column < nc ? counter_leaf(column) : parameter_leaf(column - nc);
+    add(value == 1 ? std::move(leaf) : node(OP_TIMES, constant(value), std::move(leaf)));
+  }
+  shallow_copy(tree ? tree.get() : constant(0).get());
   has_vector = 1;
   vec = std::move(terms);
   _nb_counters = nc;
