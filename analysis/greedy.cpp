@@ -412,7 +412,6 @@ void Scheduler::trace_edges(int dimension, const std::vector<int>& remaining) co
 // latency form.
 void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& d)
 {
-  Expression E(0);
   std::map<int, int> weight;
   for (int e : remaining) {
     edge(e);
@@ -420,17 +419,19 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
     d.scheduled.insert(graph_->edges[e]->target);
     weight[d.representative.insert({edge_key_.at(e), e}).first->second]++;
   }
-  for (const auto& [e, times] : weight) {
+  for (const auto& [e, times] : weight)
     d.parts.push_back(&edge(e));
-    Expression factor(times);
-    std::unique_ptr<Expression> c(Expression::from_counter_rank(indicator_.at(e)));
-    Expression term(OP_TIMES, &factor, c.get());
-    E = Expression(OP_PLUS, &E, &term);
-  }
   create_extra_counter_rank("inv_eps");
   d.inv_eps = get_counter_rank("inv_eps");
-  Expression total_edges(static_cast<int>(graph_->edges.size()));
-  Expression unsatisfied(OP_MINUS, &total_edges, &E);
+  // The edges of the graph minus those the indicators count as satisfied.
+  std::map<int, Value> counted;
+  for (const auto& [e, times] : weight)
+    counted[indicator_.at(e)] -= times;
+  std::vector<std::pair<int, Value>> terms(counted.begin(), counted.end());
+  if (!graph_->edges.empty())
+    terms.push_back({get_nb_counters() + get_nb_parameters(), static_cast<Value>(graph_->edges.size())});
+  Expression unsatisfied;
+  unsatisfied.set_terms(std::move(terms));
   std::unique_ptr<Expression> inv_leaf(Expression::from_counter_rank(d.inv_eps));
   Inequation count(PRED_EQ, inv_leaf.get(), &unsatisfied);
   d.count = std::make_unique<Polyhedron>(&count);

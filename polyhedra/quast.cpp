@@ -1,6 +1,7 @@
 #include "polyhedra/quast.h"
 
 #include <iostream>
+#include <utility>
 
 #include "algebra/expression.h"
 #include "support/failure.h"
@@ -321,14 +322,17 @@ PolyhedronMap<Operation*> Quast::_flatten() const
   fail(Stream::Out, "Quast::_flatten: incorrect Quast");
 }
 
-PolyhedronMap<Operation*> Quast::restrict(const PolyhedronMap<Operation*>& m,
-                                                  const Inequation* c)
+PolyhedronMap<Operation*> Quast::restrict(PolyhedronMap<Operation*>& m, const Inequation* c)
 {
+  // Each piece is taken over by a new polyhedron, made in m's order as a
+  // copy would be: the pieces keep their order among all others.
   PolyhedronMap<Operation*> r;
-  for (const auto& [domain, op] : m) {
-    Polyhedron* d = domain->clone().release();
+  for (auto& [domain, op] : m) {
+    auto* d = new Polyhedron();
+    d->constraints.swap(domain->constraints);
+    d->has_divs = std::exchange(domain->has_divs, 0);
     d->add_constraint(c);
-    r[d] = op->clone().release();
+    r[d] = std::exchange(op, nullptr);
   }
   return r;
 }

@@ -70,8 +70,9 @@ class Quast {
   // The steps of flatten(), on maps whose pieces and operations the caller
   // of each step owns (freed with del).
   PolyhedronMap<Operation*> _flatten() const;
-  static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
-                                            const Inequation* c);
+  // Takes the operations and constraints of m's entries (m keeps empty
+  // pieces): each piece restricted by c, a new piece, in m's order.
+  static PolyhedronMap<Operation*> restrict(PolyhedronMap<Operation*>& m, const Inequation* c);
   static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
                                             const Polyhedron* p);
   static PolyhedronMap<Operation*> restrict(const PolyhedronMap<Operation*>& m,
