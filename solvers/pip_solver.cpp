@@ -56,9 +56,12 @@
 // its equalities fix are left out of isl's problem (equality_elimination.h)
 // and computed back from the others in the tree's leaves.
 //
-// Every call uses an isl context of its own, freed on return. The only state
-// shared between calls is the table of emptiness answers (an answer depends
-// on its question alone).
+// Every optimum uses an isl context of its own, freed on return. The
+// emptiness tests, thousands of small problems, share one context for the
+// process (making and freeing a context, and the fresh memory of its
+// matrices, cost as much as such a test); no isl object outlives a test. The
+// other state shared between calls is the table of emptiness answers (an
+// answer depends on its question alone).
 
 
 namespace {
@@ -887,7 +890,10 @@ bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOption
   std::vector<long> question = EmptinessTable::question(domain, nb_unknowns, options);
   if (const bool* known = table.find(question))
     return *known;
-  Session s("pip_integer_empty");
+  // One context for all the tests of the process, without the error of a
+  // test that failed.
+  static Session s("pip_integer_empty");
+  isl_ctx_reset_error(s.ctx());
   int np = parameters_of(s, domain, nb_unknowns);
   check_matrix(s, "domain", domain, nb_unknowns + np + 2);
   Isl<isl_basic_set> set =
