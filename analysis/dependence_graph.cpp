@@ -153,9 +153,8 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
                                            const std::vector<Access>& reads_t,
                                            const std::vector<Access>& writes_t)
 {
-  // Pairs of statements without a pair of accesses to one array (most of
-  // them in larger programs) have no edge: their instances and levels are
-  // not built.
+  // A pair of statements without a pair of accesses to one array has no
+  // edge: its instances and levels are not built.
   auto share = [](const std::vector<Access>& from, const std::vector<Access>& to) {
     for (const Access& x : from)
       for (const Access& y : to)

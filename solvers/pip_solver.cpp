@@ -320,6 +320,8 @@ std::unique_ptr<PipQuast> restored(const Session& s, std::unique_ptr<PipQuast> q
   q->next_else = restored(s, std::move(q->next_else), elimination, n);
   if (!q->has_list)
     return q;
+  if (q->list.size() != elimination.kept.size())
+    s.error(cat("solution of ", q->list.size(), " unknowns, ", elimination.kept.size(), " expected"));
   std::vector<PipVector> all(n);
   for (size_t k = 0; k < elimination.kept.size(); ++k)
     all[elimination.kept[k]] = std::move(q->list[k]);
