@@ -58,10 +58,10 @@ std::vector<Value> dense(const std::vector<std::pair<int, Value>>& terms)
   return r;
 }
 
-std::unique_ptr<Inequation> with_sides(predicate_t p, const std::unique_ptr<Expression>& a,
-                                       const std::unique_ptr<Expression>& b)
+std::unique_ptr<Inequation> with_sides(predicate_t p, std::unique_ptr<Expression> a,
+                                       std::unique_ptr<Expression> b)
 {
-  return std::make_unique<Inequation>(p, a.get(), b.get());
+  return std::make_unique<Inequation>(p, std::move(a), std::move(b));
 }
 
 }  // namespace
