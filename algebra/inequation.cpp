@@ -36,17 +36,34 @@ bool is_trivial_row(const std::vector<Value>& row)
 std::vector<std::pair<int, Value>> difference(Expression* a, Expression* b, Value shift)
 {
   const char* where = "Inequation::to_matrix";
-  std::map<int, Value> sum;
-  for (const auto& [column, value] : a->terms())
-    sum[column] = value;
-  for (const auto& [column, value] : b->terms())
-    sum[column] = checked_sub(sum[column], value, where);
+  const std::vector<std::pair<int, Value>>& x = a->terms();
+  const std::vector<std::pair<int, Value>>& y = b->terms();
   int constant = get_nb_counters() + get_nb_parameters();
-  sum[constant] = checked_sub(sum[constant], shift, where);
   std::vector<std::pair<int, Value>> terms;
-  for (const auto& [column, value] : sum)
+  terms.reserve(x.size() + y.size() + 1);
+  auto push = [&](int column, Value value) {
+    if (column == constant)
+      value = checked_sub(value, shift, where);
     if (value != 0)
       terms.push_back({column, value});
+  };
+  // Both lists come by increasing column, the constant last: one merge.
+  size_t i = 0, j = 0;
+  while (i < x.size() || j < y.size()) {
+    if (j == y.size() || (i < x.size() && x[i].first < y[j].first)) {
+      push(x[i].first, x[i].second);
+      i++;
+    } else if (i == x.size() || y[j].first < x[i].first) {
+      push(y[j].first, checked_sub(0, y[j].second, where));
+      j++;
+    } else {
+      push(x[i].first, checked_sub(x[i].second, y[j].second, where));
+      i++, j++;
+    }
+  }
+  bool has_constant = (!x.empty() && x.back().first == constant) || (!y.empty() && y.back().first == constant);
+  if (!has_constant)
+    push(constant, 0);
   return terms;
 }
 
