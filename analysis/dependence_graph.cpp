@@ -188,8 +188,8 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
           std::unique_ptr<Polyhedron> same_cell = IndexFunction::equal(
               x.subscripts->substitute_counters(source->substitution).get(),
               y.subscripts->substitute_counters(target->substitution).get());
-          same_cell->add_constraints(&P);
-          if (!same_cell->is_empty()) {
+          if (!Polyhedron::intersection_is_empty({same_cell.get(), &P})) {
+            same_cell->add_constraints(&P);
             int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
             edges.push_back(std::make_unique<DependenceEdge>(
                 i, j, read, source.get(), target.get(), S, T, type, depth,

@@ -226,6 +226,9 @@ class Polyhedron {
   bool is_empty_general();
   // True for an empty vector and when every member is empty.
   static bool is_empty(const std::vector<Polyhedron*>& u);
+  // Whether the intersection of parts (kept) has no integer point, as
+  // is_empty() says, without building it.
+  static bool intersection_is_empty(const std::vector<const Polyhedron*>& parts);
   // Minimum over counters of any sign, parameters >= 0, under the context rows.
   std::unique_ptr<Quast> min_lex();
   std::unique_ptr<Quast> min_lex(const std::vector<int>& tag_vector, int statement);

@@ -147,6 +147,27 @@ static std::unique_ptr<Quast> maximum(Polyhedron* p, bool general)
 std::unique_ptr<Quast> Polyhedron::max_lex() { return maximum(this, false); }
 std::unique_ptr<Quast> Polyhedron::max_lex_general() { return maximum(this, true); }
 
+// Integer emptiness of constraint rows (without divisions) under the sign
+// conventions of is_empty() (general: none).
+static bool rows_empty(const std::vector<SparseRow>& rows, bool general)
+{
+  Compacted problem = compacted(rows, 0);
+  if (problem.domain.rows.empty())
+    return false;
+  PipOptions options = pip_options_init();
+  options.Urs_parms = general;
+  options.Urs_unknowns = general;
+  PipMatrix d{static_cast<int>(problem.domain.rows.size()), problem.domain.nb_columns, {}};
+  for (const PipSparseRow& row : problem.domain.rows) {
+    std::vector<Value> dense(d.nb_columns, 0);
+    dense[0] = row.kind;
+    for (const auto& [column, value] : row.entries)
+      dense[1 + column] = value;
+    d.rows.push_back(std::move(dense));
+  }
+  return pip_integer_empty(d, nb_unknowns(0), options);
+}
+
 static bool integer_empty(Polyhedron* p, bool general)
 {
   if (p->has_divs) {
@@ -168,22 +189,28 @@ static bool integer_empty(Polyhedron* p, bool general)
       non_negative({}, {q});
     return rewritten->is_empty_general();
   }
-  Compacted problem = compacted(sparse_rows(p), 0);
-  if (problem.domain.rows.empty())
-    return false;
-  PipOptions options = pip_options_init();
-  options.Urs_parms = general;
-  options.Urs_unknowns = general;
-  PipMatrix d{static_cast<int>(problem.domain.rows.size()), problem.domain.nb_columns, {}};
-  for (const PipSparseRow& row : problem.domain.rows) {
-    std::vector<Value> dense(d.nb_columns, 0);
-    dense[0] = row.kind;
-    for (const auto& [column, value] : row.entries)
-      dense[1 + column] = value;
-    d.rows.push_back(std::move(dense));
-  }
-  return pip_integer_empty(d, nb_unknowns(0), options);
+  return rows_empty(sparse_rows(p), general);
 }
+
+bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& parts)
+{
+  bool divs = false;
+  for (const Polyhedron* p : parts)
+    divs = divs || p->has_divs;
+  if (divs) {
+    Polyhedron all;
+    for (const Polyhedron* p : parts)
+      all.add_constraints(p);
+    return all.is_empty();
+  }
+  std::vector<SparseRow> rows;
+  for (const Polyhedron* p : parts) {
+    std::vector<SparseRow> part = sparse_rows(p);
+    rows.insert(rows.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+  }
+  return rows_empty(rows, false);
+}
+
 
 bool Polyhedron::is_empty() { return integer_empty(this, false); }
 bool Polyhedron::is_empty_general() { return integer_empty(this, true); }
