@@ -1,4 +1,7 @@
 // vorl [options] program.c
+#include <fcntl.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <exception>
 #include <iostream>
@@ -58,10 +61,21 @@ int run(const CommandLine& line)
   return 0;
 }
 
+// A standard stream that the caller closed is opened on /dev/null, so that
+// no file or channel the run opens takes its number (what is written to the
+// stream would go into it: the count server's channel, or out.c).
+void keep_standard_streams()
+{
+  for (int fd = 0; fd <= 2; fd++)
+    if (::fcntl(fd, F_GETFD) < 0 && errno == EBADF)
+      ::open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);  // the lowest free number: fd
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+  keep_standard_streams();
   // The error stream goes out a whole line at a time, so that the line of a
   // run stopped by its limits (driver/run_limits.h) starts a line of its own.
   std::setvbuf(stderr, nullptr, _IOLBF, BUFSIZ);

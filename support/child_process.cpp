@@ -1,5 +1,6 @@
 #include "support/child_process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -164,7 +165,7 @@ bool run_job(ChildJob job, const std::string& question, long cpu_milliseconds, i
   }
   if (caller > 3)
     ::close_range(3, static_cast<unsigned>(caller) - 1, 0);
-  ::close_range(static_cast<unsigned>(caller) + 1, ~0u, 0);
+  ::close_range(static_cast<unsigned>(std::max(3, caller + 1)), ~0u, 0);
   for (;;) {
     Request request;
     if (!read_all(caller, &request, sizeof request))

@@ -169,6 +169,21 @@ TEST_F(VorlCommandTest, OutputGoesWhereMinusOSays)
   EXPECT_EQ(files("gen"), (std::set<std::string>{"first.c", "second.c", "third.c"}));
 }
 
+// Started with standard streams closed, vorl writes the same program: no
+// file or channel it opens takes the place of a closed stream.
+TEST_F(VorlCommandTest, ClosedStandardStreamsChangeNothing)
+{
+  fs::copy_file(std::string(VORL_SOURCE_DIR) + "/examples/matmul.c", dir_ + "/run/matmul.c");
+  ASSERT_EQ(vorl("-o open.c matmul.c").status, 0);
+  std::string expected = slurp(dir_ + "/run/open.c");
+  for (const std::string closed : {"<&- >&- 2>/dev/null", "<&- >/dev/null 2>&-", "<&- >&- 2>&-"}) {
+    fs::remove(dir_ + "/run/closed.c");
+    std::string command = "cd '" + dir_ + "/run' && '" VORL_BINARY "' -o closed.c matmul.c " + closed;
+    EXPECT_EQ(status_of(std::system(command.c_str())), 0) << closed;
+    EXPECT_TRUE(slurp(dir_ + "/run/closed.c") == expected) << closed;
+  }
+}
+
 TEST_F(VorlCommandTest, OutputIsNeverTheInput)
 {
   write("run/prog.c", kRecurrence);
