@@ -12,9 +12,7 @@ void create_counter_rank(const std::string& name)
 {
   VariableRegistry& r = registry();
   r.counter_rank[name] = r.last_counter_rank;
-  r.counter_string[r.last_counter_rank] = name;
-  r.counter_name.resize(r.last_counter_rank + 1);
-  r.counter_name[r.last_counter_rank] = name;
+  r.counter_name.push_back(name);
   r.last_counter_rank++;
   r.last_true_counter_rank++;
 }
@@ -23,8 +21,7 @@ void create_extra_counter_rank(const std::string& name)
 {
   VariableRegistry& r = registry();
   if (r.counter_rank.count(name) == 0) {
-    r.counter_name.resize(r.last_counter_rank + 1);
-    r.counter_name[r.last_counter_rank] = name;
+    r.counter_name.push_back(name);
     r.counter_rank[name] = r.last_counter_rank++;
   }
 }
@@ -62,13 +59,8 @@ int get_parameter_rank(const std::string& name)
 
 std::string get_counter_string(int rank)
 {
-  VariableRegistry& reg = registry();
-  if (rank >= 0 && rank < reg.last_true_counter_rank) {
-    auto it = reg.counter_string.find(rank);
-    if (it != reg.counter_string.end())
-      return it->second;
-  }
-  if (rank >= 0 && static_cast<size_t>(rank) < reg.counter_name.size() && !reg.counter_name[rank].empty())
+  const VariableRegistry& reg = registry();
+  if (rank >= 0 && static_cast<size_t>(rank) < reg.counter_name.size())
     return reg.counter_name[rank];
   fail(Stream::Out, cat("Rank::get_counter_string: rank not found: ", rank));
 }

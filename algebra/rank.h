@@ -35,8 +35,6 @@ struct VariableRegistry {
   /// Counter name to rank, true and extra counters alike.
   std::map<std::string, int> counter_rank;
   std::map<std::string, int> parameter_rank;
-  /// Rank to name of the true counters.
-  std::map<int, std::string> counter_string;
   /// Rank to name of every counter, true and extra, and of every parameter.
   std::vector<std::string> counter_name, parameter_name;
   int last_true_counter_rank = 0;

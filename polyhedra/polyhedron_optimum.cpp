@@ -47,6 +47,17 @@ std::vector<SparseRow> sparse_rows(const Polyhedron* p, bool split = false)
 
 // A row on the parameters alone (and the constant), which goes to the
 // context of a parametric minimum.
+// The rows of the parts, one after the other.
+std::vector<SparseRow> sparse_rows(const std::vector<const Polyhedron*>& parts)
+{
+  std::vector<SparseRow> rows;
+  for (const Polyhedron* p : parts) {
+    std::vector<SparseRow> part = sparse_rows(p);
+    rows.insert(rows.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
+  }
+  return rows;
+}
+
 bool on_parameters_only(const SparseRow& row)
 {
   int nc = get_nb_counters();
@@ -203,14 +214,8 @@ bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& par
       all.add_constraints(p);
     return all.is_empty();
   }
-  std::vector<SparseRow> rows;
-  for (const Polyhedron* p : parts) {
-    std::vector<SparseRow> part = sparse_rows(p);
-    rows.insert(rows.end(), std::make_move_iterator(part.begin()), std::make_move_iterator(part.end()));
-  }
-  return rows_empty(rows, false);
+  return rows_empty(sparse_rows(parts), false);
 }
-
 
 bool Polyhedron::is_empty() { return integer_empty(this, false); }
 bool Polyhedron::is_empty_general() { return integer_empty(this, true); }
@@ -263,11 +268,9 @@ std::unique_ptr<Quast> Polyhedron::min_lex2(const std::vector<const Polyhedron*>
         date.terms.push_back({static_cast<int>(j), S[i][j]});
     rows.push_back(std::move(date));
   }
-  for (const Polyhedron* p : parts) {
-    std::vector<SparseRow> constraints = sparse_rows(p);
-    rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
-                std::make_move_iterator(constraints.end()));
-  }
+  std::vector<SparseRow> constraints = sparse_rows(parts);
+  rows.insert(rows.end(), std::make_move_iterator(constraints.begin()),
+              std::make_move_iterator(constraints.end()));
   Compacted problem = compacted(rows, k);
   PipOptions options = pip_options_init();
   options.Urs_parms = 1;

@@ -63,7 +63,6 @@
 // other state shared between calls is the table of emptiness answers (an
 // answer depends on its question alone).
 
-
 namespace {
 
 struct IslFree {
@@ -194,16 +193,21 @@ struct Rows {
   std::vector<Sparse> eq, ineq;
 };
 
+// The non-zero entries of a row [kind | columns], the columns numbered from 0.
+Sparse entries_of(const Row& row)
+{
+  Sparse entries;
+  for (size_t j = 1; j < row.size(); ++j)
+    if (row[j] != 0)
+      entries.push_back({static_cast<int>(j) - 1, row[j]});
+  return entries;
+}
+
 Rows split_rows(const PipMatrix& m)
 {
   Rows r;
-  for (const Row& row : m.rows) {
-    Sparse entries;
-    for (size_t j = 1; j < row.size(); ++j)
-      if (row[j] != 0)
-        entries.push_back({static_cast<int>(j) - 1, row[j]});
-    (row[0] == 0 ? r.eq : r.ineq).push_back(std::move(entries));
-  }
+  for (const Row& row : m.rows)
+    (row[0] == 0 ? r.eq : r.ineq).push_back(entries_of(row));
   return r;
 }
 
@@ -304,8 +308,10 @@ Isl<isl_basic_set> reduced_domain_set(const Session& s, Rows rows, int n, bool s
     int fa = first(a), fb = first(b);
     return fa != fb ? fa > fb : last(a) < last(b);
   });
-  return make_set(s, isl_space_set_alloc(s.ctx(), 0, kept), Rows{elimination.eq, elimination.ineq},
-                  kept + 1, isl_dim_set, isl_dim_param);
+  // The rows left are not needed to compute the eliminated unknowns back.
+  return make_set(s, isl_space_set_alloc(s.ctx(), 0, kept),
+                  Rows{std::move(elimination.eq), std::move(elimination.ineq)}, kept + 1,
+                  isl_dim_set, isl_dim_param);
 }
 
 // Takes the answer over the kept unknowns of the elimination (every leaf
@@ -325,8 +331,8 @@ std::unique_ptr<PipQuast> restored(const Session& s, std::unique_ptr<PipQuast> q
   std::vector<PipVector> all(n);
   for (size_t k = 0; k < elimination.kept.size(); ++k)
     all[elimination.kept[k]] = std::move(q->list[k]);
-  size_t width = q->list.empty() ? 1 : all[elimination.kept[0]].the_vector.size();
   int kept = static_cast<int>(elimination.kept.size());
+  size_t width = kept == 0 ? 1 : all[elimination.kept[0]].the_vector.size();
   for (const auto& [j, value] : elimination.eliminated) {
     Row v(width, 0);
     for (const auto& [column, a] : value) {
@@ -748,45 +754,6 @@ int parameters_of(const Session& s, const PipMatrix& domain, int nb_unknowns)
   return np;
 }
 
-}  // namespace
-
-PipOptions pip_options_init()
-{
-  return PipOptions{};
-}
-
-namespace {
-
-std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
-                                const PipMatrix& context, int nb_unknowns, int bignum,
-                                const PipOptions& options);
-
-}  // namespace
-
-std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& context,
-                                    int nb_unknowns, int bignum, const PipOptions& options)
-{
-  Session s("pip_solve");
-  check_matrix(s, "domain", domain, domain.nb_columns);
-  PipSparseMatrix sparse{domain.nb_columns, {}};
-  for (const Row& row : domain.rows) {
-    PipSparseRow r{row[0], {}};
-    for (size_t j = 1; j < row.size(); ++j)
-      if (row[j] != 0)
-        r.entries.push_back({static_cast<int>(j) - 1, row[j]});
-    sparse.rows.push_back(std::move(r));
-  }
-  return solve(s, sparse, context, nb_unknowns, bignum, options);
-}
-
-std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatrix& context,
-                                    int nb_unknowns, int bignum, const PipOptions& options)
-{
-  return solve(Session("pip_solve"), domain, context, nb_unknowns, bignum, options);
-}
-
-namespace {
-
 std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
                                 const PipMatrix& context, int nb_unknowns, int bignum,
                                 const PipOptions& options)
@@ -840,6 +807,29 @@ std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
 }
 
 }  // namespace
+
+PipOptions pip_options_init()
+{
+  return PipOptions{};
+}
+
+std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& context,
+                                    int nb_unknowns, int bignum, const PipOptions& options)
+{
+  Session s("pip_solve");
+  check_matrix(s, "domain", domain, domain.nb_columns);
+  PipSparseMatrix sparse{domain.nb_columns, {}};
+  for (const Row& row : domain.rows)
+    sparse.rows.push_back(PipSparseRow{row[0], entries_of(row)});
+  return solve(s, sparse, context, nb_unknowns, bignum, options);
+}
+
+std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatrix& context,
+                                    int nb_unknowns, int bignum, const PipOptions& options)
+{
+  return solve(Session("pip_solve"), domain, context, nb_unknowns, bignum, options);
+}
+
 
 namespace {
 
