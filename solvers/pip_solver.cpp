@@ -11,14 +11,13 @@
 
 #include <algorithm>
 #include <climits>
-#include <functional>
 #include <numeric>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
+#include "solvers/answer_table.h"
 #include "solvers/equality_elimination.h"
 #include "support/failure.h"
 
@@ -833,53 +832,24 @@ std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatr
 
 namespace {
 
-// The answers of the emptiness tests made so far, by their question (the
-// sign conventions, the number of unknowns, the rows). The analysis asks the
-// same question many times (the pairs of references of one array at every
-// level, the same pairs for the red and the green limits); an answer depends
-// on nothing else. Emptied when it grows beyond a bound.
-class EmptinessTable {
- public:
-  static std::vector<long> question(const PipMatrix& domain, int nb_unknowns, const PipOptions& options)
-  {
-    std::vector<long> q{options.Urs_unknowns != 0, options.Urs_parms != 0, nb_unknowns,
-                        domain.nb_columns};
-    for (const Row& row : domain.rows)
-      q.insert(q.end(), row.begin(), row.end());
-    return q;
-  }
-  const bool* find(const std::vector<long>& q) const
-  {
-    auto found = answers_.find(q);
-    return found == answers_.end() ? nullptr : &found->second;
-  }
-  void record(std::vector<long> q, bool empty)
-  {
-    if (answers_.size() >= kMaxAnswers)
-      answers_.clear();
-    answers_.emplace(std::move(q), empty);
-  }
-
- private:
-  struct Hash {
-    size_t operator()(const std::vector<long>& q) const
-    {
-      size_t h = q.size();
-      for (long v : q)
-        h = h * 1000003u ^ std::hash<long>()(v);
-      return h;
-    }
-  };
-  static const size_t kMaxAnswers = 1 << 16;
-  std::unordered_map<std::vector<long>, bool, Hash> answers_;
-};
+// An emptiness test's question: the sign conventions, the number of unknowns,
+// the rows.
+AnswerTable<bool>::Question emptiness_question(const PipMatrix& domain, int nb_unknowns,
+                                               const PipOptions& options)
+{
+  AnswerTable<bool>::Question q{options.Urs_unknowns != 0, options.Urs_parms != 0, nb_unknowns,
+                                domain.nb_columns};
+  for (const Row& row : domain.rows)
+    q.insert(q.end(), row.begin(), row.end());
+  return q;
+}
 
 }  // namespace
 
 bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOptions& options)
 {
-  static EmptinessTable table;
-  std::vector<long> question = EmptinessTable::question(domain, nb_unknowns, options);
+  static AnswerTable<bool> table;
+  AnswerTable<bool>::Question question = emptiness_question(domain, nb_unknowns, options);
   if (const bool* known = table.find(question))
     return *known;
   // One context for all the tests of the process, without the error of a

@@ -13,6 +13,7 @@
 
 #include "support/child_process.h"
 #include "support/failure.h"
+#include "solvers/answer_table.h"
 #include "solvers/isl_wrapper.h"
 #include "algebra/rank.h"
 
@@ -279,8 +280,16 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
     if (keep[c - 1])
       order.push_back(c);
   int small = static_cast<int>(order.size()) + 2;
-  std::vector<std::vector<Value>> rows = or_else([&] {
-    OwnedMatrix pm(to_polylib(compacted(m, order), small));
+  std::vector<std::vector<Value>> question_rows = compacted(m, order);
+  // The projection of the compacted rows depends on them alone: the edges of
+  // the scheduler ask it again and again.
+  static AnswerTable<std::vector<std::vector<Value>>> table;
+  AnswerTable<std::vector<std::vector<Value>>>::Question question{eliminated, small};
+  for (const auto& row : question_rows)
+    question.insert(question.end(), row.begin(), row.end());
+  const std::vector<std::vector<Value>>* known = table.find(question);
+  std::vector<std::vector<Value>> rows = known ? *known : or_else([&] {
+    OwnedMatrix pm(to_polylib(question_rows, small));
     OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
     // Generators without the coordinates of the eliminated columns.
     OwnedMatrix generators(
@@ -293,8 +302,10 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
     OwnedMatrix constraints(guarded("project", polylib_constraints_of_rays, generators.get()));
     return from_polylib(constraints.get());
   }, [&] {
-    return ISLWrapper::rational_projection(compacted(m, order), eliminated, small - 2 - eliminated);
+    return ISLWrapper::rational_projection(question_rows, eliminated, small - 2 - eliminated);
   });
+  if (!known)
+    table.record(std::move(question), rows);
   // Back over every kept column, zero for those no row used.
   std::vector<int> kept_columns;
   for (int c = 1; c + 1 < width; c++)
