@@ -19,6 +19,7 @@
 
 #include "solvers/answer_table.h"
 #include "solvers/equality_elimination.h"
+#include "solvers/rational_emptiness.h"
 #include "support/failure.h"
 
 // How the answer is built.
@@ -858,9 +859,25 @@ bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOption
   isl_ctx_reset_error(s.ctx());
   int np = parameters_of(s, domain, nb_unknowns);
   check_matrix(s, "domain", domain, nb_unknowns + np + 2);
-  Isl<isl_basic_set> set =
-    domain_set(s, split_rows(domain), nb_unknowns, np, !options.Urs_unknowns, !options.Urs_parms);
-  bool empty = s.check(isl_basic_set_is_empty(set.get()));
+  // The questions of the dependence analysis are small: a few eliminations
+  // answer most of them before isl's problem is built.
+  std::vector<Row> signed_rows = domain.rows;
+  auto non_negative = [&](int from, int to) {
+    for (int i = from; i < to; ++i) {
+      signed_rows.push_back(Row(domain.nb_columns, 0));
+      signed_rows.back()[0] = 1;
+      signed_rows.back()[1 + i] = 1;
+    }
+  };
+  non_negative(0, options.Urs_unknowns ? 0 : nb_unknowns);
+  non_negative(nb_unknowns, options.Urs_parms ? nb_unknowns : nb_unknowns + np);
+  QuickEmptiness quick = quick_emptiness(signed_rows);
+  bool empty = quick == QuickEmptiness::Empty;
+  if (quick == QuickEmptiness::Unknown) {
+    Isl<isl_basic_set> set =
+      domain_set(s, split_rows(domain), nb_unknowns, np, !options.Urs_unknowns, !options.Urs_parms);
+    empty = s.check(isl_basic_set_is_empty(set.get()));
+  }
   table.record(std::move(question), empty);
   return empty;
 }
