@@ -1,5 +1,6 @@
 #include "solvers/isl_wrapper.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <exception>
@@ -21,6 +22,7 @@
 #include <isl/union_set.h>
 #include <isl/val.h>
 
+#include "solvers/rational_emptiness.h"
 #include "support/failure.h"
 
 namespace {
@@ -211,6 +213,23 @@ isl_union_set* union_of(const Context& ctx, const std::vector<ISLWrapper::Rows>&
   return ctx.check(u, "union");
 }
 
+// Whether the set of the rows has an integer point: a quick test first.
+bool has_a_point(const Context& ctx, const ISLWrapper::Rows& rows, isl_set* set)
+{
+  switch (quick_emptiness(rows)) {
+    case QuickEmptiness::Empty:
+      return false;
+    case QuickEmptiness::NotEmpty:
+      return true;
+    case QuickEmptiness::Unknown:
+      break;
+  }
+  isl_bool empty = isl_set_is_empty(set);
+  if (empty == isl_bool_error)
+    ctx.check(static_cast<isl_set*>(nullptr), "gist");
+  return empty == isl_bool_false;
+}
+
 }  // namespace
 
 std::vector<ISLWrapper::Rows> ISLWrapper::gist(const std::vector<Rows>& u,
@@ -218,6 +237,18 @@ std::vector<ISLWrapper::Rows> ISLWrapper::gist(const std::vector<Rows>& u,
                                                int nb_parameters)
 {
   Context ctx;
+  // Within the universe, isl gives a set back as it has it (its own
+  // simplified form of the constraints), or no disjunct when it is empty:
+  // the dependence polyhedra, by the hundred, skip the union sets and the
+  // gist.
+  bool universe = std::all_of(context.begin(), context.end(), [](const Rows& m) { return m.empty(); });
+  if (u.size() == 1 && !context.empty() && universe) {
+    isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_counters, nb_parameters), u[0]);
+    if (has_a_point(ctx, u[0], set))
+      return to_vec_vec_vec(ctx, set);
+    isl_set_free(set);
+    return {};
+  }
   isl_union_set* U = union_of(ctx, u, nb_counters, nb_parameters);
   isl_union_set* V = union_of(ctx, context, nb_counters, nb_parameters);
   isl_union_set* G = ctx.check(isl_union_set_gist(U, V), "gist");

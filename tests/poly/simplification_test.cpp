@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <random>
 #include <sstream>
 
 #include "algebra/analysis_context.h"
@@ -10,6 +11,7 @@
 #include "support/options.h"
 #include "polyhedra/polyhedron.h"
 #include "algebra/rank.h"
+#include "solvers/isl_wrapper.h"
 #include "tests/poly/poly_test_support.h"
 #include "tests/expect_failure.h"
 
@@ -60,6 +62,24 @@ TEST_F(SimplificationTest, Coalesce)
   EXPECT_TRUE(Polyhedron::coalesce({}).empty());
   Poly d = poly({*half >= 1});
   EXPECT_THROW(Polyhedron::coalesce({d.get()}), Unrepresentable);
+}
+
+// A gist within the universe (a context without rows) is isl's own
+// simplified form of the set, as isl's general path gives it for a context
+// that only names a row always true: random sets over i, j and N, with
+// equalities, redundant and empty ones among them.
+TEST(IslGistTest, WithinTheUniverseIsTheGeneralAnswer)
+{
+  std::mt19937 rng(20261207u);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  const Rows always_true{{1, 0, 0, 0, 1}};
+  for (int t = 0; t < 1000; t++) {
+    Rows u;
+    for (int k = pick(1, 6); k > 0; k--)
+      u.push_back({pick(0, 3) == 0 ? 0 : 1, pick(-3, 3), pick(-3, 3), pick(-2, 2), pick(-5, 5)});
+    EXPECT_EQ(ISLWrapper::gist({u}, {Rows{}}, 2, 1), ISLWrapper::gist({u}, {always_true}, 2, 1))
+        << "set " << t;
+  }
 }
 
 }  // namespace
