@@ -86,6 +86,12 @@ Normal normalize(Row& r, bool equality)
   return Normal::Kept;
 }
 
+void without_duplicates(std::vector<Row>& rows)
+{
+  std::sort(rows.begin(), rows.end());
+  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+}
+
 // Normalizes the rows in place, dropping those that always hold; true when
 // one of them is a contradiction.
 bool contradicted(std::vector<Row>& rows, bool equality)
@@ -98,8 +104,7 @@ bool contradicted(std::vector<Row>& rows, bool equality)
     if (n == Normal::Kept)
       kept.push_back(std::move(r));
   }
-  std::sort(kept.begin(), kept.end());
-  kept.erase(std::unique(kept.begin(), kept.end()), kept.end());
+  without_duplicates(kept);
   rows = std::move(kept);
   return false;
 }
@@ -128,29 +133,55 @@ class Elimination {
         if (e[j] != 0 && (k == nv_ || magnitude(e[j]) < magnitude(e[k])))
           k = j;
       long sign = e[k] > 0 ? 1 : -1, factor = magnitude(e[k]);
-      for (std::vector<Row>* rows : {&eq, &ineq})
-        for (Row& r : *rows)
-          if (r[k] != 0)
+      // Only the rows that hold x_k change; the others stay normalized.
+      for (bool equality : {true, false}) {
+        std::vector<Row>& rows = equality ? eq : ineq;
+        std::vector<Row> kept;
+        for (Row& r : rows) {
+          if (r[k] != 0) {
             r = combined(r, factor, e, mul(-sign, r[k]));
+            Normal n = normalize(r, equality);
+            if (n == Normal::Contradiction)
+              return true;
+            if (n == Normal::Dropped)
+              continue;
+          }
+          kept.push_back(std::move(r));
+        }
+        without_duplicates(kept);
+        rows = std::move(kept);
+      }
       substituted_.push_back({k, std::move(e)});
-      if (contradicted(eq, true) || contradicted(ineq, false))
-        return true;
     }
     for (;;) {
       size_t k = cheapest(ineq);
       if (k == nv_)
         return false;
-      std::vector<Row> next, upper, lower;
-      for (const Row& r : ineq)
-        (r[k] > 0 ? lower : r[k] < 0 ? upper : next).push_back(r);
+      // The rows without x_k stay as they are (normalized); each pair of a
+      // lower and an upper bound on x_k gives a new row.
+      std::vector<Row> next;
+      std::vector<const Row*> upper, lower;
+      for (const Row& r : ineq) {
+        if (r[k] > 0)
+          lower.push_back(&r);
+        else if (r[k] < 0)
+          upper.push_back(&r);
+        else
+          next.push_back(r);
+      }
       if (next.size() + lower.size() * upper.size() > kMaxRows)
         throw GivenUp{};
-      for (const Row& l : lower)
-        for (const Row& u : upper)
-          next.push_back(combined(l, negated(u[k]), u, l[k]));
+      for (const Row* l : lower)
+        for (const Row* u : upper) {
+          Row r = combined(*l, negated((*u)[k]), *u, (*l)[k]);
+          Normal n = normalize(r, false);
+          if (n == Normal::Contradiction)
+            return true;
+          if (n == Normal::Kept)
+            next.push_back(std::move(r));
+        }
+      without_duplicates(next);
       projected_.push_back({k, std::move(ineq)});
-      if (contradicted(next, false))
-        return true;
       ineq = std::move(next);
     }
   }
