@@ -92,18 +92,24 @@ void without_duplicates(std::vector<Row>& rows)
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
 }
 
+// Normalizes r and adds it to rows unless it always holds; true when it is
+// a contradiction.
+bool add_normalized(Row r, bool equality, std::vector<Row>& rows)
+{
+  Normal n = normalize(r, equality);
+  if (n == Normal::Kept)
+    rows.push_back(std::move(r));
+  return n == Normal::Contradiction;
+}
+
 // Normalizes the rows in place, dropping those that always hold; true when
 // one of them is a contradiction.
 bool contradicted(std::vector<Row>& rows, bool equality)
 {
   std::vector<Row> kept;
-  for (Row& r : rows) {
-    Normal n = normalize(r, equality);
-    if (n == Normal::Contradiction)
+  for (Row& r : rows)
+    if (add_normalized(std::move(r), equality, kept))
       return true;
-    if (n == Normal::Kept)
-      kept.push_back(std::move(r));
-  }
   without_duplicates(kept);
   rows = std::move(kept);
   return false;
@@ -138,15 +144,10 @@ class Elimination {
         std::vector<Row>& rows = equality ? eq : ineq;
         std::vector<Row> kept;
         for (Row& r : rows) {
-          if (r[k] != 0) {
-            r = combined(r, factor, e, mul(-sign, r[k]));
-            Normal n = normalize(r, equality);
-            if (n == Normal::Contradiction)
-              return true;
-            if (n == Normal::Dropped)
-              continue;
-          }
-          kept.push_back(std::move(r));
+          if (r[k] == 0)
+            kept.push_back(std::move(r));
+          else if (add_normalized(combined(r, factor, e, mul(-sign, r[k])), equality, kept))
+            return true;
         }
         without_duplicates(kept);
         rows = std::move(kept);
@@ -172,14 +173,9 @@ class Elimination {
       if (next.size() + lower.size() * upper.size() > kMaxRows)
         throw GivenUp{};
       for (const Row* l : lower)
-        for (const Row* u : upper) {
-          Row r = combined(*l, negated((*u)[k]), *u, (*l)[k]);
-          Normal n = normalize(r, false);
-          if (n == Normal::Contradiction)
+        for (const Row* u : upper)
+          if (add_normalized(combined(*l, negated((*u)[k]), *u, (*l)[k]), false, next))
             return true;
-          if (n == Normal::Kept)
-            next.push_back(std::move(r));
-        }
       without_duplicates(next);
       projected_.push_back({k, std::move(ineq)});
       ineq = std::move(next);
