@@ -45,8 +45,6 @@ std::vector<SparseRow> sparse_rows(const Polyhedron* p, bool split = false)
   return rows;
 }
 
-// A row on the parameters alone (and the constant), which goes to the
-// context of a parametric minimum.
 // The rows of the parts, one after the other.
 std::vector<SparseRow> sparse_rows(const std::vector<const Polyhedron*>& parts)
 {
@@ -58,6 +56,8 @@ std::vector<SparseRow> sparse_rows(const std::vector<const Polyhedron*>& parts)
   return rows;
 }
 
+// A row on the parameters alone (and the constant), which goes to the
+// context of a parametric minimum.
 bool on_parameters_only(const SparseRow& row)
 {
   int nc = get_nb_counters();

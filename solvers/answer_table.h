@@ -1,10 +1,12 @@
-// Answers of a pure computation by their question, a sequence of integers
-// (the sizes and the rows of a problem, flattened). The analysis asks the
-// same question many times: the pairs of references of one array at every
-// level, the same pairs for the red and the green limits, the edges of one
-// statement pair that meet the same cells, the statement pieces of the green
-// limit that repeat a statement. An answer depends on its question alone.
-// Emptied when it grows beyond a bound.
+// Answers of a pure computation by their question: a sequence of integers
+// (the sizes and the rows of a problem, flattened) or a text. The analysis
+// asks the same question many times: the pairs of references of one array
+// at every level, the same pairs for the red and the green limits, the edges
+// of one statement pair that meet the same cells, the statement pieces of
+// the green limit that repeat a statement, the counts of domains of one
+// shape. An answer depends on its question alone, so it holds for every
+// analysis of the process. The table is emptied when it grows beyond its
+// bound.
 //
 // Ownership: record() takes the question and the answer; find() gives a
 // pointer that the table keeps, valid until the next record().
@@ -13,14 +15,15 @@
 
 #include <cstddef>
 #include <functional>
+#include <string>
 #include <unordered_map>
 #include <utility>
 #include <vector>
 
-template <typename Answer>
+template <typename Answer, typename Question = std::vector<long>>
 class AnswerTable {
  public:
-  using Question = std::vector<long>;
+  explicit AnswerTable(std::size_t bound = std::size_t(1) << 16) : bound_(bound) {}
 
   const Answer* find(const Question& q) const
   {
@@ -29,22 +32,23 @@ class AnswerTable {
   }
   void record(Question q, Answer a)
   {
-    if (answers_.size() >= kMaxAnswers)
+    if (answers_.size() >= bound_)
       answers_.clear();
-    answers_.emplace(std::move(q), std::move(a));
+    answers_.insert_or_assign(std::move(q), std::move(a));
   }
 
  private:
   struct Hash {
-    std::size_t operator()(const Question& q) const
+    std::size_t operator()(const std::vector<long>& q) const
     {
       std::size_t h = q.size();
       for (long v : q)
         h = h * 1000003u ^ std::hash<long>()(v);
       return h;
     }
+    std::size_t operator()(const std::string& q) const { return std::hash<std::string>()(q); }
   };
-  static const std::size_t kMaxAnswers = 1 << 16;
+  std::size_t bound_;
   std::unordered_map<Question, Answer, Hash> answers_;
 };
 

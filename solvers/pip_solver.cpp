@@ -830,16 +830,13 @@ std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatr
   return solve(Session("pip_solve"), domain, context, nb_unknowns, bignum, options);
 }
 
-
 namespace {
 
 // An emptiness test's question: the sign conventions, the number of unknowns,
 // the rows.
-AnswerTable<bool>::Question emptiness_question(const PipMatrix& domain, int nb_unknowns,
-                                               const PipOptions& options)
+std::vector<long> emptiness_question(const PipMatrix& domain, int nb_unknowns, const PipOptions& options)
 {
-  AnswerTable<bool>::Question q{options.Urs_unknowns != 0, options.Urs_parms != 0, nb_unknowns,
-                                domain.nb_columns};
+  std::vector<long> q{options.Urs_unknowns != 0, options.Urs_parms != 0, nb_unknowns, domain.nb_columns};
   for (const Row& row : domain.rows)
     q.insert(q.end(), row.begin(), row.end());
   return q;
@@ -850,7 +847,7 @@ AnswerTable<bool>::Question emptiness_question(const PipMatrix& domain, int nb_u
 bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOptions& options)
 {
   static AnswerTable<bool> table;
-  AnswerTable<bool>::Question question = emptiness_question(domain, nb_unknowns, options);
+  std::vector<long> question = emptiness_question(domain, nb_unknowns, options);
   if (const bool* known = table.find(question))
     return *known;
   // One context for all the tests of the process, without the error of a

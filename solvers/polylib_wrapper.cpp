@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gmp.h>
-#include <map>
 #include <optional>
 #include <sstream>
 #include <fcntl.h>
@@ -284,7 +283,7 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
   // The projection of the compacted rows depends on them alone: the edges of
   // the scheduler ask it again and again.
   static AnswerTable<std::vector<std::vector<Value>>> table;
-  AnswerTable<std::vector<std::vector<Value>>>::Question question{eliminated, small};
+  std::vector<long> question{eliminated, small};
   for (const auto& row : question_rows)
     question.insert(question.end(), row.begin(), row.end());
   const std::vector<std::vector<Value>>* known = table.find(question);
@@ -517,39 +516,17 @@ bool enumeration_job(const std::string& question, std::string& answer)
   return answered;
 }
 
-// The answers of the enumerations made so far (none for a failure), by
-// their question. A program's statements often ask for the same count (the
-// same shape of domain at the same level), and an enumeration costs a
-// process. An answer depends on nothing but its question, so it holds for
-// every analysis of the process; the table is emptied when it grows beyond a
-// bound.
-class AnswerTable {
- public:
-  // The answer recorded for q, if any.
-  const std::optional<std::string>* find(const std::string& q) const
-  {
-    auto found = answers_.find(q);
-    return found == answers_.end() ? nullptr : &found->second;
-  }
-  void record(const std::string& q, std::optional<std::string> answer)
-  {
-    if (answers_.size() >= kMaxAnswers)
-      answers_.clear();
-    answers_[q] = std::move(answer);
-  }
-
- private:
-  static const size_t kMaxAnswers = 4096;
-  std::map<std::string, std::optional<std::string>> answers_;
-};
-
 // The answer of enumeration_job to the enumeration of m, run in a child
 // process with a budget of processor time, or taken from the table when the
 // same question was asked before; a failure of the child, or its time
 // running out, is reported as a PolylibFailure.
 std::string enumeration_answer(const std::vector<std::vector<Value>>& m, int nb_vars, int np)
 {
-  static AnswerTable table;
+  // The answers so far (none for a failure), by question. A program's
+  // statements often ask for the same count (the same shape of domain at the
+  // same level), and an enumeration costs a process. The answers are texts:
+  // fewer are kept.
+  static AnswerTable<std::optional<std::string>, std::string> table(4096);
   std::string question = enumeration_question(m, nb_vars + np + 2, np);
   const std::optional<std::string>* known = table.find(question);
   std::optional<std::string> answer =
