@@ -22,6 +22,7 @@
 #include <isl/union_set.h>
 #include <isl/val.h>
 
+#include "solvers/answer_table.h"
 #include "solvers/rational_emptiness.h"
 #include "support/failure.h"
 
@@ -230,25 +231,43 @@ bool has_a_point(const Context& ctx, const ISLWrapper::Rows& rows, isl_set* set)
   return empty == isl_bool_false;
 }
 
+// The gist of one set within the universe. isl gives the set back as it has
+// it (its own simplified form of the constraints), or no disjunct when it is
+// empty: the dependence polyhedra, by the hundred, skip the union sets and
+// the gist. The same polyhedra come again (the pairs of references of both
+// limits, the levels of one pair): the answers are kept.
+std::vector<ISLWrapper::Rows> gist_within_universe(const ISLWrapper::Rows& rows, int nb_counters,
+                                                   int nb_parameters)
+{
+  static AnswerTable<std::vector<ISLWrapper::Rows>> table(4096);
+  std::vector<long> question{nb_counters, nb_parameters};
+  for (const auto& row : rows) {
+    question.push_back(static_cast<long>(row.size()));
+    question.insert(question.end(), row.begin(), row.end());
+  }
+  if (const std::vector<ISLWrapper::Rows>* known = table.find(question))
+    return *known;
+  Context ctx;
+  std::vector<ISLWrapper::Rows> answer;
+  isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_counters, nb_parameters), rows);
+  if (has_a_point(ctx, rows, set))
+    answer = to_vec_vec_vec(ctx, set);
+  else
+    isl_set_free(set);
+  table.record(std::move(question), answer);
+  return answer;
+}
+
 }  // namespace
 
 std::vector<ISLWrapper::Rows> ISLWrapper::gist(const std::vector<Rows>& u,
                                                const std::vector<Rows>& context, int nb_counters,
                                                int nb_parameters)
 {
-  Context ctx;
-  // Within the universe, isl gives a set back as it has it (its own
-  // simplified form of the constraints), or no disjunct when it is empty:
-  // the dependence polyhedra, by the hundred, skip the union sets and the
-  // gist.
   bool universe = std::all_of(context.begin(), context.end(), [](const Rows& m) { return m.empty(); });
-  if (u.size() == 1 && !context.empty() && universe) {
-    isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_counters, nb_parameters), u[0]);
-    if (has_a_point(ctx, u[0], set))
-      return to_vec_vec_vec(ctx, set);
-    isl_set_free(set);
-    return {};
-  }
+  if (u.size() == 1 && !context.empty() && universe)
+    return gist_within_universe(u[0], nb_counters, nb_parameters);
+  Context ctx;
   isl_union_set* U = union_of(ctx, u, nb_counters, nb_parameters);
   isl_union_set* V = union_of(ctx, context, nb_counters, nb_parameters);
   isl_union_set* G = ctx.check(isl_union_set_gist(U, V), "gist");
