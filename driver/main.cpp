@@ -14,6 +14,7 @@
 #include "support/child_process.h"
 #include "support/current_step.h"
 #include "support/failure.h"
+#include "solvers/number_pools.h"
 #include "support/huge_pages.h"
 #include "support/options.h"
 
@@ -77,6 +78,7 @@ void keep_standard_streams()
 int main(int argc, char** argv)
 {
   keep_heap_on_huge_pages();
+  keep_numbers_in_pools(stop_for_memory);
   keep_standard_streams();
   // The error stream goes out a whole line at a time, so that the line of a
   // run stopped by its limits (driver/run_limits.h) starts a line of its own.
