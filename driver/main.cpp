@@ -11,10 +11,10 @@
 #include "driver/command_line.h"
 #include "driver/output_file.h"
 #include "driver/run_limits.h"
+#include "solvers/number_pools.h"
 #include "support/child_process.h"
 #include "support/current_step.h"
 #include "support/failure.h"
-#include "solvers/number_pools.h"
 #include "support/huge_pages.h"
 #include "support/options.h"
 

@@ -4,7 +4,8 @@
 // exact counts at given parameter values, and loop nests that scan a set.
 //
 // Ownership: arguments are kept; results are new values. Each call creates
-// and frees its own isl context.
+// and frees its own isl context; the gists within the universe are kept by
+// their question, for the process.
 #ifndef VORL_SOLVERS_ISL_WRAPPER_H
 #define VORL_SOLVERS_ISL_WRAPPER_H
 
