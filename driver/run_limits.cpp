@@ -12,14 +12,7 @@
 #include <cstring>
 
 #include "support/current_step.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define VORL_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VORL_ADDRESS_SANITIZER 1
-#endif
-#endif
+#include "support/sanitizers.h"
 
 namespace {
 

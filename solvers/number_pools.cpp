@@ -6,13 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define VORL_NUMBER_POOLS_OFF 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define VORL_NUMBER_POOLS_OFF 1
-#endif
-#endif
+#include "support/sanitizers.h"
 
 namespace {
 
@@ -36,14 +30,22 @@ FreeBlock* free_blocks[kSizes];
 Chunk* last_chunk = nullptr;
 char* carve_next = nullptr;
 char* carve_end = nullptr;
-[[noreturn]] void no_memory() { std::abort(); }
-void (*refused)() = no_memory;
+void (*refused)() = nullptr;  // the hook given to keep_numbers_in_pools()
+
+// GMP cannot take a null block: without a hook, or with one that returns,
+// the run ends all the same.
+[[noreturn]] void refused_for_good()
+{
+  if (refused)
+    refused();
+  std::abort();
+}
 
 void* system_block(std::size_t size)
 {
   void* p = std::malloc(size);
   if (!p)
-    refused();
+    refused_for_good();
   return p;
 }
 
@@ -97,7 +99,7 @@ void* number_pools::reallocate(void* p, std::size_t old_size, std::size_t size)
   if (!was_small && !small) {
     void* q = std::realloc(p, size == 0 ? 1 : size);
     if (!q)
-      refused();
+      refused_for_good();
     return q;
   }
   void* q = allocate(size);
@@ -108,7 +110,7 @@ void* number_pools::reallocate(void* p, std::size_t old_size, std::size_t size)
 
 void keep_numbers_in_pools(void (*out_of_memory)())
 {
-#ifndef VORL_NUMBER_POOLS_OFF
+#ifndef VORL_ADDRESS_SANITIZER
   refused = out_of_memory;
   mp_set_memory_functions(number_pools::allocate, number_pools::reallocate, number_pools::release);
 #else
