@@ -7,29 +7,10 @@
 #include <cstring>
 
 #include "support/sanitizers.h"
+#include "support/small_blocks.h"
 
 namespace {
 
-constexpr std::size_t kUnit = sizeof(mp_limb_t);
-// Blocks of 1 to kSizes units come from the pools; larger ones from malloc.
-constexpr std::size_t kSizes = 8;
-constexpr std::size_t kLargest = kSizes * kUnit;
-constexpr std::size_t kChunk = std::size_t(1) << 20;
-
-struct FreeBlock {
-  FreeBlock* next;
-};
-
-// A chunk starts with the address of the chunk before it: every chunk stays
-// reachable from `last_chunk` (leak checkers see them kept, not lost).
-struct Chunk {
-  Chunk* previous;
-};
-
-FreeBlock* free_blocks[kSizes];
-Chunk* last_chunk = nullptr;
-char* carve_next = nullptr;
-char* carve_end = nullptr;
 void (*refused)() = nullptr;  // the hook given to keep_numbers_in_pools()
 
 // GMP cannot take a null block: without a hook, or with one that returns,
@@ -41,67 +22,36 @@ void (*refused)() = nullptr;  // the hook given to keep_numbers_in_pools()
   std::abort();
 }
 
-void* system_block(std::size_t size)
+}  // namespace
+
+void* number_pools::allocate(std::size_t size)
 {
-  void* p = std::malloc(size);
+  if (size <= small_blocks::kLargest)
+    if (void* p = small_blocks::allocate(size))
+      return p;
+  void* p = std::malloc(size == 0 ? 1 : size);
   if (!p)
     refused_for_good();
   return p;
 }
 
-// The list of a block of `size` bytes (1 <= size <= kLargest).
-std::size_t list_of(std::size_t size) { return (size + kUnit - 1) / kUnit - 1; }
-
-}  // namespace
-
-void* number_pools::allocate(std::size_t size)
+void number_pools::release(void* p, std::size_t)
 {
-  if (size == 0 || size > kLargest)
-    return system_block(size == 0 ? 1 : size);
-  std::size_t k = list_of(size);
-  if (FreeBlock* b = free_blocks[k]) {
-    free_blocks[k] = b->next;
-    return b;
-  }
-  std::size_t bytes = (k + 1) * kUnit;
-  if (static_cast<std::size_t>(carve_end - carve_next) < bytes) {
-    Chunk* c = static_cast<Chunk*>(system_block(kChunk));
-    c->previous = last_chunk;
-    last_chunk = c;
-    carve_next = reinterpret_cast<char*>(c) + kUnit;
-    carve_end = reinterpret_cast<char*>(c) + kChunk;
-  }
-  void* p = carve_next;
-  carve_next += bytes;
-  return p;
-}
-
-void number_pools::release(void* p, std::size_t size)
-{
-  if (!p)
-    return;
-  if (size == 0 || size > kLargest) {
+  if (!small_blocks::release(p))
     std::free(p);
-    return;
-  }
-  FreeBlock* b = static_cast<FreeBlock*>(p);
-  std::size_t k = list_of(size);
-  b->next = free_blocks[k];
-  free_blocks[k] = b;
 }
 
 void* number_pools::reallocate(void* p, std::size_t old_size, std::size_t size)
 {
-  bool was_small = old_size != 0 && old_size <= kLargest;
-  bool small = size != 0 && size <= kLargest;
-  if (was_small && small && list_of(old_size) == list_of(size))
-    return p;
-  if (!was_small && !small) {
-    void* q = std::realloc(p, size == 0 ? 1 : size);
+  std::size_t room = small_blocks::capacity(p);
+  if (room == 0 && size > small_blocks::kLargest) {
+    void* q = std::realloc(p, size);
     if (!q)
       refused_for_good();
     return q;
   }
+  if (room != 0 && size <= room)
+    return p;
   void* q = allocate(size);
   std::memcpy(q, p, old_size < size ? old_size : size);
   release(p, old_size);

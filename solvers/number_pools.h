@@ -1,13 +1,10 @@
 // The memory of the solvers' big integers. isl keeps every entry of its
 // tableaux as a GMP integer, and GMP allocates, grows and frees the limbs of
 // each one on its own: a tableau of 1,000 rows by 300 columns makes 300,000
-// small blocks, and the allocator's general path is a good part of the
-// solvers' time. Blocks of up to a few limbs come instead from free lists,
-// one per size, carved from large chunks; GMP gives a block's size on every
-// reallocation and release, so no block needs a header.
+// small blocks. GMP takes them from the small blocks' free lists
+// (support/small_blocks.h), larger ones from the C library.
 //
-// Ownership: the chunks are kept until the process ends (a freed block goes
-// back to its list, for the next integer of its size).
+// Ownership: as support/small_blocks.h; a block given back goes to its list.
 #ifndef VORL_SOLVERS_NUMBER_POOLS_H
 #define VORL_SOLVERS_NUMBER_POOLS_H
 
