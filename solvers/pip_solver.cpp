@@ -230,13 +230,14 @@ Rows split_rows(const PipSparseMatrix& m)
 // the scheduler's matrices are almost all zeros.
 Isl<isl_mat> make_mat(const Session& s, const std::vector<Sparse>& rows, int width)
 {
+  // isl's new matrix may hold the values of a matrix freed before: every
+  // entry is set.
   Isl<isl_mat> m = s.check(isl_mat_alloc(s.ctx(), rows.size(), width));
-  Isl<isl_val> zero = s.check(isl_val_zero(s.ctx()));
   for (size_t i = 0; i < rows.size(); ++i) {
     auto next = rows[i].begin();
     for (int j = 0; j < width; ++j) {
       if (next == rows[i].end() || next->first != j) {
-        m = s.check(isl_mat_set_element_val(m.release(), i, j, isl_val_copy(zero.get())));
+        m = s.check(isl_mat_set_element_si(m.release(), i, j, 0));
         continue;
       }
       long x = (next++)->second;

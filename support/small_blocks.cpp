@@ -2,6 +2,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+
+#include "support/sanitizers.h"
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -29,40 +33,38 @@ struct FreeBlock {
   FreeBlock* next;
 };
 
-// The region, reserved by the first call (before main(), by a static
-// constructor of a library: one thread only).
-struct Region {
-  char* base = nullptr;
-  std::atomic<std::size_t> next_span{0};
-  // The class of each span taken, written before any of its blocks is given.
-  unsigned char span_class[kSpans] = {};
+// The region: its base is set once, by the first span taken (before main(),
+// by a static constructor of a library); null until then, or for good when
+// the reservation is refused. Constant-initialized: no guard on the paths
+// that read it.
+std::atomic<char*> base{nullptr};
+std::atomic<std::size_t> next_span{0};
+// The class of each span taken, written before any of its blocks is given.
+unsigned char span_class[kSpans];
 
-  Region()
-  {
-#if defined(__linux__)
-    void* p = mmap(nullptr, kRegion + kHugePage, PROT_READ | PROT_WRITE,
-                   MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED)
-      return;
-    std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
-    base = reinterpret_cast<char*>(start);
-    // Advice only: refused (huge pages disabled), the pages are small ones.
-    madvise(base, kRegion, MADV_HUGEPAGE);
-#endif
-  }
-
-  // The span of a block of the region; kSpans for any other address.
-  std::size_t span_of(const void* block) const
-  {
-    std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(block) - reinterpret_cast<std::uintptr_t>(base);
-    return base && offset < kRegion ? offset / kSpan : kSpans;
-  }
-};
-
-Region& region()
+char* reserve_region()
 {
-  static Region r;
-  return r;
+#if defined(__linux__)
+  void* p = mmap(nullptr, kRegion + kHugePage, PROT_READ | PROT_WRITE,
+                 MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+  if (p == MAP_FAILED)
+    return nullptr;
+  std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(p) + kHugePage - 1) & ~(kHugePage - 1);
+  char* region = reinterpret_cast<char*>(start);
+  // Advice only: refused (huge pages disabled), the pages are small ones.
+  madvise(region, kRegion, MADV_HUGEPAGE);
+  return region;
+#else
+  return nullptr;
+#endif
+}
+
+// The span of a block of the region; kSpans for any other address.
+inline std::size_t span_of(const void* block)
+{
+  char* b = base.load(std::memory_order_relaxed);
+  std::uintptr_t offset = reinterpret_cast<std::uintptr_t>(block) - reinterpret_cast<std::uintptr_t>(b);
+  return b && offset < kRegion ? offset / kSpan : kSpans;
 }
 
 // Each thread's lists and the part of a span it is carving, per class.
@@ -72,6 +74,25 @@ struct Lists {
   char* end[kClasses];
 };
 thread_local Lists lists;
+
+// A new span for class k, for this thread; false when there is none.
+bool take_span(Lists& mine, std::size_t k)
+{
+  static char* const region = [] {
+    char* r = reserve_region();
+    base.store(r, std::memory_order_relaxed);
+    return r;
+  }();
+  if (!region)
+    return false;
+  std::size_t span = next_span.fetch_add(1, std::memory_order_relaxed);
+  if (span >= kSpans)
+    return false;
+  span_class[span] = static_cast<unsigned char>(k);
+  mine.next[k] = region + span * kSpan;
+  mine.end[k] = mine.next[k] + kSpan;
+  return true;
+}
 
 }  // namespace
 
@@ -84,17 +105,8 @@ void* allocate(std::size_t size) noexcept
     return b;
   }
   std::size_t bytes = size_of(k);
-  if (static_cast<std::size_t>(mine.end[k] - mine.next[k]) < bytes) {
-    Region& r = region();
-    if (!r.base)
-      return nullptr;
-    std::size_t span = r.next_span.fetch_add(1, std::memory_order_relaxed);
-    if (span >= kSpans)
-      return nullptr;
-    r.span_class[span] = static_cast<unsigned char>(k);
-    mine.next[k] = r.base + span * kSpan;
-    mine.end[k] = mine.next[k] + kSpan;
-  }
+  if (static_cast<std::size_t>(mine.end[k] - mine.next[k]) < bytes && !take_span(mine, k))
+    return nullptr;
   void* p = mine.next[k];
   mine.next[k] += bytes;
   return p;
@@ -102,13 +114,12 @@ void* allocate(std::size_t size) noexcept
 
 bool release(void* block) noexcept
 {
-  Region& r = region();
-  std::size_t span = r.span_of(block);
+  std::size_t span = span_of(block);
   if (span == kSpans)
     return false;
-  std::size_t k = r.span_class[span];
   FreeBlock* b = static_cast<FreeBlock*>(block);
   Lists& mine = lists;
+  std::size_t k = span_class[span];
   b->next = mine.free[k];
   mine.free[k] = b;
   return true;
@@ -116,9 +127,66 @@ bool release(void* block) noexcept
 
 std::size_t capacity(const void* block) noexcept
 {
-  const Region& r = region();
-  std::size_t span = r.span_of(block);
-  return span == kSpans ? 0 : size_of(r.span_class[span]);
+  std::size_t span = span_of(block);
+  return span == kSpans ? 0 : size_of(span_class[span]);
 }
 
 }  // namespace small_blocks
+
+// The C++ allocation functions of the whole process (the libraries' included)
+// take their small blocks from here, the others from the C library. Under the
+// address sanitizer they are left as they are, so that the sanitizer sees
+// every block.
+#ifndef VORL_ADDRESS_SANITIZER
+
+namespace {
+
+void* block_of(std::size_t size)
+{
+  if (size <= small_blocks::kLargest)
+    if (void* p = small_blocks::allocate(size))
+      return p;
+  for (;;) {
+    if (void* p = std::malloc(size == 0 ? 1 : size))
+      return p;
+    std::new_handler handler = std::get_new_handler();
+    if (!handler)
+      throw std::bad_alloc();
+    handler();
+  }
+}
+
+void give_back(void* p) noexcept
+{
+  if (!small_blocks::release(p))
+    std::free(p);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return block_of(size); }
+void* operator new[](std::size_t size) { return block_of(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept
+{
+  try {
+    return block_of(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept
+{
+  try {
+    return block_of(size);
+  } catch (...) {
+    return nullptr;
+  }
+}
+void operator delete(void* p) noexcept { give_back(p); }
+void operator delete[](void* p) noexcept { give_back(p); }
+void operator delete(void* p, std::size_t) noexcept { give_back(p); }
+void operator delete[](void* p, std::size_t) noexcept { give_back(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { give_back(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { give_back(p); }
+
+#endif

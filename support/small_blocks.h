@@ -5,7 +5,9 @@
 // come instead from free lists, one per size class and per thread, carved
 // from spans of one reserved region: a block's class is found from its
 // address alone, so a block may be given back without its size, and from any
-// thread.
+// thread. The C++ allocation functions of the process (operator new and
+// delete, the libraries' calls included) are defined with them, except under
+// the address sanitizer.
 //
 // Ownership: the region is reserved at the first allocation and kept until
 // the process ends; a freed block goes back to a list of its class (the
