@@ -8,8 +8,8 @@
 // analysis of the process. The table is emptied when it grows beyond its
 // bound.
 //
-// Ownership: record() takes the question and the answer; find() gives a
-// pointer that the table keeps, valid until the next record().
+// Ownership: record() keeps a copy of the question and takes the answer;
+// find() gives a pointer that the table keeps, valid until the next record().
 #ifndef VORL_SOLVERS_ANSWER_TABLE_H
 #define VORL_SOLVERS_ANSWER_TABLE_H
 
@@ -27,15 +27,35 @@ class AnswerTable {
 
   const Answer* find(const Question& q) const
   {
-    auto found = answers_.find(q);
+    auto found = answers_.find(compact(q));
     return found == answers_.end() ? nullptr : &found->second;
   }
-  void record(Question q, Answer a)
+  void record(const Question& q, Answer a)
   {
     if (answers_.size() >= bound_)
       answers_.clear();
-    answers_.insert_or_assign(std::move(q), std::move(a));
+    answers_.insert_or_assign(compact(q), std::move(a));
   }
+
+  // The form a question is kept in: the rows of the problems are wide and
+  // mostly zeros (the registry's width), so every run of zeros is written as
+  // a zero and its length. One question has one form, and one form comes
+  // from one question.
+  static std::vector<long> compact(const std::vector<long>& q)
+  {
+    std::vector<long> form;
+    for (std::size_t i = 0; i < q.size();) {
+      form.push_back(q[i]);
+      if (q[i++] != 0)
+        continue;
+      long run = 1;
+      for (; i < q.size() && q[i] == 0; i++)
+        run++;
+      form.push_back(run);
+    }
+    return form;
+  }
+  static const std::string& compact(const std::string& q) { return q; }
 
  private:
   struct Hash {

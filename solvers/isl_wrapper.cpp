@@ -254,7 +254,7 @@ std::vector<ISLWrapper::Rows> gist_within_universe(const ISLWrapper::Rows& rows,
     answer = to_vec_vec_vec(ctx, set);
   else
     isl_set_free(set);
-  table.record(std::move(question), answer);
+  table.record(question, answer);
   return answer;
 }
 

@@ -230,17 +230,11 @@ Rows split_rows(const PipSparseMatrix& m)
 // the scheduler's matrices are almost all zeros.
 Isl<isl_mat> make_mat(const Session& s, const std::vector<Sparse>& rows, int width)
 {
-  // isl's new matrix may hold the values of a matrix freed before: every
-  // entry is set.
-  Isl<isl_mat> m = s.check(isl_mat_alloc(s.ctx(), rows.size(), width));
-  for (size_t i = 0; i < rows.size(); ++i) {
-    auto next = rows[i].begin();
-    for (int j = 0; j < width; ++j) {
-      if (next == rows[i].end() || next->first != j) {
-        m = s.check(isl_mat_set_element_si(m.release(), i, j, 0));
-        continue;
-      }
-      long x = (next++)->second;
+  // Zero rows, cleared by isl in one pass (a new matrix may hold the values
+  // of one freed before); then the non-zero entries alone.
+  Isl<isl_mat> m = s.check(isl_mat_add_zero_rows(isl_mat_alloc(s.ctx(), 0, width), rows.size()));
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (const auto& [j, x] : rows[i]) {
       if (x >= INT_MIN && x <= INT_MAX) {  // the cheap path, without an isl_val
         m = s.check(isl_mat_set_element_si(m.release(), i, j, static_cast<int>(x)));
         continue;
@@ -248,7 +242,6 @@ Isl<isl_mat> make_mat(const Session& s, const std::vector<Sparse>& rows, int wid
       isl_val* v = isl_val_int_from_si(s.ctx(), x);
       m = s.check(isl_mat_set_element_val(m.release(), i, j, v));
     }
-  }
   return m;
 }
 
@@ -876,6 +869,6 @@ bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOption
       domain_set(s, split_rows(domain), nb_unknowns, np, !options.Urs_unknowns, !options.Urs_parms);
     empty = s.check(isl_basic_set_is_empty(set.get()));
   }
-  table.record(std::move(question), empty);
+  table.record(question, empty);
   return empty;
 }

@@ -304,7 +304,7 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
     return ISLWrapper::rational_projection(question_rows, eliminated, small - 2 - eliminated);
   });
   if (!known)
-    table.record(std::move(question), rows);
+    table.record(question, rows);
   // Back over every kept column, zero for those no row used.
   std::vector<int> kept_columns;
   for (int c = 1; c + 1 < width; c++)

@@ -96,6 +96,23 @@ bool take_span(Lists& mine, std::size_t k)
 
 }  // namespace
 
+namespace {
+
+// A block of class k never used before, from this thread's span of the
+// class; null when there is none. Out of line: most blocks come from the
+// free lists, whose path stays short.
+[[gnu::noinline]] void* carve(Lists& mine, std::size_t k) noexcept
+{
+  std::size_t bytes = size_of(k);
+  if (static_cast<std::size_t>(mine.end[k] - mine.next[k]) < bytes && !take_span(mine, k))
+    return nullptr;
+  void* p = mine.next[k];
+  mine.next[k] += bytes;
+  return p;
+}
+
+}  // namespace
+
 void* allocate(std::size_t size) noexcept
 {
   std::size_t k = class_of(size);
@@ -104,12 +121,7 @@ void* allocate(std::size_t size) noexcept
     mine.free[k] = b->next;
     return b;
   }
-  std::size_t bytes = size_of(k);
-  if (static_cast<std::size_t>(mine.end[k] - mine.next[k]) < bytes && !take_span(mine, k))
-    return nullptr;
-  void* p = mine.next[k];
-  mine.next[k] += bytes;
-  return p;
+  return carve(mine, k);
 }
 
 bool release(void* block) noexcept
@@ -141,11 +153,8 @@ std::size_t capacity(const void* block) noexcept
 
 namespace {
 
-void* block_of(std::size_t size)
+[[gnu::noinline]] void* system_block(std::size_t size)
 {
-  if (size <= small_blocks::kLargest)
-    if (void* p = small_blocks::allocate(size))
-      return p;
   for (;;) {
     if (void* p = std::malloc(size == 0 ? 1 : size))
       return p;
@@ -154,6 +163,14 @@ void* block_of(std::size_t size)
       throw std::bad_alloc();
     handler();
   }
+}
+
+void* block_of(std::size_t size)
+{
+  if (size <= small_blocks::kLargest)
+    if (void* p = small_blocks::allocate(size))
+      return p;
+  return system_block(size);
 }
 
 void give_back(void* p) noexcept
