@@ -209,11 +209,14 @@ bool is_zero(const Expression* e) { return e->is_value(0); }
 // ---------------------------------------------------------------------------
 // Construction
 
+// A node in one block of 64 bytes on 64-bit systems (see the fields).
+static_assert(sizeof(void*) != 8 || sizeof(Expression) <= 64, "an expression node outgrew 64 bytes");
+
 Expression::Expression() = default;
 
 Expression::Expression(Value value) : val(value) {}
 
-Expression::Expression(Value n, Value d) : is_leaf(0), is_val(0), op(OP_DIV)
+Expression::Expression(Value n, Value d) : op(OP_DIV), is_leaf(false), is_val(false)
 {
   fg = constant(n).release();
   fd = constant(d).release();
@@ -232,7 +235,7 @@ Expression::Expression(const std::string& name) : is_val(0)
 }
 
 Expression::Expression(operator_t o, const Expression* a, const Expression* b)
-    : is_leaf(0), is_val(0), op(o), fg(a->clone().release()), fd(b->clone().release())
+    : fg(a->clone().release()), fd(b->clone().release()), op(o), is_leaf(false), is_val(false)
 {
 }
 
@@ -273,10 +276,7 @@ void Expression::set_terms(std::vector<std::pair<int, Value>> terms)
     add(value == 1 ? std::move(leaf) : node(OP_TIMES, constant(value), std::move(leaf)));
   }
   shallow_copy(tree ? tree.get() : constant(0).get());
-  has_vector = 1;
-  vec = std::move(terms);
-  _nb_counters = nc;
-  _nb_parameters = np;
+  cached_terms = std::make_unique<Terms>(Terms{std::move(terms), nc, np});
 }
 
 // The terms of a compact vector (listed counters, listed parameters,
@@ -325,20 +325,17 @@ Expression::Expression(const std::vector<Value>& coefs, const std::set<int>& cou
 }
 
 Expression::Expression(const Expression& o)
-    : is_leaf(o.is_leaf),
-      is_val(o.is_val),
-      val(o.val),
-      is_counter(o.is_counter),
-      counter_rank(o.counter_rank),
-      is_parameter(o.is_parameter),
-      parameter_rank(o.parameter_rank),
-      op(o.op),
+    : val(o.val),
       fg(o.fg ? o.fg->clone().release() : nullptr),
       fd(o.fd ? o.fd->clone().release() : nullptr),
-      has_vector(o.has_vector),
-      vec(o.vec),
-      _nb_counters(o._nb_counters),
-      _nb_parameters(o._nb_parameters)
+      cached_terms(o.cached_terms ? std::make_unique<Terms>(*o.cached_terms) : nullptr),
+      counter_rank(o.counter_rank),
+      parameter_rank(o.parameter_rank),
+      op(o.op),
+      is_leaf(o.is_leaf),
+      is_val(o.is_val),
+      is_counter(o.is_counter),
+      is_parameter(o.is_parameter)
 {
 }
 
@@ -373,10 +370,7 @@ void Expression::shallow_copy(Expression* e)
   op = e->op;
   fg = e->fg;
   fd = e->fd;
-  has_vector = e->has_vector;
-  vec = e->vec;
-  _nb_counters = e->_nb_counters;
-  _nb_parameters = e->_nb_parameters;
+  cached_terms = e->cached_terms ? std::make_unique<Terms>(*e->cached_terms) : nullptr;
   e->fg = nullptr;
   e->fd = nullptr;
 }
@@ -809,10 +803,7 @@ std::unique_ptr<Expression> Expression::simplify() const
     if (fixed)
       break;
   }
-  current->has_vector = has_vector;
-  current->vec = vec;
-  current->_nb_counters = _nb_counters;
-  current->_nb_parameters = _nb_parameters;
+  current->cached_terms = cached_terms ? std::make_unique<Terms>(*cached_terms) : nullptr;
   return current;
 }
 
@@ -825,8 +816,9 @@ template <typename Add>
 void walk_terms(const Expression* e, Value factor, int nc, int np, Add& add)
 {
   const char* where = "Expression::to_vector";
-  if (e->has_vector && e->_nb_counters == nc && e->_nb_parameters == np) {
-    for (const auto& [column, value] : e->vec)
+  const Expression::Terms* cached = e->cached_terms.get();
+  if (cached && cached->nb_counters == nc && cached->nb_parameters == np) {
+    for (const auto& [column, value] : cached->entries)
       add(static_cast<size_t>(column), factor, value);
     return;
   }
@@ -881,22 +873,20 @@ const std::vector<std::pair<int, Value>>& Expression::terms()
 {
   int nc = get_nb_counters();
   int np = get_nb_parameters();
-  if (has_vector && _nb_counters == nc && _nb_parameters == np)
-    return vec;
+  if (cached_terms && cached_terms->nb_counters == nc && cached_terms->nb_parameters == np)
+    return cached_terms->entries;
   std::map<int, Value> sum;
   auto add = [&sum](size_t column, Value factor, Value coefficient) {
     Value& v = sum[static_cast<int>(column)];
     v = checked_mul_add(v, factor, coefficient, "Expression::to_vector");
   };
   walk_terms(this, 1, nc, np, add);
-  vec.clear();
+  auto terms = std::make_unique<Terms>(Terms{{}, nc, np});
   for (const auto& [column, value] : sum)
     if (value != 0)
-      vec.push_back({column, value});
-  has_vector = 1;
-  _nb_counters = nc;
-  _nb_parameters = np;
-  return vec;
+      terms->entries.push_back({column, value});
+  cached_terms = std::move(terms);
+  return cached_terms->entries;
 }
 
 std::vector<Value> Expression::to_vector(const std::set<int>& counters,

@@ -45,22 +45,29 @@ enum operator_t {
 
 class Expression {
  public:
-  int is_leaf = 1;
-  int is_val = 1;
+  // The coefficients of an affine tree while the registry keeps the size it
+  // had (nb_counters, nb_parameters): the non-zero entries of to_vector().
+  struct Terms {
+    std::vector<std::pair<int, Value>> entries;
+    int nb_counters = 0;
+    int nb_parameters = 0;
+  };
+
+  // The fields by size, so that a node takes 64 bytes: the analysis holds
+  // hundreds of thousands of them.
   Value val = 0;
-  int is_counter = 0;
-  int counter_rank = 0;
-  int is_parameter = 0;
-  int parameter_rank = 0;
-  operator_t op = OP_PLUS;
   Expression* fg = nullptr;
   Expression* fd = nullptr;
-  // The coefficients, cached while the registry keeps the size it had
-  // (_nb_counters, _nb_parameters): the non-zero entries of to_vector().
-  int has_vector = 0;
-  std::vector<std::pair<int, Value>> vec;
-  int _nb_counters = 0;
-  int _nb_parameters = 0;
+  // The cached coefficients (see terms()); null until computed. A copy of a
+  // tree copies its root's.
+  std::unique_ptr<Terms> cached_terms;
+  int counter_rank = 0;
+  int parameter_rank = 0;
+  operator_t op = OP_PLUS;
+  bool is_leaf = true;
+  bool is_val = true;
+  bool is_counter = false;
+  bool is_parameter = false;
 
   Expression();
   explicit Expression(Value v);

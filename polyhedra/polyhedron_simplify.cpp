@@ -131,7 +131,7 @@ void overwrite_with_counter(Expression* div, int q)
   div->is_counter = 1;
   div->counter_rank = q;
   div->is_parameter = 0;
-  div->has_vector = 0;
+  div->cached_terms.reset();
 }
 
 // Adds numerator == denominator * q + r, r >= 0 and r < denominator.
