@@ -147,6 +147,7 @@ class Session {
   }
 
   bool is_empty(isl_set* s) const { return check(isl_set_is_empty(s)); }
+  bool is_empty(isl_basic_set* s) const { return check(isl_basic_set_is_empty(s)); }
 
  private:
   std::string operation_;
@@ -531,7 +532,7 @@ class Translator {
 // A test aff >= 0 with the two sides it splits the parameter space into.
 struct Test {
   Isl<isl_aff> aff;
-  Isl<isl_set> then_side, else_side;
+  Isl<isl_basic_set> then_side, else_side;
 };
 
 // The tests of a basic set over the parameters, in isl's order; an equality
@@ -552,11 +553,9 @@ std::vector<Test> tests_of(const Session& s, isl_basic_set* bset)
       Test t;
       // isl_aff_neg_basic_set gives where its argument is < 0: a >= 0 is
       // -a - 1 < 0 over the integers.
-      Isl<isl_basic_set> then_side = s.check(isl_aff_neg_basic_set(
+      t.then_side = s.check(isl_aff_neg_basic_set(
         isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a.get())), -1)));
-      Isl<isl_basic_set> else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
-      t.then_side = s.check(isl_set_from_basic_set(then_side.release()));
-      t.else_side = s.check(isl_set_from_basic_set(else_side.release()));
+      t.else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
       t.aff = std::move(a);
       tests.push_back(std::move(t));
     }
@@ -565,7 +564,7 @@ std::vector<Test> tests_of(const Session& s, isl_basic_set* bset)
 }
 
 struct Piece {
-  Isl<isl_set> domain;  // one basic set
+  Isl<isl_basic_set> domain;
   Isl<isl_multi_aff> value;
   std::vector<Test> tests;
 };
@@ -586,17 +585,20 @@ class TreeBuilder {
 
   std::unique_ptr<PipQuast> build()
   {
-    Isl<isl_set> all = s_.check(isl_set_universe(isl_space_params_alloc(s_.ctx(), np_)));
+    Isl<isl_basic_set> all = s_.check(isl_basic_set_universe(isl_space_params_alloc(s_.ctx(), np_)));
     return split(all.get(), meeting(all.get(), all_pieces()), {});
   }
 
  private:
-  Isl<isl_set> meet(isl_set* a, isl_set* b) const
+  // Regions, pieces and the sides of tests are basic sets: their
+  // intersection is one basic set, without the emptiness test that the
+  // intersection of unions makes of each part (the callers test it once).
+  Isl<isl_basic_set> meet(isl_basic_set* a, isl_basic_set* b) const
   {
-    return s_.check(isl_set_intersect(isl_set_copy(a), isl_set_copy(b)));
+    return s_.check(isl_basic_set_intersect(isl_basic_set_copy(a), isl_basic_set_copy(b)));
   }
 
-  std::vector<int> meeting(isl_set* region, const std::vector<int>& candidates) const
+  std::vector<int> meeting(isl_basic_set* region, const std::vector<int>& candidates) const
   {
     std::vector<int> kept;
     for (int k : candidates)
@@ -621,7 +623,7 @@ class TreeBuilder {
   // that cuts the fewest of them in two; so a piece seldom ends up in more
   // than one leaf. When the region implies every constraint of a piece, it
   // lies inside that piece.
-  std::unique_ptr<PipQuast> split(isl_set* region, const std::vector<int>& candidates,
+  std::unique_ptr<PipQuast> split(isl_basic_set* region, const std::vector<int>& candidates,
                                   std::vector<Division> scope) const
   {
     if (candidates.empty())
@@ -631,16 +633,16 @@ class TreeBuilder {
     struct Choice {
       const Test* test;
       size_t cuts;
-      Isl<isl_set> inside, outside;
+      Isl<isl_basic_set> inside, outside;
       std::vector<int> then_side, else_side;
     };
     std::optional<Choice> best;
     for (size_t c = 0; c < candidates.size() && !(best && best->cuts == 0); ++c) {
       for (const Test& test : pieces_[candidates[c]].tests) {
-        Isl<isl_set> outside = meet(region, test.else_side.get());
+        Isl<isl_basic_set> outside = meet(region, test.else_side.get());
         if (s_.is_empty(outside.get()))
           continue;
-        Isl<isl_set> inside = meet(region, test.then_side.get());
+        Isl<isl_basic_set> inside = meet(region, test.then_side.get());
         std::vector<int> then_side = meeting(inside.get(), candidates);
         std::vector<int> else_side = meeting(outside.get(), candidates);
         size_t cuts = then_side.size() + else_side.size() - candidates.size();
@@ -663,7 +665,7 @@ class TreeBuilder {
   // it: its then side holds the piece and its else side none, and the first
   // test the region does not imply is the one split() takes. The tree is a
   // chain of those tests down to the piece's leaf; each test is tried once.
-  std::unique_ptr<PipQuast> chain(isl_set* region, const Piece& piece, size_t first,
+  std::unique_ptr<PipQuast> chain(isl_basic_set* region, const Piece& piece, size_t first,
                                   std::vector<Division> scope) const
   {
     for (size_t t = first; t < piece.tests.size(); ++t) {
@@ -671,7 +673,7 @@ class TreeBuilder {
       if (s_.is_empty(meet(region, test.else_side.get()).get()))
         continue;
       std::unique_ptr<PipQuast> node = test_node(test, scope);
-      Isl<isl_set> inside = meet(region, test.then_side.get());
+      Isl<isl_basic_set> inside = meet(region, test.then_side.get());
       node->next_then = chain(inside.get(), piece, t + 1, scope);
       node->next_else = std::make_unique<PipQuast>();
       return node;
@@ -729,7 +731,7 @@ std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
       Isl<isl_basic_set> bset = s.check(isl_basic_set_list_get_at(list.get(), i));
       Piece p;
       p.tests = tests_of(s, bset.get());
-      p.domain = s.check(isl_set_from_basic_set(bset.release()));
+      p.domain = std::move(bset);
       p.value = s.check(isl_multi_aff_copy(ma.get()));
       pieces.push_back(std::move(p));
     }
