@@ -7,12 +7,13 @@
 // rank | constant], as wide as the registry when it is computed, and cached in
 // the root of the tree it was computed for.
 //
-// Ownership: a node owns its two operands; constructors clone the trees they
-// are given (kept by the caller); every operation returns a new tree owned by
-// the caller (unique_ptr) that shares nothing with its inputs, except
-// get_divs(), which returns pointers into the tree. Maps and vectors of plain
-// expression pointers taken as arguments are kept. shallow_copy() adopts
-// another node's operands.
+// Ownership: a node owns its two operands and its cached coefficients;
+// constructors clone the trees they are given (kept by the caller); every
+// operation returns a new tree owned by the caller (unique_ptr) that shares
+// nothing with its inputs, except get_divs(), which returns pointers into the
+// tree. Maps and vectors of plain expression pointers taken as arguments are
+// kept. shallow_copy() adopts another node's operands and copies its cached
+// coefficients.
 #ifndef VORL_ALGEBRA_EXPRESSION_H
 #define VORL_ALGEBRA_EXPRESSION_H
 
@@ -53,8 +54,8 @@ class Expression {
     int nb_parameters = 0;
   };
 
-  // The fields by size, so that a node takes 64 bytes: the analysis holds
-  // hundreds of thousands of them.
+  // The fields by size, so that a node fits a block of 64 bytes: the
+  // analysis holds hundreds of thousands of them.
   Value val = 0;
   Expression* fg = nullptr;
   Expression* fd = nullptr;

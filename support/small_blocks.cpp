@@ -94,10 +94,6 @@ bool take_span(Lists& mine, std::size_t k)
   return true;
 }
 
-}  // namespace
-
-namespace {
-
 // A block of class k never used before, from this thread's span of the
 // class; null when there is none. Out of line: most blocks come from the
 // free lists, whose path stays short.
