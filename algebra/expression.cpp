@@ -324,11 +324,17 @@ Expression::Expression(const std::vector<Value>& coefs, const std::set<int>& cou
                    std::vector<int>(parameters.begin(), parameters.end())));
 }
 
+// A copy of cached coefficients; null for none.
+static std::unique_ptr<Expression::Terms> copy_of(const std::unique_ptr<Expression::Terms>& terms)
+{
+  return terms ? std::make_unique<Expression::Terms>(*terms) : nullptr;
+}
+
 Expression::Expression(const Expression& o)
     : val(o.val),
       fg(o.fg ? o.fg->clone().release() : nullptr),
       fd(o.fd ? o.fd->clone().release() : nullptr),
-      cached_terms(o.cached_terms ? std::make_unique<Terms>(*o.cached_terms) : nullptr),
+      cached_terms(copy_of(o.cached_terms)),
       counter_rank(o.counter_rank),
       parameter_rank(o.parameter_rank),
       op(o.op),
@@ -370,7 +376,7 @@ void Expression::shallow_copy(Expression* e)
   op = e->op;
   fg = e->fg;
   fd = e->fd;
-  cached_terms = e->cached_terms ? std::make_unique<Terms>(*e->cached_terms) : nullptr;
+  cached_terms = copy_of(e->cached_terms);
   e->fg = nullptr;
   e->fd = nullptr;
 }
@@ -803,7 +809,7 @@ std::unique_ptr<Expression> Expression::simplify() const
     if (fixed)
       break;
   }
-  current->cached_terms = cached_terms ? std::make_unique<Terms>(*cached_terms) : nullptr;
+  current->cached_terms = copy_of(cached_terms);
   return current;
 }
 
