@@ -242,10 +242,14 @@ class Scheduler {
     std::unique_ptr<Polyhedron> count;
     std::set<int> scheduled;                   // statements of the edges left
     std::map<std::string, int> representative;  // constraints -> first edge
+    std::vector<std::unique_ptr<Polyhedron>> ties;  // indicator equalities
     int inv_eps = -1;
   };
   // Fills d, which starts empty.
   void dimension_problem(const std::vector<int>& remaining, Dimension& d);
+  // Adds to d's parts the equalities of the interchangeable indicators of
+  // the edges weighted (first edges of their constraints).
+  void tie_indicators(const std::map<int, int>& weight, Dimension& d);
   std::unique_ptr<Quast> solve(Dimension& d) const;
   void record(const Dimension& d, const IndexFunction* solution, std::vector<Schedule*>& schedules,
               IndexFunction* latencies) const;
@@ -442,6 +446,33 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
     d.parts.push_back(&bounded(s));
   }
   d.parts.push_back(latency_form_.get());
+  tie_indicators(weight, d);
+}
+
+// Indicators whose constraints are the same once the problem's equalities
+// are substituted (edges of different statement pairs or distances that the
+// other constraints make alike) take one value in every optimum: where one
+// is 1 and the other 0, raising the other keeps every constraint and counts
+// one more edge satisfied. Stating their equality changes no optimum, and
+// leaves the solver one indicator per class instead of one per edge.
+void Scheduler::tie_indicators(const std::map<int, int>& weight, Dimension& d)
+{
+  std::vector<const Polyhedron*> constraints;
+  for (const Polyhedron* p : d.parts)
+    if (p != d.count.get())
+      constraints.push_back(p);
+  std::vector<int> indicators;
+  for (const auto& entry : weight)
+    indicators.push_back(indicator_.at(entry.first));
+  for (const auto& [c, first] : Polyhedron::interchangeable_counters(constraints, indicators)) {
+    if (c == first)
+      continue;
+    std::unique_ptr<Expression> x(Expression::from_counter_rank(c));
+    std::unique_ptr<Expression> y(Expression::from_counter_rank(first));
+    Inequation same(PRED_EQ, x.get(), y.get());
+    d.ties.push_back(std::make_unique<Polyhedron>(&same));
+    d.parts.push_back(d.ties.back().get());
+  }
 }
 
 // The lexicographic minimum of (inv_eps, latency form coefficients): the

@@ -238,6 +238,12 @@ class Polyhedron {
   // The same over the intersection of parts (kept), without building it.
   static std::unique_ptr<Quast> min_lex2(const std::vector<const Polyhedron*>& parts,
                                          const IndexFunction* dates);
+  // The given counters (ranks) whose constraints in the intersection of
+  // parts (kept) are the same up to their renaming, once the equalities of
+  // the parts are substituted: each counter mapped to the first of its class
+  // by rank (itself when alone; also when a constraint holds two of them).
+  static std::map<int, int> interchangeable_counters(const std::vector<const Polyhedron*>& parts,
+                                                     const std::vector<int>& counters);
 
  private:
   static unsigned long long next_serial();

@@ -1,5 +1,7 @@
 // Parametric lexicographic optimum and integer emptiness of polyhedra,
 // through the parametric integer programming layer.
+#include <algorithm>
+#include <map>
 #include <numeric>
 #include <set>
 
@@ -7,6 +9,7 @@
 #include "support/failure.h"
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
+#include "solvers/equality_elimination.h"
 #include "solvers/pip_solver.h"
 #include "polyhedra/polyhedron.h"
 #include "polyhedra/quast.h"
@@ -276,4 +279,76 @@ std::unique_ptr<Quast> Polyhedron::min_lex2(const std::vector<const Polyhedron*>
   options.Urs_parms = 1;
   options.Urs_unknowns = 1;
   return solve(problem, k, options, [k](const PipQuast* a) { return std::make_unique<Quast>(a, k); });
+}
+
+std::map<int, int> Polyhedron::interchangeable_counters(const std::vector<const Polyhedron*>& parts,
+                                                        const std::vector<int>& counters)
+{
+  std::map<int, int> representative;
+  for (int c : counters)
+    representative[c] = c;
+  std::vector<int> given;  // by rank
+  for (const auto& entry : representative)
+    given.push_back(entry.first);
+  std::vector<SparseRow> rows = sparse_rows(parts);
+  // The columns the rows hold, as unknowns: the given counters last, so that
+  // the equalities fix other columns in terms of them rather than the
+  // reverse.
+  int constant = get_nb_counters() + get_nb_parameters();
+  std::set<int> used;
+  for (const SparseRow& row : rows)
+    for (const auto& term : row.terms)
+      if (term.first != constant && !representative.count(term.first))
+        used.insert(term.first);
+  std::map<int, int> position;
+  for (int column : used)
+    position.emplace(column, static_cast<int>(position.size()));
+  for (int c : given)
+    position.emplace(c, static_cast<int>(position.size()));
+  int n = static_cast<int>(position.size());
+  std::vector<EqualityElimination::Row> eq, ineq;
+  for (const SparseRow& row : rows) {
+    EqualityElimination::Row r;
+    for (const auto& [column, value] : row.terms)
+      r.push_back({column == constant ? n : position.at(column), value});
+    std::sort(r.begin(), r.end());
+    (row.kind == 0 ? eq : ineq).push_back(std::move(r));
+  }
+  EqualityElimination e = eliminate_equalities(std::move(eq), std::move(ineq), n, n + 1);
+  // The rows left that hold each given counter (by its column among the
+  // kept ones), as (kind, row); a counter that shares a row with another
+  // one is left alone.
+  int first = n - static_cast<int>(given.size());
+  std::map<int, int> counter_at;  // kept column -> counter rank
+  for (size_t k = 0; k < e.kept.size(); k++)
+    if (e.kept[k] >= first)
+      counter_at[static_cast<int>(k)] = given.at(static_cast<size_t>(e.kept[k] - first));
+  using Form = std::vector<std::pair<int, EqualityElimination::Row>>;
+  std::map<int, Form> forms;
+  std::set<int> alone;
+  for (int kind = 0; kind < 2; kind++)
+    for (const EqualityElimination::Row& r : kind == 0 ? e.eq : e.ineq) {
+      std::vector<int> held;
+      for (const auto& term : r)
+        if (counter_at.count(term.first))
+          held.push_back(counter_at.at(term.first));
+      if (held.size() > 1)
+        alone.insert(held.begin(), held.end());
+      if (held.size() != 1)
+        continue;
+      // The counter's own entry becomes column -1, which sorts first.
+      EqualityElimination::Row renamed;
+      for (const auto& term : r)
+        renamed.push_back(counter_at.count(term.first) ? std::make_pair(-1, term.second) : term);
+      std::sort(renamed.begin(), renamed.end());
+      forms[held[0]].push_back({kind, std::move(renamed)});
+    }
+  std::map<Form, int> first_with;
+  for (auto& [c, form] : forms) {
+    if (alone.count(c))
+      continue;
+    std::sort(form.begin(), form.end());
+    representative[c] = first_with.emplace(std::move(form), c).first->second;
+  }
+  return representative;
 }

@@ -1,13 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <map>
+#include <numeric>
+#include <random>
 #include <memory>
 #include <sstream>
 
 #include "algebra/analysis_context.h"
 #include "algebra/expression.h"
+#include "algebra/index_function.h"
 #include "algebra/inequation.h"
 #include "polyhedra/polyhedron.h"
+#include "polyhedra/quast.h"
 #include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
 #include "tests/expect_failure.h"
@@ -86,4 +92,147 @@ TEST(PolyhedronMapTest, IteratesInCreationOrderNotAddressOrder)
   EXPECT_EQ(iterated, order);
   for (Polyhedron* p : order)
     delete p;
+}
+
+// Random scheduler-like problems over the counters t0..t3 (in [-2, 2]), the
+// 0/1 indicators e0..e5 and u = 6 - (e0 + ... + e5). Some indicators copy
+// the bound of an earlier one, written differently by a multiple of an
+// equality between the t's: they are found interchangeable, and stating the
+// equality of each interchangeable pair changes no minimum of (u, t, e).
+// Both claims are checked against an enumeration of the points.
+TEST(InterchangeableCountersTest, CopiesAreFoundAndTyingThemKeepsTheMinimum)
+{
+  constexpr int kT = 4, kE = 6, kWidth = kT + kE + 1;
+  AnalysisScope scope;
+  for (int k = 0; k < kWidth; k++)
+    create_counter_rank(k < kT ? "t" : k < kT + kE ? "e" : "u");
+  std::vector<int> all(kWidth), indicators;
+  std::iota(all.begin(), all.end(), 0);
+  for (int k = kT; k < kT + kE; k++)
+    indicators.push_back(k);
+  using Row = std::array<long, kWidth + 1>;  // coefficients, constant
+  auto constraint = [&](const Row& r, predicate_t pred) {
+    Expression e(std::vector<Value>(r.begin(), r.end()), all, std::vector<int>()), zero(0);
+    return std::make_unique<Inequation>(pred, &e, &zero);
+  };
+  std::mt19937 rng(7);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int copies = 0, feasible = 0;
+  for (int round = 0; round < 80; round++) {
+    std::vector<Row> ge, eq;
+    for (int k = 0; k < kT; k++) {
+      Row low{}, high{};
+      low[k] = 1, low[kWidth] = 2, high[k] = -1, high[kWidth] = 2;
+      ge.push_back(low), ge.push_back(high);
+    }
+    Row equality{};  // t_a - t_b - c = 0
+    int a = pick(0, kT - 1), b = (a + pick(1, kT - 1)) % kT;
+    equality[a] = 1, equality[b] = -1, equality[kWidth] = pick(-1, 1);
+    eq.push_back(equality);
+    std::vector<Row> bound(kE);  // L e_k <= f_k(t)
+    std::vector<int> copied(kE, -1);
+    for (int k = 0; k < kE; k++) {
+      Row& r = bound[k];
+      if (k > 0 && pick(0, 1)) {
+        copied[k] = pick(0, k - 1);
+        r = bound[copied[k]];
+        std::swap(r[kT + copied[k]], r[kT + k]);
+        long m = pick(1, 2) * (pick(0, 1) ? 1 : -1);
+        for (int j = 0; j <= kWidth; j++)
+          r[j] += m * equality[j];
+      } else {
+        for (int j = 0; j < kT; j++)
+          r[j] = pick(-2, 2);
+        r[kWidth] = pick(-1, 2);
+        r[kT + k] = -pick(1, 2);
+      }
+      Row hard{};
+      for (int j = 0; j < kT; j++)
+        hard[j] = pick(-1, 1);
+      hard[kWidth] = pick(0, 3);
+      ge.push_back(r), ge.push_back(hard);
+      Row low{}, high{};
+      low[kT + k] = 1, high[kT + k] = -1, high[kWidth] = 1;
+      ge.push_back(low), ge.push_back(high);
+    }
+    Row count{};  // u - 6 + sum e = 0
+    count[kT + kE] = 1, count[kWidth] = -kE;
+    for (int k = kT; k < kT + kE; k++)
+      count[k] = 1;
+
+    auto p = std::make_unique<Polyhedron>();
+    for (const Row& r : ge)
+      p->add_constraint(constraint(r, PRED_GE).get());
+    for (const Row& r : eq)
+      p->add_constraint(constraint(r, PRED_EQ).get());
+    auto counted = std::make_unique<Polyhedron>();
+    counted->add_constraint(constraint(count, PRED_EQ).get());
+    std::map<int, int> first = Polyhedron::interchangeable_counters({p.get()}, indicators);
+    for (int k = 0; k < kE; k++)
+      if (copied[k] >= 0) {
+        copies++;
+        EXPECT_EQ(first.at(kT + k), first.at(kT + copied[k])) << "round " << round << ", e" << k;
+      }
+
+    // The enumeration: the smallest u, its points, and the minimum.
+    auto value = [](const Row& r, const Row& x) {
+      long v = r[kWidth];
+      for (int j = 0; j < kWidth; j++)
+        v += r[j] * x[j];
+      return v;
+    };
+    std::vector<Row> points;
+    Row x{};
+    for (int code = 0; code < 625 * 64; code++) {
+      int rest = code;
+      for (int k = kT + kE - 1; k >= 0; k--) {
+        int base = k < kT ? 5 : 2;
+        x[k] = rest % base - (k < kT ? 2 : 0);
+        rest /= base;
+      }
+      x[kT + kE] = kE - std::accumulate(x.begin() + kT, x.begin() + kT + kE, 0L);
+      bool in = std::all_of(ge.begin(), ge.end(), [&](const Row& r) { return value(r, x) >= 0; }) &&
+                std::all_of(eq.begin(), eq.end(), [&](const Row& r) { return value(r, x) == 0; });
+      if (in)
+        points.push_back(x);
+    }
+    if (points.empty())
+      continue;
+    feasible++;
+    long best = std::min_element(points.begin(), points.end(), [](const Row& l, const Row& r) {
+                  return l[kT + kE] < r[kT + kE];
+                })->at(kT + kE);
+    Row minimum{};
+    bool found = false;
+    for (const Row& y : points) {
+      if (y[kT + kE] != best)
+        continue;
+      for (const auto& [c, f] : first)
+        EXPECT_EQ(y[c], y[f]) << "round " << round << ": e" << c - kT << " and e" << f - kT;
+      if (!found || y < minimum)
+        minimum = y, found = true;
+    }
+    auto solved = [&](std::vector<const Polyhedron*> parts) {
+      std::unique_ptr<Expression> date(Expression::from_counter_rank(kT + kE));
+      IndexFunction dates(std::vector<Expression*>{date.get()});
+      std::unique_ptr<Quast> q(Polyhedron::min_lex2(parts, &dates));
+      Row y{};
+      for (int k = 0; k < kWidth; k++)
+        y[k] = q->solution->index_mapping.at(k)->val;
+      return y;
+    };
+    std::vector<std::unique_ptr<Polyhedron>> ties;
+    std::vector<const Polyhedron*> parts{p.get(), counted.get()};
+    EXPECT_EQ(solved(parts), minimum) << "round " << round;
+    for (const auto& [c, f] : first) {
+      Row same{};
+      same[c] = 1, same[f] -= 1;
+      ties.push_back(std::make_unique<Polyhedron>());
+      ties.back()->add_constraint(constraint(same, PRED_EQ).get());
+      parts.push_back(ties.back().get());
+    }
+    EXPECT_EQ(solved(parts), minimum) << "round " << round << " with the ties";
+  }
+  EXPECT_GT(copies, 100);
+  EXPECT_GT(feasible, 40);
 }
