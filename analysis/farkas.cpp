@@ -1,8 +1,41 @@
 #include "analysis/farkas.h"
 
+#include <optional>
+
+#include "algebra/value.h"
 #include "support/failure.h"
 #include "polyhedra/polyhedron.h"
 #include "solvers/polylib_wrapper.h"
+
+namespace {
+
+// The unknowns' values for which the function is non-negative on every
+// vertex and ray of the polyhedron and zero on its lines (of a non-empty
+// polyhedron, the same as non-negative on it): one row per generator, in
+// PolyLib's minimal form. nullopt when a row leaves the 64-bit integers.
+std::optional<std::vector<std::vector<Value>>> on_generators(
+    const std::vector<std::vector<Value>>& generators, const std::vector<UnknownRow>& coefficients)
+{
+  size_t nz = coefficients.size() - 1, width = coefficients.back().size();
+  std::vector<std::vector<Value>> rows;
+  for (const std::vector<Value>& g : generators) {
+    std::vector<Value> r(width + 1, 0);
+    r[0] = g[0] == 0 ? 0 : 1;
+    for (size_t j = 0; j <= nz; j++) {
+      Value factor = g[1 + j];  // the coordinate, then the denominator
+      for (size_t k = 0; factor != 0 && k < width; k++) {
+        Value term;
+        if (__builtin_mul_overflow(factor, coefficients[j][k], &term) ||
+            __builtin_add_overflow(r[1 + k], term, &r[1 + k]))
+          return std::nullopt;
+      }
+    }
+    rows.push_back(std::move(r));
+  }
+  return PolylibWrapper::project_columns(rows, std::vector<bool>(width - 1, true));
+}
+
+}  // namespace
 
 std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& variables,
                                             const std::vector<UnknownRow>& coefficients,
@@ -15,6 +48,15 @@ std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& 
   // A x + b >= 0, one row per constraint (an equality as two rows).
   std::vector<std::vector<Value>> rows = p->to_matrix(variables, std::set<int>());
   int nk = static_cast<int>(kept_counters.size()), nq = static_cast<int>(kept_parameters.size());
+  std::set<int> counters(kept_counters.begin(), kept_counters.end());
+  std::set<int> parameters(kept_parameters.begin(), kept_parameters.end());
+  // Through the generators of p when it has some: a minimal form in the
+  // unknowns' space, without the multipliers' (up to 59 columns and
+  // hundreds of rays on the scheduler's edges).
+  std::optional<std::vector<std::vector<Value>>> generators = PolylibWrapper::generators(rows);
+  if (generators && !generators->empty())
+    if (auto direct = on_generators(*generators, coefficients))
+      return std::make_unique<Polyhedron>(*direct, counters, parameters);
   int nm = static_cast<int>(rows.size());
   // Columns: kind | kept counters | multipliers | kept parameters | constant.
   int width = 1 + nk + nm + nq + 1;
@@ -53,7 +95,5 @@ std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& 
   for (int k = 0; k < nm; k++)
     keep[nk + k] = false;
   std::vector<std::vector<Value>> projected = PolylibWrapper::project_columns(system, keep);
-  return std::make_unique<Polyhedron>(projected,
-                                      std::set<int>(kept_counters.begin(), kept_counters.end()),
-                                      std::set<int>(kept_parameters.begin(), kept_parameters.end()));
+  return std::make_unique<Polyhedron>(projected, counters, parameters);
 }

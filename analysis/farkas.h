@@ -1,9 +1,11 @@
 // The coefficients of the affine functions that are non-negative on a
-// polyhedron, by the affine Farkas lemma with the multipliers eliminated at
-// once. f(z) = g(z) + g_0 is non-negative on a non-empty P = {z | A z + b >= 0}
-// exactly when f = m_0 + sum_k m_k (A_k z + b_k) for some m >= 0; the
-// multipliers are columns of a system of its own, projected away (rationally),
-// so that they never become variables of the registry.
+// polyhedron. f(z) = g(z) + g_0 is non-negative on a non-empty P exactly when
+// it is non-negative on P's vertices and rays and zero on its lines: one row
+// per generator, computed in P's own space. When P has no generator (it is
+// empty) or a row would leave the 64-bit integers, the affine Farkas lemma
+// with the multipliers eliminated at once: f = m_0 + sum_k m_k (A_k z + b_k)
+// for some m >= 0, the multipliers columns of a system of its own, projected
+// away (rationally), so that they never become variables of the registry.
 //
 // The coefficients of f are affine in unknowns that are registry variables
 // (the kept counters and parameters): each is a row over them.

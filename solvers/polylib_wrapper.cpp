@@ -325,6 +325,21 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
   return result;
 }
 
+std::optional<std::vector<std::vector<Value>>> PolylibWrapper::generators(
+    const std::vector<std::vector<Value>>& m)
+{
+  if (m.empty())
+    return std::nullopt;
+  int width = static_cast<int>(m[0].size());
+  try {
+    OwnedMatrix pm(to_polylib(m, width));
+    OwnedMatrix rays(guarded("generators", polylib_rays, pm.get()));
+    return from_polylib(rays.get());
+  } catch (const PolylibFailure&) {
+    return std::nullopt;
+  }
+}
+
 std::vector<std::vector<Value>> PolylibWrapper::project(const std::vector<std::vector<Value>>& m,
                                                         const std::set<int>& keep)
 {

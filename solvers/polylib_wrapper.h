@@ -11,6 +11,7 @@
 
 #include <list>
 #include <memory>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -67,6 +68,12 @@ class PolylibWrapper {
   // the columns whose flag is set: rows [kind | kept columns | constant].
   static std::vector<std::vector<Value>> project_columns(const std::vector<std::vector<Value>>& m,
                                                          const std::vector<bool>& keep);
+  // The generators of the rational polyhedron of the rows m [kind | columns
+  // | constant] of any width: rows [0 for a line, 1 for a ray or a vertex |
+  // coordinates | 0 for a line or a ray, the vertex's denominator]. None
+  // when the polyhedron is empty; nullopt when PolyLib fails.
+  static std::optional<std::vector<std::vector<Value>>> generators(
+      const std::vector<std::vector<Value>>& m);
   // Constraint rows of the convex hull of the members.
   static std::vector<std::vector<Value>> convex_hull(
       const std::list<std::vector<std::vector<Value>>>& members);
