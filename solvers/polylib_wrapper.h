@@ -70,8 +70,8 @@ class PolylibWrapper {
                                                          const std::vector<bool>& keep);
   // The generators of the rational polyhedron of the rows m [kind | columns
   // | constant] of any width: rows [0 for a line, 1 for a ray or a vertex |
-  // coordinates | 0 for a line or a ray, the vertex's denominator]. None
-  // when the polyhedron is empty; nullopt when PolyLib fails.
+  // coordinates | 0 for a line or a ray, the vertex's denominator]; no row
+  // when the polyhedron is empty, nullopt when PolyLib fails.
   static std::optional<std::vector<std::vector<Value>>> generators(
       const std::vector<std::vector<Value>>& m);
   // Constraint rows of the convex hull of the members.
