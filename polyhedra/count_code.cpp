@@ -1,5 +1,6 @@
 #include "polyhedra/count_code.h"
 
+#include <algorithm>
 #include <numeric>
 
 #include "polyhedra/enumeration_expression.h"
@@ -166,6 +167,13 @@ Code scaled(const Expression* e, long long k)
         return values.front();
       std::string residue = "vorl_residue(" + get_parameter_string(x->periodic_parameter) + ", " +
                             std::to_string(p) + ")";
+      if (std::all_of(values.begin(), values.end(), [](const Code& c) { return c.literal; })) {
+        // A table of the values, read once at the residue.
+        std::string table = "((const long long[]){";
+        for (size_t i = 0; i < p; i++)
+          table += (i ? ", " : "") + values[i].str();
+        return Code::of(table + "})[" + residue + "]");
+      }
       std::string text = "(";
       for (size_t i = 0; i + 1 < p; i++)
         text += residue + " == " + std::to_string(i) + " ? " + values[i].str() + " : ";
