@@ -165,9 +165,12 @@ Code scaled(const Expression* e, long long k)
       }
       if (all_same)
         return values.front();
-      std::string residue = "vorl_residue(" + get_parameter_string(x->periodic_parameter) + ", " +
-                            std::to_string(p) + ")";
-      if (std::all_of(values.begin(), values.end(), [](const Code& c) { return c.literal; })) {
+      bool literals =
+          std::all_of(values.begin(), values.end(), [](const Code& c) { return c.literal; });
+      std::string index = x->periodic_index ? integer_code(x->periodic_index.get()).str()
+                                            : get_parameter_string(x->periodic_parameter);
+      std::string residue = "vorl_residue(" + index + ", " + std::to_string(p) + ")";
+      if (literals) {
         // A table of the values, read once at the residue.
         std::string table = "((const long long[]){";
         for (size_t i = 0; i < p; i++)

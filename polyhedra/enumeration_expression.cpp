@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <iostream>
 #include <numeric>
 #include <sstream>
@@ -82,6 +83,15 @@ EnumerationExpression::EnumerationExpression(const std::vector<Expression*>& c,
 EnumerationExpression::EnumerationExpression(std::vector<std::unique_ptr<Expression>> values,
                                              int rank)
     : is_periodic(1), periodic_parameter(rank)
+{
+  is_val = 0;
+  for (auto& v : values)
+    periodic_values.push_back(v.release());
+}
+
+EnumerationExpression::EnumerationExpression(std::vector<std::unique_ptr<Expression>> values,
+                                             std::unique_ptr<Expression> index)
+    : is_periodic(1), periodic_index(std::move(index))
 {
   is_val = 0;
   for (auto& v : values)
@@ -171,6 +181,12 @@ std::unique_ptr<Expression> EnumerationExpression::clone() const
     return std::make_unique<EnumerationExpression>(coefficients, variable);
   if (is_multivariate)
     return std::make_unique<EnumerationExpression>(monomials);
+  if (is_periodic && periodic_index) {
+    std::vector<std::unique_ptr<Expression>> values;
+    for (const Expression* v : periodic_values)
+      values.push_back(v->clone());
+    return std::make_unique<EnumerationExpression>(std::move(values), periodic_index->clone());
+  }
   if (is_periodic)
     return std::make_unique<EnumerationExpression>(periodic_values, periodic_parameter);
   fail(Stream::Err, "EnumerationExpression::clone(): not an enumeration!");
@@ -193,7 +209,10 @@ std::unique_ptr<Expression> EnumerationExpression::parameters_to_parameters(
     return it == m.end() ? rank : it->second;
   };
   std::unique_ptr<Expression> r;
-  if (is_periodic) {
+  if (is_periodic && periodic_index) {
+    r = std::make_unique<EnumerationExpression>(renamed(periodic_values, m),
+                                                periodic_index->parameters_to_parameters(m));
+  } else if (is_periodic) {
     r = std::make_unique<EnumerationExpression>(renamed(periodic_values, m),
                                                 image(periodic_parameter));
   } else if (is_polynomial) {
@@ -308,7 +327,14 @@ Fraction exact(const Expression* e, const std::map<int, Value>& counters,
   if (e->is_an_enumeration()) {
     const auto* x = static_cast<const EnumerationExpression*>(e);
     if (x->is_periodic) {
-      int position = residue(read(parameters, x->periodic_parameter), x->periodic_values.size());
+      Value index = read(parameters, x->periodic_parameter);
+      if (x->periodic_index) {
+        Fraction f = exact(x->periodic_index.get(), counters, parameters);
+        if (f.d != 1)
+          fail(Stream::Err, cat("EnumerationExpression: periodic index not an integer: ", *x));
+        index = f.n;
+      }
+      int position = residue(index, x->periodic_values.size());
       return exact(x->periodic_values[position], counters, parameters);
     }
     if (!x->is_polynomial)
@@ -354,7 +380,9 @@ double EnumerationExpression::evaluate_double(const std::map<int, double>& count
 {
   if (is_periodic) {
     auto it = parameters.find(periodic_parameter);
-    long long value = it == parameters.end() ? 0 : static_cast<long long>(it->second);
+    long long value = periodic_index
+                          ? std::llround(periodic_index->evaluate_double(counters, parameters))
+                          : it == parameters.end() ? 0 : static_cast<long long>(it->second);
     return periodic_values[residue(value, periodic_values.size())]->evaluate_double(counters,
                                                                                    parameters);
   }
@@ -373,6 +401,16 @@ double EnumerationExpression::evaluate_double(const std::map<int, double>& count
 std::unique_ptr<Expression> EnumerationExpression::evaluate(const std::map<int, Expression*>& counters,
                                                             const std::map<int, Expression*>& parameters) const
 {
+  if (is_periodic && periodic_index) {
+    std::unique_ptr<Expression> index = periodic_index->evaluate(counters, parameters);
+    if (index->is_constant())
+      return periodic_values[residue(index->val, periodic_values.size())]->evaluate(counters,
+                                                                                     parameters);
+    std::vector<std::unique_ptr<Expression>> values;
+    for (const Expression* e : periodic_values)
+      values.push_back(e->evaluate(counters, parameters));
+    return std::make_unique<EnumerationExpression>(std::move(values), std::move(index));
+  }
   if (is_periodic) {
     auto it = parameters.find(periodic_parameter);
     if (it != parameters.end()) {
@@ -440,7 +478,10 @@ void EnumerationExpression::print(std::ostream& os) const
     os << "[ ";
     for (const Expression* e : periodic_values)
       os << *e << " ";
-    os << "]_" << get_parameter_string(periodic_parameter);
+    if (periodic_index)
+      os << "]_(" << *periodic_index << ")";
+    else
+      os << "]_" << get_parameter_string(periodic_parameter);
   } else if (is_polynomial) {
     for (size_t i = 0; i < coefficients.size(); i++) {
       if (i == 0) {

@@ -1,6 +1,7 @@
 // Ehrhart quasi-polynomials inside expression trees: a periodic number (a
-// value chosen by the residue of a parameter), a polynomial in one variable,
-// or a multivariate polynomial over the parameters.
+// value chosen by the residue of a parameter, or of an integer affine
+// expression over the parameters), a polynomial in one variable, or a
+// multivariate polynomial over the parameters.
 //
 // The Expression part is a leaf that is neither a constant, a counter nor a
 // parameter. Ownership: the object owns every expression it holds;
@@ -26,6 +27,9 @@ class EnumerationExpression : public Expression {
   int is_periodic = 0;
   std::vector<Expression*> periodic_values;
   int periodic_parameter = 0;
+  /// When set, the residue is that of this integer affine expression over the
+  /// parameters (a combination such as 8N - M), not that of periodic_parameter.
+  std::unique_ptr<Expression> periodic_index;
   int is_polynomial = 0;
   std::vector<Expression*> coefficients;
   Expression* variable = nullptr;
@@ -38,6 +42,8 @@ class EnumerationExpression : public Expression {
   // As the two above, taking the values or coefficients (no copy).
   EnumerationExpression(std::vector<std::unique_ptr<Expression>> values, int parameter_rank);
   EnumerationExpression(std::vector<std::unique_ptr<Expression>> coefficients, const Expression* variable);
+  // A periodic number over the residue of index; takes both.
+  EnumerationExpression(std::vector<std::unique_ptr<Expression>> values, std::unique_ptr<Expression> index);
   explicit EnumerationExpression(const std::map<std::set<int>, Expression*>& monomials);
   EnumerationExpression(const EnumerationExpression&) = delete;
   EnumerationExpression& operator=(const EnumerationExpression&) = delete;

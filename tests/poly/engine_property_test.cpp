@@ -19,6 +19,7 @@
 #include "polyhedra/enumeration_expression.h"
 #include "algebra/index_function.h"
 #include "polyhedra/operation.h"
+#include "polyhedra/point_count.h"
 #include "polyhedra/quast.h"
 #include "algebra/rank.h"
 #include "tests/poly/poly_test_support.h"
@@ -321,8 +322,8 @@ TEST_F(EngineProperty, ProjectionsMatchTheIntegerShadow)
 // its count there (PolyLib's validity domains are closed, so neighbours share
 // their boundary). Some counts are also compiled: the C lines they must print
 // go to calls and expected.
-void check_count(const Instance& in, const std::string& name, bool compiled, int& inside,
-                 std::string& functions, std::string& calls, std::string& expected)
+std::string check_count(const Instance& in, const std::string& name, bool compiled, int& inside,
+                        std::string& functions, std::string& calls, std::string& expected)
 {
   const int B = 3, P = 5;
   std::unique_ptr<Polyhedron> p(in.s.polyhedron());
@@ -351,6 +352,7 @@ void check_count(const Instance& in, const std::string& name, bool compiled, int
   });
   if (compiled)
     functions += count_function(name, pieces);
+  return all.str();
 }
 
 // Random polyhedra without equality, of at most four dimensions.
@@ -399,18 +401,46 @@ Instance summed(std::mt19937& rng)
   return in;
 }
 
+// Random polyhedra in i and j with two rows that bound i with a coefficient
+// of 2 or 3 and name both parameters, in combinations such as 2N - M (at
+// times twice the same one): the count is made over the combinations, its
+// periodic numbers read their residues, and its chambers are checked at
+// points of N and M.
+Instance combined(std::mt19937& rng)
+{
+  Instance in;
+  in.counters = {0, 1};
+  in.parameters = {3, 4};
+  in.all = {0, 1, 3, 4};
+  for (int r = 0; r < 2; r++) {
+    Form f = brute::random_form(rng, in.counters, 1);
+    f.a[0] = (r == 0 ? 1 : -1) * pick(rng, 2, 3);
+    for (int q : in.parameters)
+      f.a[q] = pick(rng, 0, 1) ? pick(rng, 1, 2) : -pick(rng, 1, 2);
+    in.s.add(f);
+  }
+  for (int r : in.counters)
+    in.s.bound(r, -3, 3);
+  return in;
+}
+
 TEST_F(EngineProperty, VolumeEvaluatesAndCompilesToTheNumberOfPoints)
 {
   std::string functions, calls, expected;
   using Generator = Instance (*)(std::mt19937&);
   for (auto [kind, generate, least] : {std::tuple<std::string, Generator, int>{"count", inequalities_only, 2500},
                                        std::tuple<std::string, Generator, int>{"dated", dated, 150},
-                                       std::tuple<std::string, Generator, int>{"summed", summed, 150}}) {
-    int inside = 0;
+                                       std::tuple<std::string, Generator, int>{"summed", summed, 150},
+                                       std::tuple<std::string, Generator, int>{"combined", combined, 150}}) {
+    int inside = 0, over_combinations = 0;
     for (int n = 0; n < 120 && !HasFailure(); n++)
-      check_count(generate(rng), kind + std::to_string(n), n % 12 == 0, inside, functions, calls,
-                  expected);
+      over_combinations += check_count(generate(rng), kind + std::to_string(n), n % 12 == 0, inside,
+                                       functions, calls, expected)
+                               .find("]_(") != std::string::npos;
     EXPECT_GT(inside, least) << kind;
+    if (kind == "combined") {
+      EXPECT_GT(over_combinations, 10);
+    }
   }
   ASSERT_FALSE(HasFailure());
   EXPECT_EQ(compile_and_run(c_program(functions, calls)), expected) << functions;
@@ -497,6 +527,43 @@ bool satisfied(const Inequation* c, const std::map<int, Value>& parameters)
 }
 
 }  // namespace
+
+TEST(CombinedParameters, CountHasAClosedFormRightAtEveryPoint)
+{
+  // A count per date of a triangular kernel: the rows name A, B and C only
+  // through 8A - B - C, A - C and A. Over A, B and C PolyLib's 64-bit
+  // arithmetic overflows; over those combinations it counts.
+  AnalysisScope scope;
+  create_counter_rank("i");
+  create_counter_rank("j");
+  std::unique_ptr<Expression> i(var(0)), j(var(1)), A(par("A")), B(par("B")), C(par("C"));
+  std::unique_ptr<Expression> X(*(*(8 * *A) - *B) - *C), low(*A - *C), high(*A - 1), below(*i - 1),
+      small(*(*(5 * *i) + *(2 * *j)) + 5), large(*(*(5 * *i) + *(3 * *j)) + 4);
+  Pieces pieces =
+      own(poly({*i >= *low, *i <= *high, *j <= *below, *small <= *X, *large >= *X}))->volume();
+  ASSERT_FALSE(pieces.empty());
+  for (const auto& [domain, count] : pieces)
+    EXPECT_FALSE(is_point_count(count)) << *domain;
+  for (int a = 0; a <= 8; a++)
+    for (int b = -6; b <= 6; b++)
+      for (int c = 0; c <= 6; c++) {
+        int points = 0, x = 8 * a - b - c;
+        for (int u = a - c; u <= a - 1; u++)
+          for (int v = -60; v <= u - 1; v++)
+            points += 5 * u + 2 * v + 5 <= x && 5 * u + 3 * v + 4 >= x;
+        std::map<int, Value> values{{0, a}, {1, b}, {2, c}};
+        int hits = 0;
+        for (const auto& [domain, count] : pieces)
+          if (std::all_of(domain->constraints.begin(), domain->constraints.end(),
+                          [&](const Inequation* e) { return satisfied(e, values); })) {
+            hits++;
+            EXPECT_EQ(count->evaluate_int(values), points) << a << " " << b << " " << c;
+          }
+        if (hits == 0) {
+          EXPECT_EQ(points, 0) << a << " " << b << " " << c;
+        }
+      }
+}
 
 TEST(NarrowChamber, CountIsRightAtEveryPointOfEveryPiece)
 {
