@@ -632,13 +632,21 @@ std::vector<std::vector<Value>> box_points(const std::vector<std::vector<Value>>
 // wrong at part of its integer points, seen where its boundaries meet: the
 // points checked are those of the box closest to the chamber's boundary.
 // Over sums and combinations of parameters, the box is that of the
-// parameters they combine: expansion[j] writes the parameter of column j of
-// the rows over those.
+// parameters they combine, up to four of them: expansion[j] writes the
+// parameter of column j of the rows over those.
 bool checked_piece(const VolumePiece& piece, const std::vector<std::vector<Value>>& rows, int nb_vars,
-                   const std::vector<Row>& expansion)
+                   std::vector<Row> expansion)
 {
   int np = static_cast<int>(rows.empty() ? 0 : rows[0].size()) - nb_vars - 2;
   int searched = expansion.empty() ? np : static_cast<int>(expansion[0].size());
+  if (searched != np && searched > kSearchedParameters) {
+    // Beyond what the box search takes, the rows' own columns, as isl scans
+    // them (more dimensions would make that scan long).
+    searched = np;
+    expansion.assign(static_cast<size_t>(np), Row(static_cast<size_t>(np), 0));
+    for (int j = 0; j < np; j++)
+      expansion[j][j] = 1;
+  }
   std::vector<std::vector<Value>> chamber;
   for (const auto& row : piece.rows) {
     std::vector<Value> r(static_cast<size_t>(searched) + 2, 0);
