@@ -457,7 +457,7 @@ bool recombine_parameters(Problem& p, std::vector<Row>& counted)
     if ((spanned = spans_every_row()))
       break;
   }
-  if (!spanned || !lattice.reduce(basis, np))
+  if (!spanned)  // else the lattice is that of the basis, reduced last
     return false;
 
   std::vector<Row> old_parts, new_parts;
@@ -712,7 +712,8 @@ bool checked_piece(const VolumePiece& piece, const std::vector<std::vector<Value
 // Converts an Ehrhart polynomial: the parameter of position k (1-based) is
 // variables[k - 1]; a periodic number in a quotient takes the value of its
 // residue, fixed for the piece being built; one in an integer combination of
-// parameters (a quotient with divisor 1) reads the combination's residue.
+// parameters (a quotient with divisor 1, whose terms may be exact quotients
+// of the piece) reads the combination's residue.
 std::unique_ptr<Expression> convert(const ORO__evalue* e, const std::vector<Expression*>& variables,
                                     const std::map<int, long long>& residues)
 {
