@@ -1,7 +1,10 @@
 #include "codegen/bottom_limit.h"
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
+#include <set>
+#include <vector>
 
 #include "analysis/dependence_graph.h"
 #include "analysis/greedy.h"
@@ -195,9 +198,24 @@ void level_parallelism(const Program* program, const std::vector<std::unique_ptr
   for (int q : sizes)
     size_leaves.push_back(Expression::from_parameter_rank(q));
   std::unique_ptr<Polyhedron> non_negative = positive(view(size_leaves));
+  // Statements of one loop nest with one schedule have the same dated set,
+  // hence the same dates: the union of the date sets takes them once. A
+  // dated set is known by its levels and, for each row, its width, its
+  // number of non-zero entries and these entries (column, value).
+  std::set<std::vector<Value>> projected;
   for (auto& [dated, levels] : dated_statements) {
     dated->add_constraints(non_negative.get());
     level_domains.push_back(dated->project(levels));
+    std::vector<Value> key(levels.begin(), levels.end());
+    for (const std::vector<Value>& row : dated->to_matrix()) {
+      key.push_back(static_cast<Value>(row.size()));
+      key.push_back(std::count_if(row.begin(), row.end(), [](Value v) { return v != 0; }));
+      for (size_t column = 0; column < row.size(); column++)
+        if (row[column] != 0)
+          key.insert(key.end(), {static_cast<Value>(column), row[column]});
+    }
+    if (!projected.insert(std::move(key)).second)
+      continue;
     for (std::unique_ptr<Polyhedron>& date_set : dated->project_int(levels))
       date_sets.push_back(std::move(date_set));
   }

@@ -535,38 +535,47 @@ struct Test {
   Isl<isl_basic_set> then_side, else_side;
 };
 
-// The tests of a basic set over the parameters, in isl's order; an equality
-// gives two tests.
-std::vector<Test> tests_of(const Session& s, isl_basic_set* bset)
+// The constraints of a basic set over the parameters as affs >= 0, in isl's
+// order; an equality gives two.
+std::vector<Isl<isl_aff>> test_affs(const Session& s, isl_basic_set* bset)
 {
-  std::vector<Test> tests;
+  std::vector<Isl<isl_aff>> affs;
   Isl<isl_constraint_list> list = s.check(isl_basic_set_get_constraint_list(bset));
   int n = s.check(isl_constraint_list_size(list.get()));
   for (int i = 0; i < n; ++i) {
     Isl<isl_constraint> c = s.check(isl_constraint_list_get_at(list.get(), i));
     Isl<isl_aff> aff = s.check(isl_constraint_get_aff(c.get()));
-    std::vector<Isl<isl_aff>> affs;
-    if (s.check(isl_constraint_is_equality(c.get())))
-      affs.push_back(s.check(isl_aff_neg(isl_aff_copy(aff.get()))));
-    affs.insert(affs.begin(), std::move(aff));
-    for (Isl<isl_aff>& a : affs) {
-      Test t;
-      // isl_aff_neg_basic_set gives where its argument is < 0: a >= 0 is
-      // -a - 1 < 0 over the integers.
-      t.then_side = s.check(isl_aff_neg_basic_set(
-        isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a.get())), -1)));
-      t.else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
-      t.aff = std::move(a);
-      tests.push_back(std::move(t));
-    }
+    bool equality = s.check(isl_constraint_is_equality(c.get()));
+    Isl<isl_aff> negated = equality ? s.check(isl_aff_neg(isl_aff_copy(aff.get()))) : Isl<isl_aff>();
+    affs.push_back(std::move(aff));
+    if (equality)
+      affs.push_back(std::move(negated));
+  }
+  return affs;
+}
+
+// The tests of a basic set over the parameters, as test_affs() orders them.
+std::vector<Test> tests_of(const Session& s, isl_basic_set* bset)
+{
+  std::vector<Test> tests;
+  for (Isl<isl_aff>& a : test_affs(s, bset)) {
+    Test t;
+    // isl_aff_neg_basic_set gives where its argument is < 0: a >= 0 is
+    // -a - 1 < 0 over the integers.
+    t.then_side = s.check(isl_aff_neg_basic_set(
+      isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a.get())), -1)));
+    t.else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
+    t.aff = std::move(a);
+    tests.push_back(std::move(t));
   }
   return tests;
 }
 
+// A piece of isl's answer; its tests are made when split() first needs them.
 struct Piece {
   Isl<isl_basic_set> domain;
   Isl<isl_multi_aff> value;
-  std::vector<Test> tests;
+  mutable std::optional<std::vector<Test>> tests;
 };
 
 isl_stat collect_piece(isl_set* set, isl_multi_aff* ma, void* user)
@@ -607,12 +616,12 @@ class TreeBuilder {
     return kept;
   }
 
-  // A node testing `test`: fills the condition and its new parameters.
-  std::unique_ptr<PipQuast> test_node(const Test& test, std::vector<Division>& scope) const
+  // A node testing aff >= 0: fills the condition and its new parameters.
+  std::unique_ptr<PipQuast> test_node(isl_aff* aff, std::vector<Division>& scope) const
   {
     auto node = std::make_unique<PipQuast>();
     Translator tr(s_, np_, scope, node->newparm);
-    Form f = tr.form(test.aff.get());  // f.den > 0: f >= 0 iff its numerator >= 0
+    Form f = tr.form(aff);  // f.den > 0: f >= 0 iff its numerator >= 0
     node->has_condition = true;
     node->condition = tr.vector(f.coef);
     return node;
@@ -629,7 +638,7 @@ class TreeBuilder {
     if (candidates.empty())
       return std::make_unique<PipQuast>();
     if (candidates.size() == 1)
-      return chain(region, pieces_[candidates[0]], 0, std::move(scope));
+      return chain(region, pieces_[candidates[0]], std::move(scope));
     struct Choice {
       const Test* test;
       size_t cuts;
@@ -638,7 +647,10 @@ class TreeBuilder {
     };
     std::optional<Choice> best;
     for (size_t c = 0; c < candidates.size() && !(best && best->cuts == 0); ++c) {
-      for (const Test& test : pieces_[candidates[c]].tests) {
+      const Piece& piece = pieces_[candidates[c]];
+      if (!piece.tests)
+        piece.tests = tests_of(s_, piece.domain.get());
+      for (const Test& test : *piece.tests) {
         Isl<isl_basic_set> outside = meet(region, test.else_side.get());
         if (s_.is_empty(outside.get()))
           continue;
@@ -654,31 +666,30 @@ class TreeBuilder {
     }
     if (!best)
       return leaf(pieces_[candidates[0]], scope);
-    std::unique_ptr<PipQuast> node = test_node(*best->test, scope);
+    std::unique_ptr<PipQuast> node = test_node(best->test->aff.get(), scope);
     node->next_then = split(best->inside.get(), best->then_side, scope);
     node->next_else = split(best->outside.get(), best->else_side, scope);
     return node;
   }
 
-  // split() for a region that meets one piece alone, whose tests before
-  // `first` the region implies. A constraint of the piece holds on all of
-  // it: its then side holds the piece and its else side none, and the first
-  // test the region does not imply is the one split() takes. The tree is a
-  // chain of those tests down to the piece's leaf; each test is tried once.
-  std::unique_ptr<PipQuast> chain(isl_basic_set* region, const Piece& piece, size_t first,
+  // split() for a region that meets one piece alone. The tree is a chain
+  // down to the piece's leaf of the piece's constraints that the region
+  // does not imply (isl's gist of the piece in the region: together with
+  // the region, they are the piece), each with no solution on its else side.
+  std::unique_ptr<PipQuast> chain(isl_basic_set* region, const Piece& piece,
                                   std::vector<Division> scope) const
   {
-    for (size_t t = first; t < piece.tests.size(); ++t) {
-      const Test& test = piece.tests[t];
-      if (s_.is_empty(meet(region, test.else_side.get()).get()))
-        continue;
-      std::unique_ptr<PipQuast> node = test_node(test, scope);
-      Isl<isl_basic_set> inside = meet(region, test.then_side.get());
-      node->next_then = chain(inside.get(), piece, t + 1, scope);
-      node->next_else = std::make_unique<PipQuast>();
-      return node;
+    Isl<isl_basic_set> rest = s_.check(
+      isl_basic_set_gist(isl_basic_set_copy(piece.domain.get()), isl_basic_set_copy(region)));
+    std::unique_ptr<PipQuast> root;
+    std::unique_ptr<PipQuast>* next = &root;
+    for (const Isl<isl_aff>& aff : test_affs(s_, rest.get())) {
+      *next = test_node(aff.get(), scope);
+      (*next)->next_else = std::make_unique<PipQuast>();
+      next = &(*next)->next_then;
     }
-    return leaf(piece, scope);
+    *next = leaf(piece, scope);
+    return root;
   }
 
   std::unique_ptr<PipQuast> leaf(const Piece& piece, std::vector<Division>& scope) const
@@ -730,7 +741,6 @@ std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
     for (int i = 0; i < n; ++i) {
       Isl<isl_basic_set> bset = s.check(isl_basic_set_list_get_at(list.get(), i));
       Piece p;
-      p.tests = tests_of(s, bset.get());
       p.domain = std::move(bset);
       p.value = s.check(isl_multi_aff_copy(ma.get()));
       pieces.push_back(std::move(p));
