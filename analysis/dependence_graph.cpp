@@ -1,5 +1,6 @@
 #include "analysis/dependence_graph.h"
 
+#include <climits>
 #include <cstdio>
 #include <iostream>
 #include <list>
@@ -147,11 +148,34 @@ std::set<int> values_of(const std::map<int, int>& m)
   return r;
 }
 
+// Where the candidates of a pair of statements are tested: every site, or
+// only those of `whole` between statements whole_i and whole_j. Found sites
+// go to `found` when given.
+struct Candidates {
+  const std::set<DependenceGraph::Site>* whole = nullptr;
+  int whole_i = 0, whole_j = 0;
+  std::set<DependenceGraph::Site>* found = nullptr;
+
+  bool possible(int depth, dependence_t type, int x, int y) const
+  {
+    return !whole || whole->count({whole_i, whole_j, depth, type, x, y});
+  }
+  // Whether statements whole_i and whole_j have an edge in `whole`.
+  bool any() const
+  {
+    if (!whole)
+      return true;
+    auto first = whole->lower_bound({whole_i, whole_j, INT_MIN, INT_MIN, INT_MIN, INT_MIN});
+    return first != whole->end() && (*first)[0] == whole_i && (*first)[1] == whole_j;
+  }
+};
+
 std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, const std::vector<Schedule*>& schedules,
                                            int i, int j, const std::vector<Access>& reads_s,
                                            const std::vector<Access>& writes_s,
                                            const std::vector<Access>& reads_t,
-                                           const std::vector<Access>& writes_t)
+                                           const std::vector<Access>& writes_t,
+                                           const Candidates& candidates)
 {
   // A pair of statements without a pair of accesses to one array has no
   // edge: its instances and levels are not built.
@@ -163,6 +187,8 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
     return false;
   };
   if (!share(writes_s, reads_t) && !share(reads_s, writes_t) && !share(writes_s, writes_t))
+    return {};
+  if (!candidates.any())
     return {};
   const Statement* S = program->statement.at(i).get();
   const Statement* T = program->statement.at(j).get();
@@ -183,13 +209,15 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
                        dependence_t type) {
       for (const Access& x : from)
         for (const Access& y : to) {
-          if (x.array != y.array)
+          if (x.array != y.array || !candidates.possible(depth, type, x.position, y.position))
             continue;
           std::unique_ptr<Polyhedron> same_cell = IndexFunction::equal(
               x.subscripts->substitute_counters(source->substitution).get(),
               y.subscripts->substitute_counters(target->substitution).get());
           if (!Polyhedron::intersection_is_empty({same_cell.get(), &P})) {
             same_cell->add_constraints(&P);
+            if (candidates.found)
+              candidates.found->insert({i, j, depth, type, x.position, y.position});
             int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
             edges.push_back(std::make_unique<DependenceEdge>(
                 i, j, read, source.get(), target.get(), S, T, type, depth,
@@ -207,26 +235,48 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
 
 }  // namespace
 
-std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program* program,
-                                                        const std::vector<Schedule*>& schedules,
-                                                        int i, int j, const PragmaMap& input,
-                                                        const PragmaMap& output)
+namespace {
+
+std::vector<std::unique_ptr<DependenceEdge>> mapped_edges(Program* program,
+                                                          const std::vector<Schedule*>& schedules,
+                                                          int i, int j, const PragmaMap& input,
+                                                          const PragmaMap& output,
+                                                          const Candidates& candidates)
 {
   const Statement* S = program->statement.at(i).get();
   const Statement* T = program->statement.at(j).get();
   return compute_edges(program, schedules, i, j, rhs_accesses(S, listed(input, i)),
                        writes_of(S, listed(output, i)), rhs_accesses(T, listed(input, j)),
-                       writes_of(T, listed(output, j)));
+                       writes_of(T, listed(output, j)), candidates);
+}
+
+// Every right-hand-side reference read, the left-hand side alone written.
+std::vector<std::unique_ptr<DependenceEdge>> plain_edges(Program* program,
+                                                         const std::vector<Schedule*>& schedules,
+                                                         int i, int j, const Candidates& candidates)
+{
+  const Statement* S = program->statement.at(i).get();
+  const Statement* T = program->statement.at(j).get();
+  return compute_edges(program, schedules, i, j, rhs_accesses(S, all_positions(S)),
+                       writes_of(S, {}), rhs_accesses(T, all_positions(T)), writes_of(T, {}),
+                       candidates);
+}
+
+}  // namespace
+
+std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program* program,
+                                                        const std::vector<Schedule*>& schedules,
+                                                        int i, int j, const PragmaMap& input,
+                                                        const PragmaMap& output)
+{
+  return mapped_edges(program, schedules, i, j, input, output, Candidates());
 }
 
 std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program* program,
                                                         const std::vector<Schedule*>& schedules,
                                                         int i, int j)
 {
-  const Statement* S = program->statement.at(i).get();
-  const Statement* T = program->statement.at(j).get();
-  return compute_edges(program, schedules, i, j, rhs_accesses(S, all_positions(S)),
-                       writes_of(S, {}), rhs_accesses(T, all_positions(T)), writes_of(T, {}));
+  return plain_edges(program, schedules, i, j, Candidates());
 }
 
 DependenceGraph::DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output)
@@ -238,9 +288,27 @@ DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>&
                                  const PragmaMap& input, const PragmaMap& output)
 {
   int n = static_cast<int>(program->statement.size());
+  Candidates all;
+  all.found = &sites;
   for (int i = 0; i < n; i++)
     for (int j = 0; j < n; j++) {
-      for (auto& e : get_edges(program, schedules, i, j, input, output))
+      for (auto& e : mapped_edges(program, schedules, i, j, input, output, all))
+        edges.push_back(std::move(e));
+    }
+}
+
+DependenceGraph::DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output,
+                                 const std::set<Site>& whole, const std::vector<int>& parts)
+{
+  int n = static_cast<int>(program->statement.size());
+  if (static_cast<int>(parts.size()) != n)
+    fail(Stream::Err, cat("DependenceGraph: ", parts.size(), " statements of origin for ", n,
+                          " statements"));
+  std::vector<std::unique_ptr<Schedule>> textual = Schedule::from_Program(program);
+  for (int i = 0; i < n; i++)
+    for (int j = 0; j < n; j++) {
+      Candidates known{&whole, parts[i], parts[j], &sites};
+      for (auto& e : mapped_edges(program, view(textual), i, j, input, output, known))
         edges.push_back(std::move(e));
     }
 }
@@ -253,9 +321,11 @@ DependenceGraph::DependenceGraph(Program* program)
 DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>& schedules)
 {
   int n = static_cast<int>(program->statement.size());
+  Candidates all;
+  all.found = &sites;
   for (int i = 0; i < n; i++)
     for (int j = 0; j < n; j++) {
-      for (auto& e : get_edges(program, schedules, i, j))
+      for (auto& e : plain_edges(program, schedules, i, j, all))
         edges.push_back(std::move(e));
     }
 }

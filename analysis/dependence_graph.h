@@ -12,6 +12,7 @@
 #ifndef VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 #define VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 
+#include <array>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -63,12 +64,28 @@ using PragmaMap = std::map<int, std::vector<int>>;
 
 class DependenceGraph {
  public:
+  // Where an edge was found: its source and target statements, its depth,
+  // its type and the positions of its two references among the accesses of
+  // their statements (0 for a left-hand side), as computed (before invert()).
+  using Site = std::array<int, 6>;
+
   std::vector<std::unique_ptr<DependenceEdge>> edges;
+  std::set<Site> sites;  // of the edges
 
   DependenceGraph() = default;
   // The edges of the program in the order of its text (textual schedules),
   // with the reads and extra writes the pragma maps give.
   DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output);
+  // The same for a program of parts of statements: its statement k holds
+  // instances of statement parts[k] of a program whose graph had the edges
+  // at `whole`, with that statement's references and pragma maps, and the
+  // parts of one statement follow each other. Two parts depend on each
+  // other only where their statements do (at the same depth, through the
+  // same references: the parts keep the textual order of their statements,
+  // and two parts of one statement hold different instances), so the other
+  // candidates are not tested. The edges are those of the constructor above.
+  DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output,
+                  const std::set<Site>& whole, const std::vector<int>& parts);
   DependenceGraph(Program* program, const std::vector<Schedule*>& schedules,
                   const PragmaMap& input, const PragmaMap& output);
   // The same without pragma maps: every right-hand-side reference is read,

@@ -45,11 +45,17 @@ void print_schedules(const GreedyResult& r)
 
 // The schedules of one program; steps names the dependence step and the
 // scheduling step, for messages that stop the run.
+// The greedy schedule of the program's inverted dependence graph. A program
+// of parts of statements (parts given) has its edges where the graph of the
+// whole statements had its sites; the sites of the graph are left in sites.
 GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const PragmaMaps& outputs,
-                           const std::map<int, int>& latency, const char* const steps[2])
+                           const std::map<int, int>& latency, const char* const steps[2],
+                           const std::vector<int>* parts, std::set<DependenceGraph::Site>& sites)
 {
   set_current_step(steps[0]);
-  DependenceGraph graph(program, inputs, outputs);
+  DependenceGraph graph = parts ? DependenceGraph(program, inputs, outputs, sites, *parts)
+                                : DependenceGraph(program, inputs, outputs);
+  sites = std::move(graph.sites);
   graph.invert();
   set_current_step(steps[1]);
   if (options().verbose)
@@ -59,12 +65,14 @@ GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const Pra
 }
 
 // The instances whose red date lies strictly beyond a red limit t_red >= 0,
-// one piece per level at which they pass it, with their own maps.
+// one piece per level at which they pass it, with their own maps; parts
+// gets the statement of each piece.
 std::unique_ptr<Program> filter_beyond_red_limit(const Program* program, const std::vector<Schedule*>& red, int d,
                                  const PragmaMaps& inputs, const PragmaMaps& outputs,
                                  const std::map<int, int>& cpu, const std::map<int, int>& gpu,
                                  int nb_cpu, int nb_gpu, PragmaMaps& f_inputs,
-                                 PragmaMaps& f_outputs, std::map<int, int>& f_latency)
+                                 PragmaMaps& f_outputs, std::map<int, int>& f_latency,
+                                 std::vector<int>& parts)
 {
   auto filtered = std::make_unique<Program>(program->nb_counters, program->nb_parameters + d,
                                             std::vector<std::unique_ptr<Statement>>());
@@ -95,6 +103,7 @@ std::unique_ptr<Program> filter_beyond_red_limit(const Program* program, const s
         delete piece->iteration_domain;
         piece->iteration_domain = D->clone().release();
         filtered->statement.push_back(std::move(piece));
+        parts.push_back(static_cast<int>(i));
         if (options().verbose)
           std::cerr << "  Statement #" << n << ": statement #" << i
                     << " beyond the red limit at level " << level << std::endl;
@@ -276,7 +285,8 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
   progress("Step 2. Compute bottom-level by statement (red limit)");
   const char* const red_steps[2] = {"computing the dependences (red limit)",
                                     "computing the bottom levels (red limit)"};
-  GreedyResult red = bottom_levels(program, inputs, outputs, gpu, red_steps);
+  std::set<DependenceGraph::Site> sites;
+  GreedyResult red = bottom_levels(program, inputs, outputs, gpu, red_steps, nullptr, sites);
   print_schedules(red);
   a.red_schedules = std::move(red.schedules);
   int d = Schedule::max_dimension(view(a.red_schedules));
@@ -288,12 +298,14 @@ LimitAnalysis analyze_bottom_limit(Program* program, const PragmaMaps& latencies
            "filtering the instances beyond the red limit");
   PragmaMaps f_inputs, f_outputs;
   std::map<int, int> f_latency;
+  std::vector<int> parts;
   a.filtered = filter_beyond_red_limit(program, view(a.red_schedules), d, inputs, outputs, cpu, gpu, nb_cpu,
-                                       nb_gpu, f_inputs, f_outputs, f_latency);
+                                       nb_gpu, f_inputs, f_outputs, f_latency, parts);
   progress("  Compute bottom-level by statement");
   const char* const green_steps[2] = {"computing the dependences (green limit)",
                                       "computing the bottom levels (green limit)"};
-  GreedyResult green = bottom_levels(a.filtered.get(), f_inputs, f_outputs, f_latency, green_steps);
+  GreedyResult green =
+      bottom_levels(a.filtered.get(), f_inputs, f_outputs, f_latency, green_steps, &parts, sites);
   print_schedules(green);
   a.green_schedules = std::move(green.schedules);
 

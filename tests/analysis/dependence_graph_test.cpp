@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <sstream>
 
 #include "tests/analysis/dependence_test_support.h"
 #include "tests/expect_failure.h"
@@ -121,5 +122,61 @@ TEST_F(DependenceGraphTest, EdgesWithoutPragmaMapsMatchBruteForce)
   }
 }
 
+// Each statement of the examples split at a new parameter `cut` of its
+// outermost counter, the parts of a statement next to each other (as the
+// parts beyond the red limit): the graph that tests only the sites of the
+// whole statements has every edge of the graph that tests them all.
+TEST_F(DependenceGraphTest, PartsOfStatementsDependWhereTheirStatementsDo)
+{
+  for (const char* name : {"matmul", "lu", "stencil_1d", "producer_consumer", "scalars_io",
+                           "compound", "floor_ceil", "conditional", "recurrence"}) {
+    SCOPED_TRACE(name);
+    fresh();
+    load_annotated_file(std::string(VORL_SOURCE_DIR) + "/examples/" + name + ".c");
+    DependenceGraph whole(program.get(), maps[1], maps[2]);
+    auto [cut, cut_leaf] = create_parameter("cut", 0);
+    Program split(program->nb_counters, program->nb_parameters + 1, {});
+    std::vector<int> parts;
+    PragmaMap input, output;
+    for (size_t i = 0; i < program->statement.size(); i++) {
+      const Statement* st = program->statement[i].get();
+      std::vector<std::unique_ptr<Polyhedron>> domains;
+      domains.push_back(st->iteration_domain->clone());
+      if (!st->surrounding_counters.empty()) {
+        std::unique_ptr<Expression> outer(Expression::from_counter_rank(st->surrounding_counters[0]));
+        Expression one(1);
+        Expression beyond(OP_PLUS, cut_leaf.get(), &one);
+        Inequation up_to(PRED_LE, outer.get(), cut_leaf.get()), after(PRED_GE, outer.get(), &beyond);
+        domains.push_back(st->iteration_domain->clone());
+        domains[0]->add_constraint(&up_to);
+        domains[1]->add_constraint(&after);
+      }
+      for (std::unique_ptr<Polyhedron>& domain : domains) {
+        int n = static_cast<int>(split.statement.size());
+        std::unique_ptr<Statement> part = st->clone();
+        part->stmt_rank = n;
+        delete part->iteration_domain;
+        part->iteration_domain = domain.release();
+        split.statement.push_back(std::move(part));
+        parts.push_back(static_cast<int>(i));
+        if (maps[1].count(static_cast<int>(i)))
+          input[n] = maps[1].at(static_cast<int>(i));
+        if (maps[2].count(static_cast<int>(i)))
+          output[n] = maps[2].at(static_cast<int>(i));
+      }
+    }
+    DependenceGraph tested(&split, input, output);
+    DependenceGraph known(&split, input, output, whole.sites, parts);
+    EXPECT_EQ(known.sites, tested.sites);
+    ASSERT_EQ(known.edges.size(), tested.edges.size());
+    EXPECT_GE(known.edges.size(), whole.edges.size());
+    for (size_t k = 0; k < known.edges.size(); k++) {
+      std::ostringstream a, b;
+      a << *known.edges[k];
+      b << *tested.edges[k];
+      EXPECT_EQ(a.str(), b.str());
+    }
+  }
+}
 
 }  // namespace
