@@ -241,7 +241,7 @@ class Scheduler {
     std::vector<const Polyhedron*> parts;
     std::unique_ptr<Polyhedron> count;
     std::set<int> scheduled;                   // statements of the edges left
-    std::map<std::string, int> representative;  // constraints -> first edge
+    std::map<std::vector<Value>, int> representative;  // constraints -> first edge
     std::vector<std::unique_ptr<Polyhedron>> ties;  // indicator equalities
     int inv_eps = -1;
   };
@@ -266,7 +266,8 @@ class Scheduler {
   std::unique_ptr<Polyhedron> latency_form_;  // a latency form non-negative on the sizes
   std::map<int, std::unique_ptr<Polyhedron>> edge_constraints_;  // edge -> its constraints, eps as a counter
   std::map<int, int> indicator_;                 // edge -> eps_counter rank
-  std::map<int, std::string> edge_key_;          // edge -> its constraints as text
+  // edge -> its statements, the width of its constraint rows and their entries
+  std::map<int, std::vector<Value>> edge_key_;
 };
 
 // Each statement's domain, variables, coefficient variables, and the
@@ -354,15 +355,12 @@ const Polyhedron& Scheduler::edge(int e)
   // Edges whose constraints are the same (up to their indicator) are
   // satisfied together: the edges of one statement pair that read or write
   // the same cells at the same distances.
-  std::ostringstream key;
-  key << s << ' ' << t;
-  for (const auto& row : projected->to_matrix(
-           std::set<int>(u.counters().begin(), u.counters().end()), std::set<int>{eps})) {
-    key << ';';
-    for (Value v : row)
-      key << ' ' << v;
-  }
-  edge_key_[e] = key.str();
+  std::vector<std::vector<Value>> rows = projected->to_matrix(
+      std::set<int>(u.counters().begin(), u.counters().end()), std::set<int>{eps});
+  std::vector<Value> key{s, t, rows.empty() ? 0 : static_cast<Value>(rows[0].size())};
+  for (const std::vector<Value>& row : rows)
+    key.insert(key.end(), row.begin(), row.end());
+  edge_key_[e] = std::move(key);
   std::unique_ptr<Polyhedron> with_counter(projected->parameters_to_counters({{eps, c}}));
   Expression zero(0), one(1);
   Inequation low(PRED_GE, c_leaf.get(), &zero), high(PRED_LE, c_leaf.get(), &one);
