@@ -150,7 +150,7 @@ std::set<int> values_of(const std::map<int, int>& m)
 
 // Where the candidates of a pair of statements are tested: every site, or
 // only those of `whole` between statements whole_i and whole_j. Found sites
-// go to `found` when given.
+// go to `found` when given. Both sets are kept by the caller.
 struct Candidates {
   const std::set<DependenceGraph::Site>* whole = nullptr;
   int whole_i = 0, whole_j = 0;

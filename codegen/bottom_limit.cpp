@@ -44,10 +44,10 @@ void print_schedules(const GreedyResult& r)
 }
 
 // The schedules of one program; steps names the dependence step and the
-// scheduling step, for messages that stop the run.
-// The greedy schedule of the program's inverted dependence graph. A program
-// of parts of statements (parts given) has its edges where the graph of the
-// whole statements had its sites; the sites of the graph are left in sites.
+// scheduling step, for messages that stop the run. For a program of parts
+// of statements (parts given), sites holds those of the whole statements'
+// graph, where alone the parts may depend on each other; the sites of the
+// program's own graph are left in sites.
 GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const PragmaMaps& outputs,
                            const std::map<int, int>& latency, const char* const steps[2],
                            const std::vector<int>* parts, std::set<DependenceGraph::Site>& sites)
