@@ -331,10 +331,20 @@ std::optional<std::vector<std::vector<Value>>> PolylibWrapper::generators(
   if (m.empty())
     return std::nullopt;
   int width = static_cast<int>(m[0].size());
+  // The edges of one statement pair on one polyhedron (other references to
+  // the same cells) ask the same question.
+  static AnswerTable<std::vector<std::vector<Value>>> table(4096);
+  std::vector<long> question{width};
+  for (const auto& row : m)
+    question.insert(question.end(), row.begin(), row.end());
+  if (const auto* known = table.find(question))
+    return *known;
   try {
     OwnedMatrix pm(to_polylib(m, width));
     OwnedMatrix rays(guarded("generators", polylib_rays, pm.get()));
-    return from_polylib(rays.get());
+    std::vector<std::vector<Value>> answer = from_polylib(rays.get());
+    table.record(question, answer);
+    return answer;
   } catch (const PolylibFailure&) {
     return std::nullopt;
   }
