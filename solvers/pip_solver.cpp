@@ -554,20 +554,25 @@ std::vector<Isl<isl_aff>> test_affs(const Session& s, isl_basic_set* bset)
   return affs;
 }
 
+// The test a >= 0 with its sides.
+Test test_of(const Session& s, Isl<isl_aff> a)
+{
+  Test t;
+  // isl_aff_neg_basic_set gives where its argument is < 0: a >= 0 is
+  // -a - 1 < 0 over the integers.
+  t.then_side = s.check(isl_aff_neg_basic_set(
+    isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a.get())), -1)));
+  t.else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
+  t.aff = std::move(a);
+  return t;
+}
+
 // The tests of a basic set over the parameters, as test_affs() orders them.
 std::vector<Test> tests_of(const Session& s, isl_basic_set* bset)
 {
   std::vector<Test> tests;
-  for (Isl<isl_aff>& a : test_affs(s, bset)) {
-    Test t;
-    // isl_aff_neg_basic_set gives where its argument is < 0: a >= 0 is
-    // -a - 1 < 0 over the integers.
-    t.then_side = s.check(isl_aff_neg_basic_set(
-      isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a.get())), -1)));
-    t.else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
-    t.aff = std::move(a);
-    tests.push_back(std::move(t));
-  }
+  for (Isl<isl_aff>& a : test_affs(s, bset))
+    tests.push_back(test_of(s, std::move(a)));
   return tests;
 }
 
@@ -674,17 +679,34 @@ class TreeBuilder {
 
   // split() for a region that meets one piece alone. The tree is a chain
   // down to the piece's leaf of the piece's constraints that the region
-  // does not imply (isl's gist of the piece in the region: together with
-  // the region, they are the piece), each with no solution on its else side.
+  // does not imply, each with no solution on its else side. They are taken
+  // from isl's gist of the piece in the region (together with the region,
+  // they are the piece). A constraint on a division that the region and the
+  // constraints before it imply over the integers is left out: it would add
+  // a new parameter to the leaf's domain, whose emptiness tests are dear.
   std::unique_ptr<PipQuast> chain(isl_basic_set* region, const Piece& piece,
                                   std::vector<Division> scope) const
   {
     Isl<isl_basic_set> rest = s_.check(
       isl_basic_set_gist(isl_basic_set_copy(piece.domain.get()), isl_basic_set_copy(region)));
+    // The region and the constraints taken, met when a division needs them.
+    Isl<isl_basic_set> inside = s_.check(isl_basic_set_copy(region));
+    std::vector<Isl<isl_basic_set>> taken;
     std::unique_ptr<PipQuast> root;
     std::unique_ptr<PipQuast>* next = &root;
-    for (const Isl<isl_aff>& aff : test_affs(s_, rest.get())) {
-      *next = test_node(aff.get(), scope);
+    for (Isl<isl_aff>& aff : test_affs(s_, rest.get())) {
+      Test test = test_of(s_, std::move(aff));
+      int divisions = s_.check(isl_aff_dim(test.aff.get(), isl_dim_div));
+      if (divisions > 0 &&
+          s_.check(isl_aff_involves_dims(test.aff.get(), isl_dim_div, 0, divisions))) {
+        for (Isl<isl_basic_set>& side : taken)
+          inside = meet(inside.get(), side.get());
+        taken.clear();
+        if (s_.is_empty(meet(inside.get(), test.else_side.get()).get()))
+          continue;
+      }
+      taken.push_back(std::move(test.then_side));
+      *next = test_node(test.aff.get(), scope);
       (*next)->next_else = std::make_unique<PipQuast>();
       next = &(*next)->next_then;
     }
