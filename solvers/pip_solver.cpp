@@ -554,25 +554,28 @@ std::vector<Isl<isl_aff>> test_affs(const Session& s, isl_basic_set* bset)
   return affs;
 }
 
-// The test a >= 0 with its sides.
-Test test_of(const Session& s, Isl<isl_aff> a)
+// Where a >= 0, and where not. isl_aff_neg_basic_set gives where its
+// argument is < 0: a >= 0 is -a - 1 < 0 over the integers.
+Isl<isl_basic_set> then_side_of(const Session& s, isl_aff* a)
 {
-  Test t;
-  // isl_aff_neg_basic_set gives where its argument is < 0: a >= 0 is
-  // -a - 1 < 0 over the integers.
-  t.then_side = s.check(isl_aff_neg_basic_set(
-    isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a.get())), -1)));
-  t.else_side = s.check(isl_aff_neg_basic_set(isl_aff_copy(a.get())));
-  t.aff = std::move(a);
-  return t;
+  return s.check(isl_aff_neg_basic_set(isl_aff_add_constant_si(isl_aff_neg(isl_aff_copy(a)), -1)));
+}
+Isl<isl_basic_set> else_side_of(const Session& s, isl_aff* a)
+{
+  return s.check(isl_aff_neg_basic_set(isl_aff_copy(a)));
 }
 
 // The tests of a basic set over the parameters, as test_affs() orders them.
 std::vector<Test> tests_of(const Session& s, isl_basic_set* bset)
 {
   std::vector<Test> tests;
-  for (Isl<isl_aff>& a : test_affs(s, bset))
-    tests.push_back(test_of(s, std::move(a)));
+  for (Isl<isl_aff>& a : test_affs(s, bset)) {
+    Test t;
+    t.then_side = then_side_of(s, a.get());
+    t.else_side = else_side_of(s, a.get());
+    t.aff = std::move(a);
+    tests.push_back(std::move(t));
+  }
   return tests;
 }
 
@@ -691,22 +694,20 @@ class TreeBuilder {
       isl_basic_set_gist(isl_basic_set_copy(piece.domain.get()), isl_basic_set_copy(region)));
     // The region and the constraints taken, met when a division needs them.
     Isl<isl_basic_set> inside = s_.check(isl_basic_set_copy(region));
-    std::vector<Isl<isl_basic_set>> taken;
+    std::vector<Isl<isl_aff>> taken;
     std::unique_ptr<PipQuast> root;
     std::unique_ptr<PipQuast>* next = &root;
     for (Isl<isl_aff>& aff : test_affs(s_, rest.get())) {
-      Test test = test_of(s_, std::move(aff));
-      int divisions = s_.check(isl_aff_dim(test.aff.get(), isl_dim_div));
-      if (divisions > 0 &&
-          s_.check(isl_aff_involves_dims(test.aff.get(), isl_dim_div, 0, divisions))) {
-        for (Isl<isl_basic_set>& side : taken)
-          inside = meet(inside.get(), side.get());
+      int divisions = s_.check(isl_aff_dim(aff.get(), isl_dim_div));
+      if (divisions > 0 && s_.check(isl_aff_involves_dims(aff.get(), isl_dim_div, 0, divisions))) {
+        for (Isl<isl_aff>& before : taken)
+          inside = meet(inside.get(), then_side_of(s_, before.get()).get());
         taken.clear();
-        if (s_.is_empty(meet(inside.get(), test.else_side.get()).get()))
+        if (s_.is_empty(meet(inside.get(), else_side_of(s_, aff.get()).get()).get()))
           continue;
       }
-      taken.push_back(std::move(test.then_side));
-      *next = test_node(test.aff.get(), scope);
+      *next = test_node(aff.get(), scope);
+      taken.push_back(std::move(aff));
       (*next)->next_else = std::make_unique<PipQuast>();
       next = &(*next)->next_then;
     }
