@@ -232,6 +232,10 @@ class Polyhedron {
   // Minimum over counters of any sign, parameters >= 0, under the context rows.
   std::unique_ptr<Quast> min_lex();
   std::unique_ptr<Quast> min_lex(const std::vector<int>& tag_vector, int statement);
+  // Where, over the parameters (>= 0, under the context rows), some integer
+  // values of the counters satisfy the constraints: the solution leaves of
+  // the quast (every counter 0 there), without computing an optimum.
+  std::unique_ptr<Quast> shadow();
   // The instance whose date (one component per row of dates) is
   // lexicographically smallest; counters and parameters of any sign.
   std::unique_ptr<Quast> min_lex2(const IndexFunction* dates);

@@ -232,7 +232,7 @@ bool Polyhedron::is_empty(const std::vector<Polyhedron*>& u)
 }
 
 template <typename Build>
-static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
+static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build, bool shadow = false)
 {
   std::vector<SparseRow> context, rest;
   for (SparseRow& row : sparse_rows(p, true))
@@ -240,6 +240,7 @@ static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
   Compacted problem = compacted(rest, 0, context);
   PipOptions options = pip_options_init();
   options.Urs_unknowns = 1;
+  options.Shadow = shadow;
   return solve(problem, 0, options, build);
 }
 
@@ -251,6 +252,11 @@ std::unique_ptr<Quast> Polyhedron::min_lex()
 std::unique_ptr<Quast> Polyhedron::min_lex(const std::vector<int>& tag_vector, int statement)
 {
   return minimum(this, [&](const PipQuast* a) { return std::make_unique<Quast>(tag_vector, statement, a); });
+}
+
+std::unique_ptr<Quast> Polyhedron::shadow()
+{
+  return minimum(this, [](const PipQuast* a) { return std::make_unique<Quast>(std::vector<int>(), 0, a); }, true);
 }
 
 std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)

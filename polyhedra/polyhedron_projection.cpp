@@ -108,8 +108,7 @@ std::vector<std::unique_ptr<Polyhedron>> Polyhedron::project_int_core(const std:
   }
   std::unique_ptr<Polyhedron> Q = counters_to_parameters(to_parameter);
   std::unique_ptr<Polyhedron> R = project(keep);
-  std::unique_ptr<Quast> minimum = Q->min_lex(std::vector<int>(), 0);
-  OwnedPieces<Operation> pieces = minimum->flatten();
+  OwnedPieces<Operation> pieces = Q->shadow()->flatten();
   std::vector<std::unique_ptr<Polyhedron>> result;
   for (const auto& [domain, op] : pieces) {
     std::unique_ptr<Polyhedron> p = domain->parameters_to_counters(to_counter);

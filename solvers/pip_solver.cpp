@@ -52,6 +52,13 @@
 // It is therefore decided before calling isl: the whole tree is then one leaf
 // without solution.
 //
+// A shadow (PipOptions::Shadow) asks only where the domain has an integer
+// point: the pieces are those of the domain's integer projection on the
+// parameters (the unknowns kept as existential variables, then made explicit
+// divisions), each with the value 0, and the tree is built from them as
+// above. Its pieces are fewer than those of an optimum, whose values split
+// the parameter space further.
+//
 // A problem without parameters has one point for optimum: the unknowns that
 // its equalities fix are left out of isl's problem (equality_elimination.h)
 // and computed back from the others in the tree's leaves.
@@ -750,11 +757,10 @@ class TreeBuilder {
   std::vector<Piece> pieces_;
 };
 
-std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
+// Takes the raw pieces (domain, value); gives them with explicit divisions.
+std::vector<Piece> explicit_pieces(const Session& s,
+                                   std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw)
 {
-  std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw;
-  if (isl_pw_multi_aff_foreach_piece(pma, collect_piece, &raw) < 0)
-    s.isl_failed();
   std::vector<Piece> pieces;
   for (auto& [set, ma] : raw) {
     // Every division must have an expression to become a new parameter.
@@ -770,6 +776,33 @@ std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
     }
   }
   return pieces;
+}
+
+std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
+{
+  std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw;
+  if (isl_pw_multi_aff_foreach_piece(pma, collect_piece, &raw) < 0)
+    s.isl_failed();
+  return explicit_pieces(s, std::move(raw));
+}
+
+// Takes the domain and the context (n unknowns, np parameters). The pieces
+// of the parameter points where the domain has an integer point, with the
+// value 0 for every unknown. The projection keeps the unknowns as
+// existential variables, so it is exact over the integers; its pieces may
+// overlap, as the answer's leaves do not depend on which piece holds them.
+std::vector<Piece> shadow_pieces(const Session& s, Isl<isl_basic_set> domain,
+                                 Isl<isl_basic_set> context, int n, int np)
+{
+  Isl<isl_basic_set> within =
+    s.check(isl_basic_set_intersect(isl_basic_set_params(domain.release()), context.release()));
+  Isl<isl_set> shadow = s.check(isl_set_from_basic_set(within.release()));
+  Isl<isl_multi_aff> zero =
+    s.check(isl_multi_aff_zero(isl_space_map_from_domain_and_range(
+      isl_space_params_alloc(s.ctx(), np), isl_space_set_alloc(s.ctx(), np, n))));
+  std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw;
+  raw.emplace_back(std::move(shadow), std::move(zero));
+  return explicit_pieces(s, std::move(raw));
 }
 
 int parameters_of(const Session& s, const PipMatrix& domain, int nb_unknowns)
@@ -802,9 +835,14 @@ std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
   if (s.check(isl_basic_set_is_empty(ctx_set.get())))
     return nullptr;
 
+  Rows rows = split_rows(domain);
+  if (options.Shadow)
+    return TreeBuilder(s, np,
+                       shadow_pieces(s, domain_set(s, rows, nb_unknowns, np, signed_unknowns, signed_parameters),
+                                     std::move(ctx_set), nb_unknowns, np))
+      .build();
   // Without parameters, the optimum is one point: the unknowns that
   // equalities fix are left out of isl's problem and computed back.
-  Rows rows = split_rows(domain);
   std::optional<EqualityElimination> elimination;
   Isl<isl_basic_set> dom_set;
   if (np == 0)

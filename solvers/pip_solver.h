@@ -45,12 +45,16 @@ struct PipSparseMatrix {
 // the parameters, respectively the unknowns, have unrestricted sign; otherwise
 // each of them is constrained to be >= 0. Max_operations: cap on the isl
 // operations spent on the optimum (not on emptiness tests); 0 means no cap.
-// Reaching the cap fails with a message.
+// Reaching the cap fails with a message. Shadow: no optimum, only where the
+// domain has an integer point (its integer projection on the parameters):
+// the solution leaves cover exactly these parameter points and give every
+// unknown the value 0 (Maximize is then without effect).
 struct PipOptions {
   int Maximize = 0;
   int Urs_parms = 0;
   int Urs_unknowns = 0;
   unsigned long Max_operations = 0;
+  int Shadow = 0;
 };
 
 // Defaults: lexicographic minimum, unknowns and parameters >= 0, no cap.
