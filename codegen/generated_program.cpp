@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -207,21 +208,6 @@ void date_functions(std::ostream& os, const std::string& color, const std::vecto
   os << "  printf(\"\\n\");\n}\n\n";
 }
 
-// The loop nest of one search over the level domain, with the date-set test,
-// ending with the statement that the caller gives for a valid date.
-std::string scan_dates(Polyhedron* domain, const std::vector<int>& counters,
-                       const std::vector<Polyhedron*>& date_sets, const std::string& valid_date)
-{
-  std::ostringstream os;
-  if (!counters.empty())
-    os << "  long long " << names(counters, "", ",") << ";\n";
-  print_scan(os, domain, counters, "  ");
-  os << "    if(";
-  Polyhedron::print_code(os, date_sets);
-  os << ")\n" << valid_date;
-  return os.str();
-}
-
 // What one color's searches need.
 struct Search {
   std::string color;
@@ -230,6 +216,9 @@ struct Search {
   std::vector<Polyhedron*> date_sets;
   long long threshold;
   int R;  // components of the red limit, bound in the green searches
+  // The text of the scan, made at its first use (the search and the profile
+  // scan the same dates).
+  mutable std::optional<std::string> scan;
   bool green() const { return color == "green"; }
   std::string volume_call() const
   {
@@ -248,12 +237,28 @@ struct Search {
   }
 };
 
+// The loop nest of one search over the level domain, with the date-set test,
+// ending with the statement that the caller gives for a valid date.
+std::string scan_dates(const Search& s, const std::string& valid_date)
+{
+  if (!s.scan) {
+    std::ostringstream os;
+    if (!s.counters.empty())
+      os << "  long long " << names(s.counters, "", ",") << ";\n";
+    print_scan(os, s.domain, s.counters, "  ");
+    os << "    if(";
+    Polyhedron::print_code(os, s.date_sets);
+    os << ")\n";
+    s.scan = os.str();
+  }
+  return *s.scan + valid_date;
+}
+
 void search_function(std::ostream& os, const Search& s)
 {
   std::string args = names(s.counters, "", ",");
   std::string body =
-      scan_dates(s.domain, s.counters, s.date_sets,
-                 "    //valid date?\n      if(" + s.volume_call() + " >= " +
+      scan_dates(s, "    //valid date?\n      if(" + s.volume_call() + " >= " +
                      std::to_string(s.threshold) + ")\n        return make_" + s.color + "_date(" +
                      args + ");\n") +
       "  printf(\"" + s.color + "_bottom_level(): not found\\n\");\n  exit(1);\n";
@@ -267,8 +272,7 @@ void profile_function(std::ostream& os, const Search& s)
   std::string args = names(s.counters, "", ",");
   std::string body =
       "  long long* vorl_limit = 0;\n" +
-      scan_dates(s.domain, s.counters, s.date_sets,
-                 "      vorl_limit = vorl_profile_row(\"" + s.color + "\", vorl_limit, make_" +
+      scan_dates(s, "      vorl_limit = vorl_profile_row(\"" + s.color + "\", vorl_limit, make_" +
                      s.color + "_date(" + args + "), " + std::to_string(s.counters.size()) + ", " +
                      s.volume_call() + ", " + std::to_string(s.threshold) + ");\n") +
       "  return vorl_limit;\n";
@@ -379,9 +383,9 @@ void parameter_table(std::ostream& os, const Program* program, const std::set<st
 std::string generate_program(const LimitAnalysis& a)
 {
   int R = static_cast<int>(a.red_level_counters.size());
-  Search red{"red", a.red_level_domain.get(), a.red_level_counters, view(a.red_date_sets), a.nb_gpu, R};
+  Search red{"red", a.red_level_domain.get(), a.red_level_counters, view(a.red_date_sets), a.nb_gpu, R, {}};
   Search green{"green", a.green_level_domain.get(), a.green_level_counters, view(a.green_date_sets),
-               static_cast<long long>(a.nb_cpu) + a.nb_gpu, R};
+               static_cast<long long>(a.nb_cpu) + a.nb_gpu, R, {}};
   std::ostringstream os;
 
   section(os, "Red front volume for each bottom level");
