@@ -233,9 +233,10 @@ class Polyhedron {
   std::unique_ptr<Quast> min_lex();
   std::unique_ptr<Quast> min_lex(const std::vector<int>& tag_vector, int statement);
   // Where, over the parameters (>= 0, under the context rows), some integer
-  // values of the counters satisfy the constraints: the solution leaves of
-  // the quast (every counter 0 there), without computing an optimum.
-  std::unique_ptr<Quast> shadow();
+  // values of the counters satisfy the constraints, without computing an
+  // optimum: the union of the pieces (new, over the parameters, with integer
+  // divisions; they may overlap, and some may be empty).
+  std::vector<std::unique_ptr<Polyhedron>> shadow();
   // The instance whose date (one component per row of dates) is
   // lexicographically smallest; counters and parameters of any sign.
   std::unique_ptr<Quast> min_lex2(const IndexFunction* dates);

@@ -14,6 +14,7 @@
 #include "polyhedra/polyhedron.h"
 #include "polyhedra/quast.h"
 #include "algebra/rank.h"
+#include "support/ownership.h"
 
 using Rows = std::vector<std::vector<Value>>;
 
@@ -232,7 +233,7 @@ bool Polyhedron::is_empty(const std::vector<Polyhedron*>& u)
 }
 
 template <typename Build>
-static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build, bool shadow = false)
+static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
 {
   std::vector<SparseRow> context, rest;
   for (SparseRow& row : sparse_rows(p, true))
@@ -240,7 +241,6 @@ static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build, bool shadow = 
   Compacted problem = compacted(rest, 0, context);
   PipOptions options = pip_options_init();
   options.Urs_unknowns = 1;
-  options.Shadow = shadow;
   return solve(problem, 0, options, build);
 }
 
@@ -254,9 +254,33 @@ std::unique_ptr<Quast> Polyhedron::min_lex(const std::vector<int>& tag_vector, i
   return minimum(this, [&](const PipQuast* a) { return std::make_unique<Quast>(tag_vector, statement, a); });
 }
 
-std::unique_ptr<Quast> Polyhedron::shadow()
+std::vector<std::unique_ptr<Polyhedron>> Polyhedron::shadow()
 {
-  return minimum(this, [](const PipQuast* a) { return std::make_unique<Quast>(std::vector<int>(), 0, a); }, true);
+  std::vector<SparseRow> context, rest;
+  for (SparseRow& row : sparse_rows(this, true))
+    (on_parameters_only(row) ? context : rest).push_back(std::move(row));
+  Compacted problem = compacted(rest, 0, context);
+  PipOptions options = pip_options_init();
+  options.Urs_unknowns = 1;
+  std::vector<std::unique_ptr<Polyhedron>> pieces;
+  for (const PipPiece& piece : pip_shadow(problem.domain, problem.context, nb_unknowns(0), options)) {
+    // The new parameters are integer divisions, as in a quast.
+    std::map<int, std::unique_ptr<Expression>> divisions;
+    for (const PipNewparm& p : piece.newparm) {
+      std::unique_ptr<Expression> numerator = Expression::from_PipVector(&p.vector, view(divisions));
+      Expression denominator(Value{p.deno});
+      divisions[p.rank] = std::make_unique<Expression>(OP_DIV, numerator.get(), &denominator);
+    }
+    auto domain = std::make_unique<Polyhedron>();
+    Expression zero(0);
+    for (const PipVector& c : piece.conditions) {
+      std::unique_ptr<Expression> lhs = Expression::from_PipVector(&c, view(divisions));
+      Inequation at_least(PRED_GE, lhs.get(), &zero);
+      domain->add_constraint(&at_least);
+    }
+    pieces.push_back(std::move(domain));
+  }
+  return pieces;
 }
 
 std::unique_ptr<Quast> Polyhedron::min_lex2(const IndexFunction* dates)

@@ -108,10 +108,11 @@ std::vector<std::unique_ptr<Polyhedron>> Polyhedron::project_int_core(const std:
   }
   std::unique_ptr<Polyhedron> Q = counters_to_parameters(to_parameter);
   std::unique_ptr<Polyhedron> R = project(keep);
-  OwnedPieces<Operation> pieces = Q->shadow()->flatten();
   std::vector<std::unique_ptr<Polyhedron>> result;
-  for (const auto& [domain, op] : pieces) {
-    std::unique_ptr<Polyhedron> p = domain->parameters_to_counters(to_counter);
+  for (const std::unique_ptr<Polyhedron>& piece : Q->shadow()) {
+    if (piece->is_empty())
+      continue;
+    std::unique_ptr<Polyhedron> p = piece->simplify()->parameters_to_counters(to_counter);
     p->add_constraints(R.get());
     result.push_back(std::move(p));
   }

@@ -52,11 +52,10 @@
 // It is therefore decided before calling isl: the whole tree is then one leaf
 // without solution.
 //
-// A shadow (PipOptions::Shadow) asks only where the domain has an integer
-// point: the pieces are those of the domain's integer projection on the
-// parameters (the unknowns kept as existential variables, then made explicit
-// divisions), each with the value 0, and the tree is built from them as
-// above. Its pieces are fewer than those of an optimum, whose values split
+// A shadow asks only where the domain has an integer point: it is the
+// domain's integer projection on the parameters (the unknowns kept as
+// existential variables, then made explicit divisions), given as its pieces
+// without a tree. They are fewer than those of an optimum, whose values split
 // the parameter space further.
 //
 // A problem without parameters has one point for optimum: the unknowns that
@@ -757,25 +756,17 @@ class TreeBuilder {
   std::vector<Piece> pieces_;
 };
 
-// Takes the raw pieces (domain, value); gives them with explicit divisions.
-std::vector<Piece> explicit_pieces(const Session& s,
-                                   std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw)
+// Takes set; gives its basic sets, every division with an expression (to
+// become a new parameter).
+std::vector<Isl<isl_basic_set>> explicit_basic_sets(const Session& s, Isl<isl_set> set)
 {
-  std::vector<Piece> pieces;
-  for (auto& [set, ma] : raw) {
-    // Every division must have an expression to become a new parameter.
-    Isl<isl_set> explicit_set = s.check(isl_set_compute_divs(set.release()));
-    Isl<isl_basic_set_list> list = s.check(isl_set_get_basic_set_list(explicit_set.get()));
-    int n = s.check(isl_basic_set_list_size(list.get()));
-    for (int i = 0; i < n; ++i) {
-      Isl<isl_basic_set> bset = s.check(isl_basic_set_list_get_at(list.get(), i));
-      Piece p;
-      p.domain = std::move(bset);
-      p.value = s.check(isl_multi_aff_copy(ma.get()));
-      pieces.push_back(std::move(p));
-    }
-  }
-  return pieces;
+  Isl<isl_set> explicit_set = s.check(isl_set_compute_divs(set.release()));
+  Isl<isl_basic_set_list> list = s.check(isl_set_get_basic_set_list(explicit_set.get()));
+  int n = s.check(isl_basic_set_list_size(list.get()));
+  std::vector<Isl<isl_basic_set>> sets;
+  for (int i = 0; i < n; ++i)
+    sets.push_back(s.check(isl_basic_set_list_get_at(list.get(), i)));
+  return sets;
 }
 
 std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
@@ -783,26 +774,15 @@ std::vector<Piece> pieces_of(const Session& s, isl_pw_multi_aff* pma)
   std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw;
   if (isl_pw_multi_aff_foreach_piece(pma, collect_piece, &raw) < 0)
     s.isl_failed();
-  return explicit_pieces(s, std::move(raw));
-}
-
-// Takes the domain and the context (n unknowns, np parameters). The pieces
-// of the parameter points where the domain has an integer point, with the
-// value 0 for every unknown. The projection keeps the unknowns as
-// existential variables, so it is exact over the integers; its pieces may
-// overlap, as the answer's leaves do not depend on which piece holds them.
-std::vector<Piece> shadow_pieces(const Session& s, Isl<isl_basic_set> domain,
-                                 Isl<isl_basic_set> context, int n, int np)
-{
-  Isl<isl_basic_set> within =
-    s.check(isl_basic_set_intersect(isl_basic_set_params(domain.release()), context.release()));
-  Isl<isl_set> shadow = s.check(isl_set_from_basic_set(within.release()));
-  Isl<isl_multi_aff> zero =
-    s.check(isl_multi_aff_zero(isl_space_map_from_domain_and_range(
-      isl_space_params_alloc(s.ctx(), np), isl_space_set_alloc(s.ctx(), np, n))));
-  std::vector<std::pair<Isl<isl_set>, Isl<isl_multi_aff>>> raw;
-  raw.emplace_back(std::move(shadow), std::move(zero));
-  return explicit_pieces(s, std::move(raw));
+  std::vector<Piece> pieces;
+  for (auto& [set, ma] : raw)
+    for (Isl<isl_basic_set>& bset : explicit_basic_sets(s, std::move(set))) {
+      Piece p;
+      p.domain = std::move(bset);
+      p.value = s.check(isl_multi_aff_copy(ma.get()));
+      pieces.push_back(std::move(p));
+    }
+  return pieces;
 }
 
 int parameters_of(const Session& s, const PipMatrix& domain, int nb_unknowns)
@@ -816,33 +796,36 @@ int parameters_of(const Session& s, const PipMatrix& domain, int nb_unknowns)
   return np;
 }
 
-std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
-                                const PipMatrix& context, int nb_unknowns, int bignum,
-                                const PipOptions& options)
+// The number of parameters of a problem, once its shapes are checked.
+int checked_shapes(const Session& s, const PipSparseMatrix& domain, const PipMatrix& context,
+                   int nb_unknowns)
 {
   if (nb_unknowns < 0)
     s.error(cat("negative number of unknowns ", nb_unknowns));
-  if (bignum != -1)
-    s.error(cat("big parameter column ", bignum, " is not supported (-1 expected)"));
   int np = context.nb_columns - 2;
   if (np < 0)
     s.error(cat("context matrix has ", context.nb_columns, " columns, at least 2 expected"));
   check_matrix(s, "context", context, np + 2);
   check_matrix(s, domain, nb_unknowns + np + 2);
+  return np;
+}
+
+std::unique_ptr<PipQuast> solve(const Session& s, const PipSparseMatrix& domain,
+                                const PipMatrix& context, int nb_unknowns, int bignum,
+                                const PipOptions& options)
+{
+  if (bignum != -1)
+    s.error(cat("big parameter column ", bignum, " is not supported (-1 expected)"));
+  int np = checked_shapes(s, domain, context, nb_unknowns);
 
   bool signed_unknowns = !options.Urs_unknowns, signed_parameters = !options.Urs_parms;
   Isl<isl_basic_set> ctx_set = context_set(s, context, np, signed_parameters);
   if (s.check(isl_basic_set_is_empty(ctx_set.get())))
     return nullptr;
 
-  Rows rows = split_rows(domain);
-  if (options.Shadow)
-    return TreeBuilder(s, np,
-                       shadow_pieces(s, domain_set(s, rows, nb_unknowns, np, signed_unknowns, signed_parameters),
-                                     std::move(ctx_set), nb_unknowns, np))
-      .build();
   // Without parameters, the optimum is one point: the unknowns that
   // equalities fix are left out of isl's problem and computed back.
+  Rows rows = split_rows(domain);
   std::optional<EqualityElimination> elimination;
   Isl<isl_basic_set> dom_set;
   if (np == 0)
@@ -895,6 +878,37 @@ std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatr
                                     int nb_unknowns, int bignum, const PipOptions& options)
 {
   return solve(Session("pip_solve"), domain, context, nb_unknowns, bignum, options);
+}
+
+std::vector<PipPiece> pip_shadow(const PipSparseMatrix& domain, const PipMatrix& context,
+                                 int nb_unknowns, const PipOptions& options)
+{
+  Session s("pip_shadow");
+  int np = checked_shapes(s, domain, context, nb_unknowns);
+  bool signed_unknowns = !options.Urs_unknowns, signed_parameters = !options.Urs_parms;
+  Isl<isl_basic_set> dom_set =
+    domain_set(s, split_rows(domain), nb_unknowns, np, signed_unknowns, signed_parameters);
+  // The unknowns projected out stay as existential variables: the
+  // projection is exact over the integers.
+  Isl<isl_basic_set> shadow = s.check(isl_basic_set_intersect(
+    isl_basic_set_params(dom_set.release()), context_set(s, context, np, signed_parameters).release()));
+  std::vector<PipPiece> pieces;
+  for (Isl<isl_basic_set>& bset : explicit_basic_sets(s, s.check(isl_set_from_basic_set(shadow.release())))) {
+    PipPiece piece;
+    std::vector<Division> scope;
+    for (Isl<isl_aff>& aff : test_affs(s, bset.get())) {
+      Translator tr(s, np, scope, piece.newparm);
+      Form f = tr.form(aff.get());  // f.den > 0: f >= 0 iff its numerator >= 0
+      piece.conditions.push_back(tr.vector(f.coef));
+    }
+    // Every condition over all the new parameters of the piece.
+    for (PipVector& c : piece.conditions) {
+      c.the_vector.insert(c.the_vector.end() - 1, np + scope.size() + 1 - c.the_vector.size(), 0);
+      c.the_deno.assign(c.the_vector.size(), 1);
+    }
+    pieces.push_back(std::move(piece));
+  }
+  return pieces;
 }
 
 namespace {

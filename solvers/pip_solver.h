@@ -45,16 +45,12 @@ struct PipSparseMatrix {
 // the parameters, respectively the unknowns, have unrestricted sign; otherwise
 // each of them is constrained to be >= 0. Max_operations: cap on the isl
 // operations spent on the optimum (not on emptiness tests); 0 means no cap.
-// Reaching the cap fails with a message. Shadow: no optimum, only where the
-// domain has an integer point (its integer projection on the parameters):
-// the solution leaves cover exactly these parameter points and give every
-// unknown the value 0 (Maximize is then without effect).
+// Reaching the cap fails with a message.
 struct PipOptions {
   int Maximize = 0;
   int Urs_parms = 0;
   int Urs_unknowns = 0;
   unsigned long Max_operations = 0;
-  int Shadow = 0;
 };
 
 // Defaults: lexicographic minimum, unknowns and parameters >= 0, no cap.
@@ -111,6 +107,24 @@ std::unique_ptr<PipQuast> pip_solve(const PipMatrix& domain, const PipMatrix& co
 // The same, the domain given by its non-zero entries.
 std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatrix& context,
                                     int nb_unknowns, int bignum, const PipOptions& options);
+
+// A part of a shadow: the parameter points where every condition is >= 0.
+// The new parameters come in order of creation (ranks nb_parameters, +1,
+// ...); every condition is over the parameters, all of them, then the
+// constant.
+struct PipPiece {
+  std::vector<PipNewparm> newparm;
+  std::vector<PipVector> conditions;
+};
+
+// The shadow of the domain: the parameter points of the context (with the
+// sign conventions of options) where some integer values of the unknowns
+// satisfy the domain rows, that is the domain's integer projection, as the
+// union of pieces (which may overlap). No optimum is computed; Maximize and
+// Max_operations are ignored. Ownership: the arguments are kept; the pieces
+// are new. Bad input and values beyond a long throw a Failure, as pip_solve.
+std::vector<PipPiece> pip_shadow(const PipSparseMatrix& domain, const PipMatrix& context,
+                                 int nb_unknowns, const PipOptions& options);
 
 // Exact integer emptiness: true when no integer point (unknowns and
 // parameters, free except for the sign conventions of options) satisfies the
