@@ -56,11 +56,18 @@ std::unique_ptr<Polyhedron> Polyhedron::project(const std::set<int>& keep)
       fail(Stream::Err, "Polyhedron::project: cannot project constraints with integer divisions");
     return eliminate_divs_and_simplify()->project(keep);
   }
-  std::set<int> kept;
-  for (int c : keep)
-    if (c >= 0 && c < get_nb_counters())
+  // Over the counters and parameters the constraints use, not the
+  // registry's width (a thousand columns in the largest programs).
+  std::set<int> counters = get_counters(), parameters = get_parameters(), kept;
+  std::vector<bool> mask;
+  for (int c : counters) {
+    mask.push_back(keep.count(c) != 0);
+    if (mask.back())
       kept.insert(c);
-  return std::make_unique<Polyhedron>(PolylibWrapper::project(to_matrix(), kept));
+  }
+  mask.insert(mask.end(), parameters.size(), true);
+  return std::make_unique<Polyhedron>(
+      PolylibWrapper::project_columns(to_matrix(counters, parameters), mask), kept, parameters);
 }
 
 std::unique_ptr<Polyhedron> Polyhedron::project(const std::vector<int>& keep)

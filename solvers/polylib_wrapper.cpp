@@ -350,25 +350,6 @@ std::optional<std::vector<std::vector<Value>>> PolylibWrapper::generators(
   }
 }
 
-std::vector<std::vector<Value>> PolylibWrapper::project(const std::vector<std::vector<Value>>& m,
-                                                        const std::set<int>& keep)
-{
-  int nc = get_nb_counters();
-  int np = get_nb_parameters();
-  for (const auto& row : m)
-    if (static_cast<int>(row.size()) != nc + np + 2)
-      fail(Stream::Err, "PolylibWrapper::matrix lines are not consistent");
-  std::vector<bool> kept(nc + np, true);
-  std::vector<int> columns;
-  for (int c = 0; c < nc + np; c++) {
-    kept[c] = c >= nc || keep.count(c) != 0;
-    if (kept[c])
-      columns.push_back(1 + c);
-  }
-  // At full width again: zero for every counter not kept.
-  return expanded(project_columns(m, kept), columns, nc + np + 2);
-}
-
 std::vector<std::vector<Value>> PolylibWrapper::convex_hull(
     const std::list<std::vector<std::vector<Value>>>& members)
 {

@@ -12,7 +12,6 @@
 #include <list>
 #include <memory>
 #include <optional>
-#include <set>
 #include <vector>
 
 #include "algebra/value.h"
@@ -60,10 +59,6 @@ class PolylibWrapper {
 
   // Minimal constraint form (redundant rows removed, equalities as kind 0).
   static std::vector<std::vector<Value>> simplify(const std::vector<std::vector<Value>>& m);
-  // Rational projection onto the kept counters and all parameters, at full
-  // width with zero columns for the other counters.
-  static std::vector<std::vector<Value>> project(const std::vector<std::vector<Value>>& m,
-                                                 const std::set<int>& keep);
   // Rational projection of rows [kind | columns | constant] of any width onto
   // the columns whose flag is set: rows [kind | kept columns | constant].
   static std::vector<std::vector<Value>> project_columns(const std::vector<std::vector<Value>>& m,
