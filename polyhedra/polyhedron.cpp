@@ -30,8 +30,8 @@ Polyhedron::Polyhedron(Polyhedron* p) : has_divs(p->has_divs)
 {
   for (const Inequation* c : p->constraints)
     constraints.push_back(c->clone().release());
-  if (!p->has_divs) {
-    p->update_matrix();
+  // The registry-wide matrix is copied when p has it, not made for the copy.
+  if (!p->has_divs && p->has_matrix) {
     matrix = p->matrix;
     has_matrix = 1;
     nb_counters = p->nb_counters;

@@ -130,10 +130,18 @@ std::unique_ptr<Polyhedron> Polyhedron::convex_hull(const std::list<Polyhedron*>
 {
   if (l.empty())
     fail(Stream::Out, "Polyhedron::convex_hull: empty list of polyhedra");
+  // Over the counters and parameters the members use.
+  std::set<int> counters, parameters;
+  for (Polyhedron* p : l) {
+    std::set<int> c = p->get_counters(), q = p->get_parameters();
+    counters.insert(c.begin(), c.end());
+    parameters.insert(q.begin(), q.end());
+  }
   std::list<std::vector<std::vector<Value>>> matrices;
   for (Polyhedron* p : l)
-    matrices.push_back(p->to_matrix());
-  return std::make_unique<Polyhedron>(PolylibWrapper::convex_hull(matrices));
+    matrices.push_back(p->to_matrix(counters, parameters));
+  int width = static_cast<int>(counters.size() + parameters.size()) + 2;
+  return std::make_unique<Polyhedron>(PolylibWrapper::convex_hull(matrices, width), counters, parameters);
 }
 
 std::unique_ptr<Polyhedron> Polyhedron::convex_hull(const std::vector<Polyhedron*>& v)

@@ -351,9 +351,8 @@ std::optional<std::vector<std::vector<Value>>> PolylibWrapper::generators(
 }
 
 std::vector<std::vector<Value>> PolylibWrapper::convex_hull(
-    const std::list<std::vector<std::vector<Value>>>& members)
+    const std::list<std::vector<std::vector<Value>>>& members, int width)
 {
-  int width = full_width();
   std::vector<const std::vector<std::vector<Value>>*> all;
   for (const auto& m : members) {
     for (const auto& row : m)

@@ -69,9 +69,10 @@ class PolylibWrapper {
   // when the polyhedron is empty, nullopt when PolyLib fails.
   static std::optional<std::vector<std::vector<Value>>> generators(
       const std::vector<std::vector<Value>>& m);
-  // Constraint rows of the convex hull of the members.
+  // Constraint rows of the convex hull of the members, all rows [kind |
+  // columns | constant] of the given width, the answer's as well.
   static std::vector<std::vector<Value>> convex_hull(
-      const std::list<std::vector<std::vector<Value>>>& members);
+      const std::list<std::vector<std::vector<Value>>>& members, int width);
   // Ehrhart pieces of the integer points of m in its nb_vars first variables,
   // as functions of the parameters of its remaining columns (rows [kind |
   // variables | parameters | constant]; the pieces' rows and the counts
