@@ -209,20 +209,21 @@ void level_parallelism(const Program* program, const std::vector<std::unique_ptr
   std::unique_ptr<Polyhedron> non_negative = positive(view(size_leaves));
   // Statements of one loop nest with one schedule have the same dated set,
   // hence the same dates: the union of the date sets takes them once. A
-  // dated set is known by its levels and, for each row, its width, its
-  // number of non-zero entries and these entries (column, value).
+  // dated set is known by its levels, its counters and parameters, and its
+  // rows over them.
   std::set<std::vector<Value>> projected;
   for (auto& [dated, levels] : dated_statements) {
     dated->add_constraints(non_negative.get());
     level_domains.push_back(dated->project(levels));
-    std::vector<Value> key(levels.begin(), levels.end());
-    for (const std::vector<Value>& row : dated->to_matrix()) {
-      key.push_back(static_cast<Value>(row.size()));
-      key.push_back(std::count_if(row.begin(), row.end(), [](Value v) { return v != 0; }));
-      for (size_t column = 0; column < row.size(); column++)
-        if (row[column] != 0)
-          key.insert(key.end(), {static_cast<Value>(column), row[column]});
+    std::set<int> counters = dated->get_counters(), parameters = dated->get_parameters();
+    std::vector<Value> key{static_cast<Value>(levels.size())};
+    key.insert(key.end(), levels.begin(), levels.end());
+    for (const std::set<int>* columns : {&counters, &parameters}) {
+      key.push_back(static_cast<Value>(columns->size()));
+      key.insert(key.end(), columns->begin(), columns->end());
     }
+    for (const std::vector<Value>& row : dated->to_matrix(counters, parameters))
+      key.insert(key.end(), row.begin(), row.end());
     if (!projected.insert(std::move(key)).second)
       continue;
     for (std::unique_ptr<Polyhedron>& date_set : dated->project_int(levels))
