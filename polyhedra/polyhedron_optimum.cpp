@@ -232,16 +232,28 @@ bool Polyhedron::is_empty(const std::vector<Polyhedron*>& u)
   return true;
 }
 
-template <typename Build>
-static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
+// The problem of a parametric minimum over p: its rows on the parameters
+// alone are the context, the others the domain.
+static Compacted parametric_problem(Polyhedron* p)
 {
   std::vector<SparseRow> context, rest;
   for (SparseRow& row : sparse_rows(p, true))
     (on_parameters_only(row) ? context : rest).push_back(std::move(row));
-  Compacted problem = compacted(rest, 0, context);
+  return compacted(rest, 0, context);
+}
+
+// Counters of any sign, parameters >= 0.
+static PipOptions free_counters()
+{
   PipOptions options = pip_options_init();
   options.Urs_unknowns = 1;
-  return solve(problem, 0, options, build);
+  return options;
+}
+
+template <typename Build>
+static std::unique_ptr<Quast> minimum(Polyhedron* p, Build build)
+{
+  return solve(parametric_problem(p), 0, free_counters(), build);
 }
 
 std::unique_ptr<Quast> Polyhedron::min_lex()
@@ -256,14 +268,9 @@ std::unique_ptr<Quast> Polyhedron::min_lex(const std::vector<int>& tag_vector, i
 
 std::vector<std::unique_ptr<Polyhedron>> Polyhedron::shadow()
 {
-  std::vector<SparseRow> context, rest;
-  for (SparseRow& row : sparse_rows(this, true))
-    (on_parameters_only(row) ? context : rest).push_back(std::move(row));
-  Compacted problem = compacted(rest, 0, context);
-  PipOptions options = pip_options_init();
-  options.Urs_unknowns = 1;
+  Compacted problem = parametric_problem(this);
   std::vector<std::unique_ptr<Polyhedron>> pieces;
-  for (const PipPiece& piece : pip_shadow(problem.domain, problem.context, nb_unknowns(0), options)) {
+  for (const PipPiece& piece : pip_shadow(problem.domain, problem.context, nb_unknowns(0), free_counters())) {
     // The new parameters are integer divisions, as in a quast.
     std::map<int, std::unique_ptr<Expression>> divisions;
     for (const PipNewparm& p : piece.newparm) {
