@@ -29,6 +29,7 @@
 
 class SgExpression;
 struct PipVector;
+struct PipNewparm;
 struct ORO__evalue;
 struct ORO__enode;
 
@@ -100,6 +101,10 @@ class Expression {
   // parameters of actual_parameter, the next ones the new parameters of
   // newparms in key order (their expressions are cloned).
   static std::unique_ptr<Expression> from_PipVector(const PipVector* vector,
+                                                     const std::map<int, Expression*>& newparms);
+  // The integer division a new parameter of the solver stands for, over the
+  // new parameters before it (newparms, as for from_PipVector).
+  static std::unique_ptr<Expression> from_PipNewparm(const PipNewparm* p,
                                                      const std::map<int, Expression*>& newparms);
   // The quasi-polynomial of an Ehrhart count (an EnumerationExpression, or a
   // constant or fraction).

@@ -273,11 +273,8 @@ std::vector<std::unique_ptr<Polyhedron>> Polyhedron::shadow()
   for (const PipPiece& piece : pip_shadow(problem.domain, problem.context, nb_unknowns(0), free_counters())) {
     // The new parameters are integer divisions, as in a quast.
     std::map<int, std::unique_ptr<Expression>> divisions;
-    for (const PipNewparm& p : piece.newparm) {
-      std::unique_ptr<Expression> numerator = Expression::from_PipVector(&p.vector, view(divisions));
-      Expression denominator(Value{p.deno});
-      divisions[p.rank] = std::make_unique<Expression>(OP_DIV, numerator.get(), &denominator);
-    }
+    for (const PipNewparm& p : piece.newparm)
+      divisions[p.rank] = Expression::from_PipNewparm(&p, view(divisions));
     auto domain = std::make_unique<Polyhedron>();
     Expression zero(0);
     for (const PipVector& c : piece.conditions) {

@@ -131,12 +131,8 @@ std::unique_ptr<Polyhedron> Polyhedron::convex_hull(const std::list<Polyhedron*>
   if (l.empty())
     fail(Stream::Out, "Polyhedron::convex_hull: empty list of polyhedra");
   // Over the counters and parameters the members use.
-  std::set<int> counters, parameters;
-  for (Polyhedron* p : l) {
-    std::set<int> c = p->get_counters(), q = p->get_parameters();
-    counters.insert(c.begin(), c.end());
-    parameters.insert(q.begin(), q.end());
-  }
+  std::vector<Polyhedron*> members(l.begin(), l.end());
+  std::set<int> counters = get_counters(members), parameters = get_parameters(members);
   std::list<std::vector<std::vector<Value>>> matrices;
   for (Polyhedron* p : l)
     matrices.push_back(p->to_matrix(counters, parameters));

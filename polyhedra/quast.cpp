@@ -68,6 +68,14 @@ std::unique_ptr<IndexFunction> IndexFunction::from_PipList(const std::vector<Pip
   return f;
 }
 
+std::unique_ptr<Expression> Expression::from_PipNewparm(const PipNewparm* p,
+                                                        const std::map<int, Expression*>& newparms)
+{
+  std::unique_ptr<Expression> numerator = from_PipVector(&p->vector, newparms);
+  Expression denominator(Value{p->deno});
+  return std::make_unique<Expression>(OP_DIV, numerator.get(), &denominator);
+}
+
 // ---------------------------------------------------------------------------
 // Construction
 
@@ -109,11 +117,8 @@ void Quast::build(const PipQuast* answer, int skip, const std::map<int, Expressi
   std::map<int, std::unique_ptr<Expression>> newparms;
   for (const auto& [rank, e] : inherited)
     newparms[rank] = e->clone();
-  for (const PipNewparm& p : answer->newparm) {
-    std::unique_ptr<Expression> numerator = Expression::from_PipVector(&p.vector, view(newparms));
-    Expression denominator(Value{p.deno});
-    newparms[p.rank] = std::make_unique<Expression>(OP_DIV, numerator.get(), &denominator);
-  }
+  for (const PipNewparm& p : answer->newparm)
+    newparms[p.rank] = Expression::from_PipNewparm(&p, view(newparms));
   if (answer->has_condition) {
     is_bottom = 0;
     is_if = 1;

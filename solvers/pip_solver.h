@@ -110,8 +110,8 @@ std::unique_ptr<PipQuast> pip_solve(const PipSparseMatrix& domain, const PipMatr
 
 // A part of a shadow: the parameter points where every condition is >= 0.
 // The new parameters come in order of creation (ranks nb_parameters, +1,
-// ...); every condition is over the parameters, all of them, then the
-// constant.
+// ...); every condition is over the parameters, then all the new
+// parameters of the piece, then the constant.
 struct PipPiece {
   std::vector<PipNewparm> newparm;
   std::vector<PipVector> conditions;
