@@ -34,34 +34,32 @@ void print_dependence_t(std::ostream& os, dependence_t type)
 // ---------------------------------------------------------------------------
 // Edges
 
-DependenceEdge::DependenceEdge(int s, int t, int r, const Operation* so, const Operation* to,
-                               const Statement* ss, const Statement* ts, dependence_t ty, int d,
+DependenceEdge::DependenceEdge(int s, int t, int r, std::shared_ptr<const Operation> so,
+                               std::shared_ptr<const Operation> to,
+                               std::shared_ptr<const Statement> ss,
+                               std::shared_ptr<const Statement> ts, dependence_t ty, int d,
                                std::unique_ptr<Polyhedron> p, const std::set<int>& sc,
                                const std::set<int>& tc)
     : source(s),
       target(t),
       read(r),
-      source_operation(so->clone().release()),
-      target_operation(to->clone().release()),
+      source_operation(std::move(so)),
+      target_operation(std::move(to)),
       type(ty),
       depth(d),
       dependence_polyhedron(p.release()),
       source_counters(sc),
       target_counters(tc),
       all_counters(sc),
-      source_statement(ss->clone().release()),
-      target_statement(ts->clone().release())
+      source_statement(std::move(ss)),
+      target_statement(std::move(ts))
 {
   all_counters.insert(tc.begin(), tc.end());
 }
 
 DependenceEdge::~DependenceEdge()
 {
-  delete source_operation;
-  delete target_operation;
   delete dependence_polyhedron;
-  delete source_statement;
-  delete target_statement;
 }
 
 static void print_counters(std::ostream& os, const std::set<int>& counters)
@@ -192,10 +190,14 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
     return {};
   const Statement* S = program->statement.at(i).get();
   const Statement* T = program->statement.at(j).get();
-  auto [source, source_map] = S->instance(1);
-  auto [target, target_map] = T->instance(2);
+  auto [source_instance, source_map] = S->instance(1);
+  auto [target_instance, target_map] = T->instance(2);
+  std::shared_ptr<const Operation> source = std::move(source_instance);
+  std::shared_ptr<const Operation> target = std::move(target_instance);
   std::set<int> source_counters = values_of(source_map);
   std::set<int> target_counters = values_of(target_map);
+  // The edges of the pair share one copy of each statement.
+  std::shared_ptr<const Statement> source_statement, target_statement;
   std::unique_ptr<IndexFunction> a = schedules.at(i)->apply(source.get());
   std::unique_ptr<IndexFunction> b = schedules.at(j)->apply(target.get());
   std::list<std::unique_ptr<Polyhedron>> levels = *a < *b;
@@ -219,8 +221,12 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
             if (candidates.found)
               candidates.found->insert({i, j, depth, type, x.position, y.position});
             int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
+            if (!source_statement) {
+              source_statement = S->clone();
+              target_statement = T->clone();
+            }
             edges.push_back(std::make_unique<DependenceEdge>(
-                i, j, read, source.get(), target.get(), S, T, type, depth,
+                i, j, read, source, target, source_statement, target_statement, type, depth,
                 same_cell->simplify_gist(), source_counters, target_counters));
           }
         }
@@ -384,8 +390,8 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
   std::ostream& os = std::cerr;
   bool respected = true;
   for (const auto& e : edges) {
-    std::unique_ptr<IndexFunction> a = schedules.at(e->source)->apply(e->source_operation);
-    std::unique_ptr<IndexFunction> b = schedules.at(e->target)->apply(e->target_operation);
+    std::unique_ptr<IndexFunction> a = schedules.at(e->source)->apply(e->source_operation.get());
+    std::unique_ptr<IndexFunction> b = schedules.at(e->target)->apply(e->target_operation.get());
     std::list<std::unique_ptr<Polyhedron>> violations = *b < *a;
     int common = a->dimension() < b->dimension() ? a->dimension() : b->dimension();
     violations.push_back(
@@ -409,11 +415,11 @@ bool DependenceGraph::check(const std::vector<Schedule*>& schedules) const
           for (const Inequation* c : conditions)
             os << *c << " ";
           os << "\n#" << e->source << " ";
-          print_instance(os, e->source_operation, point);
+          print_instance(os, e->source_operation.get(), point);
           os << " --[";
           print_dependence_t(os, e->type);
           os << "]--> #" << e->target << " ";
-          print_instance(os, e->target_operation, point);
+          print_instance(os, e->target_operation.get(), point);
           os << "\n\n";
         }
       }

@@ -5,9 +5,9 @@
 // over fresh counters of both sides (version 1 for the source, 2 for the
 // target), so that a self edge is like any other.
 //
-// Ownership: an edge owns its operations, statements and polyhedron; its
-// constructor clones the operations and statements (kept by the caller) and
-// takes the polyhedron. A graph owns its edges; vectors of plain schedule or
+// Ownership: an edge owns its polyhedron and shares its operations and
+// statements (read only) with the other edges of its pair of statements; its
+// constructor takes the polyhedron. A graph owns its edges; vectors of plain schedule or
 // index function pointers are kept.
 #ifndef VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 #define VORL_ANALYSIS_DEPENDENCE_GRAPH_H
@@ -35,20 +35,21 @@ class DependenceEdge {
   int source;
   int target;
   int read;
-  Operation* source_operation;
-  Operation* target_operation;
+  std::shared_ptr<const Operation> source_operation;
+  std::shared_ptr<const Operation> target_operation;
   dependence_t type;
   int depth;
   Polyhedron* dependence_polyhedron;
   std::set<int> source_counters;
   std::set<int> target_counters;
   std::set<int> all_counters;
-  Statement* source_statement;
-  Statement* target_statement;
+  std::shared_ptr<const Statement> source_statement;
+  std::shared_ptr<const Statement> target_statement;
 
-  DependenceEdge(int source, int target, int read, const Operation* source_operation,
-                 const Operation* target_operation, const Statement* source_statement,
-                 const Statement* target_statement, dependence_t type, int depth,
+  DependenceEdge(int source, int target, int read, std::shared_ptr<const Operation> source_operation,
+                 std::shared_ptr<const Operation> target_operation,
+                 std::shared_ptr<const Statement> source_statement,
+                 std::shared_ptr<const Statement> target_statement, dependence_t type, int depth,
                  std::unique_ptr<Polyhedron> dependence_polyhedron,
                  const std::set<int>& source_counters,
                  const std::set<int>& target_counters);

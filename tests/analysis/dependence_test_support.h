@@ -200,8 +200,8 @@ inline std::vector<std::pair<Point, Point>> edge_pairs(const DependenceEdge* e,
   for (const Point& x : all.instances.at(e->source))
     for (const Point& y : all.instances.at(e->target)) {
       Values counters;
-      truth::bind_instance(e->source_operation, x, counters);
-      truth::bind_instance(e->target_operation, y, counters);
+      truth::bind_instance(e->source_operation.get(), x, counters);
+      truth::bind_instance(e->target_operation.get(), y, counters);
       if (holds(e->dependence_polyhedron, counters, params))
         r.push_back({x, y});
     }
