@@ -243,6 +243,7 @@ class Scheduler {
     std::set<int> scheduled;                   // statements of the edges left
     std::map<std::vector<Value>, int> representative;  // constraints -> first edge
     std::vector<std::unique_ptr<Polyhedron>> ties;  // indicator equalities
+    std::vector<int> edges;                         // the first edges, by rank
     int inv_eps = -1;
   };
   // Fills d, which starts empty.
@@ -250,6 +251,7 @@ class Scheduler {
   // Adds to d's parts the equalities of the interchangeable indicators of
   // the edges weighted (first edges of their constraints).
   void tie_indicators(const std::map<int, int>& weight, Dimension& d);
+  std::set<int> never_satisfied(const Dimension& d) const;
   std::unique_ptr<Quast> solve(Dimension& d) const;
   void record(const Dimension& d, const IndexFunction* solution, std::vector<Schedule*>& schedules,
               IndexFunction* latencies) const;
@@ -421,8 +423,10 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
     d.scheduled.insert(graph_->edges[e]->target);
     weight[d.representative.insert({edge_key_.at(e), e}).first->second]++;
   }
-  for (const auto& [e, times] : weight)
+  for (const auto& [e, times] : weight) {
     d.parts.push_back(&edge(e));
+    d.edges.push_back(e);
+  }
   create_extra_counter_rank("inv_eps");
   d.inv_eps = get_counter_rank("inv_eps");
   // The edges of the graph minus those the indicators count as satisfied.
@@ -473,13 +477,57 @@ void Scheduler::tie_indicators(const std::map<int, int>& weight, Dimension& d)
   }
 }
 
+// The indicator of counter c fixed to value.
+std::unique_ptr<Polyhedron> fixed_indicator(int c, Value value)
+{
+  std::unique_ptr<Expression> x(Expression::from_counter_rank(c));
+  Expression v(value);
+  Inequation is(PRED_EQ, x.get(), &v);
+  return std::make_unique<Polyhedron>(&is);
+}
+
+// Indicators (counters) that are 0 at every point of d's problem: those of
+// edges that no schedule satisfies strongly together with the edges that
+// bind the same coefficients (a dependence each way between two statements,
+// say), even with those satisfied weakly.
+std::set<int> Scheduler::never_satisfied(const Dimension& d) const
+{
+  std::vector<int> indicators;
+  for (int e : d.edges)
+    indicators.push_back(indicator_.at(e));
+  return Polyhedron::counters_never_one(d.parts, indicators);
+}
+
 // The lexicographic minimum of (inv_eps, latency form coefficients): the
 // most edges strongly satisfied, then the smallest bound of the dates.
 // Gives the solver's answer, a single leaf.
+//
+// The problem is first solved with every indicator fixed: 0 for the edges
+// never satisfied, 1 for all others. When that has a point, these values
+// are those of the optimum (inv_eps is then as small as any point allows,
+// and every point with that inv_eps has them), so both problems have the
+// same minimum; the fixed one is much the smaller for the solver. When it
+// has none, the problem is solved with the indicators of the edges never
+// satisfied at 0 alone, which changes no point.
 std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
 {
   Schedule objective(joined({d.inv_eps}, latency_variables_));
-  std::unique_ptr<Quast> answer(Polyhedron::min_lex2(d.parts, objective.index_function));
+  std::set<int> never = never_satisfied(d);
+  std::vector<std::unique_ptr<Polyhedron>> values;
+  std::vector<const Polyhedron*> fixed = d.parts;
+  for (int e : d.edges) {
+    int c = indicator_.at(e);
+    values.push_back(fixed_indicator(c, never.count(c) ? 0 : 1));
+    fixed.push_back(values.back().get());
+  }
+  std::unique_ptr<Quast> answer(Polyhedron::min_lex2(fixed, objective.index_function));
+  if (answer->is_bottom) {
+    std::vector<const Polyhedron*> zeros = d.parts;
+    for (size_t k = 0; k < d.edges.size(); k++)
+      if (never.count(indicator_.at(d.edges[k])))
+        zeros.push_back(values[k].get());
+    answer = Polyhedron::min_lex2(zeros, objective.index_function);
+  }
   if (answer->is_bottom)
     fail(Stream::Err, "No valid schedule found (or unbounded schedule domain)");
   if (!answer->is_leaf)

@@ -229,6 +229,8 @@ class Polyhedron {
   // Whether the intersection of parts (kept) has no integer point, as
   // is_empty() says, without building it.
   static bool intersection_is_empty(const std::vector<const Polyhedron*>& parts);
+  // The same over counters and parameters of any sign.
+  static bool intersection_is_empty_general(const std::vector<const Polyhedron*>& parts);
   // Minimum over counters of any sign, parameters >= 0, under the context rows.
   std::unique_ptr<Quast> min_lex();
   std::unique_ptr<Quast> min_lex(const std::vector<int>& tag_vector, int statement);
@@ -249,6 +251,14 @@ class Polyhedron {
   // by rank (itself when alone; also when a constraint holds two of them).
   static std::map<int, int> interchangeable_counters(const std::vector<const Polyhedron*>& parts,
                                                      const std::vector<int>& counters);
+  // Among the given counters (ranks), each between 0 and 1 in the
+  // intersection of parts (kept), some that are 0 at every integer point of
+  // it. A counter is shown 0 by part of the rows, once the equalities of the
+  // parts are substituted: those over the other columns of its own rows,
+  // with the other given counters where each row is weakest, have no integer
+  // point with the counter at 1. Others may be 0 at every point too.
+  static std::set<int> counters_never_one(const std::vector<const Polyhedron*>& parts,
+                                          const std::vector<int>& counters);
 
  private:
   static unsigned long long next_serial();

@@ -1,6 +1,7 @@
 // Parametric lexicographic optimum and integer emptiness of polyhedra,
 // through the parametric integer programming layer.
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <numeric>
 #include <set>
@@ -207,7 +208,7 @@ static bool integer_empty(Polyhedron* p, bool general)
   return rows_empty(sparse_rows(p), general);
 }
 
-bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& parts)
+static bool parts_empty(const std::vector<const Polyhedron*>& parts, bool general)
 {
   bool divs = false;
   for (const Polyhedron* p : parts)
@@ -216,9 +217,19 @@ bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& par
     Polyhedron all;
     for (const Polyhedron* p : parts)
       all.add_constraints(p);
-    return all.is_empty();
+    return general ? all.is_empty_general() : all.is_empty();
   }
-  return rows_empty(sparse_rows(parts), false);
+  return rows_empty(sparse_rows(parts), general);
+}
+
+bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& parts)
+{
+  return parts_empty(parts, false);
+}
+
+bool Polyhedron::intersection_is_empty_general(const std::vector<const Polyhedron*>& parts)
+{
+  return parts_empty(parts, true);
 }
 
 bool Polyhedron::is_empty() { return integer_empty(this, false); }
@@ -315,24 +326,26 @@ std::unique_ptr<Quast> Polyhedron::min_lex2(const std::vector<const Polyhedron*>
   return solve(problem, k, options, [k](const PipQuast* a) { return std::make_unique<Quast>(a, k); });
 }
 
-std::map<int, int> Polyhedron::interchangeable_counters(const std::vector<const Polyhedron*>& parts,
-                                                        const std::vector<int>& counters)
+namespace {
+
+// The rows of parts over the columns they hold, with their equalities
+// eliminated. The given counters (by rank) are the last columns, so that the
+// equalities fix other columns in terms of them rather than the reverse.
+struct GivenLast {
+  EqualityElimination e;
+  int first = 0;                 // the column of the first given counter
+  std::map<int, int> counter_at;  // kept column -> given counter's rank
+};
+
+GivenLast eliminated_given_last(const std::vector<const Polyhedron*>& parts, const std::vector<int>& given)
 {
-  std::map<int, int> representative;
-  for (int c : counters)
-    representative[c] = c;
-  std::vector<int> given;  // by rank
-  for (const auto& entry : representative)
-    given.push_back(entry.first);
+  std::set<int> is_given(given.begin(), given.end());
   std::vector<SparseRow> rows = sparse_rows(parts);
-  // The columns the rows hold, as unknowns: the given counters last, so that
-  // the equalities fix other columns in terms of them rather than the
-  // reverse.
   int constant = get_nb_counters() + get_nb_parameters();
   std::set<int> used;
   for (const SparseRow& row : rows)
     for (const auto& term : row.terms)
-      if (term.first != constant && !representative.count(term.first))
+      if (term.first != constant && !is_given.count(term.first))
         used.insert(term.first);
   std::map<int, int> position;
   for (int column : used)
@@ -348,15 +361,32 @@ std::map<int, int> Polyhedron::interchangeable_counters(const std::vector<const 
     std::sort(r.begin(), r.end());
     (row.kind == 0 ? eq : ineq).push_back(std::move(r));
   }
-  EqualityElimination e = eliminate_equalities(std::move(eq), std::move(ineq), n, n + 1);
+  GivenLast g;
+  g.e = eliminate_equalities(std::move(eq), std::move(ineq), n, n + 1);
+  g.first = n - static_cast<int>(given.size());
+  for (size_t k = 0; k < g.e.kept.size(); k++)
+    if (g.e.kept[k] >= g.first)
+      g.counter_at[static_cast<int>(k)] = given.at(static_cast<size_t>(g.e.kept[k] - g.first));
+  return g;
+}
+
+}  // namespace
+
+std::map<int, int> Polyhedron::interchangeable_counters(const std::vector<const Polyhedron*>& parts,
+                                                        const std::vector<int>& counters)
+{
+  std::map<int, int> representative;
+  for (int c : counters)
+    representative[c] = c;
+  std::vector<int> given;  // by rank
+  for (const auto& entry : representative)
+    given.push_back(entry.first);
+  GivenLast g = eliminated_given_last(parts, given);
+  const EqualityElimination& e = g.e;
+  const std::map<int, int>& counter_at = g.counter_at;
   // The rows left that hold each given counter (by its column among the
   // kept ones), as (kind, row); a counter that shares a row with another
   // one is left alone.
-  int first = n - static_cast<int>(given.size());
-  std::map<int, int> counter_at;  // kept column -> counter rank
-  for (size_t k = 0; k < e.kept.size(); k++)
-    if (e.kept[k] >= first)
-      counter_at[static_cast<int>(k)] = given.at(static_cast<size_t>(e.kept[k] - first));
   using Form = std::vector<std::pair<int, EqualityElimination::Row>>;
   std::map<int, Form> forms;
   std::set<int> alone;
@@ -385,4 +415,110 @@ std::map<int, int> Polyhedron::interchangeable_counters(const std::vector<const 
     representative[c] = first_with.emplace(std::move(form), c).first->second;
   }
   return representative;
+}
+
+std::set<int> Polyhedron::counters_never_one(const std::vector<const Polyhedron*>& parts,
+                                             const std::vector<int>& counters)
+{
+  std::set<int> sorted(counters.begin(), counters.end());
+  std::vector<int> given(sorted.begin(), sorted.end());
+  GivenLast g = eliminated_given_last(parts, given);
+  const EqualityElimination& e = g.e;
+  int kept = static_cast<int>(e.kept.size());  // also the constant's column
+  std::vector<bool> is_given(static_cast<size_t>(kept), false);
+  for (const auto& entry : g.counter_at)
+    is_given[static_cast<size_t>(entry.first)] = true;
+  // The rows as (kind, row), and by column the rows that hold it.
+  std::vector<std::pair<int, const EqualityElimination::Row*>> rows;
+  for (const auto& r : e.eq)
+    rows.push_back({0, &r});
+  for (const auto& r : e.ineq)
+    rows.push_back({1, &r});
+  std::vector<std::vector<size_t>> rows_of(static_cast<size_t>(kept));
+  for (size_t i = 0; i < rows.size(); i++)
+    for (const auto& term : *rows[i].second)
+      if (term.first < kept)
+        rows_of[static_cast<size_t>(term.first)].push_back(i);
+  PipOptions options = pip_options_init();
+  options.Urs_parms = 1;
+  options.Urs_unknowns = 1;
+  std::set<int> never;
+  std::vector<int> local(static_cast<size_t>(kept), 0);  // column -> its position + 1, or 0
+  std::vector<size_t> seen(rows.size(), SIZE_MAX);        // row -> last counter that took it
+  for (const auto& [column, counter] : g.counter_at) {
+    size_t at = static_cast<size_t>(column);
+    // The other columns of the counter's rows; the rows that hold one of
+    // them or the counter are tested, those over these columns alone kept.
+    std::vector<int> columns;
+    for (size_t i : rows_of[at])
+      for (const auto& term : *rows[i].second)
+        if (term.first < kept && !is_given[static_cast<size_t>(term.first)] &&
+            local[static_cast<size_t>(term.first)] == 0) {
+          columns.push_back(term.first);
+          local[static_cast<size_t>(term.first)] = static_cast<int>(columns.size());
+        }
+    int width = static_cast<int>(columns.size());
+    std::vector<size_t> candidates = rows_of[at];
+    for (int j : columns)
+      candidates.insert(candidates.end(), rows_of[static_cast<size_t>(j)].begin(),
+                        rows_of[static_cast<size_t>(j)].end());
+    PipMatrix m{0, width + 2, {}};
+    bool contradiction = false;
+    for (size_t i : candidates) {
+      if (seen[i] == at)
+        continue;
+      seen[i] = at;
+      const auto& [kind, row] = rows[i];
+      std::vector<long> dense(static_cast<size_t>(width) + 2, 0);
+      dense[0] = kind;
+      bool inside = true, any = false;
+      for (const auto& [j, value] : *row) {
+        long add = 0;
+        if (j == column || j >= kept) {
+          add = value;  // the counter at 1, or the constant
+        } else if (is_given[static_cast<size_t>(j)]) {
+          if (kind == 0) {
+            inside = false;
+            break;
+          }
+          add = value > 0 ? value : 0;  // another counter where the row is weakest
+        } else if (local[static_cast<size_t>(j)] != 0) {
+          dense[static_cast<size_t>(local[static_cast<size_t>(j)])] = value;
+          any = true;
+          continue;
+        } else {
+          inside = false;
+          break;
+        }
+        if (__builtin_add_overflow(dense.back(), add, &dense.back())) {
+          inside = false;
+          break;
+        }
+      }
+      if (!inside)
+        continue;
+      if (!any) {
+        contradiction = contradiction || (kind == 0 ? dense.back() != 0 : dense.back() < 0);
+        continue;
+      }
+      m.rows.push_back(std::move(dense));
+    }
+    for (int j : columns)
+      local[static_cast<size_t>(j)] = 0;
+    m.nb_rows = static_cast<int>(m.rows.size());
+    if (contradiction || (!m.rows.empty() && pip_integer_empty(m, width, options)))
+      never.insert(counter);
+  }
+  // A given counter that the equalities fix to 0, or make equal to another
+  // one, shares its answer.
+  for (const auto& [position, value] : e.eliminated) {
+    if (position < g.first)
+      continue;
+    bool zero = value.empty();
+    bool copy = value.size() == 1 && value[0].second == 1 && g.counter_at.count(value[0].first) &&
+                never.count(g.counter_at.at(value[0].first));
+    if (zero || copy)
+      never.insert(given.at(static_cast<size_t>(position - g.first)));
+  }
+  return never;
 }

@@ -4,7 +4,9 @@
 #include <array>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <random>
+#include <set>
 #include <memory>
 #include <sstream>
 
@@ -99,7 +101,9 @@ TEST(PolyhedronMapTest, IteratesInCreationOrderNotAddressOrder)
 // the bound of an earlier one, written differently by a multiple of an
 // equality between the t's: they are found interchangeable, and stating the
 // equality of each interchangeable pair changes no minimum of (u, t, e).
-// Both claims are checked against an enumeration of the points.
+// The indicators said never 1 are 0 at every point; fixing them to 0 changes
+// no minimum, and neither does fixing all others to 1 too when that leaves a
+// point. Each claim is checked against an enumeration of the points.
 TEST(InterchangeableCountersTest, CopiesAreFoundAndTyingThemKeepsTheMinimum)
 {
   constexpr int kT = 4, kE = 6, kWidth = kT + kE + 1;
@@ -117,7 +121,7 @@ TEST(InterchangeableCountersTest, CopiesAreFoundAndTyingThemKeepsTheMinimum)
   };
   std::mt19937 rng(7);
   auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
-  int copies = 0, feasible = 0;
+  int copies = 0, feasible = 0, nevers = 0, shortcuts = 0;
   for (int round = 0; round < 80; round++) {
     std::vector<Row> ge, eq;
     for (int k = 0; k < kT; k++) {
@@ -168,6 +172,7 @@ TEST(InterchangeableCountersTest, CopiesAreFoundAndTyingThemKeepsTheMinimum)
     auto counted = std::make_unique<Polyhedron>();
     counted->add_constraint(constraint(count, PRED_EQ).get());
     std::map<int, int> first = Polyhedron::interchangeable_counters({p.get()}, indicators);
+    std::set<int> never = Polyhedron::counters_never_one({p.get(), counted.get()}, indicators);
     for (int k = 0; k < kE; k++)
       if (copied[k] >= 0) {
         copies++;
@@ -193,12 +198,16 @@ TEST(InterchangeableCountersTest, CopiesAreFoundAndTyingThemKeepsTheMinimum)
       x[kT + kE] = kE - std::accumulate(x.begin() + kT, x.begin() + kT + kE, 0L);
       bool in = std::all_of(ge.begin(), ge.end(), [&](const Row& r) { return value(r, x) >= 0; }) &&
                 std::all_of(eq.begin(), eq.end(), [&](const Row& r) { return value(r, x) == 0; });
-      if (in)
+      if (in) {
         points.push_back(x);
+        for (int c : never)
+          EXPECT_EQ(x[c], 0) << "round " << round << ": e" << c - kT << " said never 1";
+      }
     }
     if (points.empty())
       continue;
     feasible++;
+    nevers += static_cast<int>(never.size());
     long best = std::min_element(points.begin(), points.end(), [](const Row& l, const Row& r) {
                   return l[kT + kE] < r[kT + kE];
                 })->at(kT + kE);
@@ -212,15 +221,35 @@ TEST(InterchangeableCountersTest, CopiesAreFoundAndTyingThemKeepsTheMinimum)
       if (!found || y < minimum)
         minimum = y, found = true;
     }
-    auto solved = [&](std::vector<const Polyhedron*> parts) {
+    // The minimum, or nothing when there is no point.
+    auto optimum = [&](std::vector<const Polyhedron*> parts) -> std::optional<Row> {
       std::unique_ptr<Expression> date(Expression::from_counter_rank(kT + kE));
       IndexFunction dates(std::vector<Expression*>{date.get()});
       std::unique_ptr<Quast> q(Polyhedron::min_lex2(parts, &dates));
+      if (q->is_bottom)
+        return std::nullopt;
       Row y{};
       for (int k = 0; k < kWidth; k++)
         y[k] = q->solution->index_mapping.at(k)->val;
       return y;
     };
+    auto solved = [&](std::vector<const Polyhedron*> parts) { return optimum(parts).value_or(Row{}); };
+    std::vector<std::unique_ptr<Polyhedron>> values;
+    std::vector<const Polyhedron*> zeros{p.get(), counted.get()}, fixed = zeros;
+    for (int c : indicators) {
+      Row v{};
+      v[c] = 1, v[kWidth] = never.count(c) ? 0 : -1;
+      values.push_back(std::make_unique<Polyhedron>());
+      values.back()->add_constraint(constraint(v, PRED_EQ).get());
+      fixed.push_back(values.back().get());
+      if (never.count(c))
+        zeros.push_back(values.back().get());
+    }
+    EXPECT_EQ(solved(zeros), minimum) << "round " << round << " with the indicators never 1 at 0";
+    if (std::optional<Row> y = optimum(fixed)) {
+      shortcuts++;
+      EXPECT_EQ(*y, minimum) << "round " << round << " with every indicator fixed";
+    }
     std::vector<std::unique_ptr<Polyhedron>> ties;
     std::vector<const Polyhedron*> parts{p.get(), counted.get()};
     EXPECT_EQ(solved(parts), minimum) << "round " << round;
@@ -235,4 +264,6 @@ TEST(InterchangeableCountersTest, CopiesAreFoundAndTyingThemKeepsTheMinimum)
   }
   EXPECT_GT(copies, 100);
   EXPECT_GT(feasible, 40);
+  EXPECT_GT(nevers, 30);
+  EXPECT_GT(shortcuts, 30);
 }
