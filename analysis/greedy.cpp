@@ -495,7 +495,13 @@ std::set<int> Scheduler::never_satisfied(const Dimension& d) const
   std::vector<int> indicators;
   for (int e : d.edges)
     indicators.push_back(indicator_.at(e));
-  return Polyhedron::counters_never_one(d.parts, indicators);
+  // inv_eps's equality bounds no indicator: left out, it cannot take the
+  // place of one of them in the rows.
+  std::vector<const Polyhedron*> constraints;
+  for (const Polyhedron* p : d.parts)
+    if (p != d.count.get())
+      constraints.push_back(p);
+  return Polyhedron::counters_never_one(constraints, indicators);
 }
 
 // The lexicographic minimum of (inv_eps, latency form coefficients): the
