@@ -249,8 +249,8 @@ class Scheduler {
   // Fills d, which starts empty.
   void dimension_problem(const std::vector<int>& remaining, Dimension& d);
   // Adds to d's parts the equalities of the interchangeable indicators of
-  // the edges weighted (first edges of their constraints).
-  void tie_indicators(const std::map<int, int>& weight, Dimension& d);
+  // its edges.
+  void tie_indicators(Dimension& d) const;
   std::set<int> never_satisfied(const Dimension& d) const;
   std::unique_ptr<Quast> solve(Dimension& d) const;
   void record(const Dimension& d, const IndexFunction* solution, std::vector<Schedule*>& schedules,
@@ -448,7 +448,6 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
     d.parts.push_back(&bounded(s));
   }
   d.parts.push_back(latency_form_.get());
-  tie_indicators(weight, d);
 }
 
 // Indicators whose constraints are the same once the problem's equalities
@@ -457,15 +456,15 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
 // is 1 and the other 0, raising the other keeps every constraint and counts
 // one more edge satisfied. Stating their equality changes no optimum, and
 // leaves the solver one indicator per class instead of one per edge.
-void Scheduler::tie_indicators(const std::map<int, int>& weight, Dimension& d)
+void Scheduler::tie_indicators(Dimension& d) const
 {
   std::vector<const Polyhedron*> constraints;
   for (const Polyhedron* p : d.parts)
     if (p != d.count.get())
       constraints.push_back(p);
   std::vector<int> indicators;
-  for (const auto& entry : weight)
-    indicators.push_back(indicator_.at(entry.first));
+  for (int e : d.edges)
+    indicators.push_back(indicator_.at(e));
   for (const auto& [c, first] : Polyhedron::interchangeable_counters(constraints, indicators)) {
     if (c == first)
       continue;
@@ -514,7 +513,8 @@ std::set<int> Scheduler::never_satisfied(const Dimension& d) const
 // and every point with that inv_eps has them), so both problems have the
 // same minimum; the fixed one is much the smaller for the solver. When it
 // has none, the problem is solved with the indicators of the edges never
-// satisfied at 0 alone, which changes no point.
+// satisfied at 0 alone, which changes no point, and the interchangeable
+// indicators tied.
 std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
 {
   Schedule objective(joined({d.inv_eps}, latency_variables_));
@@ -528,6 +528,7 @@ std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
   }
   std::unique_ptr<Quast> answer(Polyhedron::min_lex2(fixed, objective.index_function));
   if (answer->is_bottom) {
+    tie_indicators(d);
     std::vector<const Polyhedron*> zeros = d.parts;
     for (size_t k = 0; k < d.edges.size(); k++)
       if (never.count(indicator_.at(d.edges[k])))
