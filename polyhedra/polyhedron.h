@@ -229,8 +229,6 @@ class Polyhedron {
   // Whether the intersection of parts (kept) has no integer point, as
   // is_empty() says, without building it.
   static bool intersection_is_empty(const std::vector<const Polyhedron*>& parts);
-  // The same over counters and parameters of any sign.
-  static bool intersection_is_empty_general(const std::vector<const Polyhedron*>& parts);
   // Minimum over counters of any sign, parameters >= 0, under the context rows.
   std::unique_ptr<Quast> min_lex();
   std::unique_ptr<Quast> min_lex(const std::vector<int>& tag_vector, int statement);

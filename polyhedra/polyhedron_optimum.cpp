@@ -208,7 +208,7 @@ static bool integer_empty(Polyhedron* p, bool general)
   return rows_empty(sparse_rows(p), general);
 }
 
-static bool parts_empty(const std::vector<const Polyhedron*>& parts, bool general)
+bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& parts)
 {
   bool divs = false;
   for (const Polyhedron* p : parts)
@@ -217,19 +217,9 @@ static bool parts_empty(const std::vector<const Polyhedron*>& parts, bool genera
     Polyhedron all;
     for (const Polyhedron* p : parts)
       all.add_constraints(p);
-    return general ? all.is_empty_general() : all.is_empty();
+    return all.is_empty();
   }
-  return rows_empty(sparse_rows(parts), general);
-}
-
-bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& parts)
-{
-  return parts_empty(parts, false);
-}
-
-bool Polyhedron::intersection_is_empty_general(const std::vector<const Polyhedron*>& parts)
-{
-  return parts_empty(parts, true);
+  return rows_empty(sparse_rows(parts), false);
 }
 
 bool Polyhedron::is_empty() { return integer_empty(this, false); }
