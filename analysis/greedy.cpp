@@ -252,6 +252,9 @@ class Scheduler {
   // its edges.
   void tie_indicators(Dimension& d) const;
   std::set<int> never_satisfied(const Dimension& d) const;
+  // The indicators of d's edges, in their order.
+  std::vector<int> indicators(const Dimension& d) const;
+  static std::vector<const Polyhedron*> without_count(const Dimension& d);
   std::unique_ptr<Quast> solve(Dimension& d) const;
   void record(const Dimension& d, const IndexFunction* solution, std::vector<Schedule*>& schedules,
               IndexFunction* latencies) const;
@@ -458,14 +461,7 @@ void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& 
 // leaves the solver one indicator per class instead of one per edge.
 void Scheduler::tie_indicators(Dimension& d) const
 {
-  std::vector<const Polyhedron*> constraints;
-  for (const Polyhedron* p : d.parts)
-    if (p != d.count.get())
-      constraints.push_back(p);
-  std::vector<int> indicators;
-  for (int e : d.edges)
-    indicators.push_back(indicator_.at(e));
-  for (const auto& [c, first] : Polyhedron::interchangeable_counters(constraints, indicators)) {
+  for (const auto& [c, first] : Polyhedron::interchangeable_counters(without_count(d), indicators(d))) {
     if (c == first)
       continue;
     std::unique_ptr<Expression> x(Expression::from_counter_rank(c));
@@ -491,16 +487,27 @@ std::unique_ptr<Polyhedron> fixed_indicator(int c, Value value)
 // say), even with those satisfied weakly.
 std::set<int> Scheduler::never_satisfied(const Dimension& d) const
 {
-  std::vector<int> indicators;
+  return Polyhedron::counters_never_one(without_count(d), indicators(d));
+}
+
+std::vector<int> Scheduler::indicators(const Dimension& d) const
+{
+  std::vector<int> r;
   for (int e : d.edges)
-    indicators.push_back(indicator_.at(e));
-  // inv_eps's equality bounds no indicator: left out, it cannot take the
-  // place of one of them in the rows.
+    r.push_back(indicator_.at(e));
+  return r;
+}
+
+// inv_eps's equality bounds no indicator. Left out of what the indicators
+// are compared or tested on, it cannot take the place of one of them when
+// the equalities are eliminated.
+std::vector<const Polyhedron*> Scheduler::without_count(const Dimension& d)
+{
   std::vector<const Polyhedron*> constraints;
   for (const Polyhedron* p : d.parts)
     if (p != d.count.get())
       constraints.push_back(p);
-  return Polyhedron::counters_never_one(constraints, indicators);
+  return constraints;
 }
 
 // The lexicographic minimum of (inv_eps, latency form coefficients): the
@@ -519,10 +526,10 @@ std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
 {
   Schedule objective(joined({d.inv_eps}, latency_variables_));
   std::set<int> never = never_satisfied(d);
+  std::vector<int> all = indicators(d);
   std::vector<std::unique_ptr<Polyhedron>> values;
   std::vector<const Polyhedron*> fixed = d.parts;
-  for (int e : d.edges) {
-    int c = indicator_.at(e);
+  for (int c : all) {
     values.push_back(fixed_indicator(c, never.count(c) ? 0 : 1));
     fixed.push_back(values.back().get());
   }
@@ -530,8 +537,8 @@ std::unique_ptr<Quast> Scheduler::solve(Dimension& d) const
   if (answer->is_bottom) {
     tie_indicators(d);
     std::vector<const Polyhedron*> zeros = d.parts;
-    for (size_t k = 0; k < d.edges.size(); k++)
-      if (never.count(indicator_.at(d.edges[k])))
+    for (size_t k = 0; k < all.size(); k++)
+      if (never.count(all[k]))
         zeros.push_back(values[k].get());
     answer = Polyhedron::min_lex2(zeros, objective.index_function);
   }

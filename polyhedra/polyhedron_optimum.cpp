@@ -322,14 +322,16 @@ namespace {
 // eliminated. The given counters (by rank) are the last columns, so that the
 // equalities fix other columns in terms of them rather than the reverse.
 struct GivenLast {
+  std::vector<int> given;         // the given counters, by rank, once each
   EqualityElimination e;
-  int first = 0;                 // the column of the first given counter
+  int first = 0;                  // the column of the first given counter
   std::map<int, int> counter_at;  // kept column -> given counter's rank
 };
 
-GivenLast eliminated_given_last(const std::vector<const Polyhedron*>& parts, const std::vector<int>& given)
+GivenLast eliminated_given_last(const std::vector<const Polyhedron*>& parts, const std::vector<int>& counters)
 {
-  std::set<int> is_given(given.begin(), given.end());
+  std::set<int> is_given(counters.begin(), counters.end());
+  std::vector<int> given(is_given.begin(), is_given.end());
   std::vector<SparseRow> rows = sparse_rows(parts);
   int constant = get_nb_counters() + get_nb_parameters();
   std::set<int> used;
@@ -352,11 +354,12 @@ GivenLast eliminated_given_last(const std::vector<const Polyhedron*>& parts, con
     (row.kind == 0 ? eq : ineq).push_back(std::move(r));
   }
   GivenLast g;
+  g.given = std::move(given);
   g.e = eliminate_equalities(std::move(eq), std::move(ineq), n, n + 1);
-  g.first = n - static_cast<int>(given.size());
+  g.first = n - static_cast<int>(g.given.size());
   for (size_t k = 0; k < g.e.kept.size(); k++)
     if (g.e.kept[k] >= g.first)
-      g.counter_at[static_cast<int>(k)] = given.at(static_cast<size_t>(g.e.kept[k] - g.first));
+      g.counter_at[static_cast<int>(k)] = g.given.at(static_cast<size_t>(g.e.kept[k] - g.first));
   return g;
 }
 
@@ -368,10 +371,7 @@ std::map<int, int> Polyhedron::interchangeable_counters(const std::vector<const 
   std::map<int, int> representative;
   for (int c : counters)
     representative[c] = c;
-  std::vector<int> given;  // by rank
-  for (const auto& entry : representative)
-    given.push_back(entry.first);
-  GivenLast g = eliminated_given_last(parts, given);
+  GivenLast g = eliminated_given_last(parts, counters);
   const EqualityElimination& e = g.e;
   const std::map<int, int>& counter_at = g.counter_at;
   // The rows left that hold each given counter (by its column among the
@@ -410,9 +410,7 @@ std::map<int, int> Polyhedron::interchangeable_counters(const std::vector<const 
 std::set<int> Polyhedron::counters_never_one(const std::vector<const Polyhedron*>& parts,
                                              const std::vector<int>& counters)
 {
-  std::set<int> sorted(counters.begin(), counters.end());
-  std::vector<int> given(sorted.begin(), sorted.end());
-  GivenLast g = eliminated_given_last(parts, given);
+  GivenLast g = eliminated_given_last(parts, counters);
   const EqualityElimination& e = g.e;
   int kept = static_cast<int>(e.kept.size());  // also the constant's column
   std::vector<bool> is_given(static_cast<size_t>(kept), false);
@@ -508,7 +506,7 @@ std::set<int> Polyhedron::counters_never_one(const std::vector<const Polyhedron*
     bool copy = value.size() == 1 && value[0].second == 1 && g.counter_at.count(value[0].first) &&
                 never.count(g.counter_at.at(value[0].first));
     if (zero || copy)
-      never.insert(given.at(static_cast<size_t>(position - g.first)));
+      never.insert(g.given.at(static_cast<size_t>(position - g.first)));
   }
   return never;
 }
