@@ -37,8 +37,17 @@ std::unique_ptr<Polyhedron> Polyhedron::simplify_gist()
 {
   if (has_divs)
     return clone();
-  Polyhedron context;
-  return gist(this, &context);
+  std::set<int> C = get_counters(), P = get_parameters();
+  try {
+    std::vector<ISLWrapper::Rows> result = ISLWrapper::gist_of_nonempty(
+        to_matrix(C, P), static_cast<int>(C.size()), static_cast<int>(P.size()));
+    if (result.size() == 1)
+      return std::make_unique<Polyhedron>(result[0], C, P);
+  } catch (const Unrepresentable&) {
+    // An answer with local variables, or beyond the 64-bit range: the
+    // polyhedron is kept as it is.
+  }
+  return clone();
 }
 
 static std::vector<std::unique_ptr<Polyhedron>> clones(const std::vector<Polyhedron*>& u)

@@ -24,6 +24,10 @@ class ISLWrapper {
   // row layout cannot hold, or a coefficient beyond the 64-bit range.
   static std::vector<Rows> gist(const std::vector<Rows>& u, const std::vector<Rows>& context,
                                 int nb_counters, int nb_parameters);
+  // The gist within the universe of a set that has an integer point (the
+  // caller knows it): its one disjunct as isl simplifies it; throws like
+  // gist.
+  static std::vector<Rows> gist_of_nonempty(const Rows& m, int nb_counters, int nb_parameters);
   // The disjuncts of the coalesced union; throws like gist.
   static std::vector<Rows> coalesce(const std::vector<Rows>& u, int nb_counters,
                                     int nb_parameters);
