@@ -140,13 +140,13 @@ class QuietErrors {
  public:
   QuietErrors()
   {
+    // /dev/null is opened once for the process: the guard runs around
+    // thousands of PolyLib calls.
+    static const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
     std::fflush(stderr);
     saved_ = ::dup(2);
-    int null = ::open("/dev/null", O_WRONLY);
     if (saved_ >= 0 && null >= 0)
       ::dup2(null, 2);
-    if (null >= 0)
-      ::close(null);
   }
   ~QuietErrors()
   {
