@@ -231,34 +231,22 @@ bool has_a_point(const Context& ctx, const ISLWrapper::Rows& rows, isl_set* set)
   return empty == isl_bool_false;
 }
 
-// The gists within the universe, kept by their question. isl gives a set
-// back as it has it (its own simplified form of the constraints), or no
-// disjunct when it is empty: the dependence polyhedra, by the hundred, skip
-// the union sets and the gist. The same polyhedra come again (the pairs of
-// references of both limits, the levels of one pair): the answers are kept.
-AnswerTable<std::vector<ISLWrapper::Rows>>& gist_table()
+// The gist of one set within the universe; known_nonempty skips the test of
+// its emptiness. isl gives the set back as it has it (its own simplified
+// form of the constraints), or no disjunct when it is empty: the dependence
+// polyhedra, by the hundred, skip the union sets and the gist. The same
+// polyhedra come again (the pairs of references of both limits, the levels
+// of one pair): the answers are kept, for both kinds of question.
+std::vector<ISLWrapper::Rows> gist_within_universe(const ISLWrapper::Rows& rows, int nb_counters,
+                                                   int nb_parameters, bool known_nonempty = false)
 {
   static AnswerTable<std::vector<ISLWrapper::Rows>> table(4096);
-  return table;
-}
-
-std::vector<long> gist_question(const ISLWrapper::Rows& rows, int nb_counters, int nb_parameters)
-{
   std::vector<long> question{nb_counters, nb_parameters};
   for (const auto& row : rows) {
     question.push_back(static_cast<long>(row.size()));
     question.insert(question.end(), row.begin(), row.end());
   }
-  return question;
-}
-
-// The gist of one set within the universe; known_nonempty skips the test of
-// its emptiness.
-std::vector<ISLWrapper::Rows> gist_within_universe(const ISLWrapper::Rows& rows, int nb_counters,
-                                                   int nb_parameters, bool known_nonempty = false)
-{
-  std::vector<long> question = gist_question(rows, nb_counters, nb_parameters);
-  if (const std::vector<ISLWrapper::Rows>* known = gist_table().find(question))
+  if (const std::vector<ISLWrapper::Rows>* known = table.find(question))
     return *known;
   Context ctx;
   std::vector<ISLWrapper::Rows> answer;
@@ -267,7 +255,7 @@ std::vector<ISLWrapper::Rows> gist_within_universe(const ISLWrapper::Rows& rows,
     answer = to_vec_vec_vec(ctx, set);
   else
     isl_set_free(set);
-  gist_table().record(question, answer);
+  table.record(question, answer);
   return answer;
 }
 
