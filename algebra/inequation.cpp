@@ -23,14 +23,6 @@ const char* text_of(predicate_t p, bool code)
   return "?";
 }
 
-bool is_trivial_row(const std::vector<Value>& row)
-{
-  for (size_t i = 0; i + 1 < row.size(); i++)
-    if (row[i] != 0)
-      return false;
-  return true;
-}
-
 // The non-zero entries of a - b - shift over the registry's columns, by
 // increasing column.
 std::vector<std::pair<int, Value>> difference(Expression* a, Expression* b, Value shift)
@@ -191,10 +183,38 @@ std::vector<std::vector<Value>> Inequation::to_matrix() const
   return {dense(to_terms())};
 }
 
+namespace {
+
+// The rows of c's to_matrix() by their non-zero entries: the tests below
+// read a few entries instead of rows of the registry's width.
+std::vector<std::vector<std::pair<int, Value>>> sparse_rows(const Inequation& c)
+{
+  if (c.pred == PRED_EQ)
+    return {difference(c.lhs, c.rhs, 0), difference(c.rhs, c.lhs, 0)};
+  return {c.to_terms()};
+}
+
+// Whether the row holds no variable (to_matrix()'s row is trivial), and
+// then its constant.
+bool constant_row(const std::vector<std::pair<int, Value>>& row, Value& constant)
+{
+  int column = get_nb_counters() + get_nb_parameters();
+  constant = 0;
+  for (const auto& [c, value] : row) {
+    if (c != column)
+      return false;
+    constant = value;
+  }
+  return true;
+}
+
+}  // namespace
+
 bool Inequation::is_trivial() const
 {
-  for (const auto& row : to_matrix())
-    if (!is_trivial_row(row))
+  Value constant;
+  for (const auto& row : sparse_rows(*this))
+    if (!constant_row(row, constant))
       return false;
   return true;
 }
@@ -203,16 +223,18 @@ bool Inequation::is_true() const
 {
   if (has_div())
     return false;
-  for (const auto& row : to_matrix())
-    if (!is_trivial_row(row) || row.back() < 0)
+  Value constant;
+  for (const auto& row : sparse_rows(*this))
+    if (!constant_row(row, constant) || constant < 0)
       return false;
   return true;
 }
 
 bool Inequation::is_false() const
 {
-  for (const auto& row : to_matrix())
-    if (is_trivial_row(row) && row.back() < 0)
+  Value constant;
+  for (const auto& row : sparse_rows(*this))
+    if (constant_row(row, constant) && constant < 0)
       return true;
   return false;
 }

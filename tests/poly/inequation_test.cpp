@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <iostream>
 #include <memory>
+#include <random>
 #include <sstream>
 
 #include "algebra/analysis_context.h"
@@ -61,6 +63,45 @@ TEST_F(InequationTest, SeparateReadsBoundsOnOneCounter)
   EXPECT_EQ(bounds({0, 1, 0, -1, 3}, 0), "i >= -3+N;i <= -3+N;");
   EXPECT_EQ(bounds({1, 1, 0, -1, 0}, 1), "");  // j does not occur
   EXPECT_EQ(bounds({1, 1, 0, -1, 0}, 7), "");  // no such counter
+}
+
+// Whether a constraint always holds, never holds, or holds no variable, as
+// its rows say: rows of the registry's width with every entry but the
+// constant zero, and the sign of the constant. Random sides over i, j and N,
+// half of them with the same variables on both sides so that they cancel.
+TEST_F(InequationTest, TrivialTrueAndFalseAsTheRowsSay)
+{
+  std::mt19937 rng(20261208u);
+  auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+  int trivial = 0, truths = 0, falsities = 0;
+  for (int t = 0; t < 2000; t++) {
+    std::vector<Value> a{pick(-2, 2), pick(-2, 2), pick(-2, 2), pick(-3, 3)};
+    std::vector<Value> b = a;
+    if (pick(0, 1))
+      b = {pick(-2, 2), pick(-2, 2), pick(-2, 2), pick(-3, 3)};
+    else
+      b.back() = pick(-3, 3);
+    Expression lhs(a, std::vector<int>{0, 1}, std::vector<int>{0});
+    Expression rhs(b, std::vector<int>{0, 1}, std::vector<int>{0});
+    Inequation c(static_cast<predicate_t>(pick(0, 4)), &lhs, &rhs);
+    bool all_trivial = true, all_hold = true, one_fails = false;
+    for (const std::vector<Value>& row : c.to_matrix()) {
+      bool no_variable = std::all_of(row.begin(), row.end() - 1, [](Value x) { return x == 0; });
+      all_trivial = all_trivial && no_variable;
+      all_hold = all_hold && no_variable && row.back() >= 0;
+      one_fails = one_fails || (no_variable && row.back() < 0);
+    }
+    EXPECT_EQ(c.is_trivial(), all_trivial) << c;
+    EXPECT_EQ(c.is_true(), all_hold) << c;
+    EXPECT_EQ(c.is_false(), one_fails) << c;
+    trivial += all_trivial;
+    truths += all_hold;
+    falsities += one_fails;
+  }
+  // Each answer comes both ways, often.
+  EXPECT_GT(trivial, 300);
+  EXPECT_GT(truths, 100);
+  EXPECT_GT(falsities, 100);
 }
 
 }  // namespace
