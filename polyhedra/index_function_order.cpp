@@ -1,4 +1,6 @@
 // Lexicographic comparison of index functions as unions of polyhedra.
+#include <algorithm>
+
 #include "algebra/expression.h"
 #include "support/failure.h"
 #include "algebra/index_function.h"
@@ -57,7 +59,11 @@ std::list<std::unique_ptr<Polyhedron>> IndexFunction::operator<(const IndexFunct
       pieces.push_back(std::move(p));
       return pieces;
     }
-    if (!p->is_empty())
+    // A piece with a constraint that never holds (two different constants
+    // of the dates compared, say) is empty without a solver.
+    bool contradiction = std::any_of(p->constraints.begin(), p->constraints.end(),
+                                     [](const Inequation* c) { return c->is_empty(); });
+    if (!contradiction && !p->is_empty())
       pieces.push_back(std::move(p));
   }
   return pieces;
