@@ -1,6 +1,4 @@
 // Lexicographic comparison of index functions as unions of polyhedra.
-#include <algorithm>
-
 #include "algebra/expression.h"
 #include "support/failure.h"
 #include "algebra/index_function.h"
@@ -59,11 +57,7 @@ std::list<std::unique_ptr<Polyhedron>> IndexFunction::operator<(const IndexFunct
       pieces.push_back(std::move(p));
       return pieces;
     }
-    // A piece with a constraint that never holds (two different constants
-    // of the dates compared, say) is empty without a solver.
-    bool contradiction = std::any_of(p->constraints.begin(), p->constraints.end(),
-                                     [](const Inequation* c) { return c->is_empty(); });
-    if (!contradiction && !p->is_empty())
+    if (!p->is_empty())
       pieces.push_back(std::move(p));
   }
   return pieces;

@@ -167,6 +167,21 @@ std::unique_ptr<Quast> Polyhedron::max_lex_general() { return maximum(this, true
 // conventions of is_empty() (general: none).
 static bool rows_empty(const std::vector<SparseRow>& rows, bool general)
 {
+  // A row without a variable that fails (two different constants compared,
+  // as the levels of two textual orders do) needs no solver.
+  int constant = get_nb_counters() + get_nb_parameters();
+  for (const SparseRow& row : rows) {
+    bool variable = row.date >= 0;
+    Value c = 0;
+    for (const auto& [column, value] : row.terms) {
+      if (column == constant)
+        c = value;
+      else
+        variable = true;
+    }
+    if (!variable && (row.kind == 0 ? c != 0 : c < 0))
+      return true;
+  }
   Compacted problem = compacted(rows, 0);
   if (problem.domain.rows.empty())
     return false;
