@@ -6,15 +6,17 @@
 // the green limit that repeat a statement, the counts of domains of one
 // shape. An answer depends on its question alone, so it holds for every
 // analysis of the process. The table is emptied when it grows beyond its
-// bound.
+// bound. Threads may ask and record at once (support/side_task.h).
 //
 // Ownership: record() keeps a copy of the question and takes the answer;
-// find() gives a pointer that the table keeps, valid until the next record().
+// find() gives a copy of the answer.
 #ifndef VORL_SOLVERS_ANSWER_TABLE_H
 #define VORL_SOLVERS_ANSWER_TABLE_H
 
 #include <cstddef>
 #include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -25,16 +27,20 @@ class AnswerTable {
  public:
   explicit AnswerTable(std::size_t bound = std::size_t(1) << 16) : bound_(bound) {}
 
-  const Answer* find(const Question& q) const
+  std::optional<Answer> find(const Question& q) const
   {
-    auto found = answers_.find(compact(q));
-    return found == answers_.end() ? nullptr : &found->second;
+    auto form = compact(q);
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto found = answers_.find(form);
+    return found == answers_.end() ? std::nullopt : std::optional<Answer>(found->second);
   }
   void record(const Question& q, Answer a)
   {
+    auto form = compact(q);
+    std::lock_guard<std::mutex> lock(mutex_);
     if (answers_.size() >= bound_)
       answers_.clear();
-    answers_.insert_or_assign(compact(q), std::move(a));
+    answers_.insert_or_assign(std::move(form), std::move(a));
   }
 
   // The form a question is kept in: the rows of the problems are wide and
@@ -69,6 +75,7 @@ class AnswerTable {
     std::size_t operator()(const std::string& q) const { return std::hash<std::string>()(q); }
   };
   std::size_t bound_;
+  mutable std::mutex mutex_;
   std::unordered_map<Question, Answer, Hash> answers_;
 };
 

@@ -246,8 +246,8 @@ std::vector<ISLWrapper::Rows> gist_within_universe(const ISLWrapper::Rows& rows,
     question.push_back(static_cast<long>(row.size()));
     question.insert(question.end(), row.begin(), row.end());
   }
-  if (const std::vector<ISLWrapper::Rows>* known = table.find(question))
-    return *known;
+  if (auto known = table.find(question))
+    return std::move(*known);
   Context ctx;
   std::vector<ISLWrapper::Rows> answer;
   isl_set* set = from_vec_vec(ctx, make_space(ctx, nb_counters, nb_parameters), rows);

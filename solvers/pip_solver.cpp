@@ -929,11 +929,11 @@ bool pip_integer_empty(const PipMatrix& domain, int nb_unknowns, const PipOption
 {
   static AnswerTable<bool> table;
   std::vector<long> question = emptiness_question(domain, nb_unknowns, options);
-  if (const bool* known = table.find(question))
+  if (std::optional<bool> known = table.find(question))
     return *known;
-  // One context for all the tests of the process, without the error of a
-  // test that failed.
-  static Session s("pip_integer_empty");
+  // One context for all the tests of a thread, without the error of a test
+  // that failed.
+  thread_local Session s("pip_integer_empty");
   isl_ctx_reset_error(s.ctx());
   int np = parameters_of(s, domain, nb_unknowns);
   check_matrix(s, "domain", domain, nb_unknowns + np + 2);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <gmp.h>
+#include <mutex>
 #include <optional>
 #include <sstream>
 #include <fcntl.h>
@@ -133,6 +134,16 @@ Matrix* polylib_hull(Matrix** members, size_t count, unsigned dimension)
 }
 
 
+// PolyLib keeps global state (its exception stack, its cache of value
+// arrays): its calls are made one at a time, whatever the thread
+// (support/side_task.h). Every public function below holds the lock while
+// it uses PolyLib.
+std::unique_lock<std::recursive_mutex> polylib_lock()
+{
+  static std::recursive_mutex polylib;
+  return std::unique_lock<std::recursive_mutex>(polylib);
+}
+
 // The error stream sent to /dev/null while it lives: PolyLib writes a line
 // on it for every exception it throws ("exception 1/-1: Vector_Combine ..."),
 // which the failure's own message replaces.
@@ -236,6 +247,7 @@ std::vector<std::vector<Value>> expanded(const std::vector<std::vector<Value>>& 
 
 std::vector<std::vector<Value>> PolylibWrapper::simplify(const std::vector<std::vector<Value>>& m)
 {
+  auto lock = polylib_lock();
   if (m.empty())
     return {};
   int width = full_width();
@@ -260,6 +272,7 @@ std::vector<std::vector<Value>> PolylibWrapper::simplify(const std::vector<std::
 std::vector<std::vector<Value>> PolylibWrapper::project_columns(
     const std::vector<std::vector<Value>>& m, const std::vector<bool>& keep)
 {
+  auto lock = polylib_lock();
   if (m.empty())
     return {};
   int width = static_cast<int>(keep.size()) + 2;
@@ -286,8 +299,8 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
   std::vector<long> question{eliminated, small};
   for (const auto& row : question_rows)
     question.insert(question.end(), row.begin(), row.end());
-  const std::vector<std::vector<Value>>* known = table.find(question);
-  std::vector<std::vector<Value>> rows = known ? *known : or_else([&] {
+  std::optional<std::vector<std::vector<Value>>> known = table.find(question);
+  std::vector<std::vector<Value>> rows = known ? std::move(*known) : or_else([&] {
     OwnedMatrix pm(to_polylib(question_rows, small));
     OwnedMatrix rays(guarded("project", polylib_rays, pm.get()));
     // Generators without the coordinates of the eliminated columns.
@@ -328,6 +341,7 @@ std::vector<std::vector<Value>> PolylibWrapper::project_columns(
 std::optional<std::vector<std::vector<Value>>> PolylibWrapper::generators(
     const std::vector<std::vector<Value>>& m)
 {
+  auto lock = polylib_lock();
   if (m.empty())
     return std::nullopt;
   int width = static_cast<int>(m[0].size());
@@ -337,8 +351,8 @@ std::optional<std::vector<std::vector<Value>>> PolylibWrapper::generators(
   std::vector<long> question{width};
   for (const auto& row : m)
     question.insert(question.end(), row.begin(), row.end());
-  if (const auto* known = table.find(question))
-    return *known;
+  if (auto known = table.find(question))
+    return std::move(*known);
   try {
     OwnedMatrix pm(to_polylib(m, width));
     OwnedMatrix rays(guarded("generators", polylib_rays, pm.get()));
@@ -353,6 +367,7 @@ std::optional<std::vector<std::vector<Value>>> PolylibWrapper::generators(
 std::vector<std::vector<Value>> PolylibWrapper::convex_hull(
     const std::list<std::vector<std::vector<Value>>>& members, int width)
 {
+  auto lock = polylib_lock();
   std::vector<const std::vector<std::vector<Value>>*> all;
   for (const auto& m : members) {
     for (const auto& row : m)
@@ -533,9 +548,9 @@ std::string enumeration_answer(const std::vector<std::vector<Value>>& m, int nb_
   // fewer are kept.
   static AnswerTable<std::optional<std::string>, std::string> table(4096);
   std::string question = enumeration_question(m, nb_vars + np + 2, np);
-  const std::optional<std::string>* known = table.find(question);
+  std::optional<std::optional<std::string>> known = table.find(question);
   std::optional<std::string> answer =
-      known ? *known
+      known ? std::move(*known)
             : run_in_child(enumeration_job, question, kEnumerationMilliseconds,
                            kEnumerationWallFactor * kEnumerationMilliseconds);
   if (!known)

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "solvers/answer_table.h"
@@ -38,8 +39,8 @@ TEST(AnswerTableTest, EveryQuestionFindsItsOwnAnswer)
       std::vector<long> q;
       for (int i = 0, c = code; i < length; i++, c /= 4)
         q.push_back(c % 4 - 1);
-      const int* answer = table.find(q);
-      ASSERT_NE(answer, nullptr);
+      std::optional<int> answer = table.find(q);
+      ASSERT_TRUE(answer.has_value());
       EXPECT_EQ(*answer, count);
     }
   }
