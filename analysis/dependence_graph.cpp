@@ -13,6 +13,7 @@
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
 #include "polyhedra/operation.h"
+#include "polyhedra/pending.h"
 #include "support/options.h"
 #include "polyhedra/polyhedron.h"
 #include "polyhedra/quast.h"
@@ -168,12 +169,46 @@ struct Candidates {
   }
 };
 
-std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, const std::vector<Schedule*>& schedules,
-                                           int i, int j, const std::vector<Access>& reads_s,
-                                           const std::vector<Access>& writes_s,
-                                           const std::vector<Access>& reads_t,
-                                           const std::vector<Access>& writes_t,
-                                           const Candidates& candidates)
+// The edges found so far, in the order found. The gists of their polyhedra
+// are asked when an edge is found and taken by finish(): the solver answers
+// them on the side thread while the next pairs are tested.
+class FoundEdges {
+ public:
+  // Takes the edge (without its polyhedron) and its polyhedron.
+  void add(std::unique_ptr<DependenceEdge> edge, std::unique_ptr<Polyhedron> polyhedron)
+  {
+    edges_.push_back(std::move(edge));
+    gists_.emplace_back(std::move(polyhedron));
+  }
+  // The edges (given), each with the gist of its polyhedron.
+  std::vector<std::unique_ptr<DependenceEdge>> finish()
+  {
+    for (size_t k = 0; k < edges_.size(); k++)
+      edges_[k]->dependence_polyhedron = gists_[k].take().release();
+    gists_.clear();
+    return std::move(edges_);
+  }
+
+ private:
+  std::vector<std::unique_ptr<DependenceEdge>> edges_;
+  std::vector<PendingGist> gists_;
+};
+
+// A pair of references that may meet at one level, and its test.
+struct Candidate {
+  int depth;
+  dependence_t type;
+  int read;
+  int x, y;  // positions of the source's and the target's references
+  const Polyhedron* level;  // the level with both statements' domains
+  std::unique_ptr<Polyhedron> same_cell;
+  PendingEmptiness test;
+};
+
+void compute_edges(Program* program, const std::vector<Schedule*>& schedules, int i, int j,
+                   const std::vector<Access>& reads_s, const std::vector<Access>& writes_s,
+                   const std::vector<Access>& reads_t, const std::vector<Access>& writes_t,
+                   const Candidates& candidates, FoundEdges& found)
 {
   // A pair of statements without a pair of accesses to one array has no
   // edge: its instances and levels are not built.
@@ -185,28 +220,27 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
     return false;
   };
   if (!share(writes_s, reads_t) && !share(reads_s, writes_t) && !share(writes_s, writes_t))
-    return {};
+    return;
   if (!candidates.any())
-    return {};
+    return;
   const Statement* S = program->statement.at(i).get();
   const Statement* T = program->statement.at(j).get();
   auto [source_instance, source_map] = S->instance(1);
   auto [target_instance, target_map] = T->instance(2);
   std::shared_ptr<const Operation> source = std::move(source_instance);
   std::shared_ptr<const Operation> target = std::move(target_instance);
-  std::set<int> source_counters = values_of(source_map);
-  std::set<int> target_counters = values_of(target_map);
-  // The edges of the pair share one copy of each statement.
-  std::shared_ptr<const Statement> source_statement, target_statement;
   std::unique_ptr<IndexFunction> a = schedules.at(i)->apply(source.get());
   std::unique_ptr<IndexFunction> b = schedules.at(j)->apply(target.get());
   std::list<std::unique_ptr<Polyhedron>> levels = *a < *b;
-  std::vector<std::unique_ptr<DependenceEdge>> edges;
+  // Every test of the pair is asked before the first answer is taken.
+  std::vector<std::unique_ptr<Polyhedron>> level_sets;
+  std::vector<Candidate> tests;
   int depth = 0;
   for (const std::unique_ptr<Polyhedron>& level : levels) {
-    Polyhedron P(level.get());
-    P.add_constraints(source->domain);
-    P.add_constraints(target->domain);
+    level_sets.push_back(std::make_unique<Polyhedron>(level.get()));
+    Polyhedron* P = level_sets.back().get();
+    P->add_constraints(source->domain);
+    P->add_constraints(target->domain);
     auto pair_up = [&](const std::vector<Access>& from, const std::vector<Access>& to,
                        dependence_t type) {
       for (const Access& x : from)
@@ -216,19 +250,10 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
           std::unique_ptr<Polyhedron> same_cell = IndexFunction::equal(
               x.subscripts->substitute_counters(source->substitution).get(),
               y.subscripts->substitute_counters(target->substitution).get());
-          if (!Polyhedron::intersection_is_empty({same_cell.get(), &P})) {
-            same_cell->add_constraints(&P);
-            if (candidates.found)
-              candidates.found->insert({i, j, depth, type, x.position, y.position});
-            int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
-            if (!source_statement) {
-              source_statement = S->clone();
-              target_statement = T->clone();
-            }
-            edges.push_back(std::make_unique<DependenceEdge>(
-                i, j, read, source, target, source_statement, target_statement, type, depth,
-                same_cell->simplify_gist(), source_counters, target_counters));
-          }
+          PendingEmptiness test({same_cell.get(), P});
+          int read = type == FLOW ? y.position : type == ANTI ? x.position : 0;
+          tests.push_back({depth, type, read, x.position, y.position, P, std::move(same_cell),
+                           std::move(test)});
         }
     };
     pair_up(writes_s, reads_t, FLOW);
@@ -236,36 +261,56 @@ std::vector<std::unique_ptr<DependenceEdge>> compute_edges(Program* program, con
     pair_up(writes_s, writes_t, OUTPUT);
     depth++;
   }
-  return edges;
+  // The answers are taken from the last test back, while the side thread
+  // takes them from the first.
+  std::vector<bool> empty(tests.size());
+  for (size_t k = tests.size(); k-- > 0;)
+    empty[k] = tests[k].test.take();
+  std::set<int> source_counters = values_of(source_map);
+  std::set<int> target_counters = values_of(target_map);
+  // The edges of the pair share one copy of each statement.
+  std::shared_ptr<const Statement> source_statement, target_statement;
+  for (size_t k = 0; k < tests.size(); k++) {
+    if (empty[k])
+      continue;
+    Candidate& c = tests[k];
+    c.same_cell->add_constraints(c.level);
+    if (candidates.found)
+      candidates.found->insert({i, j, c.depth, c.type, c.x, c.y});
+    if (!source_statement) {
+      source_statement = S->clone();
+      target_statement = T->clone();
+    }
+    found.add(std::make_unique<DependenceEdge>(i, j, c.read, source, target, source_statement,
+                                               target_statement, c.type, c.depth, nullptr,
+                                               source_counters, target_counters),
+              std::move(c.same_cell));
+  }
 }
 
 }  // namespace
 
 namespace {
 
-std::vector<std::unique_ptr<DependenceEdge>> mapped_edges(Program* program,
-                                                          const std::vector<Schedule*>& schedules,
-                                                          int i, int j, const PragmaMap& input,
-                                                          const PragmaMap& output,
-                                                          const Candidates& candidates)
+void mapped_edges(Program* program, const std::vector<Schedule*>& schedules, int i, int j,
+                  const PragmaMap& input, const PragmaMap& output, const Candidates& candidates,
+                  FoundEdges& found)
 {
   const Statement* S = program->statement.at(i).get();
   const Statement* T = program->statement.at(j).get();
-  return compute_edges(program, schedules, i, j, rhs_accesses(S, listed(input, i)),
-                       writes_of(S, listed(output, i)), rhs_accesses(T, listed(input, j)),
-                       writes_of(T, listed(output, j)), candidates);
+  compute_edges(program, schedules, i, j, rhs_accesses(S, listed(input, i)),
+                writes_of(S, listed(output, i)), rhs_accesses(T, listed(input, j)),
+                writes_of(T, listed(output, j)), candidates, found);
 }
 
 // Every right-hand-side reference read, the left-hand side alone written.
-std::vector<std::unique_ptr<DependenceEdge>> plain_edges(Program* program,
-                                                         const std::vector<Schedule*>& schedules,
-                                                         int i, int j, const Candidates& candidates)
+void plain_edges(Program* program, const std::vector<Schedule*>& schedules, int i, int j,
+                 const Candidates& candidates, FoundEdges& found)
 {
   const Statement* S = program->statement.at(i).get();
   const Statement* T = program->statement.at(j).get();
-  return compute_edges(program, schedules, i, j, rhs_accesses(S, all_positions(S)),
-                       writes_of(S, {}), rhs_accesses(T, all_positions(T)), writes_of(T, {}),
-                       candidates);
+  compute_edges(program, schedules, i, j, rhs_accesses(S, all_positions(S)), writes_of(S, {}),
+                rhs_accesses(T, all_positions(T)), writes_of(T, {}), candidates, found);
 }
 
 }  // namespace
@@ -275,14 +320,18 @@ std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program*
                                                         int i, int j, const PragmaMap& input,
                                                         const PragmaMap& output)
 {
-  return mapped_edges(program, schedules, i, j, input, output, Candidates());
+  FoundEdges found;
+  mapped_edges(program, schedules, i, j, input, output, Candidates(), found);
+  return found.finish();
 }
 
 std::vector<std::unique_ptr<DependenceEdge>> DependenceGraph::get_edges(Program* program,
                                                         const std::vector<Schedule*>& schedules,
                                                         int i, int j)
 {
-  return plain_edges(program, schedules, i, j, Candidates());
+  FoundEdges found;
+  plain_edges(program, schedules, i, j, Candidates(), found);
+  return found.finish();
 }
 
 DependenceGraph::DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output)
@@ -296,11 +345,11 @@ DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>&
   int n = static_cast<int>(program->statement.size());
   Candidates all;
   all.found = &sites;
+  FoundEdges found;
   for (int i = 0; i < n; i++)
-    for (int j = 0; j < n; j++) {
-      for (auto& e : mapped_edges(program, schedules, i, j, input, output, all))
-        edges.push_back(std::move(e));
-    }
+    for (int j = 0; j < n; j++)
+      mapped_edges(program, schedules, i, j, input, output, all, found);
+  edges = found.finish();
 }
 
 DependenceGraph::DependenceGraph(Program* program, const PragmaMap& input, const PragmaMap& output,
@@ -311,12 +360,13 @@ DependenceGraph::DependenceGraph(Program* program, const PragmaMap& input, const
     fail(Stream::Err, cat("DependenceGraph: ", parts.size(), " statements of origin for ", n,
                           " statements"));
   std::vector<std::unique_ptr<Schedule>> textual = Schedule::from_Program(program);
+  FoundEdges found;
   for (int i = 0; i < n; i++)
     for (int j = 0; j < n; j++) {
       Candidates known{&whole, parts[i], parts[j], &sites};
-      for (auto& e : mapped_edges(program, view(textual), i, j, input, output, known))
-        edges.push_back(std::move(e));
+      mapped_edges(program, view(textual), i, j, input, output, known, found);
     }
+  edges = found.finish();
 }
 
 DependenceGraph::DependenceGraph(Program* program)
@@ -329,11 +379,11 @@ DependenceGraph::DependenceGraph(Program* program, const std::vector<Schedule*>&
   int n = static_cast<int>(program->statement.size());
   Candidates all;
   all.found = &sites;
+  FoundEdges found;
   for (int i = 0; i < n; i++)
-    for (int j = 0; j < n; j++) {
-      for (auto& e : plain_edges(program, schedules, i, j, all))
-        edges.push_back(std::move(e));
-    }
+    for (int j = 0; j < n; j++)
+      plain_edges(program, schedules, i, j, all, found);
+  edges = found.finish();
 }
 
 void DependenceGraph::invert()

@@ -35,28 +35,19 @@ std::optional<std::vector<std::vector<Value>>> on_generators(
   return PolylibWrapper::project_columns(rows, std::vector<bool>(width - 1, true));
 }
 
-}  // namespace
-
-std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& variables,
-                                            const std::vector<UnknownRow>& coefficients,
-                                            const std::vector<int>& kept_counters,
-                                            const std::vector<int>& kept_parameters)
+// The rows of non_negative_on() over [kind | kept counters | kept
+// parameters | constant], from p's rows over the variables alone.
+std::vector<std::vector<Value>> farkas_rows(const std::vector<std::vector<Value>>& rows,
+                                            const std::vector<UnknownRow>& coefficients, int nk, int nq)
 {
-  size_t nz = variables.size();
-  if (coefficients.size() != nz + 1)
-    fail(Stream::Err, "Farkas: one coefficient per variable and a constant expected");
-  // A x + b >= 0, one row per constraint (an equality as two rows).
-  std::vector<std::vector<Value>> rows = p->to_matrix(variables, std::set<int>());
-  int nk = static_cast<int>(kept_counters.size()), nq = static_cast<int>(kept_parameters.size());
-  std::set<int> counters(kept_counters.begin(), kept_counters.end());
-  std::set<int> parameters(kept_parameters.begin(), kept_parameters.end());
+  size_t nz = coefficients.size() - 1;
   // Through the generators of p when it has some: a minimal form in the
   // unknowns' space, without the multipliers' (up to 59 columns and
   // hundreds of rays on the scheduler's edges).
   std::optional<std::vector<std::vector<Value>>> generators = PolylibWrapper::generators(rows);
   if (generators && !generators->empty())
     if (auto direct = on_generators(*generators, coefficients))
-      return std::make_unique<Polyhedron>(*direct, counters, parameters);
+      return std::move(*direct);
   int nm = static_cast<int>(rows.size());
   // Columns: kind | kept counters | multipliers | kept parameters | constant.
   int width = 1 + nk + nm + nq + 1;
@@ -94,6 +85,46 @@ std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& 
   std::vector<bool> keep(nk + nm + nq, true);
   for (int k = 0; k < nm; k++)
     keep[nk + k] = false;
-  std::vector<std::vector<Value>> projected = PolylibWrapper::project_columns(system, keep);
-  return std::make_unique<Polyhedron>(projected, counters, parameters);
+  return PolylibWrapper::project_columns(system, keep);
+}
+
+// A x + b >= 0, one row per constraint of p (an equality as two rows).
+std::vector<std::vector<Value>> rows_over(Polyhedron* p, const std::set<int>& variables,
+                                          const std::vector<UnknownRow>& coefficients)
+{
+  if (coefficients.size() != variables.size() + 1)
+    fail(Stream::Err, "Farkas: one coefficient per variable and a constant expected");
+  return p->to_matrix(variables, std::set<int>());
+}
+
+}  // namespace
+
+std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& variables,
+                                            const std::vector<UnknownRow>& coefficients,
+                                            const std::vector<int>& kept_counters,
+                                            const std::vector<int>& kept_parameters)
+{
+  std::vector<std::vector<Value>> rows = rows_over(p, variables, coefficients);
+  return std::make_unique<Polyhedron>(
+      farkas_rows(rows, coefficients, static_cast<int>(kept_counters.size()),
+                  static_cast<int>(kept_parameters.size())),
+      std::set<int>(kept_counters.begin(), kept_counters.end()),
+      std::set<int>(kept_parameters.begin(), kept_parameters.end()));
+}
+
+PendingFarkas::PendingFarkas(Polyhedron* p, const std::set<int>& variables,
+                             const std::vector<UnknownRow>& coefficients,
+                             const std::vector<int>& kept_counters,
+                             const std::vector<int>& kept_parameters)
+    : counters_(kept_counters.begin(), kept_counters.end()),
+      parameters_(kept_parameters.begin(), kept_parameters.end()),
+      rows_([rows = rows_over(p, variables, coefficients), coefficients,
+             nk = static_cast<int>(kept_counters.size()),
+             nq = static_cast<int>(kept_parameters.size())] { return farkas_rows(rows, coefficients, nk, nq); })
+{
+}
+
+std::unique_ptr<Polyhedron> PendingFarkas::take()
+{
+  return std::make_unique<Polyhedron>(rows_.take(), counters_, parameters_);
 }

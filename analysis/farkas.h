@@ -12,6 +12,10 @@
 //
 // The result is PolyLib's minimal form of the projection: no redundant row.
 //
+// PendingFarkas asks the same question and takes the answer later: p's rows
+// are read at once, the generators and the projection (PolyLib) computed on
+// the side thread (support/side_task.h) while the caller goes on.
+//
 // Ownership: arguments are kept; the result is new and given to the caller.
 #ifndef VORL_ANALYSIS_FARKAS_H
 #define VORL_ANALYSIS_FARKAS_H
@@ -21,6 +25,7 @@
 #include <vector>
 
 #include "algebra/value.h"
+#include "support/side_task.h"
 
 class Polyhedron;
 
@@ -38,5 +43,20 @@ std::unique_ptr<Polyhedron> non_negative_on(Polyhedron* p, const std::set<int>& 
                                             const std::vector<UnknownRow>& coefficients,
                                             const std::vector<int>& kept_counters,
                                             const std::vector<int>& kept_parameters);
+
+/// non_negative_on(p, ...) asked now.
+class PendingFarkas {
+ public:
+  /// Reads p's rows; the arguments are kept only during the call.
+  PendingFarkas(Polyhedron* p, const std::set<int>& variables,
+                const std::vector<UnknownRow>& coefficients, const std::vector<int>& kept_counters,
+                const std::vector<int>& kept_parameters);
+  /// The polyhedron non_negative_on() gives (given). Call it once.
+  std::unique_ptr<Polyhedron> take();
+
+ private:
+  std::set<int> counters_, parameters_;
+  Later<std::vector<std::vector<Value>>> rows_;
+};
 
 #endif

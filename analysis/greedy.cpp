@@ -230,6 +230,10 @@ class Scheduler {
  private:
   void prepare_statements();
   void prepare_latency_form();
+  // Asks edge e's constraints (their Farkas projection goes to the side
+  // thread) unless they are known or asked.
+  void start_edge(int e);
+  // Edge e's constraints, eps as a counter.
   const Polyhedron& edge(int e);
   const Polyhedron& bounded(int s);
   void trace_edges(int dimension, const std::vector<int>& remaining) const;
@@ -270,6 +274,14 @@ class Scheduler {
   std::vector<int> latency_variables_;    // per parameter counter of W, then the constant
   std::unique_ptr<Polyhedron> latency_form_;  // a latency form non-negative on the sizes
   std::map<int, std::unique_ptr<Polyhedron>> edge_constraints_;  // edge -> its constraints, eps as a counter
+  // An edge's constraints asked and not yet taken.
+  struct PendingEdge {
+    int eps;                              // the indicator's parameter
+    std::unique_ptr<Expression> counter;  // the indicator
+    std::vector<int> unknowns;            // the counters of the projection
+    PendingFarkas projection;
+  };
+  std::map<int, PendingEdge> pending_edges_;
   std::map<int, int> indicator_;                 // edge -> eps_counter rank
   // edge -> its statements, the width of its constraint rows and their entries
   std::map<int, std::vector<Value>> edge_key_;
@@ -329,11 +341,10 @@ void Scheduler::prepare_latency_form()
 // The constraints of edge e on the coefficients of its source and target:
 // theta_t(target) - theta_s(source) >= L * eps_e on the edge's polyhedron,
 // with eps_e the counter eps_counter_e.
-const Polyhedron& Scheduler::edge(int e)
+void Scheduler::start_edge(int e)
 {
-  auto cached = edge_constraints_.find(e);
-  if (cached != edge_constraints_.end())
-    return *cached->second;
+  if (edge_constraints_.count(e) || pending_edges_.count(e))
+    return;
   const DependenceEdge* d = graph_->edges[e].get();
   int s = d->source, t = d->target;
   auto found = latency_.find(s);
@@ -354,23 +365,38 @@ const Polyhedron& Scheduler::edge(int e)
   std::vector<UnknownRow> difference =
       u.rows(Z, {{1, &forms_[t].theta_variables, &Y}, {-1, &forms_[s].theta_variables, &X}}, eps,
              -found->second);
-  std::unique_ptr<Polyhedron> projected = refused_at(program_->statement[s].get(), [&] {
-    return non_negative_on(P.get(), Z, difference, u.counters(), u.parameters());
+  PendingFarkas projection = refused_at(program_->statement[s].get(), [&] {
+    return PendingFarkas(P.get(), Z, difference, u.counters(), u.parameters());
   });
+  pending_edges_.emplace(e, PendingEdge{eps, std::move(c_leaf), u.counters(), std::move(projection)});
+}
+
+const Polyhedron& Scheduler::edge(int e)
+{
+  auto cached = edge_constraints_.find(e);
+  if (cached != edge_constraints_.end())
+    return *cached->second;
+  start_edge(e);
+  auto pending = pending_edges_.find(e);
+  PendingEdge& p = pending->second;
+  int s = graph_->edges[e]->source, t = graph_->edges[e]->target;
+  std::unique_ptr<Polyhedron> projected =
+      refused_at(program_->statement[s].get(), [&] { return p.projection.take(); });
   // Edges whose constraints are the same (up to their indicator) are
   // satisfied together: the edges of one statement pair that read or write
   // the same cells at the same distances.
   std::vector<std::vector<Value>> rows = projected->to_matrix(
-      std::set<int>(u.counters().begin(), u.counters().end()), std::set<int>{eps});
+      std::set<int>(p.unknowns.begin(), p.unknowns.end()), std::set<int>{p.eps});
   std::vector<Value> key{s, t, rows.empty() ? 0 : static_cast<Value>(rows[0].size())};
   for (const std::vector<Value>& row : rows)
     key.insert(key.end(), row.begin(), row.end());
   edge_key_[e] = std::move(key);
-  std::unique_ptr<Polyhedron> with_counter(projected->parameters_to_counters({{eps, c}}));
+  std::unique_ptr<Polyhedron> with_counter(projected->parameters_to_counters({{p.eps, indicator_.at(e)}}));
   Expression zero(0), one(1);
-  Inequation low(PRED_GE, c_leaf.get(), &zero), high(PRED_LE, c_leaf.get(), &one);
+  Inequation low(PRED_GE, p.counter.get(), &zero), high(PRED_LE, p.counter.get(), &one);
   with_counter->add_constraint(&low);
   with_counter->add_constraint(&high);
+  pending_edges_.erase(pending);
   return *(edge_constraints_[e] = std::move(with_counter));
 }
 
@@ -420,6 +446,9 @@ void Scheduler::trace_edges(int dimension, const std::vector<int>& remaining) co
 void Scheduler::dimension_problem(const std::vector<int>& remaining, Dimension& d)
 {
   std::map<int, int> weight;
+  // Every edge's projection is asked before the first is taken.
+  for (int e : remaining)
+    start_edge(e);
   for (int e : remaining) {
     edge(e);
     d.scheduled.insert(graph_->edges[e]->source);

@@ -176,9 +176,6 @@ class Polyhedron {
   // PolyLib's minimal form (equalities come back as such); a clone when the
   // polyhedron holds divisions.
   std::unique_ptr<Polyhedron> simplify_chernikova();
-  // The gist in the universe of a polyhedron that has an integer point (the
-  // caller knows it); a clone when the polyhedron holds divisions.
-  std::unique_ptr<Polyhedron> simplify_gist();
   static std::vector<std::unique_ptr<Polyhedron>> gist(const std::vector<Polyhedron*>& u,
                                                        const std::vector<Polyhedron*>& context);
   static std::vector<std::unique_ptr<Polyhedron>> gist(const std::vector<Polyhedron*>& u,

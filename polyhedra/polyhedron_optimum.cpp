@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <numeric>
+#include <optional>
 #include <set>
 
 #include "algebra/expression.h"
@@ -12,6 +13,7 @@
 #include "algebra/inequation.h"
 #include "solvers/equality_elimination.h"
 #include "solvers/pip_solver.h"
+#include "polyhedra/pending.h"
 #include "polyhedra/polyhedron.h"
 #include "polyhedra/quast.h"
 #include "algebra/rank.h"
@@ -163,10 +165,21 @@ static std::unique_ptr<Quast> maximum(Polyhedron* p, bool general)
 std::unique_ptr<Quast> Polyhedron::max_lex() { return maximum(this, false); }
 std::unique_ptr<Quast> Polyhedron::max_lex_general() { return maximum(this, true); }
 
-// Integer emptiness of constraint rows (without divisions) under the sign
-// conventions of is_empty() (general: none).
-static bool rows_empty(const std::vector<SparseRow>& rows, bool general)
+// The integer emptiness test of constraint rows (without divisions) under
+// the sign conventions of is_empty() (general: none), ready for the solver:
+// its problem, or its answer when it needs none. Reads the registry.
+struct EmptinessProblem {
+  std::optional<bool> answer;
+  PipMatrix domain;
+  int nb_unknowns = 0;
+  PipOptions options;
+
+  bool solve() const { return answer ? *answer : pip_integer_empty(domain, nb_unknowns, options); }
+};
+
+static EmptinessProblem emptiness_problem(const std::vector<SparseRow>& rows, bool general)
 {
+  EmptinessProblem e;
   // A row without a variable that fails (two different constants compared,
   // as the levels of two textual orders do) needs no solver.
   int constant = get_nb_counters() + get_nb_parameters();
@@ -179,16 +192,22 @@ static bool rows_empty(const std::vector<SparseRow>& rows, bool general)
       else
         variable = true;
     }
-    if (!variable && (row.kind == 0 ? c != 0 : c < 0))
-      return true;
+    if (!variable && (row.kind == 0 ? c != 0 : c < 0)) {
+      e.answer = true;
+      return e;
+    }
   }
   Compacted problem = compacted(rows, 0);
-  if (problem.domain.rows.empty())
-    return false;
-  PipOptions options = pip_options_init();
-  options.Urs_parms = general;
-  options.Urs_unknowns = general;
-  PipMatrix d{static_cast<int>(problem.domain.rows.size()), problem.domain.nb_columns, {}};
+  if (problem.domain.rows.empty()) {
+    e.answer = false;
+    return e;
+  }
+  e.options = pip_options_init();
+  e.options.Urs_parms = general;
+  e.options.Urs_unknowns = general;
+  e.nb_unknowns = nb_unknowns(0);
+  PipMatrix& d = e.domain;
+  d = PipMatrix{static_cast<int>(problem.domain.rows.size()), problem.domain.nb_columns, {}};
   for (const PipSparseRow& row : problem.domain.rows) {
     std::vector<Value> dense(d.nb_columns, 0);
     dense[0] = row.kind;
@@ -196,7 +215,12 @@ static bool rows_empty(const std::vector<SparseRow>& rows, bool general)
       dense[1 + column] = value;
     d.rows.push_back(std::move(dense));
   }
-  return pip_integer_empty(d, nb_unknowns(0), options);
+  return e;
+}
+
+static bool rows_empty(const std::vector<SparseRow>& rows, bool general)
+{
+  return emptiness_problem(rows, general).solve();
 }
 
 static bool integer_empty(Polyhedron* p, bool general)
@@ -223,7 +247,8 @@ static bool integer_empty(Polyhedron* p, bool general)
   return rows_empty(sparse_rows(p), general);
 }
 
-bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& parts)
+// The test of intersection_is_empty(parts), ready for the solver.
+static EmptinessProblem intersection_problem(const std::vector<const Polyhedron*>& parts)
 {
   bool divs = false;
   for (const Polyhedron* p : parts)
@@ -232,10 +257,28 @@ bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& par
     Polyhedron all;
     for (const Polyhedron* p : parts)
       all.add_constraints(p);
-    return all.is_empty();
+    EmptinessProblem e;
+    e.answer = all.is_empty();
+    return e;
   }
-  return rows_empty(sparse_rows(parts), false);
+  return emptiness_problem(sparse_rows(parts), false);
 }
+
+bool Polyhedron::intersection_is_empty(const std::vector<const Polyhedron*>& parts)
+{
+  return intersection_problem(parts).solve();
+}
+
+PendingEmptiness::PendingEmptiness(const std::vector<const Polyhedron*>& parts)
+{
+  EmptinessProblem e = intersection_problem(parts);
+  if (e.answer)
+    known_ = e.answer;
+  else
+    later_.emplace([e = std::move(e)] { return e.solve(); });
+}
+
+bool PendingEmptiness::take() { return known_ ? *known_ : later_->take(); }
 
 bool Polyhedron::is_empty() { return integer_empty(this, false); }
 bool Polyhedron::is_empty_general() { return integer_empty(this, true); }

@@ -6,6 +6,7 @@
 #include "support/failure.h"
 #include "algebra/inequation.h"
 #include "solvers/isl_wrapper.h"
+#include "polyhedra/pending.h"
 #include "polyhedra/polyhedron.h"
 #include "solvers/polylib_wrapper.h"
 #include "algebra/rank.h"
@@ -33,21 +34,33 @@ std::unique_ptr<Polyhedron> Polyhedron::simplify_chernikova()
   return std::make_unique<Polyhedron>(PolylibWrapper::simplify(to_matrix()));
 }
 
-std::unique_ptr<Polyhedron> Polyhedron::simplify_gist()
+PendingGist::PendingGist(std::unique_ptr<Polyhedron> p) : polyhedron_(std::move(p))
 {
-  if (has_divs)
-    return clone();
-  std::set<int> C = get_counters(), P = get_parameters();
-  try {
-    std::vector<ISLWrapper::Rows> result = ISLWrapper::gist_of_nonempty(
-        to_matrix(C, P), static_cast<int>(C.size()), static_cast<int>(P.size()));
-    if (result.size() == 1)
-      return std::make_unique<Polyhedron>(result[0], C, P);
-  } catch (const Unrepresentable&) {
-    // An answer with local variables, or beyond the 64-bit range: the
-    // polyhedron is kept as it is.
-  }
-  return clone();
+  if (polyhedron_->has_divs)
+    return;
+  counters_ = polyhedron_->get_counters();
+  parameters_ = polyhedron_->get_parameters();
+  later_.emplace([rows = polyhedron_->to_matrix(counters_, parameters_),
+                  nb_counters = static_cast<int>(counters_.size()),
+                  nb_parameters = static_cast<int>(parameters_.size())]() -> std::optional<Rows> {
+    try {
+      std::vector<ISLWrapper::Rows> result = ISLWrapper::gist_of_nonempty(rows, nb_counters, nb_parameters);
+      if (result.size() == 1)
+        return std::move(result[0]);
+    } catch (const Unrepresentable&) {
+      // An answer with local variables, or beyond the 64-bit range: the
+      // polyhedron is kept as it is.
+    }
+    return std::nullopt;
+  });
+}
+
+std::unique_ptr<Polyhedron> PendingGist::take()
+{
+  if (later_)
+    if (std::optional<Rows> rows = later_->take())
+      return std::make_unique<Polyhedron>(*rows, counters_, parameters_);
+  return std::move(polyhedron_);
 }
 
 static std::vector<std::unique_ptr<Polyhedron>> clones(const std::vector<Polyhedron*>& u)

@@ -3,6 +3,7 @@
 // the plot script.
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -181,6 +182,36 @@ TEST_F(VorlCommandTest, ClosedStandardStreamsChangeNothing)
     std::string command = "cd '" + dir_ + "/run' && '" VORL_BINARY "' -o closed.c matmul.c " + closed;
     EXPECT_EQ(status_of(std::system(command.c_str())), 0) << closed;
     EXPECT_TRUE(slurp(dir_ + "/run/closed.c") == expected) << closed;
+  }
+}
+
+// On one processor every solver question is answered on the thread that
+// asks it; on two, many are answered on a second thread. The program, the
+// printed schedules and the trace are the same.
+TEST_F(VorlCommandTest, OneProcessorOrTwoWriteTheSameProgram)
+{
+  cpu_set_t all;
+  ASSERT_EQ(sched_getaffinity(0, sizeof all, &all), 0);
+  cpu_set_t one;
+  CPU_ZERO(&one);
+  for (int cpu = 0; cpu < CPU_SETSIZE; cpu++)
+    if (CPU_ISSET(cpu, &all)) {
+      CPU_SET(cpu, &one);
+      break;
+    }
+  for (const char* example : {"examples/lu.c", "examples/stencil_2d.c", "examples/polybench/jacobi-2d.c"}) {
+    fs::copy_file(std::string(VORL_SOURCE_DIR) + "/" + example, dir_ + "/run/prog.c",
+                  fs::copy_options::overwrite_existing);
+    Outcome two = vorl("-v prog.c", "two");
+    std::string two_c = slurp(dir_ + "/run/out.c");
+    ASSERT_EQ(sched_setaffinity(0, sizeof one, &one), 0);  // vorl inherits it
+    Outcome single = vorl("-v prog.c", "one");
+    ASSERT_EQ(sched_setaffinity(0, sizeof all, &all), 0);
+    EXPECT_EQ(two.status, 0) << example << two.err;
+    EXPECT_EQ(single.status, 0) << example << single.err;
+    EXPECT_TRUE(single.out == two.out) << example;
+    EXPECT_TRUE(single.err == two.err) << example;
+    EXPECT_TRUE(slurp(dir_ + "/run/out.c") == two_c) << example;
   }
 }
 
