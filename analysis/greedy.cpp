@@ -11,6 +11,7 @@
 #include "analysis/schedule.h"
 #include "algebra/expression.h"
 #include "support/ownership.h"
+#include "support/side_task.h"
 #include "support/failure.h"
 #include "algebra/index_function.h"
 #include "algebra/inequation.h"
@@ -647,5 +648,10 @@ GreedyResult Scheduler::run()
 
 GreedyResult greedy(Program* program, DependenceGraph* graph, const std::map<int, int>& latency)
 {
-  return Scheduler(program, graph, latency).run();
+  auto scheduler = std::make_unique<Scheduler>(program, graph, latency);
+  GreedyResult result = scheduler->run();
+  // The edges' constraints and the statements' forms are freed while the
+  // analysis goes on.
+  destroy_aside(std::move(scheduler));
+  return result;
 }

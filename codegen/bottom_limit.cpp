@@ -11,6 +11,7 @@
 #include "analysis/schedule.h"
 #include "codegen/code_generation.h"
 #include "support/current_step.h"
+#include "support/side_task.h"
 #include "support/ownership.h"
 #include "algebra/expression.h"
 #include "support/failure.h"
@@ -53,15 +54,18 @@ GreedyResult bottom_levels(Program* program, const PragmaMaps& inputs, const Pra
                            const std::vector<int>* parts, std::set<DependenceGraph::Site>& sites)
 {
   set_current_step(steps[0]);
-  DependenceGraph graph = parts ? DependenceGraph(program, inputs, outputs, sites, *parts)
-                                : DependenceGraph(program, inputs, outputs);
-  sites = std::move(graph.sites);
-  graph.invert();
+  auto graph = std::make_unique<DependenceGraph>(
+      parts ? DependenceGraph(program, inputs, outputs, sites, *parts) : DependenceGraph(program, inputs, outputs));
+  sites = std::move(graph->sites);
+  graph->invert();
   set_current_step(steps[1]);
   if (options().verbose)
-    std::cerr << "  Dependence graph (target --> source), " << graph.edges.size() << " edge(s):\n"
-              << graph << std::flush;
-  return greedy(program, &graph, latency);
+    std::cerr << "  Dependence graph (target --> source), " << graph->edges.size() << " edge(s):\n"
+              << *graph << std::flush;
+  GreedyResult result = greedy(program, graph.get(), latency);
+  // The edges are freed while the analysis goes on.
+  destroy_aside(std::move(graph));
+  return result;
 }
 
 // The instances whose red date lies strictly beyond a red limit t_red >= 0,

@@ -143,6 +143,14 @@ SideTask::~SideTask()
     side->wait_until_done(*state_);
 }
 
+void run_aside(std::function<void()> work)
+{
+  if (SideThread* side = SideThread::get())
+    side->queue(std::make_shared<State>(std::move(work)));
+  else
+    work();
+}
+
 void SideTask::wait()
 {
   State& task = *state_;

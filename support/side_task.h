@@ -15,7 +15,9 @@
 //
 // Ownership: a task owns its work (the function and what it captured) until
 // the work has run; SideTask and Later are move-only handles whose
-// destructors take back a task not yet started and wait for one that runs.
+// destructors take back a task not yet started and wait for one that runs;
+// run_aside() keeps no handle, and its work runs even after the caller is
+// done.
 // The side thread is the process's own, started with the first task and kept
 // until the process ends.
 #ifndef VORL_SUPPORT_SIDE_TASK_H
@@ -47,6 +49,18 @@ class SideTask {
  private:
   std::shared_ptr<State> state_;
 };
+
+/// Runs work (taken) on the side thread, with no handle to wait on: for work
+/// whose end nobody needs, such as freeing a large structure the caller is
+/// done with. Runs it here when there is no side thread.
+void run_aside(std::function<void()> work);
+
+/// Destroys object (taken) on the side thread (see run_aside()).
+template <typename T>
+void destroy_aside(std::unique_ptr<T> object)
+{
+  run_aside([object = std::shared_ptr<T>(std::move(object))]() mutable { object.reset(); });
+}
 
 /// A value computed by a side task.
 template <typename T>

@@ -128,6 +128,31 @@ TEST(SideTaskTest, TasksDroppedUnwaitedRunAtMostOnceAndNotAfterward)
     EXPECT_EQ((*runs)[static_cast<size_t>(k)].load(), after[static_cast<size_t>(k)]) << k;
 }
 
+// Work run aside, with nobody waiting for it, runs once all the same; so
+// does the destructor of each object handed over.
+TEST(SideTaskTest, WorkRunAsideRunsOnce)
+{
+  struct Counted {
+    std::atomic<int>* destroyed;
+    ~Counted() { (*destroyed)++; }
+  };
+  std::vector<std::atomic<int>> ran(200), destroyed(200);
+  for (size_t k = 0; k < ran.size(); k++) {
+    run_aside([&ran, k] { ran[k]++; });
+    destroy_aside(std::unique_ptr<Counted>(new Counted{&destroyed[k]}));
+  }
+  auto done = [](const std::vector<std::atomic<int>>& v) {
+    return std::all_of(v.begin(), v.end(), [](const std::atomic<int>& d) { return d.load() >= 1; });
+  };
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!(done(ran) && done(destroyed)) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  for (size_t k = 0; k < ran.size(); k++) {
+    EXPECT_EQ(ran[k].load(), 1) << k;
+    EXPECT_EQ(destroyed[k].load(), 1) << k;
+  }
+}
+
 TEST(SideTaskTest, AnswerTablesAskedFromBothThreads)
 {
   AnswerTable<long> table(512);  // small: emptied again and again
