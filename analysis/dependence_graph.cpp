@@ -171,9 +171,18 @@ struct Candidates {
 
 // The edges found so far, in the order found. The gists of their polyhedra
 // are asked when an edge is found and taken by finish(): the solver answers
-// them on the side thread while the next pairs are tested.
+// them on the side thread while the next pairs are tested. The edges of a
+// graph share one copy of each statement.
 class FoundEdges {
  public:
+  // The copy of statement i of program for the edges.
+  std::shared_ptr<const Statement> statement(const Program* program, int i)
+  {
+    std::shared_ptr<const Statement>& copy = statements_[i];
+    if (!copy)
+      copy = program->statement.at(i)->clone();
+    return copy;
+  }
   // Takes the edge (without its polyhedron) and its polyhedron.
   void add(std::unique_ptr<DependenceEdge> edge, std::unique_ptr<Polyhedron> polyhedron)
   {
@@ -192,6 +201,7 @@ class FoundEdges {
  private:
   std::vector<std::unique_ptr<DependenceEdge>> edges_;
   std::vector<PendingGist> gists_;
+  std::map<int, std::shared_ptr<const Statement>> statements_;
 };
 
 // A pair of references that may meet at one level, and its test.
@@ -268,8 +278,6 @@ void compute_edges(Program* program, const std::vector<Schedule*>& schedules, in
     empty[k] = tests[k].test.take();
   std::set<int> source_counters = values_of(source_map);
   std::set<int> target_counters = values_of(target_map);
-  // The edges of the pair share one copy of each statement.
-  std::shared_ptr<const Statement> source_statement, target_statement;
   for (size_t k = 0; k < tests.size(); k++) {
     if (empty[k])
       continue;
@@ -277,10 +285,8 @@ void compute_edges(Program* program, const std::vector<Schedule*>& schedules, in
     c.same_cell->add_constraints(c.level);
     if (candidates.found)
       candidates.found->insert({i, j, c.depth, c.type, c.x, c.y});
-    if (!source_statement) {
-      source_statement = S->clone();
-      target_statement = T->clone();
-    }
+    std::shared_ptr<const Statement> source_statement = found.statement(program, i);
+    std::shared_ptr<const Statement> target_statement = found.statement(program, j);
     found.add(std::make_unique<DependenceEdge>(i, j, c.read, source, target, source_statement,
                                                target_statement, c.type, c.depth, nullptr,
                                                source_counters, target_counters),

@@ -5,9 +5,10 @@
 // over fresh counters of both sides (version 1 for the source, 2 for the
 // target), so that a self edge is like any other.
 //
-// Ownership: an edge owns its polyhedron and shares its operations and
-// statements (read only) with the other edges of its pair of statements; its
-// constructor takes the polyhedron. A graph owns its edges; vectors of plain schedule or
+// Ownership: an edge owns its polyhedron, shares its operations (read only)
+// with the other edges of its pair of statements and its copies of the
+// statements with the other edges of its graph; its constructor takes the
+// polyhedron. A graph owns its edges; vectors of plain schedule or
 // index function pointers are kept.
 #ifndef VORL_ANALYSIS_DEPENDENCE_GRAPH_H
 #define VORL_ANALYSIS_DEPENDENCE_GRAPH_H
