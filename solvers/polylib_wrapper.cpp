@@ -146,7 +146,9 @@ std::unique_lock<std::recursive_mutex> polylib_lock()
 
 // The error stream sent to /dev/null while it lives: PolyLib writes a line
 // on it for every exception it throws ("exception 1/-1: Vector_Combine ..."),
-// which the failure's own message replaces.
+// which the failure's own message replaces. The stream is the process's:
+// PolyLib's side tasks (the Farkas projections of a schedule dimension) are
+// all taken before the analysis thread writes to it again.
 class QuietErrors {
  public:
   QuietErrors()
